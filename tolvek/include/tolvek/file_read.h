@@ -1,0 +1,14 @@
+// Whole-file reading: text with encoding detection, or raw bytes in a memory block.
+#pragma once
+
+#include <string>
+
+namespace tolvek {
+
+// The file's text as UTF-8; format (2, 24, 25; 0 = none) is used only without a
+// byte-order mark. "" for an empty or unreadable file (an unreadable one is logged).
+std::string ReadFile2String(const std::string& path, int format = 0);
+// A new memory block with exactly the file's bytes; null for an empty or unreadable file.
+void* ReadFile2Memory(const std::string& path);
+
+}  // namespace tolvek

@@ -1,0 +1,41 @@
+// Running other programs and collecting what they write.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tolvek {
+
+int64_t GetProcessId();
+
+// A started program whose standard output (and error output) come through pipes.
+struct Program {
+  pid_t pid = -1;
+  int outFd = -1;
+  int errFd = -1;
+  std::string errors;  // error output collected while standard output is drained
+};
+
+// Starts file with its arguments (never through a shell) in directory ("" = current),
+// standard input from /dev/null. False when it cannot be started.
+bool StartProgram(const std::string& file, const std::vector<std::string>& args,
+                  const std::string& directory, Program& program);
+// Drains standard output (and the error pipe alongside, so neither blocks) until the
+// program ends; the output block, or null when it wrote nothing.
+void* ReadProgramStream(Program& program);
+// Waits for the program and closes its pipes; returns its exit code (-1 when unknown).
+int CloseProgram(Program& program);
+
+// Runs the program hidden and returns its output block: the standard output bytes, then,
+// with withErrors and error lines present, Chr(1) and the error lines each followed by LF,
+// as UTF-16LE with a terminating zero unit. Null when it cannot start or wrote nothing.
+void* RunProgramAndOutput2Memory(const std::string& file, const std::vector<std::string>& args,
+                                 const std::string& directory, bool withErrors);
+
+// Hands url to the desktop's opener, detached; returns at once.
+void OpenUrl(const std::string& url, int flags = 1);
+
+}  // namespace tolvek

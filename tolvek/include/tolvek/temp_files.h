@@ -1,0 +1,35 @@
+// The program's private temporary folder and its registry of temporary files.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tolvek {
+
+// The private folder followed by "/".
+std::string GetTemporaryDirectory4TolvekZubl();
+
+// Open handle (> 0) with both flags false; the negative id with close or del; 0 on failure.
+// With del the file is created and deleted again: a unique path that does not exist yet.
+int64_t CreateTempFile(bool close, bool del, const std::string& extension);
+// Closes an open registered file; returns its negative id, or 0 for an unknown handle.
+int64_t CloseTempFile(int64_t handle);
+// Full path for an open handle or a negative id; "" for an unknown id.
+std::string GetTempFilePath(int64_t id);
+void DeleteTempFile(int64_t id);
+// The descriptor behind an open handle, for writing (-1 for an unknown handle).
+int TempFileDescriptor(int64_t handle);
+
+// Finalizers run by the program end.
+void DeleteTempFiles();
+void CleanUpTemporaryDirectory4TolvekZubl();
+
+namespace detail {
+// Start-up step: computes and creates the private folder (fatal report on failure) and
+// registers its removal as a finalizer.
+void InitPrivateTempDir(const std::string& suffix);
+// Test seam: forgets the registry and the folder state (the folder is left as it is).
+void ResetTempFilesForTest();
+}  // namespace detail
+
+}  // namespace tolvek

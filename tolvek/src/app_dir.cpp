@@ -1,0 +1,1 @@
+#include "tolvek/app_dir.h"

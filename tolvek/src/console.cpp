@@ -1,0 +1,1 @@
+#include "tolvek/console.h"

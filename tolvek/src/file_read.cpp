@@ -1,0 +1,1 @@
+#include "tolvek/file_read.h"

@@ -1,0 +1,1 @@
+#include "tolvek/memory_string.h"

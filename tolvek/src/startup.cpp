@@ -1,0 +1,36 @@
+#include "tolvek/startup.h"
+
+#include <mutex>
+
+#include "tolvek/callstack.h"
+#include "tolvek/console.h"
+#include "tolvek/http.h"
+#include "tolvek/self_update.h"
+#include "tolvek/temp_files.h"
+
+namespace tolvek {
+namespace {
+
+std::string gSuffix;
+std::once_flag gStartupOnce;
+
+}  // namespace
+
+void SetPrivateTempDirSuffix(const std::string& suffix) { gSuffix = suffix; }
+
+void LibraryStartup() {
+  std::call_once(gStartupOnce, [] {
+    // The event-log source, the expressions, the memory-string registry and the locks are
+    // function-local statics that exist before their first use; the steps below are the
+    // ones whose order matters.
+    detail::ResetFinalizers();
+    detail::InitPrivateTempDir(gSuffix);  // registers the folder removal as the first finalizer
+    SetConsoleOutputFlag(false);
+    CompletePendingSelfUpdate();
+#if TOLVEK_TRACE_CALLS
+    detail::InitDownloader();
+#endif
+  });
+}
+
+}  // namespace tolvek

@@ -1,0 +1,1 @@
+#include "tolvek/temp_files.h"
