@@ -11,6 +11,9 @@ packages=(
   graphviz tcpdump wget
   fonts-liberation fonts-dejavu-core
   python3
+  qt6-base-dev qt6-qpa-plugins libqscintilla2-qt6-dev
+  libarchive-dev libexpat1-dev libpng-dev libjpeg-dev
+  xvfb xauth
 )
 
 missing=()

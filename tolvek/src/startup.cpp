@@ -26,7 +26,7 @@ void LibraryStartup() {
     detail::ResetFinalizers();
     detail::InitPrivateTempDir(gSuffix);  // registers the folder removal as the first finalizer
     SetConsoleOutputFlag(false);
-    CompletePendingSelfUpdate();
+    PatchCompletion();
 #if TOLVEK_TRACE_CALLS
     detail::InitDownloader();
 #endif

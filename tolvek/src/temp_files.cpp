@@ -1,1 +1,344 @@
 #include "tolvek/temp_files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <map>
+#include <mutex>
+#include <random>
+#include <string_view>
+#include <vector>
+
+#include "tolvek/callstack.h"
+#include "tolvek/process.h"
+#include "tolvek/syslog.h"
+
+namespace tolvek {
+namespace {
+
+constexpr int kMaxKey = 99999;
+constexpr const char* kFolderError = "Could not create temporary directory 'tolvek.zubl'!";
+// Every instance sharing the folder holds this file locked shared; the one that can take it
+// exclusively at its end is the last one and may remove the folder.
+constexpr const char* kLockName = "tolvek.zubl.lock";
+// Another instance may remove the folder between our check and our lock; a few rounds
+// settle that, more would mean something else keeps interfering.
+constexpr int kLockAttempts = 100;
+
+struct State {
+  std::recursive_mutex m_mutex;
+  std::string m_dir;                                           // without the trailing "/"
+  std::map<std::string, std::string> m_paths;                  // key "-n" -> path
+  std::map<std::string, std::string> m_keys;                   // open handle's text -> key
+  std::vector<bool> m_taken = std::vector<bool>(kMaxKey + 1);  // numbers in m_paths
+  bool m_finalizerPending = true;
+  int m_lockFd = -1;
+  std::mt19937 m_random{std::random_device{}()};
+};
+
+State& S() {
+  static State state;
+  return state;
+}
+
+std::string SystemTempFolder() {
+  const char* env = std::getenv("TMPDIR");
+  std::string base = env && *env ? env : "/tmp";
+  if (char* real = realpath(base.c_str(), nullptr)) {
+    base = real;
+    std::free(real);
+  }
+  while (!base.empty() && base.back() == '/') base.pop_back();
+  return base;  // "" for the root folder; the caller adds the separator
+}
+
+// A folder we may keep private files in: a real folder (not a link), ours, closed to others.
+bool IsPrivateFolder(const std::string& path) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0) return false;
+  return S_ISDIR(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 077) == 0;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+enum class LockResult { kLocked, kRetry, kNoLock };
+
+// Takes the shared lock and makes sure the lock file is still the one at its path: an
+// instance that removed the folder meanwhile leaves our descriptor on an unlinked file.
+LockResult TakeSharedLock(State& s) {
+  std::string path = s.m_dir + "/" + kLockName;
+  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) return errno == ENOENT ? LockResult::kRetry : LockResult::kNoLock;
+  int rc;
+  do rc = flock(fd, LOCK_SH);
+  while (rc != 0 && errno == EINTR);
+  struct stat held, named;
+  if (rc != 0 || fstat(fd, &held) != 0) {
+    close(fd);
+    return LockResult::kNoLock;
+  }
+  if (lstat(path.c_str(), &named) != 0 || !SameFile(held, named)) {
+    close(fd);
+    return LockResult::kRetry;
+  }
+  s.m_lockFd = fd;
+  return LockResult::kLocked;
+}
+
+// Removes everything below the open folder dirFd except the entry named keep, read-only
+// folders included; links are removed, never followed. False when anything stayed.
+bool RemoveContents(int dirFd, std::string_view keep = {}) {
+  DIR* dir = fdopendir(dirFd);
+  if (!dir) {
+    close(dirFd);
+    return false;
+  }
+  bool ok = true;
+  while (dirent* entry = readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name == "." || name == ".." || name == keep) continue;
+    if (unlinkat(dirfd(dir), name.c_str(), 0) == 0 || errno == ENOENT) continue;
+    if (errno != EISDIR && errno != EPERM) {
+      ok = false;
+      continue;
+    }
+    int sub = openat(dirfd(dir), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (sub < 0 && errno == EACCES && fchmodat(dirfd(dir), name.c_str(), 0700, 0) == 0) {
+      sub = openat(dirfd(dir), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    }
+    if (sub < 0) {
+      ok = false;
+      continue;
+    }
+    fchmod(sub, 0700);  // so its entries can be unlinked
+    if (!RemoveContents(sub) || unlinkat(dirfd(dir), name.c_str(), AT_REMOVEDIR) != 0) ok = false;
+  }
+  closedir(dir);
+  return ok;
+}
+
+// This instance's files in a folder that others still use: the ones it registered and any
+// left by its own number.
+void RemoveOwnFiles(State& s) {
+  for (const auto& [key, path] : s.m_paths) unlink(path.c_str());
+  std::string prefix = "ZEMTEMP." + std::to_string(GetProcessId()) + ".";
+  DIR* dir = opendir(s.m_dir.c_str());
+  if (!dir) return;
+  while (dirent* entry = readdir(dir)) {
+    if (std::string_view(entry->d_name).substr(0, prefix.size()) == prefix) {
+      unlinkat(dirfd(dir), entry->d_name, 0);
+    }
+  }
+  closedir(dir);
+}
+
+// The key to use for a new file, or "" when all numbers are taken. Random draws first; when
+// the registry is crowded a walk from a random start finds the free numbers without
+// drawing on and on.
+std::string NewKey(State& s) {
+  if (s.m_paths.size() >= static_cast<size_t>(kMaxKey)) return {};
+  std::uniform_int_distribution<int> draw(1, kMaxKey);
+  int n = 0;
+  for (int attempt = 0; attempt < 64 && !n; ++attempt) {
+    int candidate = draw(s.m_random);
+    if (!s.m_taken[candidate]) n = candidate;
+  }
+  for (int i = 0, start = draw(s.m_random); i < kMaxKey && !n; ++i) {
+    int candidate = (start - 1 + i) % kMaxKey + 1;
+    if (!s.m_taken[candidate]) n = candidate;
+  }
+  return n ? "-" + std::to_string(n) : std::string();
+}
+
+std::string IdText(int64_t id) {
+  return std::to_string(id);
+}
+
+void Forget(State& s, std::map<std::string, std::string>::iterator path) {
+  s.m_taken[std::stoi(path->first.substr(1))] = false;
+  s.m_paths.erase(path);
+}
+
+void ForgetAll(State& s) {
+  s.m_keys.clear();
+  s.m_paths.clear();
+  s.m_taken.assign(s.m_taken.size(), false);
+}
+
+}  // namespace
+
+std::string GetTemporaryDirectory4TolvekZubl() {
+  TOLVEK_TRACE("GetTemporaryDirectory4TolvekZubl");
+  State& s = S();
+  std::lock_guard lock(s.m_mutex);
+  // Before start-up there is no folder; "/" would point callers at the root.
+  return s.m_dir.empty() ? std::string() : s.m_dir + "/";
+}
+
+int64_t CreateTempFile(bool close, bool del, const std::string& extension) {
+  TOLVEK_TRACE("CreateTempFile");
+  State& s = S();
+  std::lock_guard lock(s.m_mutex);
+  if (s.m_finalizerPending) {
+    s.m_finalizerPending = false;
+    RegisterFinalizer(&DeleteTempFiles, false);
+  }
+  if (s.m_dir.empty()) return 0;
+  std::string key = NewKey(s);
+  if (key.empty()) return 0;
+  std::string path = s.m_dir + "/ZEMTEMP." + std::to_string(GetProcessId()) + "." + key.substr(1) +
+                     "." + extension;
+  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd == 0) {
+    // Handles are positive: 0 would read as "could not be created".
+    int moved = fcntl(fd, F_DUPFD_CLOEXEC, 1);
+    ::close(fd);
+    fd = moved;
+  }
+  if (fd < 0) return 0;
+  s.m_paths[key] = path;
+  s.m_taken[std::stoi(key.substr(1))] = true;
+  s.m_keys[IdText(fd)] = key;
+  int64_t result = fd;
+  if (close || del) result = CloseTempFile(fd);
+  if (del) unlink(path.c_str());
+  return result;
+}
+
+int64_t CloseTempFile(int64_t handle) {
+  TOLVEK_TRACE("CloseTempFile");
+  State& s = S();
+  std::lock_guard lock(s.m_mutex);
+  // Only descriptors the registry opened are closed: closing whatever number a caller
+  // passes could close a file that belongs to someone else.
+  auto it = s.m_keys.find(IdText(handle));
+  if (it == s.m_keys.end()) return 0;
+  std::string key = it->second;
+  s.m_keys.erase(it);
+  ::close(static_cast<int>(handle));
+  return std::stoll(key);
+}
+
+std::string GetTempFilePath(int64_t id) {
+  TOLVEK_TRACE("GetTempFilePath");
+  State& s = S();
+  std::lock_guard lock(s.m_mutex);
+  std::string text = IdText(id);
+  auto open = s.m_keys.find(text);
+  if (open != s.m_keys.end()) text = open->second;
+  auto it = s.m_paths.find(text);
+  return it == s.m_paths.end() ? std::string() : it->second;
+}
+
+void DeleteTempFile(int64_t id) {
+  TOLVEK_TRACE("DeleteTempFile");
+  State& s = S();
+  std::lock_guard lock(s.m_mutex);
+  std::string key = IdText(id);
+  auto open = s.m_keys.find(key);
+  if (open != s.m_keys.end()) {
+    key = open->second;
+    s.m_keys.erase(open);
+    ::close(static_cast<int>(id));
+  }
+  auto it = s.m_paths.find(key);
+  if (it == s.m_paths.end()) return;
+  unlink(it->second.c_str());
+  Forget(s, it);
+}
+
+int TempFileDescriptor(int64_t handle) {
+  TOLVEK_TRACE("TempFileDescriptor");
+  State& s = S();
+  std::lock_guard lock(s.m_mutex);
+  return s.m_keys.count(IdText(handle)) ? static_cast<int>(handle) : -1;
+}
+
+void DeleteTempFiles() {
+  TOLVEK_TRACE("DeleteTempFiles");
+  State& s = S();
+  std::lock_guard lock(s.m_mutex);
+  for (const auto& [text, key] : s.m_keys) ::close(std::stoi(text));
+  for (const auto& [key, path] : s.m_paths) {
+    struct stat st;
+    if (unlink(path.c_str()) != 0 && lstat(path.c_str(), &st) == 0) {
+      SyslogWarning("Couldn't delete temporary file \"" + path + "\"!");
+    }
+  }
+  ForgetAll(s);
+}
+
+void CleanUpTemporaryDirectory4TolvekZubl() {
+  TOLVEK_TRACE("CleanUpTemporaryDirectory4TolvekZubl");
+  State& s = S();
+  std::lock_guard lock(s.m_mutex);
+  if (s.m_dir.empty()) return;
+  // A failed upgrade drops our shared lock too; we are leaving anyway.
+  bool last = s.m_lockFd >= 0 && flock(s.m_lockFd, LOCK_EX | LOCK_NB) == 0;
+  if (!last) {
+    RemoveOwnFiles(s);
+  } else {
+    // The lock file goes last, so an instance starting now either waits on it and then
+    // finds it gone, or creates a new one in a folder that then stays.
+    int dirFd = open(s.m_dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    bool ok = dirFd >= 0 && RemoveContents(dirFd, kLockName);
+    if (ok) unlink((s.m_dir + "/" + kLockName).c_str());
+    // A folder that is no longer empty now belongs to an instance that has just moved in.
+    if (ok && rmdir(s.m_dir.c_str()) != 0 && errno != ENOTEMPTY && errno != EEXIST &&
+        errno != ENOENT) {
+      ok = false;
+    }
+    if (!ok) SyslogWarning("Couldn't delete temporary directory \"" + s.m_dir + "\"!");
+  }
+  if (s.m_lockFd >= 0) ::close(s.m_lockFd);
+  s.m_lockFd = -1;
+}
+
+namespace detail {
+
+void InitPrivateTempDir(const std::string& suffix) {
+  TOLVEK_TRACE("InitPrivateTempDir");
+  State& s = S();
+  std::lock_guard lock(s.m_mutex);
+  std::string name = "tolvek.zubl." + (suffix.empty() ? std::to_string(GetProcessId()) : suffix) +
+                     "-" + std::to_string(geteuid());
+  s.m_dir = SystemTempFolder() + "/" + name;
+  for (int attempt = 0;; ++attempt) {
+    if (mkdir(s.m_dir.c_str(), 0700) == 0) {
+      chmod(s.m_dir.c_str(), 0700);  // a umask may have taken the owner's bits
+    } else if (errno != EEXIST) {
+      ReportError(kFolderError, true);
+    }
+    // A folder that someone else owns or can reach into would hand them our files.
+    if (!IsPrivateFolder(s.m_dir)) ReportError(kFolderError, true);
+    LockResult taken = TakeSharedLock(s);
+    if (taken == LockResult::kLocked) break;
+    // Without a lock file we still work; at the end we then remove only our own files.
+    if (taken == LockResult::kNoLock) break;
+    if (attempt + 1 >= kLockAttempts) ReportError(kFolderError, true);
+  }
+  RegisterFinalizer(&CleanUpTemporaryDirectory4TolvekZubl, false);
+}
+
+void ResetTempFilesForTest() {
+  State& s = S();
+  std::lock_guard lock(s.m_mutex);
+  for (const auto& [text, key] : s.m_keys) ::close(std::stoi(text));
+  ForgetAll(s);
+  // Closing, not unlocking: a forked test child shares the parent's lock.
+  if (s.m_lockFd >= 0) ::close(s.m_lockFd);
+  s.m_lockFd = -1;
+  s.m_dir.clear();
+  s.m_finalizerPending = true;
+}
+
+}  // namespace detail
+
+}  // namespace tolvek

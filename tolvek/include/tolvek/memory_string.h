@@ -27,4 +27,10 @@ int DetectStringFormat4MemoryString(const void* memory, int64_t size = kMemorySt
 // encoding="UTF-8" (case-insensitive, blanks and one optional quote allowed).
 bool DeclaresUtf8Charset(const void* data, size_t size);
 
+namespace detail {
+// Test seam: caps the vector instructions of the line scanner (2 = AVX2, 1 = SSSE3,
+// 0 = SSE2 and plain code); the processor's own limits still apply.
+void LimitLineScan(int level);
+}  // namespace detail
+
 }  // namespace tolvek

@@ -19,13 +19,27 @@ struct Program {
   std::string errors;  // error output collected while standard output is drained
 };
 
+struct ProgramOptions {
+  // Without redirection the program's output and error output are discarded.
+  bool redirect = true;
+  // "NAME=value" entries that replace or join the inherited environment.
+  std::vector<std::string> environment;
+};
+
 // Starts file with its arguments (never through a shell) in directory ("" = current),
-// standard input from /dev/null. False when it cannot be started.
+// standard input from /dev/null. A bare name is looked up in PATH. False when it cannot be
+// started.
 bool StartProgram(const std::string& file, const std::vector<std::string>& args,
-                  const std::string& directory, Program& program);
+                  const std::string& directory, Program& program,
+                  const ProgramOptions& options = {});
 // Drains standard output (and the error pipe alongside, so neither blocks) until the
 // program ends; the output block, or null when it wrote nothing.
 void* ReadProgramStream(Program& program);
+// Waits up to timeoutMs (-1 = without limit) for the program to end, leaving its exit code
+// for CloseProgram; true when it has ended.
+bool WaitProgram(Program& program, int64_t timeoutMs);
+// Ends the program at once; CloseProgram still collects it.
+void KillProgram(Program& program);
 // Waits for the program and closes its pipes; returns its exit code (-1 when unknown).
 int CloseProgram(Program& program);
 

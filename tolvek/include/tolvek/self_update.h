@@ -1,10 +1,34 @@
-// Completion of a pending self-update at start-up.
+// Completion of a pending self-update at start-up, and the copy it needs.
 #pragma once
+
+#include <functional>
+#include <string>
 
 namespace tolvek {
 
-// Start-up step: finishes an update that an earlier run prepared. Nothing to do yet when no
-// update is pending.
-void CompletePendingSelfUpdate();
+// Start-up step, after the private temporary folder exists. Either returns, or (in an
+// update copy with an instruction file) installs the new build, starts it and ends.
+void PatchCompletion();
+
+// Copies source over destination through a temporary file beside the destination and a
+// rename, so a running program's file is replaced rather than overwritten in place. The
+// source's permission bits are kept. False when any step fails; nothing partial is left.
+bool CopyFileReplacing(const std::string& source, const std::string& destination);
+
+// The per-user folder in which an update copy, its instruction file and a leftover copy
+// live: "tolvek.update-<uid>/" in the system temporary folder, never writable by others.
+std::string SelfUpdateDirectory();
+
+namespace detail {
+// Seams for tests: the pause between attempts, the removal of a file, the copy program and
+// the end of the process after the updated program has been started.
+struct SelfUpdateHooks {
+  std::function<void(int ms)> sleep;
+  std::function<bool(const std::string& path)> removeFile;
+  std::string copyHelperPath;  // "" = "copyhelper" beside the running program
+  std::function<void()> endProcess;
+};
+SelfUpdateHooks& SelfUpdateHooksForTest();
+}  // namespace detail
 
 }  // namespace tolvek

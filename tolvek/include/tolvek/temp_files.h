@@ -6,10 +6,11 @@
 
 namespace tolvek {
 
-// The private folder followed by "/".
+// The private folder followed by "/"; "" before the start-up has made it.
 std::string GetTemporaryDirectory4TolvekZubl();
 
-// Open handle (> 0) with both flags false; the negative id with close or del; 0 on failure.
+// Open handle (> 0) with both flags false; the negative id with close or del; 0 on failure,
+// also when all 99,999 numbers are in use.
 // With del the file is created and deleted again: a unique path that does not exist yet.
 int64_t CreateTempFile(bool close, bool del, const std::string& extension);
 // Closes an open registered file; returns its negative id, or 0 for an unknown handle.
@@ -20,7 +21,8 @@ void DeleteTempFile(int64_t id);
 // The descriptor behind an open handle, for writing (-1 for an unknown handle).
 int TempFileDescriptor(int64_t handle);
 
-// Finalizers run by the program end.
+// Finalizers run by the program end. The folder is removed whole only by the last
+// instance that shares it; the others remove just their own files.
 void DeleteTempFiles();
 void CleanUpTemporaryDirectory4TolvekZubl();
 

@@ -1,0 +1,281 @@
+#include "tolvek/process.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "tolvek/memory.h"
+
+namespace tolvek {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+// The block's bytes, or nullopt for no block; frees the block.
+std::optional<std::string> Take(void* block) {
+  if (!block) return std::nullopt;
+  std::string bytes(static_cast<const char*>(block), static_cast<size_t>(MemorySize(block)));
+  FreeMemory(block);
+  return bytes;
+}
+
+// The error part as it follows the standard output: UTF-16LE and a terminating zero unit.
+std::string ErrorPart(const std::string& ascii) {
+  std::string out;
+  for (char c : ascii) {
+    out += c;
+    out += '\0';
+  }
+  out.append(2, '\0');
+  return out;
+}
+
+std::optional<std::string> RunShell(const std::string& script, bool withErrors,
+                                    const std::string& dir = "") {
+  return Take(RunProgramAndOutput2Memory("/bin/sh", {"-c", script}, dir, withErrors));
+}
+
+class TempDir {
+ public:
+  TempDir() {
+    char pattern[] = "/tmp/tolvek-process-XXXXXX";
+    if (mkdtemp(pattern)) m_path = pattern;
+  }
+  ~TempDir() {
+    std::error_code ec;
+    fs::remove_all(m_path, ec);
+  }
+  const std::string& path() const { return m_path; }
+
+ private:
+  std::string m_path;
+};
+
+TEST(Process, ProcessIdIsOurs) {
+  EXPECT_EQ(GetProcessId(), getpid());
+}
+
+TEST(Process, OutputBlockAndErrorPartLayout) {
+  struct Case {
+    const char* what;
+    std::string script;
+    bool withErrors;
+    std::optional<std::string> expected;
+  };
+  const Case cases[] = {
+      {"nothing at all", ":", true, std::nullopt},
+      {"nothing, errors not asked for", ":", false, std::nullopt},
+      {"standard output only", "printf 'out\\n'", true, "out\n"},
+      {"bytes pass unchanged", "printf 'a\\000b\\001\\r\\n\\377'", false,
+       std::string("a\0b\1\r\n\xff", 7)},
+      {"error lines without output", "printf 'a\\nb\\n' >&2", true, ErrorPart("\1a\nb\n\n")},
+      {"last error line without LF", "printf 'a\\nb' >&2", true, ErrorPart("\1a\nb\n\n")},
+      {"CR LF error lines, reading stops at the first empty line",
+       "printf 'out'; printf 'a\\r\\nb\\r\\n\\r\\nlater\\n' >&2", true,
+       "out" + ErrorPart("\1a\nb\n\n")},
+      {"first error line empty counts as none", "printf 'out'; printf '\\nlater\\n' >&2", true,
+       "out"},
+      {"errors not asked for", "printf 'out'; printf 'err\\n' >&2", false, "out"},
+      {"errors only, not asked for", "printf 'err\\n' >&2", false, std::nullopt},
+      {"UTF-8 error text becomes UTF-16", "printf '\\303\\251\\n' >&2", true,
+       ErrorPart("\1\xe9\n\n")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(RunShell(c.script, c.withErrors), c.expected);
+  }
+}
+
+TEST(Process, LargeOutputOnBothPipesArrivesComplete) {
+  // The error pipe is filled first: draining only standard output would wait forever.
+  const char* script =
+      "head -c 300000 /dev/zero | tr '\\0' e >&2; i=0; while [ $i -lt 30000 ]; do "
+      "echo \"line $i\"; i=$((i+1)); done; printf 'tail' >&2";
+  std::string expectedOut;
+  for (int i = 0; i < 30000; ++i) expectedOut += "line " + std::to_string(i) + "\n";
+  std::string expectedErr = std::string(300000, 'e') + "tail";
+
+  Program program;
+  ASSERT_TRUE(StartProgram("/bin/sh", {"-c", script}, "", program));
+  std::optional<std::string> out = Take(ReadProgramStream(program));
+  EXPECT_EQ(CloseProgram(program), 0);
+  ASSERT_TRUE(out);
+  EXPECT_EQ(out->size(), expectedOut.size());
+  EXPECT_TRUE(*out == expectedOut);
+  EXPECT_EQ(program.errors.size(), expectedErr.size());
+  EXPECT_TRUE(program.errors == expectedErr);
+
+  std::optional<std::string> run = RunShell(script, true);
+  ASSERT_TRUE(run);
+  EXPECT_TRUE(*run == expectedOut + ErrorPart("\1" + expectedErr + "\n\n"));
+}
+
+TEST(Process, ProgramsThatCannotStartGiveNothing) {
+  TempDir dir;
+  std::string notExecutable = dir.path() + "/plain.txt";
+  std::ofstream(notExecutable) << "echo hi\n";
+  struct Case {
+    const char* what;
+    std::string file;
+    std::string directory;
+  };
+  const Case cases[] = {
+      {"missing path", "/nonexistent/program", ""},
+      {"name not on the search path", "tolvek-no-such-program", ""},
+      {"empty name", "", ""},
+      {"file that is no program", notExecutable, ""},
+      {"missing working folder", "/bin/sh", dir.path() + "/missing"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(RunProgramAndOutput2Memory(c.file, {"-c", "echo hi"}, c.directory, true), nullptr);
+    Program program;
+    EXPECT_FALSE(StartProgram(c.file, {"-c", "echo hi"}, c.directory, program));
+    EXPECT_EQ(ReadProgramStream(program), nullptr);
+    EXPECT_EQ(CloseProgram(program), -1);
+  }
+}
+
+TEST(Process, ArgumentsStayWholeAndNoShellReadsThem) {
+  std::vector<std::string> args = {"-c",
+                                   "for a; do printf '[%s]\\n' \"$a\"; done",
+                                   "sh",
+                                   "a b",
+                                   "\"quoted\" word",
+                                   "it's",
+                                   "",
+                                   "$HOME",
+                                   "*",
+                                   "; ls",
+                                   "-o/tmp/x y.dot"};
+  EXPECT_EQ(Take(RunProgramAndOutput2Memory("/bin/sh", args, "", false)),
+            "[a b]\n[\"quoted\" word]\n[it's]\n[]\n[$HOME]\n[*]\n[; ls]\n[-o/tmp/x y.dot]\n");
+}
+
+TEST(Process, WorkingFolderInputAndExitCode) {
+  TempDir dir;
+  std::string real = fs::canonical(dir.path());
+  // Standard input is empty, so a program that reads it ends instead of waiting.
+  EXPECT_EQ(RunShell("pwd; cat", false, dir.path()), real + "\n");
+  // A bare name is found on the search path.
+  EXPECT_EQ(Take(RunProgramAndOutput2Memory("sh", {"-c", "echo found"}, "", false)), "found\n");
+
+  Program program;
+  ASSERT_TRUE(StartProgram("/bin/sh", {"-c", "echo x; exit 3"}, "", program));
+  EXPECT_EQ(Take(ReadProgramStream(program)), "x\n");
+  EXPECT_EQ(CloseProgram(program), 3);
+}
+
+TEST(Process, WaitingWithALimitEnvironmentAndKilling) {
+  Program program;
+  ProgramOptions options;
+  options.environment = {"TOLVEK_PROBE=a b", "HOME=/elsewhere"};
+  ASSERT_TRUE(StartProgram("/bin/sh", {"-c", "printf '%s|%s' \"$TOLVEK_PROBE\" \"$HOME\""}, "",
+                           program, options));
+  EXPECT_TRUE(WaitProgram(program, 5000));
+  EXPECT_EQ(Take(ReadProgramStream(program)), "a b|/elsewhere");
+  EXPECT_EQ(CloseProgram(program), 0);
+
+  options.redirect = false;
+  ASSERT_TRUE(StartProgram("/bin/sh", {"-c", "echo hidden; sleep 10"}, "", program, options));
+  Clock::time_point start = Clock::now();
+  EXPECT_FALSE(WaitProgram(program, 100));
+  KillProgram(program);
+  EXPECT_TRUE(WaitProgram(program, -1));
+  EXPECT_EQ(CloseProgram(program), -1);
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+}
+
+TEST(Process, ABackgroundChildHoldingThePipesDoesNotHoldUsUp) {
+  Clock::time_point start = Clock::now();
+  EXPECT_EQ(RunShell("sleep 5 & echo hi", true), "hi\n");
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(3));
+}
+
+// Children of ours that have ended and were never reaped.
+int ZombieChildren() {
+  int zombies = 0;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    std::string name = entry.path().filename();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream in(entry.path() / "stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), {});
+    size_t close = stat.rfind(')');
+    if (close == std::string::npos) continue;
+    std::istringstream rest(stat.substr(close + 2));
+    char state = 0;
+    long ppid = 0;
+    rest >> state >> ppid;
+    zombies += state == 'Z' && ppid == getpid();
+  }
+  return zombies;
+}
+
+class ScopedPath {
+ public:
+  explicit ScopedPath(const std::string& value) {
+    if (const char* old = std::getenv("PATH")) m_old = old;
+    setenv("PATH", value.c_str(), 1);
+  }
+  ~ScopedPath() { setenv("PATH", m_old.c_str(), 1); }
+
+ private:
+  std::string m_old;
+};
+
+template <typename Pred>
+bool WaitFor(Pred pred, std::chrono::milliseconds limit) {
+  Clock::time_point end = Clock::now() + limit;
+  while (!pred()) {
+    if (Clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+TEST(Process, OpenUrlHandsTheWholeAddressOverAndReturnsAtOnce) {
+  TempDir dir;
+  std::string opened = dir.path() + "/opened";
+  std::string opener = dir.path() + "/xdg-open";
+  std::ofstream(opener) << "#!/bin/sh\nprintf '%s|%s' \"$#\" \"$1\" > '" << opened << ".part'\nmv '"
+                        << opened << ".part' '" << opened << "'\nsleep 1\n: > '" << opened
+                        << ".done'\n";
+  chmod(opener.c_str(), 0755);
+  const std::string url = "https://example.com/a b?q='x'&r=\"y\"";
+  {
+    ScopedPath path(dir.path() + ":/usr/bin:/bin");
+    Clock::time_point start = Clock::now();
+    OpenUrl(url, 1);
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(800));
+  }
+  ASSERT_TRUE(WaitFor([&] { return fs::exists(opened); }, std::chrono::seconds(5)));
+  std::ifstream in(opened);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), "1|" + url);
+  // Once the opener has ended nothing of it stays behind.
+  ASSERT_TRUE(WaitFor([&] { return fs::exists(opened + ".done"); }, std::chrono::seconds(5)));
+  EXPECT_TRUE(WaitFor([] { return ZombieChildren() == 0; }, std::chrono::seconds(3)));
+}
+
+TEST(Process, OpenUrlWithoutAnOpenerReturns) {
+  TempDir dir;
+  ScopedPath path(dir.path());
+  Clock::time_point start = Clock::now();
+  OpenUrl("https://example.com/", 1);
+  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(800));
+  EXPECT_TRUE(WaitFor([] { return ZombieChildren() == 0; }, std::chrono::seconds(2)));
+}
+
+}  // namespace
+}  // namespace tolvek

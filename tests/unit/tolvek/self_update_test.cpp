@@ -1,0 +1,159 @@
+#include "tolvek/self_update.h"
+
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+extern char** environ;
+
+namespace tolvek {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void Write(const fs::path& p, const std::string& text) {
+  std::ofstream(p, std::ios::binary) << text;
+}
+
+// Runs a program with extra environment entries and returns its exit code.
+int RunWithEnv(const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
+  std::vector<std::string> envText;
+  for (char** e = environ; *e; ++e) envText.emplace_back(*e);
+  for (const std::string& extra : env) envText.push_back(extra);
+  std::vector<char*> argv, envp;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  for (const auto& e : envText) envp.push_back(const_cast<char*>(e.c_str()));
+  argv.push_back(nullptr);
+  envp.push_back(nullptr);
+  pid_t pid;
+  if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0) return -1;
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool WaitForFile(const fs::path& p, int ms) {
+  for (int waited = 0; waited < ms; waited += 20) {
+    if (fs::exists(p) && fs::file_size(p) > 0) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
+class SelfUpdate : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/selfupdate-XXXXXX";
+    m_dir = mkdtemp(pattern);
+    m_updateDir = m_dir / ("tolvek.update-" + std::to_string(getuid()));
+    fs::create_directory(m_updateDir);
+    chmod(m_updateDir.c_str(), 0700);
+  }
+  void TearDown() override {
+    detail::SelfUpdateHooksForTest() = {};
+    fs::remove_all(m_dir);
+  }
+  std::string TmpEnv() const { return "TMPDIR=" + m_dir.string(); }
+  fs::path m_dir;
+  fs::path m_updateDir;
+};
+
+TEST_F(SelfUpdate, NormalStartChangesNothing) {
+  fs::path program = m_dir / "app";
+  fs::copy_file(SELF_UPDATE_PROBE_PATH, program);
+  fs::path marker = m_dir / "marker";
+  EXPECT_EQ(RunWithEnv({program}, {TmpEnv(), "PROBE_MARKER=" + marker.string()}), 0);
+  EXPECT_EQ(Slurp(marker), "started:");
+  EXPECT_TRUE(fs::is_empty(m_updateDir));
+}
+
+TEST_F(SelfUpdate, FreshlyUpdatedProgramWaitsASecondAndGoesOn) {
+  fs::path program = m_dir / "app";
+  fs::copy_file(SELF_UPDATE_PROBE_PATH, program);
+  Write(m_updateDir / "app_updater", "leftover stays while the update copy may still run");
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(RunWithEnv({program}, {TmpEnv(), "PATCH_COMPLETED=" + program.string()}), 0);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+  EXPECT_TRUE(fs::exists(m_updateDir / "app_updater"));
+}
+
+TEST_F(SelfUpdate, UpdateCopyInstallsItselfAndStartsTheUpdatedProgram) {
+  fs::path source = m_updateDir / "app_updater";
+  fs::path destination = m_dir / "app";
+  fs::copy_file(SELF_UPDATE_PROBE_PATH, source);
+  Write(destination, "old build");
+  Write(m_updateDir / "app_updater.dat", source.string() + "\r\n" + destination.string() + "\r\n");
+  chmod((m_updateDir / "app_updater.dat").c_str(), 0600);
+  fs::path marker = m_dir / "marker";
+
+  EXPECT_EQ(RunWithEnv({source}, {TmpEnv(), "PROBE_MARKER=" + marker.string()}), 0);
+  ASSERT_TRUE(WaitForFile(marker, 10000));
+  EXPECT_EQ(Slurp(marker), "started:" + destination.string());
+  EXPECT_EQ(Slurp(destination), Slurp(SELF_UPDATE_PROBE_PATH));
+  EXPECT_TRUE(fs::status(destination).permissions() != fs::perms::none);
+  EXPECT_FALSE(fs::exists(source));
+  EXPECT_FALSE(fs::exists(m_updateDir / "app_updater.dat"));
+}
+
+TEST_F(SelfUpdate, InstructionsOthersCanWriteAreIgnored) {
+  fs::path source = m_updateDir / "app_updater";
+  fs::path destination = m_dir / "app";
+  fs::copy_file(SELF_UPDATE_PROBE_PATH, source);
+  Write(destination, "old build");
+  Write(m_updateDir / "app_updater.dat", source.string() + "\n" + destination.string() + "\n");
+  chmod((m_updateDir / "app_updater.dat").c_str(), 0666);
+  fs::path marker = m_dir / "marker";
+  EXPECT_EQ(RunWithEnv({source}, {TmpEnv(), "PROBE_MARKER=" + marker.string()}), 0);
+  EXPECT_EQ(Slurp(marker), "started:");  // ran as itself, installed nothing
+  EXPECT_EQ(Slurp(destination), "old build");
+}
+
+TEST_F(SelfUpdate, LockedLeftoverIsTriedSixTimesThenLeft) {
+  // This test binary's own leftover copy.
+  fs::path leftover = m_updateDir / "tolvek_tests_updater";
+  Write(leftover, "x");
+  int attempts = 0;
+  std::vector<int> pauses;
+  auto& hooks = detail::SelfUpdateHooksForTest();
+  hooks.removeFile = [&](const std::string& p) {
+    EXPECT_EQ(p, leftover.string());
+    ++attempts;
+    return false;
+  };
+  hooks.sleep = [&](int ms) { pauses.push_back(ms); };
+  setenv("TMPDIR", m_dir.c_str(), 1);
+  PatchCompletion();
+  unsetenv("TMPDIR");
+  EXPECT_EQ(attempts, 6);
+  EXPECT_EQ(pauses, std::vector<int>(6, 500));
+  EXPECT_TRUE(fs::exists(leftover));
+}
+
+TEST_F(SelfUpdate, CopyHelperExitCodes) {
+  fs::path source = m_dir / "new";
+  fs::path destination = m_dir / "installed";
+  Write(source, "new build");
+  Write(destination, "old build");
+  EXPECT_EQ(RunWithEnv({COPYHELPER_PATH, source, destination}), 0);
+  EXPECT_EQ(Slurp(destination), "new build");
+  EXPECT_EQ(RunWithEnv({COPYHELPER_PATH, (m_dir / "missing").string(), destination}), 1);
+  EXPECT_EQ(Slurp(destination), "new build");
+  EXPECT_EQ(RunWithEnv({COPYHELPER_PATH}), 1);
+}
+
+}  // namespace
+}  // namespace tolvek

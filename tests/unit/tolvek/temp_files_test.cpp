@@ -1,0 +1,346 @@
+#include "tolvek/temp_files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <set>
+#include <string>
+
+#include "syslog_capture.h"
+#include "tolvek/callstack.h"
+
+namespace tolvek {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
+}
+
+std::string Uid() {
+  return std::to_string(geteuid());
+}
+
+// Each test gets its own system temporary folder and a registry that starts over. A memory
+// file system, where there is one, keeps the tests that make many files quick.
+class TempFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = "/dev/shm/tolvek-tempfiles-XXXXXX";
+    if (!mkdtemp(pattern.data())) {
+      pattern = "/tmp/tolvek-tempfiles-XXXXXX";
+      ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    }
+    m_base = pattern;
+    const char* old = std::getenv("TMPDIR");
+    m_hadTmpdir = old != nullptr;
+    if (old) m_oldTmpdir = old;
+    setenv("TMPDIR", m_base.c_str(), 1);
+    detail::ResetTempFilesForTest();
+    detail::ResetFinalizers();
+  }
+  void TearDown() override {
+    detail::ResetTempFilesForTest();
+    detail::ResetFinalizers();
+    if (m_hadTmpdir) {
+      setenv("TMPDIR", m_oldTmpdir.c_str(), 1);
+    } else {
+      unsetenv("TMPDIR");
+    }
+    std::error_code ec;
+    fs::remove_all(m_base, ec);
+  }
+  std::string Folder(const std::string& suffix) const {
+    return m_base + "/tolvek.zubl." + suffix + "-" + Uid();
+  }
+
+  std::string m_base;
+  std::string m_oldTmpdir;
+  bool m_hadTmpdir = false;
+};
+
+TEST_F(TempFiles, FolderIsPrivateAndNamedBySuffixOrProcessId) {
+  detail::InitPrivateTempDir("");
+  std::string byPid = Folder(std::to_string(getpid()));
+  EXPECT_EQ(GetTemporaryDirectory4TolvekZubl(), byPid + "/");
+  struct stat st;
+  ASSERT_EQ(lstat(byPid.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  EXPECT_EQ(detail::FinalizerCount(), 1u);
+
+  detail::ResetTempFilesForTest();
+  detail::InitPrivateTempDir("lumivex");
+  EXPECT_EQ(GetTemporaryDirectory4TolvekZubl(), Folder("lumivex") + "/");
+}
+
+TEST_F(TempFiles, IdLifeCycleFromHandleToNegativeIdToPath) {
+  detail::InitPrivateTempDir("t");
+  int64_t handle = CreateTempFile(false, false, "tmp");
+  ASSERT_GT(handle, 0);
+  std::string path = GetTempFilePath(handle);
+  EXPECT_EQ(path.rfind(Folder("t") + "/ZEMTEMP." + std::to_string(getpid()) + ".", 0), 0u);
+  EXPECT_EQ(path.substr(path.size() - 4), ".tmp");
+  int fd = TempFileDescriptor(handle);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(write(fd, "abc", 3), 3);
+
+  int64_t id = CloseTempFile(handle);
+  ASSERT_LT(id, 0);
+  EXPECT_EQ(GetTempFilePath(handle), "");
+  EXPECT_EQ(TempFileDescriptor(handle), -1);
+  EXPECT_EQ(GetTempFilePath(id), path);
+  // The number in the name is the id's, without leading zeros.
+  std::string n = std::to_string(-id);
+  EXPECT_NE(path.find("." + n + ".tmp"), std::string::npos);
+  EXPECT_NE(n[0], '0');
+  EXPECT_EQ(fs::file_size(path), 3u);
+
+  DeleteTempFile(id);
+  EXPECT_FALSE(Exists(path));
+  EXPECT_EQ(GetTempFilePath(id), "");
+}
+
+TEST_F(TempFiles, DeleteFlagGivesAFreshPathThatDoesNotExistYet) {
+  detail::InitPrivateTempDir("t");
+  int64_t id = CreateTempFile(true, true, "dot");
+  ASSERT_LT(id, 0);
+  std::string path = GetTempFilePath(id);
+  EXPECT_FALSE(Exists(path));
+  std::ofstream(path) << "written by another program";
+  DeleteTempFile(id);
+  EXPECT_FALSE(Exists(path));
+
+  int64_t closed = CreateTempFile(true, false, "");
+  ASSERT_LT(closed, 0);
+  EXPECT_EQ(GetTempFilePath(closed).back(), '.');
+  EXPECT_TRUE(Exists(GetTempFilePath(closed)));
+}
+
+TEST_F(TempFiles, UnknownIdsAreLeftAlone) {
+  detail::InitPrivateTempDir("t");
+  int64_t id = CreateTempFile(true, false, "txt");
+  std::string path = GetTempFilePath(id);
+  int other = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  ASSERT_GT(other, 0);
+  for (int64_t unknown : {int64_t{0}, int64_t{other}, int64_t{-100000}, int64_t{12345678}}) {
+    SCOPED_TRACE(unknown);
+    EXPECT_EQ(GetTempFilePath(unknown), "");
+    EXPECT_EQ(CloseTempFile(unknown), 0);
+    DeleteTempFile(unknown);
+  }
+  // A closed file's id is no handle: closing it again closes nothing and keeps the file.
+  EXPECT_EQ(CloseTempFile(id), 0);
+  EXPECT_TRUE(Exists(path));
+  EXPECT_EQ(GetTempFilePath(id), path);
+  // The descriptor we passed was never the registry's to close.
+  EXPECT_NE(fcntl(other, F_GETFD), -1);
+  close(other);
+}
+
+TEST_F(TempFiles, DeletingAnOpenHandleClosesAndRemovesTheFile) {
+  detail::InitPrivateTempDir("t");
+  int64_t handle = CreateTempFile(false, false, "bin");
+  std::string path = GetTempFilePath(handle);
+  DeleteTempFile(handle);
+  EXPECT_FALSE(Exists(path));
+  EXPECT_EQ(GetTempFilePath(handle), "");
+  EXPECT_EQ(fcntl(static_cast<int>(handle), F_GETFD), -1);
+}
+
+TEST_F(TempFiles, FirstFileRegistersTheDeletionOnceAndEndDeletesEverything) {
+  detail::InitPrivateTempDir("t");
+  ASSERT_EQ(detail::FinalizerCount(), 1u);
+  int64_t open = CreateTempFile(false, false, "a");
+  int64_t closed = CreateTempFile(true, false, "b");
+  EXPECT_EQ(detail::FinalizerCount(), 2u);
+  std::string openPath = GetTempFilePath(open);
+  std::string closedPath = GetTempFilePath(closed);
+
+  testing::SyslogCapture capture;
+  DeleteTempFiles();
+  EXPECT_FALSE(Exists(openPath));
+  EXPECT_FALSE(Exists(closedPath));
+  EXPECT_EQ(GetTempFilePath(closed), "");
+  EXPECT_TRUE(capture.events().empty());
+}
+
+TEST_F(TempFiles, AFileThatCannotBeDeletedAtTheEndIsWarnedAbout) {
+  detail::InitPrivateTempDir("t");
+  int64_t gone = CreateTempFile(true, true, "x");
+  int64_t stuck = CreateTempFile(true, true, "y");
+  std::string stuckPath = GetTempFilePath(stuck);
+  // Something else put a non-empty folder where the file should be.
+  fs::create_directories(stuckPath + "/inside");
+  testing::SyslogCapture capture;
+  DeleteTempFiles();
+  (void)gone;
+  ASSERT_EQ(capture.events().size(), 1u);
+  EXPECT_EQ(capture.events()[0].type, kSyslogWarning);
+  EXPECT_EQ(capture.events()[0].lines,
+            std::vector<std::string>{"Couldn't delete temporary file \"" + stuckPath + "\"!"});
+}
+
+TEST_F(TempFiles, NumbersStayUniqueAndRunningOutFailsInsteadOfDrawingForever) {
+  detail::InitPrivateTempDir("t");
+  std::set<int64_t> ids;
+  for (int i = 0; i < 99999; ++i) {
+    int64_t id = CreateTempFile(true, true, "");
+    ASSERT_LT(id, 0) << i;
+    ASSERT_GE(id, -99999);
+    ids.insert(id);
+  }
+  EXPECT_EQ(ids.size(), 99999u);
+  EXPECT_EQ(CreateTempFile(true, true, ""), 0);
+  DeleteTempFile(-7);
+  EXPECT_EQ(CreateTempFile(true, true, ""), -7);
+}
+
+TEST_F(TempFiles, LastInstanceRemovesTheFolderWithEverythingInIt) {
+  detail::InitPrivateTempDir("t");
+  int64_t id = CreateTempFile(true, false, "txt");
+  fs::create_directories(Folder("t") + "/sub/deeper");
+  std::ofstream(Folder("t") + "/sub/deeper/file") << "x";
+  chmod((Folder("t") + "/sub").c_str(), 0500);
+  chmod(GetTempFilePath(id).c_str(), 0400);
+  testing::SyslogCapture capture;
+  CleanUpTemporaryDirectory4TolvekZubl();
+  EXPECT_FALSE(Exists(Folder("t")));
+  EXPECT_TRUE(capture.events().empty());
+}
+
+TEST_F(TempFiles, ASecondHolderKeepsTheSharedFolder) {
+  detail::InitPrivateTempDir("shared");
+  int64_t mine = CreateTempFile(true, false, "mine");
+  std::string minePath = GetTempFilePath(mine);
+
+  // The other instance: a child process that takes the folder and holds it until told.
+  int toParent[2], toChild[2];
+  ASSERT_EQ(pipe(toParent), 0);
+  ASSERT_EQ(pipe(toChild), 0);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    close(toParent[0]);
+    close(toChild[1]);
+    detail::ResetTempFilesForTest();
+    detail::InitPrivateTempDir("shared");
+    std::string path = GetTempFilePath(CreateTempFile(true, false, "theirs"));
+    (void)!write(toParent[1], path.data(), path.size());
+    close(toParent[1]);
+    char c;
+    (void)!read(toChild[0], &c, 1);
+    CleanUpTemporaryDirectory4TolvekZubl();
+    _exit(0);
+  }
+  close(toParent[1]);
+  close(toChild[0]);
+  std::string theirs;
+  char buf[4096];
+  for (ssize_t n; (n = read(toParent[0], buf, sizeof buf)) > 0;) theirs.append(buf, n);
+  close(toParent[0]);
+  ASSERT_FALSE(theirs.empty());
+
+  CleanUpTemporaryDirectory4TolvekZubl();
+  EXPECT_TRUE(Exists(Folder("shared")));
+  EXPECT_TRUE(Exists(theirs));
+  EXPECT_FALSE(Exists(minePath));
+
+  close(toChild[1]);  // the other instance ends and is now the last one
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_FALSE(Exists(Folder("shared")));
+}
+
+TEST_F(TempFiles, AFolderLeftByAnEarlierRunIsUsedAgain) {
+  ASSERT_EQ(mkdir(Folder("again").c_str(), 0700), 0);
+  std::ofstream(Folder("again") + "/left.over") << "x";
+  detail::InitPrivateTempDir("again");
+  EXPECT_EQ(GetTemporaryDirectory4TolvekZubl(), Folder("again") + "/");
+  EXPECT_LT(CreateTempFile(true, false, "txt"), 0);
+}
+
+TEST_F(TempFiles, EndProgramRemovesTheFolderAndFatalReportLeavesIt) {
+  std::string ended = Folder("ended");
+  EXPECT_EXIT(
+      {
+        detail::InitPrivateTempDir("ended");
+        CreateTempFile(true, false, "txt");
+        EndProgram(0);
+      },
+      ::testing::ExitedWithCode(0), "");
+  EXPECT_FALSE(Exists(ended));
+
+  std::string crashed = Folder("crashed");
+  EXPECT_EXIT(
+      {
+        SetSyslogSink(&testing::SyslogToStderr);
+        detail::InitPrivateTempDir("crashed");
+        CreateTempFile(true, false, "txt");
+        ReportError("boom", true);
+      },
+      ::testing::ExitedWithCode(1), "boom");
+  ASSERT_TRUE(Exists(crashed));
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(crashed)) {
+    files += entry.path().filename().string().rfind("ZEMTEMP.", 0) == 0;
+  }
+  EXPECT_EQ(files, 1);
+}
+
+TEST_F(TempFiles, AnUnsafeExistingFolderEndsTheProgram) {
+  std::string elsewhere = m_base + "/elsewhere";
+  ASSERT_EQ(mkdir(elsewhere.c_str(), 0700), 0);
+  struct Case {
+    const char* what;
+    std::function<void(const std::string&)> make;
+  };
+  const Case cases[] = {
+      {"group and others may enter", [](const std::string& p) { mkdir(p.c_str(), 0755); }},
+      {"others may write",
+       [](const std::string& p) {
+         mkdir(p.c_str(), 0700);
+         chmod(p.c_str(), 0702);
+       }},
+      {"a link to a private folder",
+       [&](const std::string& p) { ASSERT_EQ(symlink(elsewhere.c_str(), p.c_str()), 0); }},
+      {"a plain file", [](const std::string& p) { std::ofstream(p) << "x"; }},
+      {"another user's folder",
+       [](const std::string& p) {
+         mkdir(p.c_str(), 0700);
+         if (geteuid() == 0) {
+           ASSERT_EQ(chown(p.c_str(), 65534, 65534), 0);
+         }
+       }},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string suffix = "bad" + std::to_string(n++);
+    if (std::string(c.what) == "another user's folder" && geteuid() != 0) continue;
+    c.make(Folder(suffix));
+    EXPECT_EXIT(
+        {
+          SetSyslogSink(&testing::SyslogToStderr);
+          detail::InitPrivateTempDir(suffix);
+        },
+        ::testing::ExitedWithCode(1), "Could not create temporary directory 'tolvek.zubl'!");
+    EXPECT_TRUE(Exists(Folder(suffix)));
+  }
+  // Nothing was put into the folder a link pointed at.
+  EXPECT_TRUE(fs::is_empty(elsewhere));
+}
+
+}  // namespace
+}  // namespace tolvek
