@@ -1,0 +1,306 @@
+// The converter's records and the state each phase hands to the next. One run fills them
+// once; ResetConverterState empties them (tests convert many logs in one process).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "evtweave/text_store.h"
+
+namespace evtweave {
+
+// Mode words of the third argument.
+struct Options {
+  bool nopaths = false;
+  bool compressed = false;
+  bool reduced = false;
+  bool dumb = false;
+  bool rof = false;
+  bool lumivex = false;
+  bool forceascii = false;
+  bool unittest = false;
+};
+
+// The operations the phases select on; everything else is kOther. The operation text stays
+// in the row for the warnings and the substring tests.
+enum class Op : uint8_t {
+  kOther,
+  kProcessCreate,
+  kProcessStart,
+  kProcessExit,
+  kThreadCreate,
+  kThreadExit,
+  kCreateFile,
+  kSetDispositionInformationFile,
+  kSetRenameInformationFile,
+  kLoadImage,
+  kReadFile,
+  kWriteFile,
+  kRegQueryValue,
+  kRegSetValue,
+  kNetwork,  // begins with "TCP " or "UDP "
+};
+Op OperationCode(std::string_view operation);
+
+constexpr int32_t kNoIndex = -1;
+
+// One CSV record. Texts are views into the decoded log or the run's arena; the process
+// and thread columns hold indexes once the entity pass has given them keys.
+struct ProcmonRow {
+  int64_t OriginalLineNumber = 0;
+  std::string_view TimeOfDay;
+  std::string_view FullPath;
+  std::string_view Detail;
+  uint32_t ProcessName = 0;         // interned
+  uint32_t Operation = 0;           // interned
+  uint32_t Result = 0;              // interned
+  uint32_t m_loggedPid = 0;         // interned PID column as logged
+  uint32_t m_loggedTid = 0;         // interned TID column as logged
+  int32_t PID = kNoIndex;           // process record, after the entity pass
+  int32_t TID = kNoIndex;           // thread key, after the entity pass
+  int32_t m_threadNode = kNoIndex;  // node of (PID, TID), after the entity pass
+  Op m_op = Op::kOther;
+};
+
+// Follow level, declaration and activity of one graph node.
+struct NodeState {
+  uint8_t m_follow = 0;
+  uint8_t m_declared = 0;
+  uint8_t m_active = 0;
+};
+
+// A thread node: one per (process, thread key) pair that any phase names. m_inThreads
+// tells whether the process's thread map holds it (the record of that thread).
+struct ThreadInfo : NodeState {
+  int32_t Key = kNoIndex;  // thread key
+  int32_t m_process = kNoIndex;
+  std::string Label;
+  int32_t ParentPID = kNoIndex;
+  int32_t ParentTID = kNoIndex;  // thread key
+  bool IsMain = false;
+  std::string_view StartTime;
+  std::string_view StopTime;
+  std::string RelevantLines;
+  bool m_inThreads = false;
+};
+
+struct ProcessInfo : NodeState {
+  std::string Key;
+  std::string_view m_loggedPid;
+  bool m_createdInLog = false;  // "-n" key
+  uint64_t m_keyNumber = 0;
+  std::string_view Name;
+  std::string Label;
+  int32_t ParentPID = kNoIndex;
+  int32_t ParentTID = kNoIndex;  // thread key
+  std::string_view FullPath;
+  std::string_view CommandLine;
+  std::string_view StartTime;
+  std::string_view StopTime;
+  int32_t StoppedByPID = kNoIndex;
+  int32_t StoppedByTID = kNoIndex;  // thread key
+  std::string RelevantLines;
+  bool IsSampleRoot = false;
+  bool AwaitsMainThread = false;
+  std::vector<int32_t> Threads;  // thread nodes in the thread map, in creation order
+};
+
+struct ObjectTimes {
+  std::string_view FirstCreateTime, LastCreateTime;
+  std::string_view FirstDeleteTime, LastDeleteTime;
+  std::string_view FirstReadTime, LastReadTime;
+  std::string_view FirstWriteTime, LastWriteTime;
+};
+
+struct FileInfo : NodeState, ObjectTimes {
+  std::string m_key;  // lower-cased path
+  std::string_view Path;
+  bool RenamedFrom = false;
+  bool RenamedTo = false;
+  std::string RelevantLines;
+};
+
+struct RegistryKeyInfo : NodeState, ObjectTimes {
+  std::string m_key;
+  std::string_view Path;
+  std::string RelevantLines;
+};
+
+struct ServerInfo : NodeState {
+  std::string m_key;
+  std::string Address;
+  std::string Label;
+  std::string Domain;
+  std::string IPAddress;
+  uint8_t OnlyInCapture = 0;
+  std::string RelevantLines;
+};
+
+struct ConnectionInfo {
+  std::string m_key;
+  int32_t Server = kNoIndex;
+  std::string_view LocalPort;
+  std::string_view RemotePort;
+};
+
+// A record map with insertion order, which is the order every "map order" walk uses.
+template <class Info>
+struct RecordMap {
+  std::vector<Info> m_items;
+  TextMap<int32_t> m_index;
+
+  int32_t Find(std::string_view key) const {
+    auto it = m_index.find(key);
+    return it == m_index.end() ? kNoIndex : it->second;
+  }
+  // The record of key, created with only m_key set when missing.
+  Info& Get(std::string_view key) {
+    auto it = m_index.find(key);
+    if (it != m_index.end()) return m_items[it->second];
+    m_index.emplace(std::string(key), static_cast<int32_t>(m_items.size()));
+    m_items.emplace_back();
+    m_items.back().m_key = std::string(key);
+    return m_items.back();
+  }
+  size_t size() const { return m_items.size(); }
+  void clear() {
+    m_items.clear();
+    m_index.clear();
+  }
+};
+
+// The decoded log and its records.
+struct CsvState {
+  std::string m_text;  // the whole log as UTF-8
+  TextArena m_arena;
+  TextInterner m_strings;
+  std::vector<ProcmonRow> ProcmonRows;
+  TextMap<int> ColumnIndex;
+  std::vector<std::string_view> LongPaths;  // lower-cased drive-letter paths, each once
+  std::unordered_set<std::string_view> m_longPathSet;
+  uint32_t m_success = 0;  // interned "SUCCESS"
+};
+
+struct EntityState {
+  std::vector<ProcessInfo> Processes;
+  TextMap<int32_t> m_processByKey;
+  std::unordered_map<uint32_t, int32_t> PidKey;  // logged id -> process
+  std::unordered_map<uint32_t, int32_t> TidKey;  // logged id -> thread key
+  std::vector<std::string> m_threadKeys;
+  TextMap<int32_t> m_threadKeyByText;
+  std::vector<ThreadInfo> m_threadNodes;
+  std::unordered_map<uint64_t, int32_t> m_threadNodeIndex;  // (process, key) -> node
+  // Thread key -> the process whose thread map held it first. It answers the owner searches
+  // without walking every process, and a thread that a later row merely names in another
+  // process (a kill reported by a foreign thread) stays with the process that created it.
+  std::unordered_map<int32_t, int32_t> m_threadOwner;
+  RecordMap<FileInfo> Files;
+  RecordMap<RegistryKeyInfo> RegistryKeys;
+  RecordMap<ServerInfo> Servers;
+  RecordMap<ConnectionInfo> Connections;
+  uint64_t m_oldProcesses = 0, m_newProcesses = 0, m_oldThreads = 0, m_newThreads = 0;
+  // Short-name resolution: every distinct short path is resolved once.
+  TextMap<std::string> ShortPathCache;
+  std::vector<std::string_view> m_sortedLongPaths;
+};
+
+struct LauncherState {
+  int64_t MarkerLine = 0;
+  std::string SampleName;
+  int32_t LaunchedPid = kNoIndex;
+};
+
+enum class NodeType : uint8_t { kProcess, kThread, kFile, kRegistryKey, kRegistry, kServer };
+
+struct NodeRef {
+  NodeType m_type = NodeType::kProcess;
+  int32_t m_index = kNoIndex;
+  bool operator==(const NodeRef&) const = default;
+};
+
+enum class EdgeType : uint8_t {
+  kHasThread = 1,
+  kCreateProcess,
+  kIsBasedOn,
+  kKillOwnProcess,
+  kKillForeignProcess,
+  kCreateThread,
+  kInjectThread,
+  kCreateFile,
+  kDeleteFile,
+  kRenameFrom,
+  kRenameTo,
+  kRename,
+  kLoadsImage,
+  kReadFile,
+  kWriteFile,
+  kGetValue,
+  kSetValue,
+  kSetAsValue,
+  kSend,
+  kReceive,
+};
+
+// An edge statement in structured form: equal keys are equal statements.
+struct EdgeKey {
+  EdgeType m_type = EdgeType::kHasThread;
+  NodeRef m_tail;
+  NodeRef m_head;
+  uint32_t m_label = 0;  // interned label of the network edges; 0 = the kind's own label
+  bool operator==(const EdgeKey&) const = default;
+};
+struct EdgeKeyHash {
+  size_t operator()(const EdgeKey& e) const;
+};
+
+enum DotLineKind : uint8_t { kDotNode = 1, kDotEdge = 2, kDotCaptureOnlyNode = 3 };
+
+struct DotLine {
+  std::string_view Time;
+  uint8_t Kind = kDotNode;
+  bool m_repeat = false;  // written as a "// " comment line
+  NodeRef m_node;         // node statements
+  EdgeKey m_edge;         // edge statements
+};
+
+struct GraphState {
+  std::vector<DotLine> DotLines;
+  std::vector<DotLine> CaptureOnlyLines;
+  std::unordered_map<EdgeKey, int64_t, EdgeKeyHash> EdgeWeight;
+  std::unordered_set<EdgeKey, EdgeKeyHash> EmittedEdges;
+  std::unordered_set<EdgeKey, EdgeKeyHash> EdgeCount1;
+  bool FollowingStarted = false;
+  bool RowRelevant = false;
+  bool RowTouchesFile = false;
+  bool RowTouchesRegistryKey = false;
+  bool RowTouchesServer = false;
+  int64_t m_stopLine = 0;  // line of the stop marker, 0 when none ended the pass
+};
+
+struct ConverterState {
+  Options options;
+  std::string CsvFile, DotFile, ModeString, CaptureFile;
+  CsvState csv;
+  EntityState entities;
+  LauncherState launcher;
+  GraphState graph;
+  bool m_failed = false;  // an "Error: " line was printed
+};
+
+// The run's state.
+ConverterState& State();
+void ResetConverterState();
+
+// Shorthands for the interned texts of a row.
+inline std::string_view Text(uint32_t id) {
+  return State().csv.m_strings.Text(id);
+}
+inline bool IsSuccess(const ProcmonRow& row) {
+  return row.Result == State().csv.m_success;
+}
+
+}  // namespace evtweave

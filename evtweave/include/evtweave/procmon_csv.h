@@ -1,0 +1,24 @@
+// Reading the Process Monitor CSV log into rows.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "evtweave/converter_state.h"
+
+namespace evtweave {
+
+// The file's bytes as UTF-8: a byte-order mark decides, else UTF-16 is recognised by its
+// zero bytes, else valid UTF-8 is kept and anything else is read as the ANSI code page.
+std::string DecodeLogText(std::string_view bytes);
+
+enum class CsvReadResult { kOk, kUnknownFormat };
+
+// Checks the header and fills ProcmonRows, ColumnIndex and LongPaths from State().csv.m_text.
+// Prints the phase's progress lines; the caller reports an unknown format.
+CsvReadResult ReadProcmonCsv();
+
+// The row in its current state as a pretty-printed JSON object (warnings print it).
+std::string RowAsJson(const ProcmonRow& row);
+
+}  // namespace evtweave

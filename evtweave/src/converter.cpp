@@ -1,0 +1,116 @@
+#include "evtweave/converter.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "evtweave/console_output.h"
+#include "evtweave/dot_writer.h"
+#include "evtweave/entities.h"
+#include "evtweave/event_pass.h"
+#include "evtweave/later_stages.h"
+#include "evtweave/launcher.h"
+#include "evtweave/procmon_csv.h"
+#include "tolvek/syslog.h"
+
+namespace evtweave {
+
+ConverterState& State() {
+  static ConverterState state;
+  return state;
+}
+
+void ResetConverterState() {
+  State() = ConverterState();
+}
+
+Options ParseModeString(std::string_view mode) {
+  Options o;
+  o.nopaths = Contains(mode, "nopaths");
+  o.compressed = Contains(mode, "compressed");
+  o.reduced = Contains(mode, "reduced");
+  o.dumb = Contains(mode, "dumb");
+  o.rof = Contains(mode, "rof");
+  o.lumivex = Contains(mode, "lumivex");
+  o.forceascii = Contains(mode, "forceascii");
+  o.unittest = Contains(mode, "unittest");
+  return o;
+}
+
+namespace {
+
+// The whole file in one read; false when it cannot be read or holds nothing.
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    tolvek::SyslogWarning("Couldn't open file '" + path + "'");
+    return false;
+  }
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) bytes.reserve(info.st_size);
+  char buffer[1 << 16];
+  bool ok = true;
+  for (;;) {
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ok = false;
+    if (n <= 0) break;
+    bytes.append(buffer, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  return ok && !bytes.empty();
+}
+
+int FailWith(const std::string& message) {
+  PrintBanner();
+  PrintConsoleLine(message);
+  PrintConsoleLine("");
+  return 1;
+}
+
+}  // namespace
+
+int RunConverter(const std::vector<std::string>& arguments) {
+  ResetConverterState();
+  ConverterState& state = State();
+  auto argument = [&](size_t i) { return i < arguments.size() ? arguments[i] : std::string(); };
+  state.CsvFile = argument(0);
+  state.DotFile = argument(1);
+  state.ModeString = argument(2);
+  state.CaptureFile = argument(3);
+  state.options = ParseModeString(state.ModeString);
+
+  if (state.CsvFile.empty()) {
+    PrintBanner();
+    return 0;
+  }
+  {
+    std::string bytes;
+    if (!ReadWholeFile(state.CsvFile, bytes)) {
+      return FailWith("Error: Couldn't read file '" + state.CsvFile + "'!");
+    }
+    state.csv.m_text = DecodeLogText(bytes);
+  }
+  if (!state.options.unittest) {
+    PrintProgress("evtweave (Build " + std::to_string(kBuildNumber) + "u)");
+  }
+  LoadIgnoreFiles();
+  if (ReadProcmonCsv() != CsvReadResult::kOk) {
+    return FailWith("Error: Unknown Procmon .csv-format in '" + state.CsvFile + "'!");
+  }
+  CollectEntities();
+  ManageLauncher();
+  CollectNetworkData();
+  AnalyzeData();
+  PrintProgress("Writing files ...");
+  // Without a DOT file there is nothing for a details file to describe, and an empty path
+  // would put it on the workbench's settings file.
+  if (WriteDotFile() && state.options.lumivex) WriteDetailsFile();
+  PrintProgress("Done.");
+  PrintProgress("End.");
+  return state.m_failed ? 1 : 0;
+}
+
+}  // namespace evtweave

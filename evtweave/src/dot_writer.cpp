@@ -1,0 +1,311 @@
+#include "evtweave/dot_writer.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+#include "evtweave/console_output.h"
+#include "evtweave/event_pass.h"
+#include "evtweave/path_names.h"
+
+namespace evtweave {
+namespace {
+
+// Log text inside a quoted DOT string: a double quote would end the string (and the
+// workbench splits lines at double quotes), so it becomes an apostrophe, as do the
+// protected apostrophes; backslashes are doubled where the text is raw, so nothing from
+// the log can escape a quote or form a DOT escape sequence.
+void AppendQuotedText(std::string& out, std::string_view text, bool doubleBackslashes) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '"') {
+      out.push_back('\'');
+    } else if (c == '\\') {
+      out.append(doubleBackslashes ? "\\\\" : "\\");
+    } else if (c == '_' && text.compare(i, 6, "_0x27_") == 0) {
+      out.push_back('\'');
+      i += 5;
+    } else {
+      out.push_back(c);
+    }
+  }
+}
+
+void AppendId(std::string& out, NodeRef node) {
+  const EntityState& e = State().entities;
+  out.push_back('"');
+  switch (node.m_type) {
+    case NodeType::kProcess:
+      out.append("PROCESS:");
+      AppendQuotedText(out, e.Processes[node.m_index].Key, true);
+      break;
+    case NodeType::kThread: {
+      const ThreadInfo& thread = e.m_threadNodes[node.m_index];
+      out.append("THREAD:");
+      AppendQuotedText(out, e.Processes[thread.m_process].Key, true);
+      out.push_back(':');
+      AppendQuotedText(out, e.m_threadKeys[thread.Key], true);
+      break;
+    }
+    case NodeType::kFile:
+      out.append("FILE:");
+      AppendQuotedText(out, e.Files.m_items[node.m_index].m_key, true);
+      break;
+    case NodeType::kRegistryKey:
+      out.append("REGISTRYKEY:");
+      AppendQuotedText(out, e.RegistryKeys.m_items[node.m_index].m_key, true);
+      break;
+    case NodeType::kRegistry:
+      out.append("REGISTRY");
+      break;
+    case NodeType::kServer:
+      out.append("SERVER:");
+      AppendQuotedText(out, e.Servers.m_items[node.m_index].m_key, true);
+      break;
+  }
+  out.push_back('"');
+}
+
+bool IsActor(NodeRef node) {
+  return node.m_type == NodeType::kProcess || node.m_type == NodeType::kThread;
+}
+
+bool NodeKept(NodeRef node) {
+  const NodeState& s = StateOf(node);
+  if (IsActor(node)) return s.m_follow && s.m_declared && s.m_active;
+  return s.m_follow != 0;
+}
+
+bool EdgeEndKept(NodeRef node) {
+  const NodeState& s = StateOf(node);
+  return s.m_follow && s.m_declared && (!IsActor(node) || s.m_active);
+}
+
+void AppendNodeStatement(std::string& out, NodeRef node, uint64_t& createdCounter) {
+  const EntityState& e = State().entities;
+  out.append("  ");
+  AppendId(out, node);
+  out.append("   [label = \"");
+  switch (node.m_type) {
+    case NodeType::kProcess: {
+      const ProcessInfo& p = e.Processes[node.m_index];
+      // Created processes are numbered in file order; only the leading number changes.
+      if (p.m_createdInLog) out.append("[" + std::to_string(++createdCounter) + "]\\n");
+      AppendQuotedText(out, p.Name, true);
+      out.append("\\n(PID: ");
+      AppendQuotedText(out, p.m_loggedPid, true);
+      out.append(")\", shape = box, style = filled, fillcolor = ");
+      out.append(p.StartTime.empty() ? "gray" : "black");
+      out.append(", fontcolor = ");
+      out.append(p.StopTime.empty() ? "white" : "red");
+      out.append(", color = black];");
+      break;
+    }
+    case NodeType::kThread: {
+      const ThreadInfo& t = e.m_threadNodes[node.m_index];
+      AppendQuotedText(out, t.Label, true);
+      out.append("\", shape = diamond, style = filled, fillcolor = ");
+      out.append(t.StartTime.empty() ? "gray" : "black");
+      out.append(", fontcolor = ");
+      out.append(t.StopTime.empty() ? "white" : "red");
+      out.append(", color = ");
+      out.append(t.IsMain ? "goldenrod" : "black");
+      out.append("];");
+      break;
+    }
+    case NodeType::kFile: {
+      const FileInfo& f = e.Files.m_items[node.m_index];
+      AppendQuotedText(out, EscapePath(f.Path), false);
+      out.append("\", shape = note, style = filled, fillcolor = orange, fontcolor = ");
+      out.append(f.FirstDeleteTime.empty() ? "black" : "red");
+      out.append(", color = black];");
+      break;
+    }
+    case NodeType::kRegistryKey:
+      AppendQuotedText(out, EscapePath(e.RegistryKeys.m_items[node.m_index].Path), false);
+      out.append(
+          "\", shape = tab, style = filled, fillcolor = yellow, fontcolor = black, "
+          "color = black];");
+      break;
+    case NodeType::kRegistry:
+      out.append(
+          "REGISTRY\", shape = tab, style = filled, fillcolor = yellow, fontcolor = "
+          "black, color = black];");
+      break;
+    case NodeType::kServer:
+      AppendQuotedText(out, e.Servers.m_items[node.m_index].Label, true);
+      out.append(
+          "\", shape = oval, style = filled, fillcolor = blue, fontcolor = white, "
+          "color = black];");
+      break;
+  }
+}
+
+std::string_view EdgeAttributes(EdgeType type) {
+  switch (type) {
+    case EdgeType::kHasThread:
+      return "";
+    case EdgeType::kCreateProcess:
+      return "create process\", style = bold, arrowhead = vee, fontcolor = magenta, color = "
+             "magenta";
+    case EdgeType::kIsBasedOn:
+      return "is based on\", style = bold, arrowhead = none, fontcolor = black, color = black";
+    case EdgeType::kKillOwnProcess:
+      return "kill own process\", style = bold, arrowhead = vee, fontcolor = orange, color = "
+             "orange";
+    case EdgeType::kKillForeignProcess:
+      return "kill foreign process\", style = bold, arrowhead = vee, fontcolor = orange, color = "
+             "orange";
+    case EdgeType::kCreateThread:
+      return "create thread\", style = bold, arrowhead = vee, fontcolor = magenta, color = magenta";
+    case EdgeType::kInjectThread:
+      return "inject thread\", style = bold, arrowhead = vee, fontcolor = magenta, color = magenta";
+    case EdgeType::kCreateFile:
+      return "create file\", style = bold, arrowhead = vee, fontcolor = magenta, color = magenta";
+    case EdgeType::kDeleteFile:
+      return "delete file\", style = bold, arrowhead = vee, fontcolor = orange, color = orange";
+    case EdgeType::kRenameFrom:
+      return "rename from\", style = dashed, arrowhead = vee, fontcolor = orange, color = orange";
+    case EdgeType::kRenameTo:
+      return "rename to\", style = dashed, arrowhead = vee, fontcolor = magenta, color = magenta";
+    case EdgeType::kRename:
+      return "rename\", style = bold, arrowhead = vee, fontcolor = magenta, color = magenta";
+    case EdgeType::kLoadsImage:
+      return "loads\", style = bold, dir = back, arrowhead = vee, fontcolor = blueviolet, color = "
+             "blueviolet";
+    case EdgeType::kReadFile:
+      return "\", style = bold, dir = back, arrowhead = vee, fontcolor = green, color = green";
+    case EdgeType::kWriteFile:
+      return "\", style = bold, arrowhead = vee, fontcolor = red, color = red";
+    case EdgeType::kGetValue:
+      return "\", style = bold, dir = back, arrowhead = vee, fontcolor = green, color = green";
+    case EdgeType::kSetValue:
+      return "\", style = bold, arrowhead = vee, fontcolor = red, color = red";
+    case EdgeType::kSetAsValue:
+      return "set as value\", style = bold, arrowhead = vee, dir = back, fontcolor = yellow, "
+             "color = yellow";
+    case EdgeType::kSend:
+      return "\", style = bold, arrowhead = vee, fontcolor = red, color = red";
+    case EdgeType::kReceive:
+      return "\", style = bold, arrowtail = vee, dir = back, fontcolor = green, color = green";
+  }
+  return "";
+}
+
+void AppendEdgeStatement(std::string& out, const DotLine& line) {
+  const EdgeKey& edge = line.m_edge;
+  if (line.m_repeat) out.append("// ");
+  out.append("  ");
+  AppendId(out, edge.m_tail);
+  out.append(" -> ");
+  AppendId(out, edge.m_head);
+  out.append("    [label = \"");
+  if (edge.m_type == EdgeType::kHasThread) {
+    const ProcessInfo& p = State().entities.Processes[edge.m_tail.m_index];
+    std::string_view tone = p.StartTime.empty() ? "gray" : "black";
+    out.append("has thread\", style = solid, arrowhead = none, fontcolor = ");
+    out.append(tone);
+    out.append(", color = ");
+    out.append(tone);
+    out.append("];");
+    return;
+  }
+  if (edge.m_label != 0) AppendQuotedText(out, Text(edge.m_label), true);
+  out.append(EdgeAttributes(edge.m_type));
+  int64_t weight = 0;
+  if (!line.m_repeat) {
+    auto it = State().graph.EdgeWeight.find(edge);
+    if (it != State().graph.EdgeWeight.end()) weight = it->second;
+  }
+  if (weight > 7) weight = 7;
+  if (weight <= 0) weight = 1;
+  out.append(", penwidth = " + std::to_string(weight) + "];");
+}
+
+void AppendTime(std::string& out, std::string_view time) {
+  out.append(" // ");
+  AppendQuotedText(out, time, false);
+  out.append("\r\n");
+}
+
+}  // namespace
+
+std::string NodeIdText(NodeRef node) {
+  std::string out;
+  AppendId(out, node);
+  return out.substr(1, out.size() - 2);
+}
+
+std::string BuildDotText() {
+  const GraphState& graph = State().graph;
+  std::string out;
+  out.reserve(4096 + graph.DotLines.size() * 160);
+  out.append(
+      "digraph G {\r\n  graph [nodesep = 0.3]\r\n  rankdir = LR;\r\n  size = \"100,80\";\r\n"
+      "  node [shape = tripleoctagon, style = filled, fillcolor = red, fontcolor = white, "
+      "color = black];\r\n\r\n");
+  uint64_t createdCounter = 0;
+  for (const DotLine& line : graph.DotLines) {
+    if (line.Kind == kDotNode) {
+      if (!NodeKept(line.m_node)) continue;
+      AppendNodeStatement(out, line.m_node, createdCounter);
+    } else {
+      const EdgeKey& edge = line.m_edge;
+      // Edges between two objects (rename, set as value) are not filtered.
+      bool actors = IsActor(edge.m_tail) || IsActor(edge.m_head);
+      if (actors && !(EdgeEndKept(edge.m_tail) && EdgeEndKept(edge.m_head))) continue;
+      AppendEdgeStatement(out, line);
+    }
+    AppendTime(out, line.Time);
+  }
+  if (!graph.CaptureOnlyLines.empty()) {
+    out.append(
+        "subgraph clusterOnlyInPcap { label = \"Only in PCAP\"; style = filled; color = "
+        "lightgrey;\r\n");
+    for (const DotLine& line : graph.CaptureOnlyLines) {
+      uint64_t unused = 0;
+      AppendNodeStatement(out, line.m_node, unused);
+      AppendTime(out, line.Time);
+    }
+    out.append("}\r\n");
+  }
+  out.append("}\r\n");
+  return out;
+}
+
+bool WriteWholeFile(const std::string& path, std::string_view text) {
+  if (path.empty()) return false;
+  std::string temp = path + ".partXXXXXX";
+  int fd = ::mkstemp(temp.data());
+  if (fd < 0) return false;
+  bool ok = true;
+  for (size_t done = 0; ok && done < text.size();) {
+    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0)
+      ok = false;
+    else
+      done += static_cast<size_t>(n);
+  }
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  ok = ::fchmod(fd, 0666 & ~mask) == 0 && ok;
+  ok = ::close(fd) == 0 && ok;
+  if (ok && std::rename(temp.c_str(), path.c_str()) != 0) ok = false;
+  if (!ok) ::unlink(temp.c_str());
+  return ok;
+}
+
+bool WriteDotFile() {
+  const std::string& path = State().DotFile;
+  if (!path.empty() && WriteWholeFile(path, BuildDotText())) return true;
+  PrintConsoleLine("Error: Couldn't write file '" + path + "'!");
+  State().m_failed = true;
+  return false;
+}
+
+}  // namespace evtweave

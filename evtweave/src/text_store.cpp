@@ -1,0 +1,149 @@
+#include "evtweave/text_store.h"
+
+#include <cstring>
+
+#include "tolvek/text_codec.h"
+
+namespace evtweave {
+
+std::string_view TextArena::Store(std::string_view text) {
+  if (text.empty()) return {};
+  if (m_used + text.size() > m_capacity) {
+    m_capacity = text.size() > kChunkSize ? text.size() : kChunkSize;
+    m_chunks.push_back(std::make_unique<char[]>(m_capacity));
+    m_used = 0;
+  }
+  char* at = m_chunks.back().get() + m_used;
+  std::memcpy(at, text.data(), text.size());
+  m_used += text.size();
+  return {at, text.size()};
+}
+
+void TextArena::Clear() {
+  m_chunks.clear();
+  m_used = m_capacity = kChunkSize;
+}
+
+TextInterner::TextInterner() {
+  Intern("");
+}
+
+uint32_t TextInterner::Intern(std::string_view text) {
+  auto [it, added] = m_ids.try_emplace(text, static_cast<uint32_t>(m_texts.size()));
+  if (added) m_texts.push_back(text);
+  return it->second;
+}
+
+uint32_t TextInterner::Find(std::string_view text) const {
+  auto it = m_ids.find(text);
+  return it == m_ids.end() ? kNone : it->second;
+}
+
+void TextInterner::Clear() {
+  m_ids.clear();
+  m_texts.clear();
+  Intern("");
+}
+
+namespace {
+
+char32_t LowerCodePoint(char32_t c) {
+  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 0x20;
+  if (c >= 0x100 && c <= 0x17F) {
+    // Latin Extended-A pairs upper/lower mostly on even/odd, with a shifted run in the middle.
+    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return (c & 1) ? c + 1 : c;
+    if (c == 0x130 || c == 0x138 || c == 0x149 || c == 0x17F) return c;
+    if (c == 0x178) return 0xFF;
+    return (c & 1) ? c : c + 1;
+  }
+  if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 0x20;
+  if (c >= 0x410 && c <= 0x42F) return c + 0x20;
+  if (c >= 0x400 && c <= 0x40F) return c + 0x50;
+  return c;
+}
+
+}  // namespace
+
+void LowerCaseInto(std::string_view text, std::string& out) {
+  out.clear();
+  out.reserve(text.size());
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  size_t n = text.size();
+  for (size_t i = 0; i < n;) {
+    unsigned char c = p[i];
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c));
+      ++i;
+      continue;
+    }
+    // Two-byte sequences cover every letter that changes; longer ones are copied.
+    if ((c & 0xE0) == 0xC0 && i + 1 < n && (p[i + 1] & 0xC0) == 0x80) {
+      char32_t cp = ((c & 0x1F) << 6) | (p[i + 1] & 0x3F);
+      tolvek::AppendCodePoint(out, LowerCodePoint(cp));
+      i += 2;
+      continue;
+    }
+    out.push_back(static_cast<char>(c));
+    ++i;
+  }
+}
+
+std::string LowerCase(std::string_view text) {
+  std::string out;
+  LowerCaseInto(text, out);
+  return out;
+}
+
+std::string AsciiLowerCase(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  }
+  return out;
+}
+
+std::string_view Mid(std::string_view text, size_t start, size_t length) {
+  if (start < 1 || start > text.size()) return {};
+  return text.substr(start - 1, length);
+}
+
+std::string_view BeforeFirst(std::string_view text, std::string_view separator) {
+  size_t at = text.find(separator);
+  return at == std::string_view::npos ? text : text.substr(0, at);
+}
+
+std::string_view SplitField(std::string_view text, char separator, size_t index) {
+  size_t start = 0;
+  for (size_t i = 1; i < index; ++i) {
+    size_t at = text.find(separator, start);
+    if (at == std::string_view::npos) return {};
+    start = at + 1;
+  }
+  size_t end = text.find(separator, start);
+  return text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  return text;
+}
+
+bool Contains(std::string_view text, std::string_view part) {
+  return text.find(part) != std::string_view::npos;
+}
+
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+  std::string out;
+  if (from.empty()) return std::string(text);
+  size_t start = 0;
+  for (size_t at; (at = text.find(from, start)) != std::string_view::npos;
+       start = at + from.size()) {
+    out.append(text.substr(start, at - start));
+    out.append(to);
+  }
+  out.append(text.substr(start));
+  return out;
+}
+
+}  // namespace evtweave

@@ -1,0 +1,100 @@
+#include "converter_fixture.h"
+
+namespace evtweave::testing {
+namespace {
+
+using CsvTest = ConverterTest;
+
+TEST_F(CsvTest, HeaderColumnsAreFoundByNameInAnyOrderAndCase) {
+  struct Case {
+    std::string header;
+    bool accepted;
+  } cases[] = {
+      {kHeader, true},
+      {"TID,detail,RESULT,Path,Operation,pid,Process Name,Time of Day,Extra\r\n", true},
+      {"\"Time of Day\", \"Process Name\", \"PID\", \"Operation\", \"Path\", \"Result\", "
+       "\"Detail\", \"TID\"\r\n",
+       false},  // a blank after each comma is part of the name
+      {"\"Time of Day\",\"Process Name\",\"PID\",\"Operation\",\"Path\",\"Result\",\"Detail\"\n",
+       false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Load(c.header) == CsvReadResult::kOk, c.accepted) << c.header;
+  }
+}
+
+TEST_F(CsvTest, FieldsComeByColumnPositionWithTheirProtections) {
+  std::string log =
+      "\"TID\",\"Path\",\"Detail\",\"Result\",\"Operation\",\"PID\",\"Process Name\","
+      "\"Time of Day\"\r\n"
+      "\"7\",\" C:\\Dir\\It's.. \",\"say \"\"hi\"\"\x01\",\"SUCCESS\",\"ReadFile\","
+      "\"42\",\"a.exe\",\"1:00:00 PM\"\r\n";
+  ASSERT_EQ(Load(log), CsvReadResult::kOk);
+  ASSERT_EQ(Rows().size(), 1u);
+  const ProcmonRow& row = Rows()[0];
+  EXPECT_EQ(row.FullPath, "C:\\Dir\\It_0x27_s");
+  EXPECT_EQ(row.Detail, "say \"hi\"_0x01_");
+  EXPECT_EQ(row.TimeOfDay, "1:00:00 PM");
+  EXPECT_EQ(Text(row.ProcessName), "a.exe");
+  EXPECT_EQ(row.m_op, Op::kReadFile);
+  ASSERT_EQ(State().csv.LongPaths.size(), 1u);
+  EXPECT_EQ(State().csv.LongPaths[0], "c:\\dir\\it_0x27_s");
+}
+
+TEST_F(CsvTest, LineNumbersFollowPhysicalLines) {
+  std::string log = kHeader +                                             // line 1
+                    Row({"t1", "a", "1", "x", "", "SUCCESS", "", "2"}) +  // 2
+                    "\"t2\",\"a\",\"1\",\"x\",\"\",\"SUCCESS\",\"two\r\nlines \"\"q\"\"\r\n"
+                    "end\",\"2\"\r\n" +                                             // 3-5
+                    "\"t3\",\"a\",\"1\",\"x\",\"\",\"SUCCESS\",\"\",\"2\"\r" +      // 6, lone CR
+                    Row({"t4", "a", "1", "x", "", "SUCCESS", "", "2"}) +            // still 6
+                    Row({"", "kalvo-cpp.exe", "*1*", "", "", "SUCCESS", "", ""}) +  // 7, kept at 7
+                    Row({"t5", "a", "1", "x", "", "SUCCESS", "", "2"});             // 7
+  ASSERT_EQ(Load(log), CsvReadResult::kOk);
+  std::vector<int64_t> lines;
+  for (const ProcmonRow& row : Rows()) lines.push_back(row.OriginalLineNumber);
+  EXPECT_EQ(lines, (std::vector<int64_t>{2, 3, 6, 6, 7, 7}));
+  EXPECT_EQ(Rows()[1].Detail, "twolines \"q\"end");
+}
+
+TEST_F(CsvTest, BadInputIsAnUnknownFormatOrACutOffLastLine) {
+  EXPECT_EQ(Load(kHeader + "1:00 PM,a.exe,1,x,,SUCCESS,,2\r\n"), CsvReadResult::kUnknownFormat);
+  // A quote that stays open over several lines is not the quoted CSV of an export.
+  EXPECT_EQ(Load(kHeader + "\"a\",\"b\r\n" + Row({"t", "a", "1", "x", "", "S", "", "2"})),
+            CsvReadResult::kUnknownFormat);
+  // A last line cut off inside a field is dropped; the rows before it are kept.
+  ASSERT_EQ(Load(kHeader + Row({"t", "a", "1", "x", "", "S", "", "2"}) + "\"t\",\"a"),
+            CsvReadResult::kOk);
+  EXPECT_EQ(Rows().size(), 1u);
+}
+
+TEST_F(CsvTest, DecodingFollowsTheByteOrderMarkOrTheContent) {
+  EXPECT_EQ(DecodeLogText("\xEF\xBB\xBF"
+                          "a\xC3\xA9"),
+            "a\xC3\xA9");
+  EXPECT_EQ(DecodeLogText(std::string("\xFF\xFE"
+                                      "a\0\xE9\0",
+                                      6)),
+            "a\xC3\xA9");
+  EXPECT_EQ(DecodeLogText(std::string("a\0b\0", 4)), "ab");
+  EXPECT_EQ(DecodeLogText("caf\xE9"), "caf\xC3\xA9");  // not UTF-8: the ANSI code page
+}
+
+TEST_F(CsvTest, ForceAsciiReplacesWhatTheCodePageLacks) {
+  ASSERT_EQ(Load(kHeader + Row({"t", "\xD7\xA9\xC3\xA9.exe", "1", "x", "", "S", "", "2"}),
+                 "lumivex,forceascii"),
+            CsvReadResult::kOk);
+  EXPECT_EQ(Text(Rows()[0].ProcessName), "?\xC3\xA9.exe");
+}
+
+TEST_F(CsvTest, RowAsJsonEscapesItsStrings) {
+  ASSERT_EQ(Load(kHeader + Row({"t", "a\\b", "1", "x", "p", "S", "say \"\"hi\"\"", "2"})),
+            CsvReadResult::kOk);
+  std::string json = RowAsJson(Rows()[0]);
+  EXPECT_NE(json.find("\"OriginalLineNumber\": 2"), std::string::npos);
+  EXPECT_NE(json.find("\"ProcessName\": \"a\\\\b\""), std::string::npos);
+  EXPECT_NE(json.find("\"Detail\": \"say \\\"hi\\\"\""), std::string::npos);
+}
+
+}  // namespace
+}  // namespace evtweave::testing
