@@ -1,0 +1,268 @@
+// The one event queue, the waits on it, window timers and keyboard shortcuts.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QKeySequence>
+#include <QShortcut>
+#include <QTimer>
+
+#include <chrono>
+
+#include "layer_state.h"
+#include "tolvek/callstack.h"
+
+namespace platform {
+namespace detail {
+
+LayerState& Layer() {
+  static LayerState state;
+  return state;
+}
+
+int NewNumber() {
+  return Layer().nextNumber++;
+}
+
+QString Q(const std::string& text) {
+  return QString::fromUtf8(text.data(), int(text.size()));
+}
+std::string U(const QString& text) {
+  return text.toUtf8().toStdString();
+}
+
+QColor ToQColor(uint32_t colour) {
+  return QColor(int(colour & 0xFF), int((colour >> 8) & 0xFF), int((colour >> 16) & 0xFF));
+}
+uint32_t FromQColor(const QColor& colour) {
+  return Rgb(uint32_t(colour.red()), uint32_t(colour.green()), uint32_t(colour.blue()));
+}
+
+namespace {
+bool IsWindowAccepting(const QueuedEvent& event) {
+  auto& s = Layer();
+  auto it = s.windows.find(event.window);
+  return it == s.windows.end() || !it->second.disabled;
+}
+}  // namespace
+
+void Enqueue(const QueuedEvent& event) {
+  auto& s = Layer();
+  // What the user does to a disabled window (a close request too) never reaches a handler.
+  if (event.fromUser && !IsWindowAccepting(event)) return;
+  if (event.type == kEventSizeWindow || event.type == kEventMoveWindow) {
+    for (const auto& queued : s.queue)
+      if (queued.type == event.type && queued.window == event.window) return;
+  }
+  s.queue.push_back(event);
+  if (s.waiting) s.waiting->quit();
+}
+
+void RemoveQueuedEventsOfWindow(int window) {
+  auto& q = Layer().queue;
+  std::erase_if(q, [window](const QueuedEvent& e) { return e.window == window; });
+}
+
+}  // namespace detail
+
+using namespace detail;
+
+namespace {
+
+bool TakeEvent() {
+  auto& s = Layer();
+  if (s.queue.empty()) return false;
+  s.current = s.queue.front();
+  s.queue.pop_front();
+  if (s.current.type == kEventTimer) {
+    auto it = s.timers.find({s.current.window, s.current.data});
+    if (it != s.timers.end()) it->second.pending = false;
+  }
+  return true;
+}
+
+void RunHook() {
+  auto& s = Layer();
+  if (!s.loopHook || s.inHook) return;
+  s.inHook = true;
+  auto hook = s.loopHook;  // the hook may replace itself
+  hook();
+  s.inHook = false;
+}
+
+}  // namespace
+
+int WaitWindowEvent(int timeoutMs) {
+  TOLVEK_TRACE("WaitWindowEvent");
+  auto& s = Layer();
+  s.current = QueuedEvent{};
+  QElapsedTimer elapsed;
+  elapsed.start();
+  // Deliver what Qt already holds first, so an event that is due is not overtaken by a wait.
+  QCoreApplication::processEvents();
+  for (;;) {
+    if (TakeEvent()) return s.current.type;
+    RunHook();
+    if (TakeEvent()) return s.current.type;
+    int remaining = -1;
+    if (timeoutMs >= 0) {
+      remaining = timeoutMs - int(elapsed.elapsed());
+      if (remaining <= 0) return kEventNone;
+    }
+    // With a hook installed the wait is sliced, so the hook is asked again and again.
+    if (s.loopHook && (remaining < 0 || remaining > 10)) remaining = 10;
+    QEventLoop loop;
+    QTimer wake;
+    wake.setSingleShot(true);
+    if (remaining >= 0) {
+      QObject::connect(&wake, &QTimer::timeout, &loop, &QEventLoop::quit);
+      wake.start(remaining);
+    }
+    QEventLoop* outer = s.waiting;
+    s.waiting = &loop;
+    loop.exec();
+    s.waiting = outer;
+  }
+}
+
+int WindowEvent() {
+  TOLVEK_TRACE("WindowEvent");
+  auto& s = Layer();
+  s.current = QueuedEvent{};
+  QCoreApplication::processEvents();
+  return TakeEvent() ? s.current.type : kEventNone;
+}
+
+int EventWindow() {
+  return Layer().current.window;
+}
+int EventGadget() {
+  return Layer().current.gadget;
+}
+int EventKind() {
+  return Layer().current.type;
+}
+int EventSubtype() {
+  return Layer().current.subtype;
+}
+int EventMenu() {
+  return Layer().current.type == kEventMenu ? Layer().current.data : -1;
+}
+int EventTimer() {
+  return Layer().current.type == kEventTimer ? Layer().current.data : -1;
+}
+int EventData() {
+  return Layer().current.data;
+}
+int EventMouseX() {
+  return Layer().current.x;
+}
+int EventMouseY() {
+  return Layer().current.y;
+}
+
+void PostEvent(int type, int window, int gadget, int subtype, int data) {
+  TOLVEK_TRACE("PostEvent");
+  QueuedEvent e;
+  e.type = type;
+  e.window = window;
+  e.gadget = gadget;
+  e.subtype = subtype;
+  e.data = data;
+  e.fromUser = false;
+  Enqueue(e);
+}
+
+void FlushEvents() {
+  auto& s = Layer();
+  s.queue.clear();
+  for (auto& [key, timer] : s.timers) timer.pending = false;
+}
+
+size_t QueuedEventCount() {
+  return Layer().queue.size();
+}
+
+void AddWindowTimer(int window, int timer, int ms) {
+  TOLVEK_TRACE("AddWindowTimer");
+  auto& s = Layer();
+  auto w = s.windows.find(window);
+  if (w == s.windows.end() || !w->second.widget) return;
+  RemoveWindowTimer(window, timer);
+  auto* qtimer = new QTimer(w->second.widget);
+  qtimer->setInterval(ms < 1 ? 1 : ms);
+  s.timers[{window, timer}] = TimerRec{qtimer, false};
+  QObject::connect(qtimer, &QTimer::timeout, [window, timer] {
+    auto& st = Layer();
+    auto it = st.timers.find({window, timer});
+    if (it == st.timers.end() || it->second.pending) return;
+    it->second.pending = true;
+    QueuedEvent e;
+    e.type = kEventTimer;
+    e.window = window;
+    e.data = timer;
+    e.fromUser = false;
+    Enqueue(e);
+  });
+  qtimer->start();
+}
+
+void RemoveWindowTimer(int window, int timer) {
+  TOLVEK_TRACE("RemoveWindowTimer");
+  auto& s = Layer();
+  auto it = s.timers.find({window, timer});
+  if (it == s.timers.end()) return;
+  delete it->second.timer;
+  s.timers.erase(it);
+  // A removed timer must not fire once more from the queue.
+  std::erase_if(s.queue, [&](const QueuedEvent& e) {
+    return e.type == kEventTimer && e.window == window && e.data == timer;
+  });
+}
+
+void AddKeyboardShortcut(int window, const std::string& key, int menuId) {
+  TOLVEK_TRACE("AddKeyboardShortcut");
+  auto& s = Layer();
+  auto w = s.windows.find(window);
+  if (w == s.windows.end() || !w->second.widget) return;
+  RemoveKeyboardShortcut(window, key);
+  // A window shortcut yields to the focused widget's ShortcutOverride, which is how a line
+  // edit keeps Delete, Home, Ctrl+C and the like.
+  auto* shortcut = new QShortcut(QKeySequence(Q(key)), w->second.widget);
+  shortcut->setContext(Qt::WindowShortcut);
+  shortcut->setAutoRepeat(false);
+  QObject::connect(shortcut, &QShortcut::activated, [window, menuId] {
+    QueuedEvent e;
+    e.type = kEventMenu;
+    e.window = window;
+    e.data = menuId;
+    Enqueue(e);
+  });
+  w->second.shortcuts[key] = shortcut;
+}
+
+void RemoveKeyboardShortcut(int window, const std::string& key) {
+  auto& s = Layer();
+  auto w = s.windows.find(window);
+  if (w == s.windows.end()) return;
+  auto it = w->second.shortcuts.find(key);
+  if (it == w->second.shortcuts.end()) return;
+  delete it->second;
+  w->second.shortcuts.erase(it);
+}
+
+void SetLoopHook(std::function<void()> hook) {
+  Layer().loopHook = std::move(hook);
+}
+
+void SetClock(std::function<int64_t()> clock) {
+  Layer().clock = std::move(clock);
+}
+
+int64_t ElapsedMilliseconds() {
+  auto& s = Layer();
+  if (s.clock) return s.clock();
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace platform

@@ -1,0 +1,117 @@
+// The layer's object tables and its event queue, shared by the layer's own files only.
+#pragma once
+
+#include <QImage>
+#include <QPointer>
+#include <QWidget>
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/window_system.h"
+
+class QMenu;
+class QMenuBar;
+class QShortcut;
+class QStatusBar;
+class QTimer;
+class QToolBar;
+class QEventLoop;
+
+namespace platform::detail {
+
+struct QueuedEvent {
+  int type = kEventNone;
+  int window = -1;
+  int gadget = -1;
+  int subtype = 0;
+  int data = 0;
+  int x = 0;
+  int y = 0;
+  bool fromUser = true;  // posted events and timers pass a disabled window
+};
+
+struct WindowRec {
+  QPointer<QWidget> widget;
+  int parent = kNoParent;
+  bool disabled = false;
+  std::map<std::string, QShortcut*> shortcuts;
+};
+
+struct GadgetRec {
+  QPointer<QWidget> widget;
+  int window = -1;
+  int kind = 0;
+  std::string name;
+  int64_t rangeMin = 0, rangeMax = 0;  // progress bars scale 64-bit values
+  std::shared_ptr<QImage> canvas;      // back buffer of canvases
+  int image = 0, pressedImage = 0;
+};
+
+struct TimerRec {
+  QTimer* timer = nullptr;
+  bool pending = false;
+};
+
+struct MenuRec {
+  QPointer<QMenu> popup;
+  QPointer<QMenuBar> bar;
+  int window = -1;  // where its events go
+};
+
+struct LayerState {
+  std::map<int, WindowRec> windows;
+  std::map<int, GadgetRec> gadgets;
+  std::map<std::pair<int, int>, TimerRec> timers;
+  std::map<int, MenuRec> menus;
+  std::map<int, std::shared_ptr<QFont>> fonts;
+  std::map<int, std::shared_ptr<QImage>> images;
+  std::map<int, QPointer<QStatusBar>> statusBars;
+  std::map<int, QPointer<QToolBar>> toolBars;
+  int nextNumber = 100000;
+
+  std::deque<QueuedEvent> queue;
+  QueuedEvent current;
+  QEventLoop* waiting = nullptr;
+  std::function<void()> loopHook;
+  bool inHook = false;
+  std::function<int64_t()> clock;
+
+  std::vector<int> gadgetListStack;  // windows (or containers, as -gadget - 2)
+  int buildingMenu = -1;
+  std::vector<QMenu*> menuStack;
+  int buildingToolBar = -1;
+  int lastPopup = -1;
+
+  std::deque<int> messageAnswers;
+  std::deque<std::string> fileAnswers;
+  std::deque<int64_t> colourAnswers;
+  std::vector<ShownMessage> shown;
+
+  int suppressSignals = 0;  // > 0 while the layer itself changes a gadget
+};
+
+LayerState& Layer();
+int NewNumber();
+QWidget* CurrentGadgetParent(int* window);
+void Enqueue(const QueuedEvent& event);
+void RemoveQueuedEventsOfWindow(int window);
+void FreeGadgetsOfWindow(int window);
+QColor ToQColor(uint32_t colour);
+uint32_t FromQColor(const QColor& colour);
+QString Q(const std::string& text);
+std::string U(const QString& text);
+
+// While alive, gadget changes made by the layer post nothing.
+struct SilentChange {
+  SilentChange() { ++Layer().suppressSignals; }
+  ~SilentChange() { --Layer().suppressSignals; }
+  SilentChange(const SilentChange&) = delete;
+  SilentChange& operator=(const SilentChange&) = delete;
+};
+
+}  // namespace platform::detail

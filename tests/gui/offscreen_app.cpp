@@ -1,0 +1,42 @@
+// One QApplication for a whole test executable, on the offscreen platform unless the
+// environment already names one.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+#include "platform/window_system.h"
+
+namespace {
+
+class OffscreenApplication : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    m_app = new QApplication(m_argc, m_argv);
+  }
+  void TearDown() override {
+    platform::ResetLayer();
+    delete m_app;
+  }
+
+ private:
+  int m_argc = 1;
+  char m_name[16] = "lumivex_tests";
+  char* m_argv[2] = {m_name, nullptr};
+  QApplication* m_app = nullptr;
+};
+
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new OffscreenApplication);
+
+}  // namespace
+
+// Qt and fontconfig keep process-lifetime caches that LeakSanitizer reports at exit; only
+// those libraries are silenced, never our own code.
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\n"
+         "leak:libQt6Gui.so\n"
+         "leak:libQt6Core.so\n"
+         "leak:libQt6Widgets.so\n"
+         "leak:libdbus-1.so\n"
+         "leak:libglib-2.0.so\n";
+}
