@@ -108,24 +108,40 @@ void AppendCodePoint(std::string& out, char32_t cp) {
   }
 }
 
+// UTF-8 form of every Windows-1252 byte, built once: ANSI logs can be gigabytes long.
+struct AnsiTable {
+  char bytes[256][3];
+  unsigned char length[256];
+  AnsiTable() {
+    for (int b = 0; b < 256; ++b) {
+      std::string utf8;
+      AppendCodePoint(utf8, b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : char32_t(b));
+      length[b] = static_cast<unsigned char>(utf8.size());
+      std::memcpy(bytes[b], utf8.data(), utf8.size());
+    }
+  }
+};
+
 std::string AnsiToUtf8(std::string_view bytes) {
+  static const AnsiTable table;
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   size_t n = bytes.size();
   size_t ascii = AsciiPrefix(p, n);
   if (ascii == n) return std::string(bytes);
   std::string out;
-  out.reserve(n + n / 2);
-  out.append(bytes.data(), ascii);
+  out.resize(ascii + (n - ascii) * 3);
+  std::memcpy(out.data(), bytes.data(), ascii);
+  char* w = out.data() + ascii;
   for (size_t i = ascii; i < n; ++i) {
     unsigned char c = p[i];
     if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else if (c < 0xA0) {
-      AppendCodePoint(out, kCp1252High[c - 0x80]);
+      *w++ = static_cast<char>(c);
     } else {
-      AppendCodePoint(out, c);
+      std::memcpy(w, table.bytes[c], 3);
+      w += table.length[c];
     }
   }
+  out.resize(static_cast<size_t>(w - out.data()));
   return out;
 }
 
