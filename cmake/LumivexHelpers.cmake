@@ -1,6 +1,12 @@
 # One place that says how a test executable is made: GoogleTest, discovered by CTest,
 # with the shared data folder beside the project handed in as an environment variable.
-set(LUMIVEX_SHARED_DATA "${PROJECT_SOURCE_DIR}/../shared/data" CACHE PATH "Real input data beside the project")
+# The real logs and captures live beside the project; a clone elsewhere finds the team's copy.
+set(_shared_data "${PROJECT_SOURCE_DIR}/../shared/data")
+if(NOT EXISTS "${_shared_data}" AND EXISTS "/work/shared/data")
+  set(_shared_data "/work/shared/data")
+endif()
+get_filename_component(_shared_data "${_shared_data}" ABSOLUTE)
+set(LUMIVEX_SHARED_DATA "${_shared_data}" CACHE PATH "Real input data beside the project")
 
 function(lumivex_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
