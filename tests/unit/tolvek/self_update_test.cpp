@@ -109,6 +109,20 @@ TEST_F(SelfUpdate, UpdateCopyInstallsItselfAndStartsTheUpdatedProgram) {
   EXPECT_FALSE(fs::exists(m_updateDir / "app_updater.dat"));
 }
 
+TEST_F(SelfUpdate, AFailedInstallKeepsTheNewBuild) {
+  // The destination's folder does not exist, so neither the copy nor the copy program (absent
+  // beside this update copy) can succeed.
+  fs::path source = m_updateDir / "app_updater";
+  fs::path destination = m_dir / "missing" / "app";
+  fs::copy_file(SELF_UPDATE_PROBE_PATH, source);
+  Write(m_updateDir / "app_updater.dat", source.string() + "\n" + destination.string() + "\n");
+  chmod((m_updateDir / "app_updater.dat").c_str(), 0600);
+  EXPECT_EQ(RunWithEnv({source}, {TmpEnv()}), 0);
+  EXPECT_TRUE(fs::exists(source));
+  EXPECT_FALSE(fs::exists(m_updateDir / "app_updater.dat"));
+  EXPECT_FALSE(fs::exists(destination));
+}
+
 TEST_F(SelfUpdate, InstructionsOthersCanWriteAreIgnored) {
   fs::path source = m_updateDir / "app_updater";
   fs::path destination = m_dir / "app";
