@@ -10,7 +10,7 @@ packages=(
   clang libclang-rt-14-dev
   graphviz tcpdump wget
   fonts-liberation fonts-dejavu-core
-  python3
+  python3 time bc
   qt6-base-dev qt6-qpa-plugins libqscintilla2-qt6-dev
   libarchive-dev libexpat1-dev libpng-dev libjpeg-dev
   xvfb xauth
