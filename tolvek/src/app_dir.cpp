@@ -8,10 +8,10 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <random>
 #include <vector>
 
 #include "tolvek/callstack.h"
+#include "tolvek/file_write.h"
 #include "tolvek/process.h"
 
 namespace tolvek {
@@ -80,29 +80,6 @@ bool MoveNoReplace(const std::string& from, const std::string& to) {
   return true;
 }
 
-bool WriteAll(int fd, const unsigned char* data, int64_t length) {
-  while (length > 0) {
-    size_t chunk = length > (1 << 30) ? size_t{1} << 30 : static_cast<size_t>(length);
-    ssize_t n = write(fd, data, chunk);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    length -= n;
-  }
-  return true;
-}
-
-// A new file beside target, named so that concurrent writers never meet; -1 on failure.
-int CreateSibling(const std::string& target, std::string& name) {
-  static thread_local std::mt19937 random{std::random_device{}()};
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    name = target + ".tmp" + std::to_string(GetProcessId()) + "." + std::to_string(random());
-    int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  return -1;
-}
-
 }  // namespace
 
 std::string GetApplicationDirectory(const std::string& appName) {
@@ -148,29 +125,10 @@ bool WriteBinaryFromDatasection2Disk(const unsigned char* start, const unsigned 
   TOLVEK_TRACE("WriteBinaryFromDatasection2Disk");
   int64_t length = GetBinaryLengthFromDatasection(start, end);
   if (length < 0 || (length > 0 && !start) || path.empty()) return false;
-  // Writing through a link replaces the file it names, not the link.
-  std::string target = path;
-  struct stat st;
-  if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    if (char* real = realpath(path.c_str(), nullptr)) {
-      target = real;
-      std::free(real);
-    }
-  }
-  // The bytes go to a file beside the target that replaces it only when complete, so a
-  // full disk never leaves half a program or an emptied settings file behind.
-  std::string temp;
-  int fd = CreateSibling(target, temp);
-  if (fd < 0) return false;
-  bool ok = true;
-  if (stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-    ok = fchmod(fd, st.st_mode & 07777) == 0;
-  }
-  ok = ok && WriteAll(fd, start, length) && fsync(fd) == 0;
-  ok = close(fd) == 0 && ok;
-  ok = ok && rename(temp.c_str(), target.c_str()) == 0;
-  if (!ok) unlink(temp.c_str());
-  return ok;
+  // The kept bytes replace the file only when complete, so a full disk never leaves half a
+  // program or an emptied settings file behind.
+  return WriteFileWhole(path, std::string_view(reinterpret_cast<const char*>(start),
+                                               static_cast<size_t>(length)));
 }
 
 }  // namespace tolvek

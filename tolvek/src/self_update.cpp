@@ -15,6 +15,7 @@
 
 #include "tolvek/callstack.h"
 #include "tolvek/file_read.h"
+#include "tolvek/file_write.h"
 #include "tolvek/memory_string.h"
 #include "tolvek/syslog.h"
 
@@ -169,8 +170,8 @@ bool CopyFileReplacing(const std::string& source, const std::string& destination
     close(in);
     return false;
   }
-  std::string temp = destination + ".copy-XXXXXX";
-  int out = mkstemp(temp.data());
+  std::string temp;
+  int out = CreateSiblingFile(destination, temp);
   if (out < 0) {
     close(in);
     return false;
@@ -184,12 +185,7 @@ bool CopyFileReplacing(const std::string& source, const std::string& destination
       ok = errno == EINTR;
       continue;
     }
-    for (ssize_t done = 0; ok && done < n;) {
-      ssize_t w = write(out, buf + done, static_cast<size_t>(n - done));
-      if (w < 0 && errno == EINTR) continue;
-      ok = w > 0;
-      done += w > 0 ? w : 0;
-    }
+    ok = WriteAllBytes(out, buf, static_cast<size_t>(n));
   }
   ok = ok && fchmod(out, st.st_mode & 07777) == 0;
   ok = ok && fsync(out) == 0;
