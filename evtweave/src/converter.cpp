@@ -6,11 +6,13 @@
 
 #include <cerrno>
 
+#include "evtweave/capture_text.h"
 #include "evtweave/console_output.h"
+#include "evtweave/details_file.h"
 #include "evtweave/dot_writer.h"
 #include "evtweave/entities.h"
 #include "evtweave/event_pass.h"
-#include "evtweave/later_stages.h"
+#include "evtweave/ignore_lists.h"
 #include "evtweave/launcher.h"
 #include "evtweave/procmon_csv.h"
 #include "tolvek/syslog.h"

@@ -10,6 +10,7 @@
 
 #include "evtweave/console_output.h"
 #include "evtweave/event_pass.h"
+#include "evtweave/object_edges.h"
 #include "evtweave/path_names.h"
 
 namespace evtweave {
@@ -32,6 +33,19 @@ void AppendQuotedText(std::string& out, std::string_view text, bool doubleBacksl
     } else {
       out.push_back(c);
     }
+  }
+}
+
+// A label whose lines are joined by real line feeds: each line is log-derived text, the
+// breaks become the DOT escape.
+void AppendLabelLines(std::string& out, std::string_view label) {
+  for (size_t start = 0;;) {
+    size_t end = label.find('\n', start);
+    AppendQuotedText(out, label.substr(start, end == std::string_view::npos ? end : end - start),
+                     true);
+    if (end == std::string_view::npos) break;
+    out.append("\\n");
+    start = end + 1;
   }
 }
 
@@ -65,6 +79,14 @@ void AppendId(std::string& out, NodeRef node) {
     case NodeType::kServer:
       out.append("SERVER:");
       AppendQuotedText(out, e.Servers.m_items[node.m_index].m_key, true);
+      break;
+    case NodeType::kFileCategory:
+      out.append("FILE:");
+      out.append(State().graph.m_categories[node.m_index].m_name);
+      break;
+    case NodeType::kLooseFile:
+      out.append("FILE:");
+      AppendQuotedText(out, State().graph.m_looseFiles[node.m_index].m_id, true);
       break;
   }
   out.push_back('"');
@@ -120,24 +142,40 @@ void AppendNodeStatement(std::string& out, NodeRef node, uint64_t& createdCounte
     case NodeType::kFile: {
       const FileInfo& f = e.Files.m_items[node.m_index];
       AppendQuotedText(out, EscapePath(f.Path), false);
+      out.append(AutostartMark(f.Path, false));
       out.append("\", shape = note, style = filled, fillcolor = orange, fontcolor = ");
       out.append(f.FirstDeleteTime.empty() ? "black" : "red");
       out.append(", color = black];");
       break;
     }
-    case NodeType::kRegistryKey:
-      AppendQuotedText(out, EscapePath(e.RegistryKeys.m_items[node.m_index].Path), false);
+    case NodeType::kFileCategory: {
+      const CategoryNode& c = State().graph.m_categories[node.m_index];
+      // The label already holds the escaped path (or the category) and its mark.
+      AppendQuotedText(out, c.m_label, false);
+      out.append("\", shape = note, style = filled, fillcolor = orange, fontcolor = ");
+      out.append(c.m_deleted ? "red" : "black");
+      out.append(", color = black];");
+      break;
+    }
+    case NodeType::kLooseFile:
+      // Never declared: a loose file shows the default look.
+      break;
+    case NodeType::kRegistryKey: {
+      const RegistryKeyInfo& k = e.RegistryKeys.m_items[node.m_index];
+      AppendQuotedText(out, EscapePath(k.Path), false);
+      out.append(AutostartMark(k.Path, false));
       out.append(
           "\", shape = tab, style = filled, fillcolor = yellow, fontcolor = black, "
           "color = black];");
       break;
+    }
     case NodeType::kRegistry:
       out.append(
           "REGISTRY\", shape = tab, style = filled, fillcolor = yellow, fontcolor = "
           "black, color = black];");
       break;
     case NodeType::kServer:
-      AppendQuotedText(out, e.Servers.m_items[node.m_index].Label, true);
+      AppendLabelLines(out, e.Servers.m_items[node.m_index].Label);
       out.append(
           "\", shape = oval, style = filled, fillcolor = blue, fontcolor = white, "
           "color = black];");

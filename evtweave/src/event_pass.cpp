@@ -2,7 +2,7 @@
 
 #include "evtweave/console_output.h"
 #include "evtweave/entities.h"
-#include "evtweave/later_stages.h"
+#include "evtweave/object_edges.h"
 #include "evtweave/procmon_csv.h"
 
 namespace evtweave {
@@ -29,11 +29,14 @@ NodeState& StateOf(NodeRef node) {
       return e.RegistryKeys.m_items[node.m_index];
     case NodeType::kServer:
       return e.Servers.m_items[node.m_index];
+    case NodeType::kFileCategory:
+      return State().graph.m_categories[node.m_index];
+    case NodeType::kLooseFile:
+      return State().graph.m_looseFiles[node.m_index];
     case NodeType::kRegistry:
       break;
   }
-  static NodeState registry;  // the one category node of the registry
-  return registry;
+  return State().graph.m_registry;
 }
 
 NodeRef ThreadNodeRef(int32_t process, int32_t threadKey) {

@@ -31,7 +31,12 @@ bool HasShortNameComponent(std::string_view path) {
 
 void PrepareShortPathIndex() {
   EntityState& entities = State().entities;
-  entities.m_sortedLongPaths = State().csv.LongPaths;
+  const auto& longPaths = State().csv.LongPaths;
+  entities.m_sortedLongPaths.clear();
+  entities.m_sortedLongPaths.reserve(longPaths.size());
+  for (size_t i = 0; i < longPaths.size(); ++i) {
+    entities.m_sortedLongPaths.emplace_back(longPaths[i], static_cast<uint32_t>(i));
+  }
   std::sort(entities.m_sortedLongPaths.begin(), entities.m_sortedLongPaths.end());
 }
 
@@ -52,13 +57,17 @@ std::string ResolveShortPath(std::string_view path) {
   auto cached = entities.ShortPathCache.find(path);
   if (cached != entities.ShortPathCache.end()) return cached->second;
 
+  // Every character that is not a letter or digit is escaped, so no text of the log can
+  // act as an operator; bytes of multi-byte characters stay as they are.
   std::string pattern;
   for (char c : path) {
-    if (std::string_view("\\.+?*^$-[](){}").find(c) != std::string_view::npos)
-      pattern.push_back('\\');
+    auto u = static_cast<unsigned char>(c);
+    bool plain =
+        (u >= '0' && u <= '9') || (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || u >= 0x80;
+    if (!plain) pattern.push_back('\\');
     pattern.push_back(c);
   }
-  for (std::string_view mark : {"~1", "~2", "~3", "~4"}) {
+  for (std::string_view mark : {"\\~1", "\\~2", "\\~3", "\\~4"}) {
     pattern = ReplaceAll(pattern, mark, "[^\\\\]*");
   }
   std::string result(path);
@@ -66,30 +75,37 @@ std::string ResolveShortPath(std::string_view path) {
   if (regex) {
     // Every match starts at the path's literal beginning (a drive letter), so only long
     // paths that share the text before the first short component can match: they form one
-    // range of the sorted list, and the rest of the log's paths are never looked at.
+    // range of the sorted list. Among the matches the one met first in the log wins.
     size_t cut = path.size();
     for (std::string_view mark : {"~1", "~2", "~3", "~4"}) cut = std::min(cut, path.find(mark));
     std::string prefix = LowerCase(path.substr(0, cut));
     const auto& sorted = entities.m_sortedLongPaths;
-    auto it = std::lower_bound(sorted.begin(), sorted.end(), std::string_view(prefix));
-    std::string first;
-    bool haveFirst = false;
-    for (; it != sorted.end() && it->substr(0, prefix.size()) == prefix; ++it) {
+    auto it = std::lower_bound(sorted.begin(), sorted.end(),
+                               std::make_pair(std::string_view(prefix), uint32_t{0}));
+    uint32_t bestLong = UINT32_MAX;
+    uint32_t bestShort = UINT32_MAX;
+    std::string longMatch;
+    std::string shortMatch;
+    for (; it != sorted.end() && it->first.substr(0, prefix.size()) == prefix; ++it) {
       tolvek::Regex::Match match;
-      if (!regex->Find(*it, 0, match)) continue;
+      if (!regex->Find(it->first, 0, match)) continue;
       std::string matched(
-          TrimBlanks(it->substr(match.offsets[0], match.offsets[1] - match.offsets[0])));
+          TrimBlanks(it->first.substr(match.offsets[0], match.offsets[1] - match.offsets[0])));
       if (!HoldsShortMark(matched)) {
-        haveFirst = false;
-        result = matched;
-        break;
-      }
-      if (!haveFirst) {
-        haveFirst = true;
-        first = matched;
+        if (it->second < bestLong) {
+          bestLong = it->second;
+          longMatch = std::move(matched);
+        }
+      } else if (it->second < bestShort) {
+        bestShort = it->second;
+        shortMatch = std::move(matched);
       }
     }
-    if (haveFirst) result = first;
+    if (bestLong != UINT32_MAX) {
+      result = longMatch;
+    } else if (bestShort != UINT32_MAX) {
+      result = shortMatch;
+    }
   }
   entities.ShortPathCache.emplace(std::string(path), result);
   return result;

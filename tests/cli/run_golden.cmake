@@ -1,5 +1,6 @@
-# One golden run of the converter: runs it in the case folder and compares standard output,
-# the DOT file and the exit code with the expected files there. With the environment
+# One golden run of the converter: runs it in the case folder (where it finds the case's
+# ignore lists) and compares standard output, the DOT file, the details file and the exit
+# code with the expected files there. With the environment
 # variable LUMIVEX_REGENERATE=1 it rewrites the expected files instead, for review.
 #   -DCONVERTER=... -DCASE_DIR=... -DWORK_DIR=... -DARGS=a|b|c|d (@DOT@ = the output path)
 #   -DRUN_ENV=NAME=value (optional)
@@ -8,7 +9,8 @@ file(MAKE_DIRECTORY "${WORK_DIR}")
 set(dot_path "${WORK_DIR}/out.dot")
 # Standard output goes to a file: captured into a variable, CR LF line ends would be lost.
 set(actual_stdout_file "${WORK_DIR}/actual.stdout")
-file(REMOVE "${dot_path}")
+set(details_path "${dot_path}.lumivex")
+file(REMOVE "${dot_path}" "${details_path}")
 # Arguments stay separate even when empty (an empty DOT path is a case of its own).
 string(REPLACE "@DOT@" "${dot_path}" args "${ARGS}")
 set(arg_list "")
@@ -39,6 +41,7 @@ endif()
 set(expected_stdout_file "${CASE_DIR}/expected.stdout")
 set(expected_dot_file "${CASE_DIR}/expected.dot")
 set(expected_rc_file "${CASE_DIR}/expected.rc")
+set(expected_details_file "${CASE_DIR}/expected.lumivex")
 
 if("$ENV{LUMIVEX_REGENERATE}" STREQUAL "1")
   file(COPY_FILE "${actual_stdout_file}" "${expected_stdout_file}")
@@ -47,6 +50,11 @@ if("$ENV{LUMIVEX_REGENERATE}" STREQUAL "1")
     file(COPY_FILE "${dot_path}" "${expected_dot_file}")
   else()
     file(REMOVE "${expected_dot_file}")
+  endif()
+  if(EXISTS "${details_path}")
+    file(COPY_FILE "${details_path}" "${expected_details_file}")
+  else()
+    file(REMOVE "${expected_details_file}")
   endif()
   message(STATUS "Regenerated ${CASE_DIR}")
   return()
@@ -87,6 +95,15 @@ if(EXISTS "${expected_dot_file}")
   endif()
 elseif(EXISTS "${dot_path}")
   string(APPEND failures "a DOT file was written where none is expected\n")
+endif()
+if(EXISTS "${expected_details_file}")
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files "${expected_details_file}"
+    "${details_path}" RESULT_VARIABLE differs)
+  if(differs)
+    string(APPEND failures "details file differs: diff ${expected_details_file} ${details_path}\n")
+  endif()
+elseif(EXISTS "${details_path}")
+  string(APPEND failures "a details file was written where none is expected\n")
 endif()
 if(failures)
   message(FATAL_ERROR "${failures}")

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "evtweave/text_store.h"
+#include "tolvek/regex.h"
 
 namespace evtweave {
 
@@ -133,7 +135,7 @@ struct RegistryKeyInfo : NodeState, ObjectTimes {
 struct ServerInfo : NodeState {
   std::string m_key;
   std::string Address;
-  std::string Label;
+  std::string Label;  // lines joined by a real line feed; the DOT writer escapes it
   std::string Domain;
   std::string IPAddress;
   uint8_t OnlyInCapture = 0;
@@ -205,7 +207,7 @@ struct EntityState {
   uint64_t m_oldProcesses = 0, m_newProcesses = 0, m_oldThreads = 0, m_newThreads = 0;
   // Short-name resolution: every distinct short path is resolved once.
   TextMap<std::string> ShortPathCache;
-  std::vector<std::string_view> m_sortedLongPaths;
+  std::vector<std::pair<std::string_view, uint32_t>> m_sortedLongPaths;  // with log order
 };
 
 struct LauncherState {
@@ -214,7 +216,18 @@ struct LauncherState {
   int32_t LaunchedPid = kNoIndex;
 };
 
-enum class NodeType : uint8_t { kProcess, kThread, kFile, kRegistryKey, kRegistry, kServer };
+// kFileCategory: the shared node of a content category in compressed mode; kLooseFile: a
+// file id that no file record holds (a path named only as a registry value).
+enum class NodeType : uint8_t {
+  kProcess,
+  kThread,
+  kFile,
+  kRegistryKey,
+  kRegistry,
+  kServer,
+  kFileCategory,
+  kLooseFile,
+};
 
 struct NodeRef {
   NodeType m_type = NodeType::kProcess;
@@ -267,8 +280,28 @@ struct DotLine {
   EdgeKey m_edge;         // edge statements
 };
 
+// A content-category node takes its label and look from the file that declared it.
+struct CategoryNode : NodeState {
+  std::string m_name;
+  std::string m_label;
+  bool m_deleted = false;
+};
+
+struct LooseFileNode : NodeState {
+  std::string m_id;    // lower-cased path
+  std::string m_path;  // as the log first gave it
+};
+
 struct GraphState {
   std::vector<DotLine> DotLines;
+  std::vector<CategoryNode> m_categories;
+  std::vector<LooseFileNode> m_looseFiles;
+  TextMap<int32_t> m_looseFileIndex;
+  NodeState m_registry;  // the one registry node of compressed mode
+  uint64_t m_serverNumber = 0;
+  std::string_view RenameTarget;
+  TextMap<int32_t> m_fileTails;  // bare file names -> file record
+  bool m_fileTailsBuilt = false;
   std::vector<DotLine> CaptureOnlyLines;
   std::unordered_map<EdgeKey, int64_t, EdgeKeyHash> EdgeWeight;
   std::unordered_set<EdgeKey, EdgeKeyHash> EmittedEdges;
@@ -281,7 +314,39 @@ struct GraphState {
   int64_t m_stopLine = 0;  // line of the stop marker, 0 when none ended the pass
 };
 
+enum IgnoreKind : uint8_t {
+  kIgnoreExact = 0,
+  kIgnoreStartsWith = 1,
+  kIgnoreEndsWith = 2,
+  kIgnoreContains = 3,
+  kIgnoreRegex = 4,
+};
+
+struct IgnoreEntry {
+  uint8_t Kind = kIgnoreExact;
+  std::string Text;
+  std::shared_ptr<tolvek::Regex> Regex;  // null when the expression did not compile
+  std::string Access;
+};
+
+// One ignore list: exact patterns by text, the other kinds in file order, and the answers
+// already given (the same names are asked about again and again in a long log).
+struct IgnoreList {
+  TextMap<IgnoreEntry> ExactMap;
+  std::vector<IgnoreEntry> PatternList;
+  TextMap<bool> m_answersRead;
+  TextMap<bool> m_answersWrite;
+  bool Empty() const { return ExactMap.empty() && PatternList.empty(); }
+};
+
+struct IgnoreState {
+  IgnoreList Files;
+  IgnoreList RegistryKeys;
+  IgnoreList Servers;
+};
+
 struct ConverterState {
+  IgnoreState ignores;
   Options options;
   std::string CsvFile, DotFile, ModeString, CaptureFile;
   CsvState csv;

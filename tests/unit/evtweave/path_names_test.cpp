@@ -15,6 +15,18 @@ TEST_F(PathNamesTest, EscapePathDoublesBackslashesOrKeepsTheName) {
   EXPECT_EQ(UnescapeApostrophe("it_0x27_s"), "it's");
 }
 
+TEST_F(PathNamesTest, ShortNamesTakeTheFirstLongPathOfTheLogAndNoOperators) {
+  std::string log = kHeader + Row({"t", "a", "1", "x", "C:\\ZetaDir B\\f.txt", "S", "", "2"}) +
+                    Row({"t", "a", "1", "x", "C:\\ZetaDir A\\f.txt", "S", "", "2"}) +
+                    Row({"t", "a", "1", "x", "C:\\ZETADI~1\\f.txt", "S", "", "2"}) +
+                    // "|" would split the expression into alternatives that match any path.
+                    Row({"t", "a", "1", "x", "C:\\A|C~1\\f.txt", "S", "", "2"});
+  ASSERT_EQ(Load(log), CsvReadResult::kOk);
+  CollectEntities();
+  EXPECT_EQ(Rows()[2].FullPath, "c:\\zetadir b\\f.txt");
+  EXPECT_EQ(Rows()[3].FullPath, "c:\\a|c~1\\f.txt");
+}
+
 TEST_F(PathNamesTest, ShortNamesResolveAgainstTheLogsLongPaths) {
   std::string log =
       kHeader +

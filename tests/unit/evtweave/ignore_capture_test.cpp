@@ -1,0 +1,132 @@
+// Ignore lists and the capture text: the parts of their behaviour that golden runs show
+// poorly (every matching rule in one table, malformed DNS lines).
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "converter_fixture.h"
+#include "evtweave/capture_text.h"
+#include "evtweave/ignore_lists.h"
+
+namespace evtweave::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+class IgnoreCaptureTest : public ConverterTest {
+ protected:
+  std::string WriteTemp(const std::string& name, const std::string& text) {
+    std::string path =
+        (fs::temp_directory_path() / ("evtweave-" + std::to_string(getpid()) + "-" + name))
+            .string();
+    std::ofstream(path, std::ios::binary) << text;
+    m_files.push_back(path);
+    return path;
+  }
+  void TearDown() override {
+    for (const std::string& path : m_files) fs::remove(path);
+    ConverterTest::TearDown();
+  }
+  std::vector<std::string> m_files;
+};
+
+TEST_F(IgnoreCaptureTest, EveryPatternKindAndAccess) {
+  ResetConverterState();
+  IgnoreList list;
+  LoadIgnoreFile(WriteTemp("ignores.dat",
+                           "exact.txt\tr\n"
+                           "exact.txt\tw\n"
+                           "C:\\Start*\n"
+                           "*.LOG\tr\n"
+                           "*middle*\tw\n"
+                           "REGEX:^c:\\\\x\\D\\d$\trw\n"
+                           "regex:tail*\n"
+                           "#commented\n"
+                           " #blank-first\n"
+                           "**\n"
+                           " \trw\n"),
+                 list);
+  EXPECT_NE(CapturedOutput().find("Loading ignore-file \""), std::string::npos);
+  struct Case {
+    std::string name;
+    char access;
+    bool ignored;
+  };
+  const Case cases[] = {
+      {"EXACT.TXT", 'w', true},
+      {"exact.txt", 'r', false},  // the later line counts
+      {"c:\\start\\a", 'r', true},
+      {"c:\\start\\a", 'w', true},
+      {"x c:\\start", 'r', false},
+      {"a.log", 'r', true},
+      {"a.log", 'w', false},
+      {"the MIDDLE part", 'w', true},
+      {"the middle part", 'r', false},
+      {"c:\\xa1", 'r', true},
+      {"C:\\XA1", 'w', true},  // \D stays "not a digit"
+      {"c:\\x11", 'r', false},
+      {"regex:tail-end", 'r', true},  // "*" makes it starts-with
+      {"#commented", 'r', false},
+      {" #blank-first", 'r', false},
+      {"#blank-first", 'r', true},
+      {"", 'r', true},
+      {"", 'w', true},  // the blank-TAB line
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name + " " + c.access);
+    EXPECT_EQ(IsIgnored(c.name, c.access, list), c.ignored);
+    EXPECT_EQ(IsIgnored(c.name, c.access, list), c.ignored);  // the remembered answer
+  }
+}
+
+TEST_F(IgnoreCaptureTest, MissingAndEmptyListsDifferOnlyInTheirFingerprint) {
+  IgnoreList list;
+  LoadIgnoreFile("/no/such/evtweave_fileignores.dat", list);
+  LoadIgnoreFile(WriteTemp("empty.dat", ""), list);
+  EXPECT_TRUE(list.Empty());
+  EXPECT_NE(CapturedOutput().find("\"/no/such/evtweave_fileignores.dat\" ... MD5: \n"),
+            std::string::npos);
+  EXPECT_NE(CapturedOutput().find("empty.dat\" ... MD5: d41d8cd98f00b204e9800998ecf8427e\n"),
+            std::string::npos);
+}
+
+TEST_F(IgnoreCaptureTest, CaptureNamesOnlyIpv4AnswersAndWarnsWhenUnreadable) {
+  std::string log = kHeader +
+                    Row({"1:00:00.0 AM", "a.exe", "1", "TCP Send", "h:1 -> 10.0.0.1:80", "SUCCESS",
+                         "Length: 1", "2"}) +
+                    Row({"1:00:00.1 AM", "a.exe", "1", "TCP Send", "h:1 -> 10.0.0.2:80", "SUCCESS",
+                         "Length: 1", "2"});
+  ASSERT_EQ(Load(log), CsvReadResult::kOk);
+  CollectEntities();
+  State().CaptureFile =
+      WriteTemp("capture.txt",
+                // A CNAME chain with the address last; a truncated answer; an IPv6 answer; flags.
+                "1:00:00.0 IP 1.1.1.1.5 > 2.2.2.2.53: 10+ A? chain.example. (30)\n"
+                "1:00:00.1 IP 2.2.2.2.53 > 1.1.1.1.5: 10 3/0/0 CNAME a.example., CNAME b.example., "
+                "A 10.0.0.1 (90)\n"
+                "1:00:00.2 IP 1.1.1.1.5 > 2.2.2.2.53: 11+ A? cut.example. (30)\n"
+                "1:00:00.3 IP 2.2.2.2.53 > 1.1.1.1.5: 11*- 2/0/0 A 10.0.0.2, (60)\n"
+                "1:00:00.4 IP 1.1.1.1.5 > 2.2.2.2.53: 12+ A? six.example. (30)\n"
+                "1:00:00.5 IP 2.2.2.2.53 > 1.1.1.1.5: 12 1/0/0 CNAME only.example. (40)\n");
+  CollectNetworkData();
+  auto& servers = State().entities.Servers;
+  ASSERT_NE(servers.Find("10.0.0.1"), kNoIndex);
+  EXPECT_EQ(servers.m_items[servers.Find("10.0.0.1")].Label, "chain.example\n10.0.0.1");
+  EXPECT_EQ(servers.m_items[servers.Find("10.0.0.2")].Label, "cut.example\n10.0.0.2");
+  // An answer without an IPv4 address leaves its query unanswered.
+  ASSERT_NE(servers.Find("six.example"), kNoIndex);
+  EXPECT_EQ(servers.m_items[servers.Find("six.example")].Label, "six.example\n?.?.?.?");
+  for (const ServerInfo& server : servers.m_items) {
+    EXPECT_EQ(server.Label.find("CNAME"), std::string::npos) << server.Label;
+  }
+
+  CapturedOutput().clear();
+  State().CaptureFile = "/no/such/capture.txt";
+  CollectNetworkData();
+  EXPECT_NE(CapturedOutput().find("Warning: Couldn't read file '/no/such/capture.txt'!"),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace evtweave::testing
