@@ -524,6 +524,19 @@ std::string GetGadgetText(int gadget) {
   return {};
 }
 
+namespace {
+// List icons count their rows; trees count every item in display order, children included,
+// as their item calls do.
+QTreeWidgetItem* TreeRow(QTreeWidget* tree, int kind, int64_t row) {
+  if (row < 0) return nullptr;
+  if (kind != kGadgetTree)
+    return row < tree->topLevelItemCount() ? tree->topLevelItem(int(row)) : nullptr;
+  for (QTreeWidgetItemIterator it(tree); *it; ++it)
+    if (row-- == 0) return *it;
+  return nullptr;
+}
+}  // namespace
+
 void SetGadgetState(int gadget, int64_t state) {
   TOLVEK_TRACE("SetGadgetState");
   auto* rec = Rec(gadget);
@@ -544,7 +557,7 @@ void SetGadgetState(int gadget, int64_t state) {
     bar->setValue(int(std::clamp(share, 0.0, 1.0) * 10000));
   } else if (auto* tree = qobject_cast<QTreeWidget*>(w)) {
     tree->clearSelection();
-    if (auto* item = tree->topLevelItem(int(state))) {
+    if (auto* item = TreeRow(tree, rec->kind, state)) {
       tree->setCurrentItem(item);
       item->setSelected(true);
     }
@@ -562,8 +575,14 @@ int64_t GetGadgetState(int gadget) {
   if (auto* bar = qobject_cast<QProgressBar*>(w))
     return rec->rangeMin + int64_t(double(rec->rangeMax - rec->rangeMin) * bar->value() / 10000);
   if (auto* tree = qobject_cast<QTreeWidget*>(w)) {
-    for (int i = 0; i < tree->topLevelItemCount(); ++i)
-      if (tree->topLevelItem(i)->isSelected()) return i;
+    int64_t row = 0;
+    if (rec->kind == kGadgetTree) {
+      for (QTreeWidgetItemIterator it(tree); *it; ++it, ++row)
+        if ((*it)->isSelected()) return row;
+    } else {
+      for (; row < tree->topLevelItemCount(); ++row)
+        if (tree->topLevelItem(int(row))->isSelected()) return row;
+    }
     return -1;
   }
   return 0;

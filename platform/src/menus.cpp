@@ -39,6 +39,30 @@ QAction* FindAction(QWidget* root, int id) {
   return nullptr;
 }
 
+// Keeps a bar spanning its window, and a status bar on the window's bottom edge, after the
+// window has been resized. Owned by the bar, so it goes when the bar goes.
+class BarFollower : public QObject {
+ public:
+  BarFollower(QWidget* bar, QWidget* window, bool bottom)
+      : QObject(bar), m_bar(bar), m_bottom(bottom) {
+    window->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Resize && m_bar) {
+      auto* window = static_cast<QWidget*>(watched);
+      int h = m_bar->height();
+      m_bar->setGeometry(0, m_bottom ? window->height() - h : m_bar->y(), window->width(), h);
+    }
+    return false;
+  }
+
+ private:
+  QPointer<QWidget> m_bar;
+  bool m_bottom;
+};
+
 QWidget* MenuRoot(int menu) {
   auto& s = Layer();
   auto it = s.menus.find(menu);
@@ -73,6 +97,7 @@ int CreateMenuBar(int menu, int window) {
   bar->adjustSize();
   bar->setGeometry(0, 0, w->width(), bar->sizeHint().height());
   bar->show();
+  new BarFollower(bar, w, false);
   s.menus[menu] = MenuRec{nullptr, bar, window};
   s.buildingMenu = menu;
   s.menuStack.clear();
@@ -164,6 +189,7 @@ int CreateStatusBar(int statusBar, int window) {
   int h = bar->sizeHint().height();
   bar->setGeometry(0, w->height() - h, w->width(), h);
   bar->show();
+  new BarFollower(bar, w, true);
   Layer().statusBars[statusBar] = bar;
   return statusBar;
 }
@@ -182,6 +208,7 @@ int CreateToolBar(int toolBar, int window) {
   auto* bar = new QToolBar(w);
   bar->setGeometry(0, 0, w->width(), 28);
   bar->show();
+  new BarFollower(bar, w, false);
   auto& s = Layer();
   s.toolBars[toolBar] = bar;
   s.buildingToolBar = toolBar;

@@ -1,0 +1,388 @@
+// Raster drawing: every pixel is computed here on non-premultiplied ARGB32 words, so the
+// colours that reach an image are exactly the ones asked for (QPainter would round them
+// through premultiplication and smooth the edges that flood fills must stop at).
+#include <QFontMetrics>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "drawing_output.h"
+#include "tolvek/callstack.h"
+
+namespace platform {
+using namespace detail;
+
+namespace {
+
+struct RasterState {
+  ResolvedOutput out;
+  uint32_t mode = kDrawDefault;
+  PixelFilter filter;
+  QFont font;
+};
+
+RasterState& Raster() {
+  static RasterState state;
+  return state;
+}
+
+QImage* Target() {
+  return Raster().out.image.get();
+}
+
+uint32_t BaseMode() {
+  return Raster().mode & 0xFF;
+}
+
+// Source over destination on straight alpha, rounded to the nearest value.
+uint32_t Blend(uint32_t src, uint32_t dst) {
+  uint32_t as = Alpha(src);
+  if (as == 255) return src;
+  if (as == 0) return dst;
+  uint32_t weightD = Alpha(dst) * (255 - as);
+  uint32_t total = as * 255 + weightD;  // the result's alpha, times 255
+  auto mix = [&](uint32_t s, uint32_t d) {
+    return (s * as * 255 + d * weightD + total / 2) / total;
+  };
+  return Rgba(mix(Red(src), Red(dst)), mix(Green(src), Green(dst)), mix(Blue(src), Blue(dst)),
+              (total + 127) / 255);
+}
+
+// The word a colour becomes in the current mode, before anything under it is looked at.
+uint32_t AsWritten(uint32_t colour) {
+  return BaseMode() == kDrawDefault ? colour | 0xFF000000u : colour;
+}
+
+// Writes one pixel that is known to lie inside the output. Images carry their own alpha,
+// so the default mode copies their pixels as they are.
+void Apply(QImage& image, int x, int y, uint32_t colour, bool fromImage = false) {
+  auto* pixel = reinterpret_cast<QRgb*>(image.scanLine(y)) + x;
+  switch (BaseMode()) {
+    case kDrawAllChannels:
+      *pixel = ToQRgb(colour);
+      break;
+    case kDrawAlphaBlend:
+      *pixel = ToQRgb(Blend(colour, FromQRgb(*pixel)));
+      break;
+    case kDrawAlphaChannel:
+      *pixel = (*pixel & 0x00FFFFFFu) | (Alpha(colour) << 24);
+      break;
+    case kDrawCustomFilter:
+      if (Raster().filter) *pixel = ToQRgb(Raster().filter(x, y, colour, FromQRgb(*pixel)));
+      break;
+    default:
+      *pixel = ToQRgb(fromImage ? colour : colour | 0xFF000000u);
+      break;
+  }
+}
+
+void PlotClipped(int x, int y, uint32_t colour) {
+  QImage* image = Target();
+  if (image && image->valid(x, y)) Apply(*image, x, y, colour);
+}
+
+// A run of pixels on one row, clipped to the output.
+void Span(int x1, int x2, int y, uint32_t colour) {
+  QImage* image = Target();
+  if (!image || y < 0 || y >= image->height()) return;
+  x1 = std::max(x1, 0);
+  x2 = std::min(x2, image->width() - 1);
+  for (int x = x1; x <= x2; ++x) Apply(*image, x, y, colour);
+}
+
+void NormaliseBox(int& x, int& y, int& w, int& h) {
+  if (w < 0) {
+    x += w;
+    w = -w;
+  }
+  if (h < 0) {
+    y += h;
+    h = -h;
+  }
+}
+
+bool Outlined() {
+  return Raster().mode & kDrawOutlined;
+}
+
+// A shape given as "is this pixel inside": filled, or only the pixels with a direct
+// neighbour outside, so that four-way flood fills stay within the outline.
+template <class Inside>
+void DrawShape(int x, int y, int w, int h, uint32_t colour, Inside inside) {
+  QImage* image = Target();
+  if (!image) return;
+  int top = std::max(y, 0), bottom = std::min(y + h - 1, image->height() - 1);
+  int left = std::max(x, 0), right = std::min(x + w - 1, image->width() - 1);
+  auto in = [&](int i, int j) { return i >= 0 && j >= 0 && i < w && j < h && inside(i, j); };
+  for (int py = top; py <= bottom; ++py)
+    for (int px = left; px <= right; ++px) {
+      int i = px - x, j = py - y;
+      if (!in(i, j)) continue;
+      if (Outlined() && in(i - 1, j) && in(i + 1, j) && in(i, j - 1) && in(i, j + 1)) continue;
+      Apply(*image, px, py, colour);
+    }
+}
+
+QFontMetrics Metrics() {
+  // Text is measured on the kind of device it is drawn on, so widths match the glyphs.
+  static const QImage probe(1, 1, QImage::Format_ARGB32);
+  return QFontMetrics(Raster().font, &probe);
+}
+
+}  // namespace
+
+DrawOutput ImageOutput(int image) {
+  return DrawOutput{kOutputImage, image};
+}
+DrawOutput CanvasOutput(int gadget) {
+  return DrawOutput{kOutputCanvas, gadget};
+}
+
+bool StartDrawing(DrawOutput output) {
+  TOLVEK_TRACE("StartDrawing");
+  StopDrawing();
+  auto& r = Raster();
+  r.out = Resolve(output);
+  r.mode = kDrawDefault;
+  r.font = QFont();
+  return r.out.image != nullptr;
+}
+
+void StopDrawing() {
+  auto& r = Raster();
+  int canvas = r.out.canvas;
+  r.out = ResolvedOutput{};
+  if (canvas != -1) RefreshCanvas(canvas);
+}
+
+int OutputWidth() {
+  QImage* image = Target();
+  return image ? image->width() : 0;
+}
+int OutputHeight() {
+  QImage* image = Target();
+  return image ? image->height() : 0;
+}
+
+void DrawingMode(uint32_t mode) {
+  Raster().mode = mode;
+}
+
+void CustomFilterCallback(PixelFilter filter) {
+  Raster().filter = std::move(filter);
+}
+
+void DrawingFont(int font) {
+  auto& fonts = Layer().fonts;
+  auto it = fonts.find(font);
+  Raster().font = it != fonts.end() && it->second ? *it->second : QFont();
+}
+
+void Plot(int x, int y, uint32_t colour) {
+  PlotClipped(x, y, colour);
+}
+
+uint32_t ReadPixel(int x, int y) {
+  QImage* image = Target();
+  if (!image || !image->valid(x, y)) return 0;
+  return FromQRgb(reinterpret_cast<const QRgb*>(image->constScanLine(y))[x]);
+}
+
+void LineXY(int x1, int y1, int x2, int y2, uint32_t colour) {
+  QImage* image = Target();
+  if (!image) return;
+  // A line whose box misses the output draws nothing; skipping it also keeps absurd
+  // coordinates from walking billions of steps.
+  if (std::max(x1, x2) < 0 || std::max(y1, y2) < 0 || std::min(x1, x2) >= image->width() ||
+      std::min(y1, y2) >= image->height())
+    return;
+  int64_t x = x1, y = y1;
+  const int64_t dx = std::llabs(int64_t(x2) - x1), dy = -std::llabs(int64_t(y2) - y1);
+  const int sx = x1 < x2 ? 1 : -1, sy = y1 < y2 ? 1 : -1;
+  int64_t err = dx + dy;
+  for (;;) {
+    if (image->valid(int(x), int(y))) Apply(*image, int(x), int(y), colour);
+    if (x == x2 && y == y2) break;
+    int64_t e2 = 2 * err;
+    if (e2 >= dy) {
+      err += dy;
+      x += sx;
+    }
+    if (e2 <= dx) {
+      err += dx;
+      y += sy;
+    }
+  }
+}
+
+void Box(int x, int y, int w, int h, uint32_t colour) {
+  NormaliseBox(x, y, w, h);
+  if (w == 0 || h == 0) return;
+  QImage* image = Target();
+  if (!image) return;
+  // Rows outside the output are never walked, however large the box.
+  const int64_t last = int64_t(y) + h - 1, right = int64_t(x) + w - 1;
+  const int from = int(std::max<int64_t>(y, 0));
+  const int to = int(std::min<int64_t>(last, image->height() - 1));
+  const int x2 = int(std::min<int64_t>(right, image->width()));
+  for (int row = from; row <= to; ++row) {
+    if (!Outlined() || w <= 2 || h <= 2 || row == y || row == last) {
+      Span(x, x2, row, colour);
+    } else {
+      // Each border pixel once, so blending does not darken the corners.
+      PlotClipped(x, row, colour);
+      if (right == x2) PlotClipped(x2, row, colour);
+    }
+  }
+}
+
+void RoundBox(int x, int y, int w, int h, int radiusX, int radiusY, uint32_t colour) {
+  NormaliseBox(x, y, w, h);
+  double rx = std::min(std::abs(radiusX), w / 2), ry = std::min(std::abs(radiusY), h / 2);
+  if (rx < 1 || ry < 1) return Box(x, y, w, h, colour);
+  // Corners are quarter ellipses around centres rx, ry in from the edges, tested at pixel
+  // centres, which keeps the shape symmetric.
+  DrawShape(x, y, w, h, colour, [&](int i, int j) {
+    double u = i + 0.5, v = j + 0.5;
+    double ex = u < rx ? rx - u : (u > w - rx ? u - (w - rx) : 0.0);
+    double ey = v < ry ? ry - v : (v > h - ry ? v - (h - ry) : 0.0);
+    if (ex == 0.0 || ey == 0.0) return true;
+    return (ex / rx) * (ex / rx) + (ey / ry) * (ey / ry) <= 1.0;
+  });
+}
+
+void Ellipse(int centreX, int centreY, int radiusX, int radiusY, uint32_t colour) {
+  // Radii beyond any output only need to keep the bounding box within int.
+  int64_t rx = std::min(std::abs(int64_t(radiusX)), int64_t(1) << 28);
+  int64_t ry = std::min(std::abs(int64_t(radiusY)), int64_t(1) << 28);
+  // The pixels (dx, dy) from the centre with dx² ry² + dy² rx² <= rx² ry².
+  DrawShape(int(centreX - rx), int(centreY - ry), int(2 * rx + 1), int(2 * ry + 1), colour,
+            [&](int i, int j) {
+              int64_t dx = i - rx, dy = j - ry;
+              if (rx == 0 || ry == 0) return true;  // a line
+              return dx * dx * ry * ry + dy * dy * rx * rx <= rx * rx * ry * ry;
+            });
+}
+
+void FillArea(int x, int y, uint32_t boundaryColour, uint32_t colour) {
+  TOLVEK_TRACE("FillArea");
+  QImage* image = Target();
+  if (!image || !image->valid(x, y)) return;
+  const int w = image->width(), h = image->height();
+  const QRgb boundary = ToQRgb(AsWritten(boundaryColour));
+  auto at = [&](int px, int py) {
+    return reinterpret_cast<const QRgb*>(image->constScanLine(py))[px];
+  };
+  // Filled pixels are remembered apart from their colour: a fill colour other than the
+  // boundary, or a blended one, would otherwise be met again and filled without end.
+  std::vector<uint8_t> seen(size_t(w) * size_t(h), 0);
+  auto open = [&](int px, int py) { return !seen[size_t(py) * w + px] && at(px, py) != boundary; };
+  if (!open(x, y)) return;
+  // Scanline fill with an explicit stack: a large area must not exhaust the call stack.
+  std::vector<std::pair<int, int>> stack{{x, y}};
+  while (!stack.empty()) {
+    auto [sx, sy] = stack.back();
+    stack.pop_back();
+    if (!open(sx, sy)) continue;
+    int left = sx, right = sx;
+    while (left > 0 && open(left - 1, sy)) --left;
+    while (right < w - 1 && open(right + 1, sy)) ++right;
+    for (int px = left; px <= right; ++px) seen[size_t(sy) * w + px] = 1;
+    for (int px = left; px <= right; ++px) Apply(*image, px, sy, colour);
+    for (int ny : {sy - 1, sy + 1}) {
+      if (ny < 0 || ny >= h) continue;
+      for (int px = left; px <= right; ++px) {
+        if (!open(px, ny)) continue;
+        stack.emplace_back(px, ny);
+        while (px < right && open(px + 1, ny)) ++px;
+      }
+    }
+  }
+}
+
+int DrawText(int x, int y, const std::string& text, uint32_t frontColour, int64_t backColour) {
+  TOLVEK_TRACE("DrawText");
+  QImage* image = Target();
+  if (!image || text.empty()) return x;
+  QFontMetrics metrics = Metrics();
+  QString qtext = Q(text);
+  int w = metrics.horizontalAdvance(qtext), h = metrics.height();
+  if (backColour >= 0) Box(x, y, w, h, uint32_t(backColour));
+  if (w <= 0 || h <= 0) return x + std::max(w, 0);
+
+  // The glyphs' coverage, rendered once in an alpha mask.
+  QImage mask(w, h, QImage::Format_ARGB32_Premultiplied);
+  mask.fill(Qt::transparent);
+  {
+    QPainter painter(&mask);
+    painter.setFont(Raster().font);
+    painter.setPen(Qt::black);
+    painter.drawText(0, metrics.ascent(), qtext);
+  }
+  const uint32_t mode = BaseMode();
+  for (int j = 0; j < h; ++j) {
+    int py = y + j;
+    if (py < 0 || py >= image->height()) continue;
+    const auto* row = reinterpret_cast<const QRgb*>(mask.constScanLine(j));
+    for (int i = 0; i < w; ++i) {
+      int px = x + i;
+      if (px < 0 || px >= image->width()) continue;
+      uint32_t coverage = uint32_t(qAlpha(row[i]));
+      if (coverage == 0) continue;
+      if (mode == kDrawAlphaBlend) {
+        uint32_t alpha = (Alpha(frontColour) * coverage + 127) / 255;
+        Apply(*image, px, py, (frontColour & 0x00FFFFFFu) | (alpha << 24));
+      } else if (mode == kDrawDefault) {
+        uint32_t under = ReadPixel(px, py);
+        auto mix = [&](uint32_t f, uint32_t u) {
+          return (f * coverage + u * (255 - coverage) + 127) / 255;
+        };
+        Apply(*image, px, py,
+              Rgb(mix(Red(frontColour), Red(under)), mix(Green(frontColour), Green(under)),
+                  mix(Blue(frontColour), Blue(under))));
+      } else if (coverage >= 128) {
+        Apply(*image, px, py, frontColour);
+      }
+    }
+  }
+  return x + w;
+}
+
+int TextWidth(const std::string& text) {
+  return text.empty() ? 0 : Metrics().horizontalAdvance(Q(text));
+}
+
+int TextHeight(const std::string& /*text*/) {
+  // One line's height, whatever its letters: lines of a block stay evenly spaced.
+  return Metrics().height();
+}
+
+void DrawImage(int image, int x, int y, int w, int h) {
+  TOLVEK_TRACE("DrawImage");
+  QImage* target = Target();
+  QImage* data = ImageData(image);
+  if (!target || !data) return;
+  // A copy: the source may be the output itself.
+  QImage source = data->convertToFormat(QImage::Format_ARGB32);
+  if (w != kKeepValue || h != kKeepValue) {
+    if (w == kKeepValue) w = source.width();
+    if (h == kKeepValue) h = source.height();
+    if (w <= 0 || h <= 0) return;
+    if (w != source.width() || h != source.height())
+      source = source.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                   .convertToFormat(QImage::Format_ARGB32);
+  }
+  for (int j = 0; j < source.height(); ++j) {
+    int py = y + j;
+    if (py < 0 || py >= target->height()) continue;
+    const auto* row = reinterpret_cast<const QRgb*>(source.constScanLine(j));
+    for (int i = 0; i < source.width(); ++i) {
+      int px = x + i;
+      if (px >= 0 && px < target->width()) Apply(*target, px, py, FromQRgb(row[i]), true);
+    }
+  }
+}
+
+}  // namespace platform

@@ -1,0 +1,312 @@
+// Raster drawing: exact colours in every mode, lines and shapes that bound flood fills,
+// text cells and images.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QWidget>
+
+#include <set>
+#include <utility>
+
+#include "platform/drawing.h"
+#include "platform/window_system.h"
+
+using namespace platform;
+
+namespace {
+
+class RasterDrawing : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    StopDrawing();
+    CustomFilterCallback(nullptr);
+    ResetLayer();
+  }
+  // A fresh image with a drawing open on it.
+  int Canvas(int w, int h, uint32_t colour) {
+    int image = CreateImage(kNewNumber, w, h, colour);
+    EXPECT_TRUE(StartDrawing(ImageOutput(image)));
+    return image;
+  }
+};
+
+std::set<std::pair<int, int>> PixelsOf(int image, uint32_t colour) {
+  std::set<std::pair<int, int>> found;
+  for (int y = 0; y < ImageHeight(image); ++y)
+    for (int x = 0; x < ImageWidth(image); ++x)
+      if (ImagePixel(image, x, y) == colour) found.insert({x, y});
+  return found;
+}
+
+constexpr uint32_t kWhite = Rgba(255, 255, 255, 255);
+
+TEST_F(RasterDrawing, EachModeComputesThePixelExactly) {
+  const uint32_t half = Rgba(10, 20, 30, 128);
+  const uint32_t under = Rgba(200, 100, 50, 255);
+  struct Case {
+    const char* name;
+    uint32_t mode, below, expected;
+  } cases[] = {
+      {"default is opaque", kDrawDefault, under, Rgba(10, 20, 30, 255)},
+      {"all channels", kDrawAllChannels, under, half},
+      {"blend over opaque", kDrawAlphaBlend, under, Rgba(105, 60, 40, 255)},
+      // Straight alpha: over nothing the colour stays itself, not darkened or rounded.
+      {"blend over transparent", kDrawAlphaBlend, Rgba(0, 0, 0, 0), half},
+      {"alpha channel only", kDrawAlphaChannel, under, Rgba(200, 100, 50, 128)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    int image = Canvas(3, 3, c.below);
+    DrawingMode(c.mode);
+    Plot(1, 1, half);
+    Box(0, 0, 1, 1, half);
+    LineXY(2, 2, 2, 2, half);
+    EXPECT_EQ(ImagePixel(image, 1, 1), c.expected);
+    EXPECT_EQ(ImagePixel(image, 0, 0), c.expected);
+    EXPECT_EQ(ImagePixel(image, 2, 2), c.expected);
+    EXPECT_EQ(ImagePixel(image, 1, 0), c.below);
+    EXPECT_EQ(ReadPixel(1, 1), c.expected);
+  }
+}
+
+TEST_F(RasterDrawing, TheFilterSeesPositionSourceAndTarget) {
+  int image = Canvas(4, 2, Rgba(250, 250, 250, 255));
+  SetImagePixel(image, 1, 0, Rgba(20, 20, 20, 255));
+  std::vector<std::string> calls;
+  // Like a highlighter: only light pixels take the colour.
+  CustomFilterCallback([&](int x, int y, uint32_t source, uint32_t target) {
+    calls.push_back(std::to_string(x) + "," + std::to_string(y));
+    return (Red(target) + Green(target) + Blue(target)) / 3 > 240 ? source : target;
+  });
+  DrawingMode(kDrawCustomFilter);
+  Box(0, 0, 2, 1, Rgba(255, 255, 0, 255));
+  EXPECT_EQ(calls, (std::vector<std::string>{"0,0", "1,0"}));
+  EXPECT_EQ(ImagePixel(image, 0, 0), Rgba(255, 255, 0, 255));
+  EXPECT_EQ(ImagePixel(image, 1, 0), Rgba(20, 20, 20, 255));
+}
+
+TEST_F(RasterDrawing, LinesAreBresenhamWithBothEnds) {
+  const uint32_t red = Rgba(255, 0, 0, 255);
+  const std::set<std::pair<int, int>> expected{{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 2}, {5, 2}};
+  int image = Canvas(8, 4, kWhite);
+  LineXY(0, 0, 5, 2, red);
+  EXPECT_EQ(PixelsOf(image, red), expected);
+  int back = Canvas(8, 4, kWhite);
+  LineXY(5, 2, 0, 0, red);
+  EXPECT_EQ(PixelsOf(back, red), expected);
+
+  // Clipped at the edges; a line far away is dismissed rather than walked.
+  int clipped = Canvas(8, 4, kWhite);
+  LineXY(-3, 1, 10, 1, red);
+  EXPECT_EQ(PixelsOf(clipped, red).size(), 8u);
+  QElapsedTimer timer;
+  timer.start();
+  LineXY(-2000000000, -2000000000, -1000000000, 2000000000, red);
+  Box(-2000000000, -2000000000, 2000000000, 2000000000, red);
+  EXPECT_LT(timer.elapsed(), 1000);
+}
+
+TEST_F(RasterDrawing, FloodFillStopsAtOnePixelDiagonalsAndFillsEachPixelOnce) {
+  // A diamond of one-pixel diagonal lines, drawn and filled in the default mode with a
+  // colour whose alpha byte is 0: the fill must still recognise the opaque outline.
+  const uint32_t line = Rgb(0, 0, 255);
+  int image = Canvas(21, 21, kWhite);
+  LineXY(10, 0, 20, 10, line);
+  LineXY(20, 10, 10, 20, line);
+  LineXY(10, 20, 0, 10, line);
+  LineXY(0, 10, 10, 0, line);
+  FillArea(10, 10, line, line);
+  // A filled diamond of "radius" 10 has 2 * 10 * 11 + 1 pixels; the corners stay white.
+  EXPECT_EQ(PixelsOf(image, line | 0xFF000000u).size(), 221u);
+  EXPECT_EQ(ImagePixel(image, 0, 0), kWhite);
+  EXPECT_EQ(ImagePixel(image, 20, 20), kWhite);
+
+  // Filling with another colour, blended, ends and touches every inner pixel exactly once.
+  const uint32_t opaque = Rgba(0, 0, 255, 255);
+  int ring = Canvas(21, 21, kWhite);
+  DrawingMode(kDrawOutlined);
+  Box(2, 2, 17, 17, opaque);
+  DrawingMode(kDrawAlphaBlend);
+  FillArea(10, 10, opaque, Rgba(255, 0, 0, 128));
+  EXPECT_EQ(PixelsOf(ring, Rgba(255, 127, 127, 255)).size(), 15u * 15u);
+  EXPECT_EQ(ImagePixel(ring, 1, 1), kWhite);
+
+  // A start on the boundary fills nothing.
+  DrawingMode(kDrawDefault);
+  FillArea(2, 2, opaque, Rgb(0, 255, 0));
+  EXPECT_TRUE(PixelsOf(ring, Rgba(0, 255, 0, 255)).empty());
+}
+
+TEST_F(RasterDrawing, FloodFillOfALargeOpenAreaNeedsNoDeepStack) {
+  int image = Canvas(1500, 1500, kWhite);
+  FillArea(700, 700, Rgb(0, 0, 0), Rgb(1, 2, 3));
+  EXPECT_EQ(ImagePixel(image, 0, 0), Rgba(1, 2, 3, 255));
+  EXPECT_EQ(ImagePixel(image, 1499, 1499), Rgba(1, 2, 3, 255));
+}
+
+TEST_F(RasterDrawing, OutlinedShapesCloseTheirAreaAndBlendTheirCornersOnce) {
+  const uint32_t edge = Rgba(0, 0, 0, 100);
+  int image = Canvas(30, 20, kWhite);
+  DrawingMode(kDrawAlphaBlend | kDrawOutlined);
+  Box(25, 15, -20, -10, edge);  // negative sizes reach left and up: x 5..24, y 5..14
+  uint32_t once = ImagePixel(image, 10, 5);
+  EXPECT_NE(once, kWhite);
+  EXPECT_EQ(ImagePixel(image, 5, 5), once);
+  EXPECT_EQ(ImagePixel(image, 24, 14), once);
+  EXPECT_EQ(ImagePixel(image, 5, 10), once);
+  EXPECT_EQ(ImagePixel(image, 10, 10), kWhite);
+  EXPECT_EQ(ImagePixel(image, 4, 5), kWhite);
+  EXPECT_EQ(PixelsOf(image, once).size(), 2u * 20 + 2u * 8);
+
+  // An outlined ellipse and rounded box hold a fill; their bounding corners stay outside.
+  struct Case {
+    const char* name;
+    std::function<void(uint32_t)> draw;
+  } cases[] = {
+      {"ellipse", [](uint32_t c) { Ellipse(15, 10, 12, 7, c); }},
+      {"rounded box", [](uint32_t c) { RoundBox(3, 3, 24, 14, 6, 5, c); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    int shape = Canvas(30, 20, kWhite);
+    DrawingMode(kDrawAllChannels | kDrawOutlined);
+    c.draw(Rgba(9, 9, 9, 255));
+    EXPECT_EQ(ImagePixel(shape, 15, 10), kWhite);  // the outline only
+    DrawingMode(kDrawAllChannels);
+    FillArea(15, 10, Rgba(9, 9, 9, 255), Rgba(0, 200, 0, 255));
+    EXPECT_EQ(ImagePixel(shape, 15, 10), Rgba(0, 200, 0, 255));
+    EXPECT_EQ(ImagePixel(shape, 3, 3), kWhite);
+    EXPECT_EQ(ImagePixel(shape, 0, 0), kWhite);
+    EXPECT_EQ(ImagePixel(shape, 29, 19), kWhite);
+  }
+}
+
+TEST_F(RasterDrawing, FilledShapesReachTheirRadii) {
+  const uint32_t ink = Rgba(1, 1, 1, 255);
+  int image = Canvas(40, 40, kWhite);
+  Ellipse(20, 20, 10, 5, ink);
+  for (auto [x, y] : {std::pair{10, 20}, {30, 20}, {20, 15}, {20, 25}})
+    EXPECT_EQ(ImagePixel(image, x, y), ink) << x << "," << y;
+  for (auto [x, y] : {std::pair{9, 20}, {31, 20}, {20, 14}, {20, 26}, {11, 16}})
+    EXPECT_EQ(ImagePixel(image, x, y), kWhite) << x << "," << y;
+
+  // Radii are limited to half the box: a 10 x 10 box with huge radii is a disc.
+  int disc = Canvas(10, 10, kWhite);
+  RoundBox(0, 0, 10, 10, 100, 100, ink);
+  EXPECT_EQ(ImagePixel(disc, 0, 0), kWhite);
+  EXPECT_EQ(ImagePixel(disc, 9, 9), kWhite);
+  EXPECT_EQ(ImagePixel(disc, 5, 0), ink);
+  EXPECT_EQ(ImagePixel(disc, 0, 5), ink);
+  EXPECT_EQ(ImagePixel(disc, 5, 5), ink);
+  // Symmetric: as many pixels in each half.
+  auto all = PixelsOf(disc, ink);
+  size_t left = std::count_if(all.begin(), all.end(), [](auto p) { return p.first < 5; });
+  EXPECT_EQ(left * 2, all.size());
+}
+
+TEST_F(RasterDrawing, TextFillsItsCellAndReportsWhereItEnds) {
+  int font = LoadFont(kNewNumber, "DejaVu Sans", 20, kFontBold);
+  int image = Canvas(300, 60, Rgba(0, 0, 0, 0));
+  DrawingFont(font);
+  const uint32_t front = Rgba(200, 30, 40, 255);
+  int w = TextWidth("Hello");
+  int h = TextHeight("Hello");
+  EXPECT_GT(w, TextWidth("Hell"));
+  EXPECT_EQ(TextHeight("a"), h);
+  EXPECT_EQ(TextWidth(""), 0);
+  DrawingMode(kDrawAlphaBlend);
+  EXPECT_EQ(DrawText(10, 5, "Hello", front, Rgba(0, 0, 0, 1)), 10 + w);
+
+  // The nearly invisible background covers exactly the cell, so a shadow filter sees it.
+  for (int y = 0; y < 60; ++y)
+    for (int x = 0; x < 300; ++x) {
+      bool inCell = x >= 10 && x < 10 + w && y >= 5 && y < 5 + h;
+      ASSERT_EQ(Alpha(ImagePixel(image, x, y)) > 0, inCell) << x << "," << y;
+    }
+  // Glyph interiors get the colour exactly.
+  EXPECT_GT(PixelsOf(image, front).size(), 50u);
+
+  // A bigger font is wider; the default mode writes opaque glyphs without any cell.
+  int big = LoadFont(kNewNumber, "DejaVu Sans", 40, kFontBold);
+  DrawingFont(big);
+  EXPECT_GT(TextWidth("Hello"), w * 3 / 2);
+  int plain = Canvas(200, 80, kWhite);
+  DrawingFont(big);
+  DrawText(0, 0, "Hi", Rgb(0, 0, 0));
+  EXPECT_GT(PixelsOf(plain, Rgba(0, 0, 0, 255)).size(), 50u);
+  EXPECT_EQ(ImagePixel(plain, 199, 79), kWhite);
+}
+
+TEST_F(RasterDrawing, ImagesAreCopiedBlendedFilteredOrStretched) {
+  int sprite = CreateImage(kNewNumber, 2, 1, Rgba(0, 0, 0, 0));
+  SetImagePixel(sprite, 1, 0, Rgba(10, 20, 30, 128));
+  const uint32_t under = Rgba(200, 100, 50, 255);
+  struct Case {
+    const char* name;
+    uint32_t mode;
+    uint32_t left, right;  // what the two sprite pixels leave behind
+  } cases[] = {
+      {"default copies with alpha", kDrawDefault, Rgba(0, 0, 0, 0), Rgba(10, 20, 30, 128)},
+      {"blend", kDrawAlphaBlend, under, Rgba(105, 60, 40, 255)},
+      {"alpha channel", kDrawAlphaChannel, Rgba(200, 100, 50, 0), Rgba(200, 100, 50, 128)},
+      {"shadow filter", kDrawCustomFilter, Rgba(0, 0, 0, 0), Rgba(0, 0, 0, 200)},
+  };
+  CustomFilterCallback([](int, int, uint32_t source, uint32_t) {
+    return source ? Rgba(0, 0, 0, 200) : Rgba(0, 0, 0, 0);
+  });
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    int image = Canvas(4, 2, under);
+    DrawingMode(c.mode);
+    DrawImage(sprite, 1, 1);
+    DrawImage(sprite, 3, -1);  // clipped to nothing
+    EXPECT_EQ(ImagePixel(image, 1, 1), c.left);
+    EXPECT_EQ(ImagePixel(image, 2, 1), c.right);
+    EXPECT_EQ(ImagePixel(image, 0, 1), under);
+    EXPECT_EQ(ImagePixel(image, 3, 0), under);
+  }
+
+  // Stretched to 6 x 4 (the size of what is touched, in the exact copy mode).
+  int red = CreateImage(kNewNumber, 2, 2, Rgba(255, 0, 0, 255));
+  int image = Canvas(10, 10, kWhite);
+  DrawImage(red, 2, 3, 6, 4);
+  EXPECT_EQ(PixelsOf(image, Rgba(255, 0, 0, 255)).size(), 24u);
+  EXPECT_EQ(ImagePixel(image, 7, 6), Rgba(255, 0, 0, 255));
+  EXPECT_EQ(ImagePixel(image, 8, 6), kWhite);
+  // Onto itself, shifted: the source is read before it is overwritten.
+  SetImagePixel(image, 0, 0, Rgba(1, 2, 3, 255));
+  DrawImage(image, 1, 1);
+  EXPECT_EQ(ImagePixel(image, 1, 1), Rgba(1, 2, 3, 255));
+}
+
+TEST_F(RasterDrawing, CanvasesShowTheirDrawingAndMissingOutputsDrawNothing) {
+  OpenWindow(kNewNumber, 0, 0, 100, 80, "canvas");
+  int canvas = CanvasGadget(kNewNumber, 10, 10, 60, 40);
+  ASSERT_TRUE(StartDrawing(CanvasOutput(canvas)));
+  EXPECT_EQ(OutputWidth(), 60);
+  EXPECT_EQ(OutputHeight(), 40);
+  Box(0, 0, 60, 40, Rgb(0, 0, 0));
+  StopDrawing();
+  QApplication::processEvents();
+  QImage shown = GadgetWidget(canvas)->grab().toImage();
+  EXPECT_EQ(shown.pixelColor(30, 20), QColor(0, 0, 0));
+
+  EXPECT_FALSE(StartDrawing(ImageOutput(12345)));
+  EXPECT_FALSE(StartDrawing(CanvasOutput(12345)));
+  Box(0, 0, 10, 10, Rgb(1, 1, 1));
+  FillArea(0, 0, 0, 0);
+  DrawText(0, 0, "x", 0);
+  EXPECT_EQ(OutputWidth(), 0);
+  EXPECT_EQ(ReadPixel(0, 0), 0u);
+
+  // An image freed while drawn on is kept alive until the drawing stops.
+  int image = Canvas(5, 5, kWhite);
+  FreeImage(image);
+  Box(0, 0, 5, 5, Rgb(1, 1, 1));
+  EXPECT_EQ(ReadPixel(4, 4), Rgba(1, 1, 1, 255));
+  StopDrawing();
+}
+
+}  // namespace
