@@ -15,14 +15,15 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "file_bytes.h"
 #include "gui/gadget_screenshot.h"
 #include "gui/requester_geometry.h"
 #include "platform/editor_gadget.h"
 #include "platform/window_system.h"
 #include "tolvek/callstack.h"
 #include "tolvek/file_read.h"
+#include "tolvek/file_write.h"
 #include "tolvek/temp_files.h"
-#include "whole_file_write.h"
 
 namespace gui {
 
@@ -223,7 +224,7 @@ void TakeScreenshot(Requester& r) {
 void SaveAs(Requester& r) {
   std::string path = SaveFileRequester("Save text ...", "", "");
   if (path.empty()) return;
-  if (!detail::WriteFileWhole(path, Scintilla_GetText(r.state.gadget)))
+  if (!tolvek::WriteFileWhole(path, Scintilla_GetText(r.state.gadget)))
     MessageRequester("Save text ...", "The text could not be written to '" + path + "'!");
 }
 
@@ -475,7 +476,7 @@ int EditTextRequester(const std::string& title, const std::string& path, int par
   CloseWindow(window);
   if (disableParent && IsWindow(parentWindow)) DisableWindow(parentWindow, false);
   // Success only when the edits are on disk: a failed write reports nothing kept.
-  return r.keep && WriteFileWhole(path, kBom + kept) ? 1 : 0;
+  return r.keep && tolvek::WriteFileWhole(path, kBom + kept) ? 1 : 0;
 }
 
 }  // namespace detail

@@ -6,11 +6,12 @@
 #include <filesystem>
 #include <set>
 
+#include "file_bytes.h"
 #include "gui/requester_geometry.h"
 #include "platform/window_system.h"
 #include "tolvek/app_dir.h"
 #include "tolvek/callstack.h"
-#include "whole_file_write.h"
+#include "tolvek/file_write.h"
 
 namespace gui {
 
@@ -230,7 +231,7 @@ std::string InputRequesterWithHistory(const std::string& title, const std::strin
     // the other callers' lines.
     if (detail::ReadFileBytes(path, bytes) || !std::filesystem::exists(path)) {
       auto lines = detail::RememberEntry(detail::ParseHistoryFile(bytes), key, result, maxHistory);
-      detail::WriteFileWhole(path, detail::FormatHistoryFile(lines));
+      tolvek::WriteFileWhole(path, detail::FormatHistoryFile(lines));
     }
   }
   CloseWindow(window);

@@ -12,6 +12,7 @@
 
 #include "tolvek/app_dir.h"
 #include "tolvek/callstack.h"
+#include "tolvek/file_write.h"
 
 namespace gui {
 
@@ -179,16 +180,7 @@ bool RequesterGeometry_Save(const std::string& fileName, const std::string& requ
                                 std::to_string(platform::WindowWidth(window)) + "," +
                                 std::to_string(platform::WindowHeight(window));
   std::string out = detail::FormatGeometryFile(entries);
-  std::string temp = path + ".tmp" + std::to_string(::getpid());
-  FILE* f = std::fopen(temp.c_str(), "wb");
-  if (!f) return false;
-  bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
-  ok = std::fflush(f) == 0 && ok;
-  ok = ::fsync(::fileno(f)) == 0 && ok;
-  ok = std::fclose(f) == 0 && ok;
-  if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) std::remove(temp.c_str());
-  return ok;
+  return tolvek::WriteFileWhole(path, out);
 }
 
 }  // namespace gui

@@ -9,20 +9,11 @@
 #include <cstring>
 #include <vector>
 
+#include "tolvek/file_write.h"
+
 namespace platform::detail {
 
 namespace {
-
-bool WriteWhole(const std::string& path, const void* bytes, size_t size) {
-  std::string temp = path + ".tmp" + std::to_string(::getpid());
-  FILE* f = std::fopen(temp.c_str(), "wb");
-  if (!f) return false;
-  bool ok = std::fwrite(bytes, 1, size, f) == size;
-  ok = (std::fclose(f) == 0) && ok;
-  if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) std::remove(temp.c_str());
-  return ok;
-}
 
 struct JpegError {
   jpeg_error_mgr mgr;
@@ -108,7 +99,8 @@ bool WritePng(const QImage& source, const std::string& path) {
   if (!png_image_write_to_memory(&png, bytes.data(), &size, 0, image.constBits(),
                                  png_int_32(image.bytesPerLine()), nullptr))
     return false;
-  return WriteWhole(path, bytes.data(), size);
+  return tolvek::WriteFileWhole(
+      path, std::string_view(reinterpret_cast<const char*>(bytes.data()), size));
 }
 
 bool WriteJpeg(const QImage& source, const std::string& path, int quality) {
@@ -141,7 +133,8 @@ bool WriteJpeg(const QImage& source, const std::string& path, int quality) {
   jpeg_finish_compress(&info);
   buffer = out;
   jpeg_destroy_compress(&info);
-  bool ok = WriteWhole(path, buffer, size);
+  bool ok =
+      tolvek::WriteFileWhole(path, std::string_view(reinterpret_cast<const char*>(buffer), size));
   std::free(buffer);
   return ok;
 }
@@ -174,7 +167,8 @@ bool WriteBmp(const QImage& source, const std::string& path) {
       dst[x * 3 + 2] = src[x * 3];
     }
   }
-  return WriteWhole(path, bytes.data(), bytes.size());
+  return tolvek::WriteFileWhole(
+      path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 }  // namespace platform::detail
