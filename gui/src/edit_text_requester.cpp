@@ -118,15 +118,8 @@ void BuildToolBar(Requester& r) {
   auto* bar = WindowWidget(r.state.window)->findChild<QToolBar*>();
   r.toolWidget = bar;
   auto button = [&](int id, int image, const char* text, const char* key) {
-    if (image)
-      ToolBarStandardButton(id, image);
-    else
-      ToolBarImageButton(id, 0);
+    ToolBarStandardButton(id, image);
     ToolBarToolTip(r.toolBar, id, text);
-    // Buttons without a standard picture show their name instead.
-    if (bar && !image)
-      for (QAction* action : bar->actions())
-        if (action->property("menuId").toInt() == id) action->setText(text);
     Bind(r, key, id);
   };
   if (Has(r, kFileFlags)) {
@@ -135,9 +128,9 @@ void BuildToolBar(Requester& r) {
     if (Has(r, ETR_MenuSave)) button(kEtrSave, kToolSave, "Save", "Ctrl+S");
     if (bar) bar->addSeparator();
   }
-  if (!readOnly) button(kEtrCut, 0, "Cut", "Ctrl+X");
+  if (!readOnly) button(kEtrCut, kToolCut, "Cut", "Ctrl+X");
   button(kEtrCopy, kToolCopy, "Copy", "Ctrl+C");
-  if (!readOnly) button(kEtrPaste, 0, "Paste", "Ctrl+V");
+  if (!readOnly) button(kEtrPaste, kToolPaste, "Paste", "Ctrl+V");
 }
 
 // Bars at the top and bottom of the window; returns the height left between them.

@@ -230,6 +230,14 @@ void AddToolButton(int id, const QIcon& icon) {
 }  // namespace
 
 void ToolBarStandardButton(int id, int standardImage) {
+  // The style has no cut or paste pictures; the desktop's icon theme usually does.
+  if (standardImage == kToolCut || standardImage == kToolPaste) {
+    bool cut = standardImage == kToolCut;
+    QIcon fallback = QApplication::style()->standardIcon(cut ? QStyle::SP_DialogDiscardButton
+                                                              : QStyle::SP_DialogApplyButton);
+    AddToolButton(id, QIcon::fromTheme(cut ? "edit-cut" : "edit-paste", fallback));
+    return;
+  }
   QStyle::StandardPixmap pixmap = QStyle::SP_FileIcon;
   switch (standardImage) {
     case kToolOpen:

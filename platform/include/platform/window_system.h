@@ -297,7 +297,15 @@ void FreeMenu(int menu);
 bool IsMenu(int menu);
 int CreateStatusBar(int statusBar, int window);
 void StatusBarText(int statusBar, int field, const std::string& text);
-enum StandardToolImage : int { kToolOpen = 1, kToolSave, kToolNew, kToolCopy, kToolFind };
+enum StandardToolImage : int {
+  kToolOpen = 1,
+  kToolSave,
+  kToolNew,
+  kToolCopy,
+  kToolFind,
+  kToolCut,
+  kToolPaste
+};
 int CreateToolBar(int toolBar, int window);
 void ToolBarStandardButton(int id, int standardImage);
 void ToolBarImageButton(int id, int image);
