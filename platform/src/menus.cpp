@@ -108,7 +108,10 @@ void MenuTitle(const std::string& title) {
   auto& s = Layer();
   auto it = s.menus.find(s.buildingMenu);
   if (it == s.menus.end() || !it->second.bar) return;
-  s.menuStack = {it->second.bar->addMenu(Q(title))};
+  QMenuBar* bar = it->second.bar;
+  s.menuStack = {bar->addMenu(Q(title))};
+  // An empty bar has no height; the first title gives it its real one.
+  bar->resize(bar->width(), bar->sizeHint().height());
 }
 
 void MenuItem(int id, const std::string& text) {
@@ -194,6 +197,24 @@ int CreateStatusBar(int statusBar, int window) {
   return statusBar;
 }
 
+int MenuBarHeight(int menu) {
+  auto& menus = Layer().menus;
+  auto it = menus.find(menu);
+  return it != menus.end() && it->second.bar ? it->second.bar->height() : 0;
+}
+
+int StatusBarHeight(int statusBar) {
+  auto& bars = Layer().statusBars;
+  auto it = bars.find(statusBar);
+  return it != bars.end() && it->second ? it->second->height() : 0;
+}
+
+int ToolBarHeight(int toolBar) {
+  auto& bars = Layer().toolBars;
+  auto it = bars.find(toolBar);
+  return it != bars.end() && it->second ? it->second->height() : 0;
+}
+
 void StatusBarText(int statusBar, int /*field*/, const std::string& text) {
   auto& bars = Layer().statusBars;
   auto it = bars.find(statusBar);
@@ -206,7 +227,9 @@ int CreateToolBar(int toolBar, int window) {
   if (!w) return 0;
   if (toolBar == kNewNumber) toolBar = NewNumber();
   auto* bar = new QToolBar(w);
-  bar->setGeometry(0, 0, w->width(), 28);
+  // Below the window's menu bar, when it has one, rather than over it.
+  auto* menuBar = w->findChild<QMenuBar*>(QString(), Qt::FindDirectChildrenOnly);
+  bar->setGeometry(0, menuBar ? menuBar->y() + menuBar->height() : 0, w->width(), 28);
   bar->show();
   new BarFollower(bar, w, false);
   auto& s = Layer();
@@ -234,7 +257,7 @@ void ToolBarStandardButton(int id, int standardImage) {
   if (standardImage == kToolCut || standardImage == kToolPaste) {
     bool cut = standardImage == kToolCut;
     QIcon fallback = QApplication::style()->standardIcon(cut ? QStyle::SP_DialogDiscardButton
-                                                              : QStyle::SP_DialogApplyButton);
+                                                             : QStyle::SP_DialogApplyButton);
     AddToolButton(id, QIcon::fromTheme(cut ? "edit-cut" : "edit-paste", fallback));
     return;
   }

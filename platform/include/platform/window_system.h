@@ -297,6 +297,11 @@ void FreeMenu(int menu);
 bool IsMenu(int menu);
 int CreateStatusBar(int statusBar, int window);
 void StatusBarText(int statusBar, int field, const std::string& text);
+// Heights in pixels of a window's bars, so the space between them can be laid out; 0 for an
+// unknown bar.
+int MenuBarHeight(int menu);
+int StatusBarHeight(int statusBar);
+int ToolBarHeight(int toolBar);
 enum StandardToolImage : int {
   kToolOpen = 1,
   kToolSave,

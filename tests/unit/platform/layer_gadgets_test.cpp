@@ -198,6 +198,25 @@ TEST_F(LayerGadgets, ToolAndStatusBarsSendMenuEventsShowTextAndFollowResizes) {
     EXPECT_EQ(bar->geometry(), QRect(0, 0, w, bar->height()));
     EXPECT_EQ(line->geometry(), QRect(0, h - line->height(), w, line->height()));
   }
+  EXPECT_EQ(ToolBarHeight(tools), bar->height());
+  EXPECT_EQ(StatusBarHeight(status), line->height());
+  EXPECT_EQ(ToolBarHeight(tools + 1000), 0);
+}
+
+TEST_F(LayerGadgets, AToolBarStandsBelowTheMenuBar) {
+  int window = OpenWindow(kNewNumber, 0, 0, 300, 200, "bars", kWindowTitleBar);
+  int menu = CreateMenuBar(kNewNumber, window);
+  MenuTitle("File");
+  int tools = CreateToolBar(kNewNumber, window);
+  ToolBarStandardButton(1, kToolCut);
+  ToolBarStandardButton(2, kToolPaste);
+  Drain();
+  auto* bar = WindowWidget(window)->findChild<QToolBar*>();
+  ASSERT_NE(bar, nullptr);
+  EXPECT_GT(MenuBarHeight(menu), 0);
+  EXPECT_EQ(bar->y(), MenuBarHeight(menu));
+  EXPECT_GT(ToolBarHeight(tools), 0);
+  for (QAction* action : bar->actions()) EXPECT_FALSE(action->icon().isNull());
 }
 
 }  // namespace
