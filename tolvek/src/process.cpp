@@ -22,6 +22,20 @@
 extern char** environ;
 
 namespace tolvek {
+namespace {}  // namespace
+
+// The child starts with default signal handling and nothing blocked, whatever we set (the
+// converter ignores SIGPIPE, for one).
+void detail::InitSpawnAttributes(posix_spawnattr_t& attr, short extraFlags) {
+  posix_spawnattr_init(&attr);
+  sigset_t none, all;
+  sigemptyset(&none);
+  sigfillset(&all);
+  posix_spawnattr_setsigmask(&attr, &none);
+  posix_spawnattr_setsigdefault(&attr, &all);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | extraFlags);
+}
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -173,15 +187,8 @@ bool StartProgram(const std::string& file, const std::vector<std::string>& args,
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
   }
   if (!directory.empty()) posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
-  // The child starts with default signal handling and nothing blocked, whatever we set.
   posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  sigset_t none, all;
-  sigemptyset(&none);
-  sigfillset(&all);
-  posix_spawnattr_setsigmask(&attr, &none);
-  posix_spawnattr_setsigdefault(&attr, &all);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  detail::InitSpawnAttributes(attr, 0);
 
   pid_t pid = -1;
   // A bare name is looked up in PATH, as a command line would; a path is taken as it is.
@@ -288,15 +295,8 @@ void OpenUrl(const std::string& url, int flags) {
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  sigset_t none, all;
-  sigemptyset(&none);
-  sigfillset(&all);
-  posix_spawnattr_setsigmask(&attr, &none);
-  posix_spawnattr_setsigdefault(&attr, &all);
   // Its own session: the browser it starts outlives a terminal we may be closed with.
-  posix_spawnattr_setflags(&attr,
-                           POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  detail::InitSpawnAttributes(attr, POSIX_SPAWN_SETSID);
   pid_t pid = -1;
   int rc = posix_spawnp(&pid, "xdg-open", &actions, &attr, argv, environ);
   posix_spawn_file_actions_destroy(&actions);

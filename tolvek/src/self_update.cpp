@@ -17,6 +17,7 @@
 #include "tolvek/file_read.h"
 #include "tolvek/file_write.h"
 #include "tolvek/memory_string.h"
+#include "tolvek/process.h"
 #include "tolvek/syslog.h"
 
 extern char** environ;
@@ -88,8 +89,12 @@ int Spawn(const std::vector<std::string>& args, bool wait) {
   std::vector<char*> argv;
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
+  posix_spawnattr_t attr;
+  detail::InitSpawnAttributes(attr, 0);
   pid_t pid;
-  if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
+  int rc = posix_spawn(&pid, argv[0], nullptr, &attr, argv.data(), environ);
+  posix_spawnattr_destroy(&attr);
+  if (rc != 0) return -1;
   if (!wait) return 0;
   int status = 0;
   while (waitpid(pid, &status, 0) < 0) {
@@ -127,7 +132,8 @@ void InstallUpdate(const std::string& instructionFile) {
   std::string destination;
   if (lineEnd != std::string::npos) {
     size_t next = text.find_first_not_of("\r\n", lineEnd);
-    if (next != std::string::npos) destination = text.substr(next, text.find_first_of("\r\n", next) - next);
+    if (next != std::string::npos)
+      destination = text.substr(next, text.find_first_of("\r\n", next) - next);
   }
   bool copied = !source.empty() && !destination.empty() &&
                 (CopyWithRetries(source, destination) || CopyThroughHelper(source, destination));
@@ -152,7 +158,9 @@ void InstallUpdate(const std::string& instructionFile) {
 
 }  // namespace
 
-detail::SelfUpdateHooks& detail::SelfUpdateHooksForTest() { return Hooks(); }
+detail::SelfUpdateHooks& detail::SelfUpdateHooksForTest() {
+  return Hooks();
+}
 
 std::string SelfUpdateDirectory() {
   const char* tmp = std::getenv("TMPDIR");

@@ -1,6 +1,7 @@
 // Running other programs and collecting what they write.
 #pragma once
 
+#include <spawn.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -48,6 +49,12 @@ int CloseProgram(Program& program);
 // as UTF-16LE with a terminating zero unit. Null when it cannot start or wrote nothing.
 void* RunProgramAndOutput2Memory(const std::string& file, const std::vector<std::string>& args,
                                  const std::string& directory, bool withErrors);
+
+namespace detail {
+// Spawn attributes that give the child default signal handling and an empty signal mask, plus
+// extraFlags (POSIX_SPAWN_*).
+void InitSpawnAttributes(posix_spawnattr_t& attr, short extraFlags);
+}  // namespace detail
 
 // Hands url to the desktop's opener, detached; returns at once.
 void OpenUrl(const std::string& url, int flags = 1);
