@@ -121,8 +121,11 @@ std::unique_ptr<Regex> CreateRegularExpression(std::string_view pattern, int fla
 bool Regex::Find(std::string_view subject, int start, Match& match) const {
   int slots = 3 * (m_captureCount + 1);
   match.offsets.assign(static_cast<size_t>(slots), -1);
+  // A walk starts at 0, where the subject's UTF-8 is checked once (invalid text is then
+  // "no match", never a read past its end); later steps of the walk skip the check.
+  int options = start == 0 ? 0 : PCRE_NO_UTF8_CHECK;
   int rc = pcre_exec(static_cast<const pcre*>(m_code), static_cast<const pcre_extra*>(m_extra),
-                     subject.data(), static_cast<int>(subject.size()), start, PCRE_NO_UTF8_CHECK,
+                     subject.data(), static_cast<int>(subject.size()), start, options,
                      match.offsets.data(), slots);
   if (rc < 0) return false;  // no match, a limit hit or an error all read as "no match"
   match.offsets.resize(2 * (static_cast<size_t>(m_captureCount) + 1));

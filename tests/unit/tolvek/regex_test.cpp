@@ -66,6 +66,9 @@ TEST(Regex, HostileSubjectsEndAsNoMatch) {
   auto any = CreateRegularExpression("b.c");
   EXPECT_EQ(ExtractRegularExpression1(*any, "a\xFF" "b\xFE" "c", 0, false), "b\uFFFDc");
   EXPECT_EQ(CreateRegularExpression("(unclosed"), nullptr);
+  // Callers that search raw text themselves get "no match", not a read past the end.
+  Regex::Match match;
+  EXPECT_FALSE(any->Find("b\xE2" "c", 0, match));
 }
 
 TEST(Regex, FlagsAndCharacterClasses) {

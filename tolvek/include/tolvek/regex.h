@@ -29,7 +29,8 @@ class Regex {
   struct Match {
     std::vector<int> offsets;  // 2 * (CaptureCount() + 1)
   };
-  // Finds the first match at or after byte offset start of a valid UTF-8 subject.
+  // Finds the first match at or after byte offset start. A subject that is not valid UTF-8
+  // has no match when searched from 0; a later start must continue such a checked walk.
   bool Find(std::string_view subject, int start, Match& match) const;
 
  private:
