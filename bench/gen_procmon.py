@@ -8,7 +8,8 @@ Rows are drawn in contiguous runs from the real 27-column exports in DATA_DIR (d
 neighbourhoods (a thread's creation before its work, a file's open before its reads). Each
 run gets its process and thread ids re-keyed and every row a new, rising time. A sample
 process, started by Explorer and marked by the workbench's three launcher rows, takes over
-one process of every run, so the converter has a large tree to follow."""
+one process of every run (one with network traffic where the run has one), so the converter
+has a large tree to follow."""
 import csv
 import glob
 import gzip
@@ -106,7 +107,11 @@ def main():
             offset = (run_index % ID_SPACES) * 100_000
             run_index += 1
             pids = [r[i_pid] for r in run if r[i_pid].isdigit()]
-            taken = rnd.choice(pids) if pids else None
+            # A process with network traffic, where the run has one, so the sample's tree
+            # holds servers and connections besides its files and registry keys.
+            talkers = [r[i_pid] for r in run
+                       if r[i_pid].isdigit() and r[i_op].startswith(("TCP ", "UDP "))]
+            taken = rnd.choice(talkers or pids) if pids else None
 
             def rekey(value):
                 if not value.isdigit():

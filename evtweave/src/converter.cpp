@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "evtweave/capture_text.h"
 #include "evtweave/console_output.h"
@@ -43,15 +44,28 @@ Options ParseModeString(std::string_view mode) {
 
 namespace {
 
-// The whole file in one read; false when it cannot be read or holds nothing.
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
+// The whole file as UTF-8 text; false when it cannot be read or holds nothing. A regular
+// file that is UTF-8 already is used where it lies (mapped), anything else is read and decoded.
+bool LoadLogText(const std::string& path, LogText& text) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     tolvek::SyslogWarning("Couldn't open file '" + path + "'");
     return false;
   }
   struct stat info {};
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) bytes.reserve(info.st_size);
+  bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  if (regular && info.st_size > 0 && text.MapFile(fd, static_cast<size_t>(info.st_size))) {
+    ::close(fd);
+    size_t start = PlainUtf8Start(text.View());
+    if (start != std::string_view::npos) {
+      text.SkipPrefix(start);
+    } else {
+      text = DecodeLogText(std::string(text.View()));
+    }
+    return true;
+  }
+  std::string bytes;
+  if (regular) bytes.reserve(static_cast<size_t>(info.st_size));
   char buffer[1 << 16];
   bool ok = true;
   for (;;) {
@@ -62,7 +76,9 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
     bytes.append(buffer, static_cast<size_t>(n));
   }
   ::close(fd);
-  return ok && !bytes.empty();
+  if (!ok || bytes.empty()) return false;
+  text = DecodeLogText(std::move(bytes));
+  return true;
 }
 
 int FailWith(const std::string& message) {
@@ -88,12 +104,8 @@ int RunConverter(const std::vector<std::string>& arguments) {
     PrintBanner();
     return 0;
   }
-  {
-    std::string bytes;
-    if (!ReadWholeFile(state.CsvFile, bytes)) {
-      return FailWith("Error: Couldn't read file '" + state.CsvFile + "'!");
-    }
-    state.csv.m_text = DecodeLogText(bytes);
+  if (!LoadLogText(state.CsvFile, state.csv.m_text)) {
+    return FailWith("Error: Couldn't read file '" + state.CsvFile + "'!");
   }
   if (!state.options.unittest) {
     PrintProgress("evtweave (Build " + std::to_string(kBuildNumber) + "u)");

@@ -8,6 +8,7 @@
 #include "tolvek/file_read.h"
 #include "tolvek/memory.h"
 #include "tolvek/memory_string.h"
+#include "tolvek/text_codec.h"
 
 namespace evtweave {
 namespace {
@@ -86,8 +87,12 @@ bool Matches(const IgnoreEntry& entry, std::string_view name) {
     case kIgnoreContains:
       return !entry.Text.empty() && Contains(name, entry.Text);
     case kIgnoreRegex: {
+      // The matcher takes its subject as valid UTF-8 unchecked, and a name cut from a hostile
+      // log at a byte offset may not be: such a name is matched in its repaired form.
       tolvek::Regex::Match match;
-      return entry.Regex && entry.Regex->Find(name, 0, match);
+      if (!entry.Regex) return false;
+      if (tolvek::IsValidUtf8(name)) return entry.Regex->Find(name, 0, match);
+      return entry.Regex->Find(tolvek::SanitizeUtf8(name), 0, match);
     }
     default:
       return false;

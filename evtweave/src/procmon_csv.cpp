@@ -1,7 +1,15 @@
 #include "evtweave/procmon_csv.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "evtweave/console_output.h"
 #include "tolvek/text_codec.h"
@@ -47,22 +55,39 @@ PhysicalLine NextLine(std::string_view text, size_t pos) {
   return line;
 }
 
-// Counts quotes to know whether a record goes on past this line's end.
+// The high bit of each byte of word that equals c (exact: no carries cross bytes).
+inline uint64_t BytesEqual(uint64_t word, char c) {
+  constexpr uint64_t kLow = 0x7F7F7F7F7F7F7F7FULL;
+  uint64_t x = word ^ (0x0101010101010101ULL * static_cast<unsigned char>(c));
+  return ~(((x & kLow) + kLow) | x | kLow);
+}
+
+// Counts quotes to know whether a record goes on past this line's end; eight bytes at a
+// time, since every byte of a multi-gigabyte log passes through here. Only the parity
+// matters, and the parity of the marks' XOR is that of their sum.
 bool TogglesQuotes(std::string_view text, bool inQuotes) {
-  for (const char* p = text.data();
-       (p = static_cast<const char*>(std::memchr(p, '"', text.data() + text.size() - p))) !=
-       nullptr;
-       ++p) {
-    inQuotes = !inQuotes;
+  const char* p = text.data();
+  size_t n = text.size();
+  size_t i = 0;
+  uint64_t marks = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, p + i, 8);
+    marks ^= BytesEqual(word, '"');
   }
-  return inQuotes;
+  bool odd = __builtin_parityll(marks);
+  for (; i < n; ++i) odd ^= p[i] == '"';
+  return inQuotes != odd;
 }
 
 // Appends one field's text with the protections later stages rely on: code 1 and the
-// apostrophe become their "_0x.._" forms (the apostrophe is the DOT working quote).
+// apostrophe become their "_0x.._" forms (the apostrophe is the DOT working quote), and so
+// does NUL, which Graphviz takes for the end of its input.
 void AppendProtected(std::string& out, std::string_view text) {
   for (char c : text) {
-    if (c == '\x01') {
+    if (c == '\0') {
+      out.append("_0x00_");
+    } else if (c == '\x01') {
       out.append("_0x01_");
     } else if (c == '\'') {
       out.append("_0x27_");
@@ -72,9 +97,22 @@ void AppendProtected(std::string& out, std::string_view text) {
   }
 }
 
+// True when text holds NUL, code 1, an apostrophe or a quote; eight bytes at a time, as
+// this looks at every byte of every field.
 bool NeedsProtection(std::string_view text) {
-  for (char c : text) {
-    if (c == '\x01' || c == '\'' || c == '"') return true;
+  const char* p = text.data();
+  size_t n = text.size();
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, p + i, 8);
+    if (BytesEqual(word, '\0') | BytesEqual(word, '\x01') | BytesEqual(word, '\'') |
+        BytesEqual(word, '"')) {
+      return true;
+    }
+  }
+  for (; i < n; ++i) {
+    if (p[i] == '\0' || p[i] == '\x01' || p[i] == '\'' || p[i] == '"') return true;
   }
   return false;
 }
@@ -84,9 +122,11 @@ bool NeedsProtection(std::string_view text) {
 // an unquoted one at the next comma. Fields that need no change stay views into record.
 class RecordSplitter {
  public:
-  RecordSplitter(std::string_view record, TextArena& arena) : m_record(record), m_arena(arena) {}
+  RecordSplitter(std::string_view record, TextArena& arena, std::string& scratch)
+      : m_record(record), m_arena(arena), m_scratch(scratch) {}
 
-  bool Next(std::string_view& field) {
+  // keep: whether the caller uses the field; one it skips is not rewritten.
+  bool Next(std::string_view& field, bool keep) {
     if (m_pos > m_record.size() || m_done) return false;
     size_t i = m_pos;
     size_t n = m_record.size();
@@ -98,7 +138,7 @@ class RecordSplitter {
       raw = m_record.substr(i, end - i);
       m_done = comma == std::string_view::npos;
       m_pos = end + 1;
-      field = Finish(raw, false);
+      field = keep ? Finish(raw, false) : raw;
       return true;
     }
     // Quoted: find the closing quote, stepping over doubled quotes.
@@ -126,9 +166,10 @@ class RecordSplitter {
     m_done = comma == std::string_view::npos;
     m_pos = m_done ? n + 1 : comma + 1;
     if (tail.empty()) {
-      field = Finish(inner, doubled);
+      field = keep ? Finish(inner, doubled) : inner;
       return true;
     }
+    if (!keep) return true;
     std::string joined(inner);
     joined.append(tail);
     field = Finish(m_arena.Store(joined), true);
@@ -137,17 +178,18 @@ class RecordSplitter {
 
  private:
   std::string_view Finish(std::string_view raw, bool mayHaveQuotes) {
-    if (!mayHaveQuotes && !NeedsProtection(raw)) return raw;
     if (!NeedsProtection(raw)) return raw;
-    std::string out;
-    out.reserve(raw.size() + 12);
+    std::string& out = m_scratch;
+    out.clear();
     for (size_t k = 0; k < raw.size(); ++k) {
       char c = raw[k];
       if (c == '"' && mayHaveQuotes && k + 1 < raw.size() && raw[k + 1] == '"') {
         out.push_back('"');
         ++k;
-      } else {
+      } else if (c == '\0' || c == '\x01' || c == '\'') {
         AppendProtected(out, std::string_view(&raw[k], 1));
+      } else {
+        out.push_back(c);
       }
     }
     return m_arena.Store(out);
@@ -155,6 +197,7 @@ class RecordSplitter {
 
   std::string_view m_record;
   TextArena& m_arena;
+  std::string& m_scratch;
   size_t m_pos = 0;
   bool m_done = false;
 };
@@ -202,26 +245,105 @@ void AppendJsonString(std::string& out, std::string_view text) {
   out.push_back('"');
 }
 
+// Valid UTF-8 throughout, checked in slices on several threads: a log of gigabytes would
+// otherwise wait a whole pass over memory for this answer before its reading starts.
+bool IsValidUtf8InSlices(std::string_view text) {
+  constexpr size_t kSlice = 8 << 20;
+  size_t threads =
+      std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), text.size() / kSlice + 1);
+  if (threads <= 1) return tolvek::IsValidUtf8(text);
+  // Each slice begins where a character begins, so none cuts a sequence in two; a sequence
+  // left short at a slice's end is invalid in the whole text as well.
+  std::vector<size_t> bounds{0};
+  for (size_t i = 1; i < threads; ++i) {
+    size_t at = text.size() / threads * i;
+    while (at > bounds.back() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) --at;
+    bounds.push_back(at);
+  }
+  bounds.push_back(text.size());
+  std::vector<char> valid(threads, 0);
+  std::vector<std::thread> workers;
+  auto check = [&](size_t i) {
+    valid[i] = tolvek::IsValidUtf8(text.substr(bounds[i], bounds[i + 1] - bounds[i]));
+  };
+  for (size_t i = 1; i < threads; ++i) {
+    try {
+      workers.emplace_back(check, i);
+    } catch (const std::system_error&) {
+      check(i);  // no thread to be had: this slice is checked here
+    }
+  }
+  check(0);
+  for (std::thread& worker : workers) worker.join();
+  return std::all_of(valid.begin(), valid.end(), [](char v) { return v != 0; });
+}
+
+// Faults the pages of a vector's reserved room in on another thread, while the owner fills
+// it: millions of rows would otherwise take each page fault on the reading thread. Joined
+// before the vector may move (Stop) and at the latest when it goes out of scope.
+class RoomPrefault {
+ public:
+  template <class T>
+  explicit RoomPrefault(const std::vector<T>& rows) {
+    constexpr size_t kMinimum = 64 << 20;  // smaller vectors fault in quickly enough
+    uintptr_t page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+    uintptr_t begin = reinterpret_cast<uintptr_t>(rows.data());
+    uintptr_t end = begin + rows.capacity() * sizeof(T);
+    begin = (begin + page - 1) & ~(page - 1);
+    end &= ~(page - 1);
+    if (end <= begin || end - begin < kMinimum) return;
+    try {
+      m_thread = std::thread([begin, end] {
+        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+      });
+    } catch (const std::system_error&) {
+      // No thread: the reading thread takes the faults itself.
+    }
+  }
+  ~RoomPrefault() { Stop(); }
+  void Stop() {
+    if (m_thread.joinable()) m_thread.join();
+  }
+
+ private:
+  std::thread m_thread;
+};
+
 }  // namespace
 
-std::string DecodeLogText(std::string_view bytes) {
+size_t PlainUtf8Start(std::string_view bytes) {
   auto u = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
   if (bytes.size() >= 3 && u(0) == 0xEF && u(1) == 0xBB && u(2) == 0xBF) {
-    bytes.remove_prefix(3);
-    return tolvek::IsValidUtf8(bytes) ? std::string(bytes) : tolvek::SanitizeUtf8(bytes);
+    return IsValidUtf8InSlices(bytes.substr(3)) ? 3 : std::string_view::npos;
+  }
+  if (bytes.size() >= 2 && ((u(0) == 0xFF && u(1) == 0xFE) || (u(0) == 0xFE && u(1) == 0xFF) ||
+                            (u(0) != 0 && u(1) == 0))) {
+    return std::string_view::npos;  // UTF-16
+  }
+  return IsValidUtf8InSlices(bytes) ? 0 : std::string_view::npos;
+}
+
+std::string DecodeLogText(std::string bytes) {
+  size_t start = PlainUtf8Start(bytes);
+  if (start != std::string_view::npos) {
+    bytes.erase(0, start);
+    return bytes;
+  }
+  auto u = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
+  if (bytes.size() >= 3 && u(0) == 0xEF && u(1) == 0xBB && u(2) == 0xBF) {
+    return tolvek::SanitizeUtf8(std::string_view(bytes).substr(3));
   }
   bool le = bytes.size() >= 2 && u(0) == 0xFF && u(1) == 0xFE;
   bool be = bytes.size() >= 2 && u(0) == 0xFE && u(1) == 0xFF;
   bool bareLe = !le && !be && bytes.size() >= 2 && u(0) != 0 && u(1) == 0;
   if (le || be || bareLe) {
-    if (le || be) bytes.remove_prefix(2);
-    std::string units(bytes.substr(0, bytes.size() & ~size_t{1}));
+    size_t skip = (le || be) ? 2 : 0;
+    size_t units = (bytes.size() - skip) / 2;
     if (be) {
-      for (size_t i = 0; i + 1 < units.size(); i += 2) std::swap(units[i], units[i + 1]);
+      for (size_t i = skip; i + 1 < skip + units * 2; i += 2) std::swap(bytes[i], bytes[i + 1]);
     }
-    return tolvek::Utf16LeToUtf8(units.data(), units.size() / 2);
+    return tolvek::Utf16LeToUtf8(bytes.data() + skip, units);
   }
-  if (tolvek::IsValidUtf8(bytes)) return std::string(bytes);
   return tolvek::AnsiToUtf8(bytes);
 }
 
@@ -278,10 +400,30 @@ CsvReadResult ReadProcmonCsv() {
   for (int c = 0; c < kColumnCount; ++c) columnAt[position[c]] = c;
 
   csv.m_success = csv.m_strings.Intern("SUCCESS");
+  // Room for every row at once, judged from the line feeds of the first megabyte: growing a
+  // vector of millions of rows would copy them over and over and, at each growth, hold them
+  // twice. Counting every line feed instead would cost a pass over the whole log.
+  {
+    std::string_view sample = text.substr(header.m_next, 1 << 20);
+    size_t lineFeeds = 0;
+    for (const char* p = sample.data();
+         (p = static_cast<const char*>(std::memchr(p, '\n', sample.data() + sample.size() - p))) !=
+         nullptr;
+         ++p) {
+      ++lineFeeds;
+    }
+    double perByte = sample.empty() ? 0.0 : static_cast<double>(lineFeeds) / sample.size();
+    size_t estimate = static_cast<size_t>(perByte * 1.1 * (text.size() - header.m_next));
+    // A first megabyte of bare line feeds must not claim memory for a hundred times the
+    // log; past this bound the vector grows as usual.
+    csv.ProcmonRows.reserve(std::min(estimate, text.size() / 128) + 16);
+  }
   std::vector<Op> opCodes;  // by interned operation id
   int64_t lineCounter = 1;
   size_t pos = header.m_next;
+  RoomPrefault prefault(csv.ProcmonRows);
   std::string joined;
+  std::string scratch;  // a rewritten field, before the arena keeps it
   while (pos < text.size()) {
     int64_t recordStart = lineCounter + 1;
     // A record ends at a line break outside quotes; its physical lines are joined.
@@ -319,9 +461,10 @@ CsvReadResult ReadProcmonCsv() {
     }
 
     std::array<std::string_view, kColumnCount> fields{};
-    RecordSplitter splitter(record, csv.m_arena);
+    RecordSplitter splitter(record, csv.m_arena, scratch);
     std::string_view field;
-    for (int index = 1; index <= lastNeeded && splitter.Next(field); ++index) {
+    for (int index = 1; index <= lastNeeded && splitter.Next(field, columnAt[index] >= 0);
+         ++index) {
       if (columnAt[index] >= 0) fields[columnAt[index]] = field;
     }
     ProcmonRow row;
@@ -345,6 +488,7 @@ CsvReadResult ReadProcmonCsv() {
         csv.LongPaths.push_back(stored);
       }
     }
+    if (csv.ProcmonRows.size() == csv.ProcmonRows.capacity()) prefault.Stop();
     csv.ProcmonRows.push_back(row);
   }
   PrintProgress("    " + std::to_string(csv.ProcmonRows.size()) + " lines");

@@ -1,6 +1,9 @@
 #include "evtweave/text_store.h"
 
+#include <sys/mman.h>
+
 #include <cstring>
+#include <utility>
 
 #include "tolvek/text_codec.h"
 
@@ -10,7 +13,8 @@ std::string_view TextArena::Store(std::string_view text) {
   if (text.empty()) return {};
   if (m_used + text.size() > m_capacity) {
     m_capacity = text.size() > kChunkSize ? text.size() : kChunkSize;
-    m_chunks.push_back(std::make_unique<char[]>(m_capacity));
+    // Not zero-filled: every byte is written before a view shows it.
+    m_chunks.push_back(std::unique_ptr<char[]>(new char[m_capacity]));
     m_used = 0;
   }
   char* at = m_chunks.back().get() + m_used;
@@ -22,6 +26,46 @@ std::string_view TextArena::Store(std::string_view text) {
 void TextArena::Clear() {
   m_chunks.clear();
   m_used = m_capacity = kChunkSize;
+}
+
+LogText& LogText::operator=(LogText&& other) noexcept {
+  if (this == &other) return *this;
+  Release();
+  bool owned = other.m_mapping == nullptr;
+  m_owned = std::move(other.m_owned);
+  m_mapping = std::exchange(other.m_mapping, nullptr);
+  m_mappedSize = std::exchange(other.m_mappedSize, 0);
+  // A moved short string changes its address, so an owned view is taken anew.
+  m_view = owned ? std::string_view(m_owned) : other.m_view;
+  other.m_view = {};
+  return *this;
+}
+
+LogText& LogText::operator=(std::string text) {
+  Release();
+  m_owned = std::move(text);
+  m_view = m_owned;
+  return *this;
+}
+
+bool LogText::MapFile(int fd, size_t size) {
+  Release();
+  void* mapping = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+  if (mapping == MAP_FAILED) return false;
+  ::madvise(mapping, size, MADV_SEQUENTIAL);
+  m_mapping = mapping;
+  m_mappedSize = size;
+  m_view = {static_cast<const char*>(mapping), size};
+  return true;
+}
+
+void LogText::Release() {
+  if (m_mapping) ::munmap(m_mapping, m_mappedSize);
+  m_mapping = nullptr;
+  m_mappedSize = 0;
+  m_owned.clear();
+  m_owned.shrink_to_fit();
+  m_view = {};
 }
 
 TextInterner::TextInterner() {

@@ -8,9 +8,11 @@ name="$1"
 minutes="${2:-10}"
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 build="$root/build/fuzz"
+# fuzzer-no-link on every file: the libraries under test, not only the target, must report
+# coverage, or the fuzzer runs blind through them.
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DLUMIVEX_FUZZ=ON -DLUMIVEX_BUILD_BENCH=OFF \
-  "-DCMAKE_CXX_FLAGS=-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer" \
+  "-DCMAKE_CXX_FLAGS=-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=undefined -fno-omit-frame-pointer" \
   "-DCMAKE_C_FLAGS=-fsanitize=address,undefined -fno-omit-frame-pointer" >/dev/null
 cmake --build "$build" --target "${name}_fuzz"
 scratch="$build/corpus-$name"

@@ -177,7 +177,7 @@ struct RecordMap {
 
 // The decoded log and its records.
 struct CsvState {
-  std::string m_text;  // the whole log as UTF-8
+  LogText m_text;
   TextArena m_arena;
   TextInterner m_strings;
   std::vector<ProcmonRow> ProcmonRows;

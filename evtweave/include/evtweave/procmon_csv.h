@@ -10,7 +10,10 @@ namespace evtweave {
 
 // The file's bytes as UTF-8: a byte-order mark decides, else UTF-16 is recognised by its
 // zero bytes, else valid UTF-8 is kept and anything else is read as the ANSI code page.
-std::string DecodeLogText(std::string_view bytes);
+std::string DecodeLogText(std::string bytes);
+// Where the text begins in bytes that need no decoding (after a UTF-8 byte-order mark, else
+// 0); npos when DecodeLogText has to convert them.
+size_t PlainUtf8Start(std::string_view bytes);
 
 enum class CsvReadResult { kOk, kUnknownFormat };
 

@@ -24,6 +24,34 @@ class TextArena {
   size_t m_capacity = kChunkSize;
 };
 
+// The whole log as UTF-8: text it owns, or the file's own bytes mapped read-only when they
+// are UTF-8 already, so a log of gigabytes is neither copied nor held twice.
+class LogText {
+ public:
+  LogText() = default;
+  LogText(LogText&& other) noexcept { *this = std::move(other); }
+  LogText& operator=(LogText&& other) noexcept;
+  LogText& operator=(std::string text);
+  ~LogText() { Release(); }
+
+  // Maps the regular file open at fd, of size bytes (more than zero); false when it cannot
+  // be mapped, and the caller reads the file instead.
+  bool MapFile(int fd, size_t size);
+  // Drops the first count bytes of a mapped file (its byte-order mark).
+  void SkipPrefix(size_t count) { m_view.remove_prefix(count); }
+  std::string_view View() const { return m_view; }
+  operator std::string_view() const { return m_view; }
+  size_t size() const { return m_view.size(); }
+
+ private:
+  void Release();
+
+  std::string m_owned;
+  void* m_mapping = nullptr;
+  size_t m_mappedSize = 0;
+  std::string_view m_view;
+};
+
 // Transparent hashing, so maps keyed by std::string can be searched with a view.
 struct TextHash {
   using is_transparent = void;

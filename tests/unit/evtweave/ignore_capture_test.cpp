@@ -66,6 +66,11 @@ TEST_F(IgnoreCaptureTest, EveryPatternKindAndAccess) {
       {"c:\\xa1", 'r', true},
       {"C:\\XA1", 'w', true},  // \D stays "not a digit"
       {"c:\\x11", 'r', false},
+      // Names cut from a hostile log need not be UTF-8: the expression sees U+FFFD there.
+      {"c:\\x\xFB"
+       "1",
+       'r', true},
+      {"c:\\x1\xE9", 'r', false},
       {"regex:tail-end", 'r', true},  // "*" makes it starts-with
       {"#commented", 'r', false},
       {" #blank-first", 'r', false},

@@ -28,14 +28,15 @@ TEST_F(CsvTest, FieldsComeByColumnPositionWithTheirProtections) {
       "\"TID\",\"Path\",\"Detail\",\"Result\",\"Operation\",\"PID\",\"Process Name\","
       "\"Time of Day\"\r\n"
       "\"7\",\" C:\\Dir\\It's.. \",\"say \"\"hi\"\"\x01\",\"SUCCESS\",\"ReadFile\","
-      "\"42\",\"a.exe\",\"1:00:00 PM\"\r\n";
+      "\"42\",\"a" +
+      std::string(1, '\0') + ".exe\",\"1:00:00 PM\"\r\n";
   ASSERT_EQ(Load(log), CsvReadResult::kOk);
   ASSERT_EQ(Rows().size(), 1u);
   const ProcmonRow& row = Rows()[0];
   EXPECT_EQ(row.FullPath, "C:\\Dir\\It_0x27_s");
   EXPECT_EQ(row.Detail, "say \"hi\"_0x01_");
   EXPECT_EQ(row.TimeOfDay, "1:00:00 PM");
-  EXPECT_EQ(Text(row.ProcessName), "a.exe");
+  EXPECT_EQ(Text(row.ProcessName), "a_0x00_.exe");  // Graphviz would stop at a NUL
   EXPECT_EQ(row.m_op, Op::kReadFile);
   ASSERT_EQ(State().csv.LongPaths.size(), 1u);
   EXPECT_EQ(State().csv.LongPaths[0], "c:\\dir\\it_0x27_s");
@@ -78,6 +79,37 @@ TEST_F(CsvTest, DecodingFollowsTheByteOrderMarkOrTheContent) {
             "a\xC3\xA9");
   EXPECT_EQ(DecodeLogText(std::string("a\0b\0", 4)), "ab");
   EXPECT_EQ(DecodeLogText("caf\xE9"), "caf\xC3\xA9");  // not UTF-8: the ANSI code page
+}
+
+// A large log's encoding is checked in slices whose bounds fall inside characters here
+// (three bytes each); a fault anywhere, even across a bound, must still be seen.
+TEST_F(CsvTest, LargeLogsAreJudgedWhole) {
+  const std::string euro = "\xE2\x82\xAC";
+  std::string valid;
+  for (int i = 0; i < 9'000'000; ++i) valid += euro;  // 27 MB
+  struct Case {
+    const char* what;
+    std::string text;
+    bool kept;
+  };
+  std::string cutLast = valid.substr(0, valid.size() - 1);
+  std::string strayMiddle = valid;
+  strayMiddle[strayMiddle.size() / 2 + 1] = 'x';
+  std::string withBom = "\xEF\xBB\xBF" + valid;
+  const Case cases[] = {
+      {"valid", valid, true},
+      {"last character cut", cutLast, false},
+      {"continuation byte replaced mid-text", strayMiddle, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string decoded = DecodeLogText(c.text);
+    EXPECT_EQ(decoded == c.text, c.kept);
+    if (!c.kept) {
+      EXPECT_GT(decoded.size(), c.text.size());  // read as the ANSI code page
+    }
+  }
+  EXPECT_EQ(DecodeLogText(withBom), valid);
 }
 
 TEST_F(CsvTest, ForceAsciiReplacesWhatTheCodePageLacks) {

@@ -1,0 +1,43 @@
+// A log from raw bytes through the converter's reader and, when it reads, on through every
+// phase up to the DOT text: no input may crash or hang the converter or put a NUL into the DOT.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "evtweave/capture_text.h"
+#include "evtweave/console_output.h"
+#include "evtweave/converter.h"
+#include "evtweave/dot_writer.h"
+#include "evtweave/entities.h"
+#include "evtweave/event_pass.h"
+#include "evtweave/launcher.h"
+#include "evtweave/procmon_csv.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 1) return 0;
+  static const char* const kModes[] = {"lumivex",
+                                       "lumivex,dumb",
+                                       "lumivex,dumb,compressed",
+                                       "lumivex,dumb,compressed,reduced",
+                                       "lumivex,forceascii",
+                                       "dumb,nopaths,rof"};
+  std::string_view mode = kModes[data[0] % 6];
+  evtweave::SetConsoleSink([](std::string_view) {});
+  evtweave::ResetConverterState();
+  evtweave::ConverterState& state = evtweave::State();
+  state.options = evtweave::ParseModeString(mode);
+  state.csv.m_text =
+      evtweave::DecodeLogText(std::string(reinterpret_cast<const char*>(data) + 1, size - 1));
+  if (evtweave::ReadProcmonCsv() == evtweave::CsvReadResult::kOk) {
+    if (state.csv.ProcmonRows.size() > state.csv.m_text.size()) std::abort();
+    evtweave::CollectEntities();
+    evtweave::ManageLauncher();
+    evtweave::CollectNetworkData();
+    evtweave::AnalyzeData();
+    // Graphviz reads a NUL as the end of its input: none may reach the DOT text.
+    if (evtweave::BuildDotText().find('\0') != std::string::npos) std::abort();
+  }
+  evtweave::ResetConverterState();
+  return 0;
+}
