@@ -38,8 +38,8 @@ int32_t NewThreadKey(std::string_view loggedTid, bool created) {
   return index;
 }
 
-// The thread record in the process's thread map, created when missing.
-ThreadInfo& ThreadInProcess(int32_t process, int32_t threadKey) {
+// The node of the thread in the process's thread map, created when missing.
+int32_t ThreadInProcessNode(int32_t process, int32_t threadKey) {
   EntityState& e = State().entities;
   int32_t node = ThreadNode(process, threadKey);
   ThreadInfo& thread = e.m_threadNodes[node];
@@ -48,7 +48,11 @@ ThreadInfo& ThreadInProcess(int32_t process, int32_t threadKey) {
     e.Processes[process].Threads.push_back(node);
     e.m_threadOwner.try_emplace(threadKey, process);
   }
-  return thread;
+  return node;
+}
+
+ThreadInfo& ThreadInProcess(int32_t process, int32_t threadKey) {
+  return State().entities.m_threadNodes[ThreadInProcessNode(process, threadKey)];
 }
 
 FileInfo& FileRecord(std::string_view path) {
@@ -106,10 +110,15 @@ void CollectRow(ProcmonRow& row) {
   if (tidIt == e.TidKey.end()) {
     tidIt = e.TidKey.emplace(row.m_loggedTid, NewThreadKey(Text(row.m_loggedTid), false)).first;
   }
-  int32_t process = pidIt->second;
+  // References, unlike iterators, outlive the rehash that a created process or thread can
+  // cause, and they follow a create that reuses the row's own logged id.
+  const int32_t& pidKey = pidIt->second;
+  const int32_t& tidKey = tidIt->second;
+  int32_t process = pidKey;
   e.Processes[process].Name = Text(row.ProcessName);
 
-  if (IsSuccess(row)) {
+  bool success = IsSuccess(row);
+  if (success) {
     switch (row.m_op) {
       case Op::kProcessCreate: {
         std::string_view created = Mid(BeforeFirst(row.Detail, ","), 6);
@@ -120,7 +129,7 @@ void CollectRow(ProcmonRow& row) {
         row.Detail = Store(
             ReplaceAll(row.Detail, "PID: " + std::string(created) + ",", "PID: " + info.Key + ","));
         info.ParentPID = process;
-        info.ParentTID = tidIt->second;
+        info.ParentTID = tidKey;
         info.FullPath = row.FullPath;
         size_t comma = row.Detail.find(',');
         std::string_view afterComma =
@@ -138,8 +147,8 @@ void CollectRow(ProcmonRow& row) {
       case Op::kProcessExit: {
         ProcessInfo& info = e.Processes[process];
         info.StopTime = row.TimeOfDay;
-        info.StoppedByTID = tidIt->second;
-        int32_t owner = FindThreadOwner(tidIt->second);
+        info.StoppedByTID = tidKey;
+        int32_t owner = FindThreadOwner(tidKey);
         if (owner != kNoIndex) info.StoppedByPID = owner;
         break;
       }
@@ -158,10 +167,10 @@ void CollectRow(ProcmonRow& row) {
           thread.ParentTID = kNoIndex;
           thread.ParentPID = process;
         } else {
-          thread.ParentTID = tidIt->second;
+          thread.ParentTID = tidKey;
           thread.ParentPID = process;
-          if (FindThreadInProcess(process, tidIt->second) == kNoIndex) {
-            int32_t owner = FindThreadOwner(tidIt->second);
+          if (FindThreadInProcess(process, tidKey) == kNoIndex) {
+            int32_t owner = FindThreadOwner(tidKey);
             if (owner != kNoIndex) thread.ParentPID = owner;
           }
         }
@@ -238,16 +247,22 @@ void CollectRow(ProcmonRow& row) {
       case Op::kOther:
         break;
     }
+  }
+  int32_t pid = pidKey;
+  int32_t tid = tidKey;
+  int32_t node = kNoIndex;
+  if (success) {
     std::string_view loggedTid = Text(row.m_loggedTid);
     if (loggedTid != "0" && row.m_op != Op::kThreadCreate && row.m_op != Op::kProcessStart) {
-      ThreadInfo& thread = ThreadInProcess(e.PidKey[row.m_loggedPid], e.TidKey[row.m_loggedTid]);
+      node = ThreadInProcessNode(pid, tid);
+      ThreadInfo& thread = e.m_threadNodes[node];
       if (thread.ParentPID == kNoIndex) thread.ParentPID = thread.m_process;
     }
   }
   // Rows name their process and thread by key from here on.
-  row.PID = e.PidKey[row.m_loggedPid];
-  row.TID = e.TidKey[row.m_loggedTid];
-  row.m_threadNode = ThreadNode(row.PID, row.TID);
+  row.PID = pid;
+  row.TID = tid;
+  row.m_threadNode = node != kNoIndex ? node : ThreadNode(pid, tid);
 }
 
 }  // namespace

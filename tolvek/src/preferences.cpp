@@ -4,6 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <functional>
+#include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -16,30 +19,52 @@
 namespace tolvek {
 namespace {
 
+// Text of the file lives in one arena per open file: a file with a million keys would
+// otherwise cost several heap blocks per line. A replaced value is appended anew; the
+// old bytes stay until the file is closed.
+struct Span {
+  size_t m_offset = 0;
+  size_t m_size = 0;
+};
+
 // A line of the file: comments and blank lines are kept so that a rewrite changes only
 // what was written.
 struct Line {
   bool m_isKey = false;
-  std::string m_key;   // as spelled
-  std::string m_text;  // the value of a key line, else the whole line
+  Span m_key;   // as spelled
+  Span m_text;  // the value of a key line, else the whole line
 };
 
+struct FoldedHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
+
+using FoldedIndex = std::unordered_map<std::string, size_t, FoldedHash, std::equal_to<>>;
+
+// Most groups hold a handful of keys, which a scan finds faster than a hash table can be
+// built; a group that grows past this gets an index.
+constexpr size_t kScanLimit = 16;
+
 struct Group {
-  std::string m_name;
+  Span m_name;
   std::vector<Line> m_lines;
-  std::unordered_map<std::string, size_t> m_keyIndex;  // folded key -> line
+  std::unique_ptr<FoldedIndex> m_keyIndex;  // folded key -> first line with it
+  size_t m_indexed = 0;                     // lines already entered in m_keyIndex
 };
 
 struct PreferenceState {
   bool m_open = false;
   bool m_dirty = false;
   std::string m_path;
+  std::string m_arena;
   std::vector<Group> m_groups;  // [0] holds the lines before the first group
-  std::unordered_map<std::string, size_t> m_groupIndex;  // folded name -> group
+  FoldedIndex m_groupIndex;     // folded name -> group
   size_t m_current = 0;
   std::string m_pendingGroup;  // selected but not yet created
   bool m_pending = false;
   size_t m_examined = 0;  // next group handed out by NextPreferenceGroup
+  std::string m_folded;   // scratch for lookups
 };
 
 PreferenceState& Prefs() {
@@ -51,12 +76,27 @@ PreferenceState& Prefs() {
   return state;
 }
 
+char FoldChar(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
+
 std::string Fold(std::string_view text) {
   std::string out(text);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  }
+  for (char& c : out) c = FoldChar(c);
   return out;
+}
+
+void FoldInto(std::string& out, std::string_view text) {
+  out.assign(text);
+  for (char& c : out) c = FoldChar(c);
+}
+
+bool FoldedEqual(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (FoldChar(a[i]) != FoldChar(b[i])) return false;
+  }
+  return true;
 }
 
 std::string_view TrimBlanks(std::string_view text) {
@@ -65,12 +105,24 @@ std::string_view TrimBlanks(std::string_view text) {
   return text;
 }
 
-std::string OneLine(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c == '\r' || c == '\n') c = ' ';
+std::string_view View(const PreferenceState& s, Span span) {
+  return std::string_view(s.m_arena).substr(span.m_offset, span.m_size);
+}
+
+Span Store(PreferenceState& s, std::string_view text) {
+  Span span{s.m_arena.size(), text.size()};
+  s.m_arena.append(text);
+  return span;
+}
+
+// Stores text with its line breaks made blanks.
+Span StoreOneLine(PreferenceState& s, std::string_view text) {
+  Span span = Store(s, text);
+  char* begin = s.m_arena.data() + span.m_offset;
+  for (char* c = begin; c != begin + span.m_size; ++c) {
+    if (*c == '\r' || *c == '\n') *c = ' ';
   }
-  return out;
+  return span;
 }
 
 void Reset(PreferenceState& s) {
@@ -81,29 +133,50 @@ void Reset(PreferenceState& s) {
 void AddGroup(PreferenceState& s, std::string_view name) {
   s.m_groupIndex.try_emplace(Fold(name), s.m_groups.size());
   s.m_groups.emplace_back();
-  s.m_groups.back().m_name = std::string(name);
+  s.m_groups.back().m_name = Store(s, name);
 }
 
-void AddLine(Group& group, std::string_view line) {
+// The first key line of the group whose key equals key without regard to letter case.
+std::optional<size_t> FindKey(PreferenceState& s, Group& group, std::string_view key) {
+  if (group.m_lines.size() <= kScanLimit) {
+    for (size_t i = 0; i < group.m_lines.size(); ++i) {
+      const Line& line = group.m_lines[i];
+      if (line.m_isKey && FoldedEqual(View(s, line.m_key), key)) return i;
+    }
+    return std::nullopt;
+  }
+  if (!group.m_keyIndex) group.m_keyIndex = std::make_unique<FoldedIndex>();
+  // Lines are only ever appended, so entering the new ones keeps the index whole.
+  for (; group.m_indexed < group.m_lines.size(); ++group.m_indexed) {
+    const Line& line = group.m_lines[group.m_indexed];
+    if (line.m_isKey) group.m_keyIndex->try_emplace(Fold(View(s, line.m_key)), group.m_indexed);
+  }
+  FoldInto(s.m_folded, key);
+  auto it = group.m_keyIndex->find(std::string_view(s.m_folded));
+  if (it == group.m_keyIndex->end()) return std::nullopt;
+  return it->second;
+}
+
+void AddLine(PreferenceState& s, Group& group, std::string_view line) {
   Line entry;
   size_t eq = line.find('=');
   std::string_view first = TrimBlanks(line);
   if (eq != std::string_view::npos && !first.empty() && first.front() != ';') {
     entry.m_isKey = true;
-    entry.m_key = std::string(TrimBlanks(line.substr(0, eq)));
+    entry.m_key = Store(s, TrimBlanks(line.substr(0, eq)));
     // One blank after "=" belongs to the layout; anything more is the value's own.
     std::string_view value = line.substr(eq + 1);
     if (!value.empty() && value.front() == ' ') value.remove_prefix(1);
-    entry.m_text = std::string(value);
-    group.m_keyIndex.try_emplace(Fold(entry.m_key), group.m_lines.size());
+    entry.m_text = Store(s, value);
   } else {
-    entry.m_text = std::string(line);
+    entry.m_text = Store(s, line);
   }
-  group.m_lines.push_back(std::move(entry));
+  group.m_lines.push_back(entry);
 }
 
 void Parse(PreferenceState& s, const std::string& text) {
   if (text.empty()) return;
+  s.m_arena.reserve(text.size());
   const char* data = text.data();
   // Line splitting follows the memory-string reader, so every line end the other readers
   // accept is accepted here.
@@ -115,7 +188,7 @@ void Parse(PreferenceState& s, const std::string& text) {
       AddGroup(s, trimmed.substr(1, trimmed.size() - 2));
       continue;
     }
-    AddLine(s.m_groups.back(), line);
+    AddLine(s, s.m_groups.back(), line);
   }
   CloseMemoryString(data);
 }
@@ -131,20 +204,30 @@ Group* CurrentGroup(PreferenceState& s, bool create) {
 }
 
 std::string Serialize(const PreferenceState& s) {
+  size_t size = 0;
+  for (size_t g = 0; g < s.m_groups.size(); ++g) {
+    const Group& group = s.m_groups[g];
+    if (g > 0) size += group.m_name.m_size + 3;
+    for (const Line& line : group.m_lines) {
+      size += line.m_text.m_size + 1;
+      if (line.m_isKey) size += line.m_key.m_size + 3;
+    }
+  }
   std::string out;
+  out.reserve(size);
   for (size_t g = 0; g < s.m_groups.size(); ++g) {
     const Group& group = s.m_groups[g];
     if (g > 0) {
       out += '[';
-      out += group.m_name;
+      out += View(s, group.m_name);
       out += "]\n";
     }
     for (const Line& line : group.m_lines) {
       if (line.m_isKey) {
-        out += line.m_key;
+        out += View(s, line.m_key);
         out += " = ";
       }
-      out += line.m_text;
+      out += View(s, line.m_text);
       out += '\n';
     }
   }
@@ -216,7 +299,8 @@ bool PreferenceGroup(std::string_view name) {
     s.m_current = 0;
     return true;
   }
-  auto it = s.m_groupIndex.find(Fold(name));
+  FoldInto(s.m_folded, name);
+  auto it = s.m_groupIndex.find(std::string_view(s.m_folded));
   if (it != s.m_groupIndex.end()) {
     s.m_current = it->second;
     return true;
@@ -231,16 +315,15 @@ void WritePreferenceString(std::string_view key, std::string_view value) {
   PreferenceState& s = Prefs();
   if (!s.m_open) return;
   Group& group = *CurrentGroup(s, true);
-  std::string spelled = OneLine(TrimBlanks(key));
-  std::string folded = Fold(spelled);
-  auto it = group.m_keyIndex.find(folded);
-  if (it != group.m_keyIndex.end()) {
-    Line& line = group.m_lines[it->second];
+  Span spelled = StoreOneLine(s, TrimBlanks(key));
+  Span text = StoreOneLine(s, value);
+  std::optional<size_t> found = FindKey(s, group, View(s, spelled));
+  if (found) {
+    Line& line = group.m_lines[*found];
     line.m_key = spelled;
-    line.m_text = OneLine(value);
+    line.m_text = text;
   } else {
-    group.m_keyIndex.emplace(folded, group.m_lines.size());
-    group.m_lines.push_back({true, spelled, OneLine(value)});
+    group.m_lines.push_back({true, spelled, text});
   }
   s.m_dirty = true;
 }
@@ -251,9 +334,9 @@ std::string ReadPreferenceString(std::string_view key, std::string_view defaultV
   if (!s.m_open) return std::string(defaultValue);
   Group* group = CurrentGroup(s, false);
   if (!group) return std::string(defaultValue);
-  auto it = group->m_keyIndex.find(Fold(TrimBlanks(key)));
-  if (it == group->m_keyIndex.end()) return std::string(defaultValue);
-  return group->m_lines[it->second].m_text;
+  std::optional<size_t> found = FindKey(s, *group, TrimBlanks(key));
+  if (!found) return std::string(defaultValue);
+  return std::string(View(s, group->m_lines[*found].m_text));
 }
 
 bool ExaminePreferenceGroups() {
@@ -276,7 +359,7 @@ std::string PreferenceGroupName() {
   TOLVEK_TRACE("PreferenceGroupName");
   PreferenceState& s = Prefs();
   if (s.m_pending) return s.m_pendingGroup;
-  return s.m_groups[s.m_current].m_name;
+  return std::string(View(s, s.m_groups[s.m_current].m_name));
 }
 
 }  // namespace tolvek

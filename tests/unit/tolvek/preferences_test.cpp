@@ -79,6 +79,33 @@ TEST_F(Preferences, KeepsCommentsAndForeignLineEndsOnRewrite) {
   EXPECT_EQ(Read(path), "; note\n[g]\na = 1\n\nc = line break\n[h]\nb = 2\n");
 }
 
+// Small and large groups are searched differently; both must find the first of duplicate
+// keys, ignore letter case, and see keys added after earlier look-ups.
+TEST_F(Preferences, FindsKeysInSmallAndLargeGroupsAlike) {
+  for (int count : {3, 40}) {
+    SCOPED_TRACE(count);
+    std::string path = Path("big" + std::to_string(count) + ".prefs");
+    std::string text = "[g]\nDup = first\n";
+    for (int i = 0; i < count; ++i)
+      text += "k" + std::to_string(i) + " = v" + std::to_string(i) + "\n";
+    text += "dup = second\n";
+    std::ofstream(path, std::ios::binary) << text;
+    ASSERT_TRUE(OpenPreferences(path));
+    ASSERT_TRUE(PreferenceGroup("G"));
+    EXPECT_EQ(ReadPreferenceString("DUP"), "first");
+    EXPECT_EQ(ReadPreferenceString("K" + std::to_string(count - 1)),
+              "v" + std::to_string(count - 1));
+    EXPECT_EQ(ReadPreferenceString("new", "none"), "none");
+    WritePreferenceString("New", "added");
+    EXPECT_EQ(ReadPreferenceString("nEW"), "added");
+    WritePreferenceString("NEW", "again");
+    WritePreferenceString("dUP", "replaced");
+    ASSERT_TRUE(ClosePreferences());
+    std::string expected = "[g]\ndUP = replaced\n" + text.substr(text.find("k0")) + "NEW = again\n";
+    EXPECT_EQ(Read(path), expected);
+  }
+}
+
 TEST_F(Preferences, HexNamedGroupsCarryAnyText) {
   std::string path = Path("c.prefs");
   const std::vector<std::string> names = {"FILE:c:\\\\a]b=c.txt", "SERVER:x", "[odd]", "é"};
