@@ -10,9 +10,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "tolvek/app_dir.h"
 #include "tolvek/callstack.h"
 #include "tolvek/file_read.h"
+#include "tolvek/file_write.h"
 #include "tolvek/memory_string.h"
 #include "tolvek/syslog.h"
 
@@ -274,9 +274,7 @@ bool FlushPreferenceBuffers() {
   TOLVEK_TRACE("FlushPreferenceBuffers");
   PreferenceState& s = Prefs();
   if (!s.m_open || !s.m_dirty) return true;
-  std::string text = Serialize(s);
-  const auto* begin = reinterpret_cast<const unsigned char*>(text.data());
-  if (!WriteBinaryFromDatasection2Disk(begin, begin + text.size(), s.m_path)) {
+  if (!WriteFileWhole(s.m_path, Serialize(s))) {
     SyslogWarning("Couldn't write preference file '" + s.m_path + "'");
     return false;
   }
