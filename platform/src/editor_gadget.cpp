@@ -39,20 +39,9 @@ EditorControl* Control(int gadget) {
 
 int ScintillaGadget(int gadget, int x, int y, int w, int h) {
   TOLVEK_TRACE("ScintillaGadget");
-  int window = -1;
-  QWidget* parent = CurrentGadgetParent(&window);
-  if (!parent) return 0;
-  if (gadget == kNewNumber) gadget = NewNumber();
-  if (IsGadget(gadget)) FreeGadget(gadget);
-  auto* control = new EditorControl();
-  control->setParent(parent);
-  control->setGeometry(x, y, std::max(w, 0), std::max(h, 0));
-  control->show();
-  GadgetRec rec;
-  rec.widget = control;
-  rec.window = window;
-  rec.kind = kGadgetScintilla;
-  Layer().gadgets[gadget] = rec;
+  auto* control = static_cast<EditorControl*>(
+      PlaceGadget(gadget, kGadgetScintilla, x, y, w, h, new EditorControl()));
+  if (!control) return 0;
   // Clicks land on the viewport; only right clicks are reported, the control keeps the rest.
   auto* filter = new GadgetInputFilter(gadget, control, false, false, control->viewport());
   control->viewport()->installEventFilter(filter);

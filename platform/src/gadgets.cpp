@@ -166,18 +166,7 @@ void FreeGadgetsOfWindow(int window) {
 
 }  // namespace detail
 
-namespace {
-
-GadgetRec* Rec(int gadget) {
-  auto& s = Layer();
-  auto it = s.gadgets.find(gadget);
-  if (it == s.gadgets.end() || !it->second.widget) return nullptr;
-  return &it->second;
-}
-
-// Places a new widget and files it under its number; null when there is no gadget list.
-template <class W>
-W* Place(int& gadget, int kind, int x, int y, int w, int h, W* widget) {
+QWidget* detail::PlaceGadget(int& gadget, int kind, int x, int y, int w, int h, QWidget* widget) {
   int window = -1;
   QWidget* parent = CurrentGadgetParent(&window);
   if (!parent) {
@@ -195,6 +184,20 @@ W* Place(int& gadget, int kind, int x, int y, int w, int h, W* widget) {
   rec.kind = kind;
   Layer().gadgets[gadget] = rec;
   return widget;
+}
+
+namespace {
+
+GadgetRec* Rec(int gadget) {
+  auto& s = Layer();
+  auto it = s.gadgets.find(gadget);
+  if (it == s.gadgets.end() || !it->second.widget) return nullptr;
+  return &it->second;
+}
+
+template <class W>
+W* Place(int& gadget, int kind, int x, int y, int w, int h, W* widget) {
+  return static_cast<W*>(PlaceGadget(gadget, kind, x, y, w, h, widget));
 }
 
 void Filter(int gadget, QWidget* target, QWidget* reference, bool leftClicks,

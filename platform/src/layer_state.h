@@ -98,6 +98,9 @@ struct LayerState {
 LayerState& Layer();
 int NewNumber();
 QWidget* CurrentGadgetParent(int* window);
+// Places a new widget in the current gadget list and files it under its number (a new one for
+// kNewNumber); null, with the widget deleted, when there is no gadget list.
+QWidget* PlaceGadget(int& gadget, int kind, int x, int y, int w, int h, QWidget* widget);
 void Enqueue(const QueuedEvent& event);
 void RemoveQueuedEventsOfWindow(int window);
 void FreeGadgetsOfWindow(int window);
