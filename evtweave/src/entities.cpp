@@ -97,9 +97,9 @@ void RecordNetworkRow(ProcmonRow& row) {
 void CollectRow(ProcmonRow& row) {
   EntityState& e = State().entities;
   const Options& options = State().options;
-  if (row.FullPath.size() >= 3 && row.FullPath.substr(1, 2) == ":\\" &&
-      HasShortNameComponent(row.FullPath)) {
+  if (row.m_pathFacts & kShortNamePath) {
     row.FullPath = Store(ResolveShortPath(row.FullPath));
+    row.m_pathFacts = PathFacts(row.FullPath);
   }
   std::string_view loggedPid = Text(row.m_loggedPid);
   auto pidIt = e.PidKey.find(row.m_loggedPid);

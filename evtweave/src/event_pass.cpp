@@ -119,8 +119,6 @@ void ComputeLabels() {
 
 namespace {
 
-constexpr std::string_view kStopMarker = "KALVO_STOPS";
-
 // Looks a thread up without creating a node for it; unknown pairs are not followed.
 uint8_t ThreadFollow(int32_t process, int32_t threadKey) {
   if (process == kNoIndex || threadKey == kNoIndex) return 0;
@@ -221,7 +219,7 @@ void AnalyzeData() {
   ComputeLabels();
   graph.FollowingStarted = false;
   for (const ProcmonRow& row : state.csv.ProcmonRows) {
-    if (Contains(row.FullPath, kStopMarker)) {
+    if (row.m_pathFacts & kStopMarkerPath) {
       graph.m_stopLine = row.OriginalLineNumber;
       PrintProgress("    Stop marker in line " + std::to_string(row.OriginalLineNumber) +
                     ": the rest of the log is not analyzed.");

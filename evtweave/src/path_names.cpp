@@ -29,6 +29,15 @@ bool HasShortNameComponent(std::string_view path) {
   return false;
 }
 
+uint8_t PathFacts(std::string_view path) {
+  uint8_t facts = 0;
+  if (path.size() >= 3 && path.substr(1, 2) == ":\\" && HasShortNameComponent(path)) {
+    facts |= kShortNamePath;
+  }
+  if (Contains(path, kStopMarker)) facts |= kStopMarkerPath;
+  return facts;
+}
+
 void PrepareShortPathIndex() {
   EntityState& entities = State().entities;
   const auto& longPaths = State().csv.LongPaths;

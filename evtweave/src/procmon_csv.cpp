@@ -1,14 +1,19 @@
 #include "evtweave/procmon_csv.h"
 
+#include <sched.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <system_error>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 #include "evtweave/console_output.h"
@@ -245,69 +250,201 @@ void AppendJsonString(std::string& out, std::string_view text) {
   out.push_back('"');
 }
 
+// The processors this process may run on.
+size_t UsableThreads() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) {
+    return static_cast<size_t>(CPU_COUNT(&set));
+  }
+  return std::max(1u, std::thread::hardware_concurrency());
+}
+
+// Runs job(0) .. job(count - 1), spread over the usable processors; this thread takes its
+// share, and all of them when no other thread can be had.
+void RunOnThreads(size_t count, const std::function<void(size_t)>& job) {
+  std::atomic<size_t> next{0};
+  auto work = [&] {
+    for (size_t i; (i = next.fetch_add(1)) < count;) job(i);
+  };
+  std::vector<std::thread> helpers;
+  for (size_t i = 1; i < std::min(UsableThreads(), count); ++i) {
+    try {
+      helpers.emplace_back(work);
+    } catch (const std::system_error&) {
+      break;
+    }
+  }
+  work();
+  for (std::thread& helper : helpers) helper.join();
+}
+
 // Valid UTF-8 throughout, checked in slices on several threads: a log of gigabytes would
 // otherwise wait a whole pass over memory for this answer before its reading starts.
 bool IsValidUtf8InSlices(std::string_view text) {
   constexpr size_t kSlice = 8 << 20;
-  size_t threads =
-      std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), text.size() / kSlice + 1);
-  if (threads <= 1) return tolvek::IsValidUtf8(text);
+  size_t slices = std::min(UsableThreads(), text.size() / kSlice + 1);
+  if (slices <= 1) return tolvek::IsValidUtf8(text);
   // Each slice begins where a character begins, so none cuts a sequence in two; a sequence
   // left short at a slice's end is invalid in the whole text as well.
   std::vector<size_t> bounds{0};
-  for (size_t i = 1; i < threads; ++i) {
-    size_t at = text.size() / threads * i;
+  for (size_t i = 1; i < slices; ++i) {
+    size_t at = text.size() / slices * i;
     while (at > bounds.back() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) --at;
     bounds.push_back(at);
   }
   bounds.push_back(text.size());
-  std::vector<char> valid(threads, 0);
-  std::vector<std::thread> workers;
-  auto check = [&](size_t i) {
+  std::vector<char> valid(slices, 0);
+  RunOnThreads(slices, [&](size_t i) {
     valid[i] = tolvek::IsValidUtf8(text.substr(bounds[i], bounds[i + 1] - bounds[i]));
-  };
-  for (size_t i = 1; i < threads; ++i) {
-    try {
-      workers.emplace_back(check, i);
-    } catch (const std::system_error&) {
-      check(i);  // no thread to be had: this slice is checked here
-    }
-  }
-  check(0);
-  for (std::thread& worker : workers) worker.join();
+  });
   return std::all_of(valid.begin(), valid.end(), [](char v) { return v != 0; });
 }
 
-// Faults the pages of a vector's reserved room in on another thread, while the owner fills
-// it: millions of rows would otherwise take each page fault on the reading thread. Joined
-// before the vector may move (Stop) and at the latest when it goes out of scope.
-class RoomPrefault {
- public:
-  template <class T>
-  explicit RoomPrefault(const std::vector<T>& rows) {
-    constexpr size_t kMinimum = 64 << 20;  // smaller vectors fault in quickly enough
-    uintptr_t page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
-    uintptr_t begin = reinterpret_cast<uintptr_t>(rows.data());
-    uintptr_t end = begin + rows.capacity() * sizeof(T);
-    begin = (begin + page - 1) & ~(page - 1);
-    end &= ~(page - 1);
-    if (end <= begin || end - begin < kMinimum) return;
-    try {
-      m_thread = std::thread([begin, end] {
-        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
-      });
-    } catch (const std::system_error&) {
-      // No thread: the reading thread takes the faults itself.
+// Line ends in text[begin, end): line feeds, and carriage returns not followed by one (the
+// byte after end is looked at too). No stretch of the log holds more records than this + 1.
+size_t CountLineEnds(std::string_view text, size_t begin, size_t end) {
+  const char* p = text.data();
+  size_t count = 0;
+  size_t i = begin;
+  for (; i + 8 <= end; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, p + i, 8);
+    uint64_t lf = BytesEqual(word, '\n');
+    uint64_t cr = BytesEqual(word, '\r');
+    if ((lf | cr) == 0) continue;
+    // A carriage return whose next byte (the next byte up, little-endian) is a line feed.
+    uint64_t crlf = cr & (lf >> 8);
+    if ((cr >> 56) != 0 && i + 8 < text.size() && p[i + 8] == '\n') crlf |= 1ULL << 63;
+    count += __builtin_popcountll(lf) + __builtin_popcountll(cr) - __builtin_popcountll(crlf);
+  }
+  for (; i < end; ++i) {
+    if (p[i] == '\n') ++count;
+    if (p[i] == '\r' && !(i + 1 < text.size() && p[i + 1] == '\n')) ++count;
+  }
+  return count;
+}
+
+// Where the header puts the fields the rows keep.
+struct Layout {
+  int lastNeeded = 0;
+  std::vector<int> columnAt;  // field position -> column, -1 for fields not kept
+};
+
+// The records that begin in one stretch of the log, read on a thread of its own. Its rows
+// go straight to their room in the row table, with text numbers of the stretch's own until
+// the stretches are joined in log order.
+struct Stretch {
+  size_t m_begin = 0;  // where reading started
+  size_t m_limit = 0;  // a record beginning before this belongs to the stretch
+  size_t m_end = 0;    // after its last record
+  ProcmonRow* m_room = nullptr;
+  size_t m_roomRows = 0;
+  size_t m_count = 0;
+  int64_t m_lines = 0;  // lines counted, as the line numbers count them
+  CsvReadResult m_result = CsvReadResult::kOk;
+  TextInterner m_strings;
+  TextArena m_arena;
+  std::vector<Op> m_opCodes;                  // by operation text number
+  std::vector<std::string_view> m_longPaths;  // lower-cased, in order of appearance
+  std::unordered_set<std::string_view> m_longPathSet;
+  std::vector<uint32_t> m_tableIds;  // text number -> the table's
+  int64_t m_lineBase = 0;
+  size_t m_first = 0;  // its first row's place in the joined table
+
+  void Read(std::string_view text, size_t from, const Layout& layout, bool forceAscii);
+  void Add(std::string_view record, int64_t line, const Layout& layout);
+
+  std::string m_joined;   // a record of several lines
+  std::string m_scratch;  // a rewritten field, before the arena keeps it
+  std::string m_lower;
+};
+
+void Stretch::Read(std::string_view text, size_t from, const Layout& layout, bool forceAscii) {
+  m_begin = m_end = from;
+  m_count = 0;
+  m_lines = 0;
+  m_result = CsvReadResult::kOk;
+  m_strings.Clear();
+  m_opCodes.clear();
+  m_longPaths.clear();
+  m_longPathSet.clear();
+  size_t pos = from;
+  while (pos < m_limit) {
+    int64_t recordStart = m_lines + 1;
+    // A record ends at a line break outside quotes; its physical lines are joined.
+    PhysicalLine line = NextLine(text, pos);
+    std::string_view first = text.substr(line.m_begin, line.m_end - line.m_begin);
+    bool inQuotes = TogglesQuotes(first, false);
+    std::string_view record = first;
+    int physicalLines = 1;
+    if (!line.m_loneCr) ++m_lines;
+    pos = line.m_next;
+    if (inQuotes) {
+      m_joined.assign(first);
+      while (inQuotes && pos < text.size()) {
+        line = NextLine(text, pos);
+        std::string_view more = text.substr(line.m_begin, line.m_end - line.m_begin);
+        m_joined.append(more);
+        inQuotes = TogglesQuotes(more, inQuotes);
+        if (!line.m_loneCr) ++m_lines;
+        pos = line.m_next;
+        ++physicalLines;
+      }
+      if (inQuotes) {
+        // An unfinished last line (a cut-off export) is dropped; a quote left open over
+        // several lines means the file is not the quoted CSV the reader understands.
+        if (physicalLines > 1) m_result = CsvReadResult::kUnknownFormat;
+        break;
+      }
+      record = m_arena.Store(m_joined);
+    }
+    if (record.size() >= 2 && record[0] == '"' && record[1] == '"') --m_lines;
+    if (record.empty()) continue;
+    if (record[0] != '"') {
+      m_result = CsvReadResult::kUnknownFormat;
+      break;
+    }
+    if (forceAscii) record = m_arena.Store(tolvek::AnsiToUtf8(tolvek::Utf8ToAnsi(record)));
+    Add(record, recordStart, layout);
+  }
+  m_end = pos;
+}
+
+void Stretch::Add(std::string_view record, int64_t line, const Layout& layout) {
+  std::array<std::string_view, kColumnCount> fields{};
+  RecordSplitter splitter(record, m_arena, m_scratch);
+  std::string_view field;
+  for (int index = 1;
+       index <= layout.lastNeeded && splitter.Next(field, layout.columnAt[index] >= 0);
+       ++index) {
+    if (layout.columnAt[index] >= 0) fields[layout.columnAt[index]] = field;
+  }
+  ProcmonRow row;
+  row.OriginalLineNumber = line;
+  row.TimeOfDay = fields[kTime];
+  row.ProcessName = m_strings.Intern(fields[kName]);
+  row.Operation = m_strings.Intern(fields[kOperation]);
+  if (row.Operation >= m_opCodes.size()) m_opCodes.resize(row.Operation + 1, Op::kOther);
+  row.m_op = m_opCodes[row.Operation] = OperationCode(fields[kOperation]);
+  row.Result = m_strings.Intern(fields[kResult]);
+  row.Detail = fields[kDetail];
+  row.m_loggedPid = m_strings.Intern(fields[kPid]);
+  row.m_loggedTid = m_strings.Intern(fields[kTid]);
+  row.FullPath = TrimPath(fields[kPath]);
+  row.m_pathFacts = PathFacts(row.FullPath);
+  if (IsDrivePath(row.FullPath)) {
+    LowerCaseInto(row.FullPath, m_lower);
+    if (!m_longPathSet.contains(m_lower)) {
+      std::string_view stored = m_arena.Store(m_lower);
+      m_longPathSet.insert(stored);
+      m_longPaths.push_back(stored);
     }
   }
-  ~RoomPrefault() { Stop(); }
-  void Stop() {
-    if (m_thread.joinable()) m_thread.join();
-  }
-
- private:
-  std::thread m_thread;
-};
+  // The room was counted from the stretch's line ends, which no reading can outnumber.
+  if (m_count == m_roomRows) std::abort();
+  m_room[m_count++] = row;
+}
 
 }  // namespace
 
@@ -369,7 +506,7 @@ Op OperationCode(std::string_view op) {
   return Op::kOther;
 }
 
-CsvReadResult ReadProcmonCsv() {
+CsvReadResult ReadProcmonCsv(size_t stretchBytes) {
   CsvState& csv = State().csv;
   const Options& options = State().options;
   std::string_view text = csv.m_text;
@@ -389,108 +526,93 @@ CsvReadResult ReadProcmonCsv() {
     start = comma + 1;
   }
   std::array<int, kColumnCount> position{};
-  int lastNeeded = 0;
+  Layout layout;
   for (int c = 0; c < kColumnCount; ++c) {
     position[c] = csv.ColumnIndex[std::string(kRequiredColumns[c])];
     if (position[c] == 0) return CsvReadResult::kUnknownFormat;
-    lastNeeded = std::max(lastNeeded, position[c]);
+    layout.lastNeeded = std::max(layout.lastNeeded, position[c]);
   }
-  // Field position -> column, for the fields the rows keep.
-  std::vector<int> columnAt(lastNeeded + 1, -1);
-  for (int c = 0; c < kColumnCount; ++c) columnAt[position[c]] = c;
-
+  layout.columnAt.assign(layout.lastNeeded + 1, -1);
+  for (int c = 0; c < kColumnCount; ++c) layout.columnAt[position[c]] = c;
   csv.m_success = csv.m_strings.Intern("SUCCESS");
-  // Room for every row at once, judged from the line feeds of the first megabyte: growing a
-  // vector of millions of rows would copy them over and over and, at each growth, hold them
-  // twice. Counting every line feed instead would cost a pass over the whole log.
-  {
-    std::string_view sample = text.substr(header.m_next, 1 << 20);
-    size_t lineFeeds = 0;
-    for (const char* p = sample.data();
-         (p = static_cast<const char*>(std::memchr(p, '\n', sample.data() + sample.size() - p))) !=
-         nullptr;
-         ++p) {
-      ++lineFeeds;
-    }
-    double perByte = sample.empty() ? 0.0 : static_cast<double>(lineFeeds) / sample.size();
-    size_t estimate = static_cast<size_t>(perByte * 1.1 * (text.size() - header.m_next));
-    // A first megabyte of bare line feeds must not claim memory for a hundred times the
-    // log; past this bound the vector grows as usual.
-    csv.ProcmonRows.reserve(std::min(estimate, text.size() / 128) + 16);
-  }
-  std::vector<Op> opCodes;  // by interned operation id
-  int64_t lineCounter = 1;
-  size_t pos = header.m_next;
-  RoomPrefault prefault(csv.ProcmonRows);
-  std::string joined;
-  std::string scratch;  // a rewritten field, before the arena keeps it
-  while (pos < text.size()) {
-    int64_t recordStart = lineCounter + 1;
-    // A record ends at a line break outside quotes; its physical lines are joined.
-    PhysicalLine line = NextLine(text, pos);
-    std::string_view first = text.substr(line.m_begin, line.m_end - line.m_begin);
-    bool inQuotes = TogglesQuotes(first, false);
-    std::string_view record = first;
-    int physicalLines = 1;
-    if (!line.m_loneCr) ++lineCounter;
-    pos = line.m_next;
-    if (inQuotes) {
-      joined.assign(first);
-      while (inQuotes && pos < text.size()) {
-        line = NextLine(text, pos);
-        std::string_view more = text.substr(line.m_begin, line.m_end - line.m_begin);
-        joined.append(more);
-        inQuotes = TogglesQuotes(more, inQuotes);
-        if (!line.m_loneCr) ++lineCounter;
-        pos = line.m_next;
-        ++physicalLines;
-      }
-      if (inQuotes) {
-        // An unfinished last line (a cut-off export) is dropped; a quote left open over
-        // several lines means the file is not the quoted CSV the reader understands.
-        if (physicalLines > 1) return CsvReadResult::kUnknownFormat;
-        break;
-      }
-      record = csv.m_arena.Store(joined);
-    }
-    if (record.size() >= 2 && record[0] == '"' && record[1] == '"') --lineCounter;
-    if (record.empty()) continue;
-    if (record[0] != '"') return CsvReadResult::kUnknownFormat;
-    if (options.forceascii) {
-      record = csv.m_arena.Store(tolvek::AnsiToUtf8(tolvek::Utf8ToAnsi(record)));
-    }
 
-    std::array<std::string_view, kColumnCount> fields{};
-    RecordSplitter splitter(record, csv.m_arena, scratch);
-    std::string_view field;
-    for (int index = 1; index <= lastNeeded && splitter.Next(field, columnAt[index] >= 0);
-         ++index) {
-      if (columnAt[index] >= 0) fields[columnAt[index]] = field;
-    }
-    ProcmonRow row;
-    row.OriginalLineNumber = recordStart;
-    row.TimeOfDay = fields[kTime];
-    row.ProcessName = csv.m_strings.Intern(fields[kName]);
-    row.Operation = csv.m_strings.Intern(fields[kOperation]);
-    if (row.Operation >= opCodes.size()) opCodes.resize(row.Operation + 1, Op::kOther);
-    row.m_op = opCodes[row.Operation] = OperationCode(fields[kOperation]);
-    row.Result = csv.m_strings.Intern(fields[kResult]);
-    row.Detail = fields[kDetail];
-    row.m_loggedPid = csv.m_strings.Intern(fields[kPid]);
-    row.m_loggedTid = csv.m_strings.Intern(fields[kTid]);
-    row.FullPath = TrimPath(fields[kPath]);
-    if (IsDrivePath(row.FullPath)) {
-      static thread_local std::string lower;
-      LowerCaseInto(row.FullPath, lower);
-      if (!csv.m_longPathSet.contains(lower)) {
-        std::string_view stored = csv.m_arena.Store(lower);
-        csv.m_longPathSet.insert(stored);
-        csv.LongPaths.push_back(stored);
-      }
-    }
-    if (csv.ProcmonRows.size() == csv.ProcmonRows.capacity()) prefault.Stop();
-    csv.ProcmonRows.push_back(row);
+  // Stretches begin at line starts; one that begins inside a record of several lines is
+  // read again below from where its predecessor really ended.
+  size_t body = header.m_next;
+  if (stretchBytes == 0) {
+    stretchBytes = std::max<size_t>(4 << 20, (text.size() - body) / (UsableThreads() * 4) + 1);
   }
+  std::vector<size_t> bounds{body};
+  for (size_t at = body + stretchBytes; at < text.size(); at += stretchBytes) {
+    if (at <= bounds.back()) continue;
+    const void* lf = std::memchr(text.data() + at, '\n', text.size() - at);
+    if (lf == nullptr) break;
+    size_t next = static_cast<const char*>(lf) - text.data() + 1;
+    // After a line feed, a carriage return ends the same line, unless one came before it.
+    if (next < text.size() && text[next] == '\r' && text[next - 2] != '\r') ++next;
+    if (next >= text.size()) break;
+    bounds.push_back(at = next);
+  }
+  bounds.push_back(text.size());
+  std::vector<Stretch> stretches(bounds.size() - 1);
+  std::vector<size_t> lineEnds(stretches.size());
+  RunOnThreads(stretches.size(),
+               [&](size_t i) { lineEnds[i] = CountLineEnds(text, bounds[i], bounds[i + 1]); });
+  size_t room = 0;
+  for (size_t ends : lineEnds) room += ends + 1;
+  csv.ProcmonRows.Reserve(room);
+  room = 0;
+  for (size_t i = 0; i < stretches.size(); ++i) {
+    stretches[i].m_limit = bounds[i + 1];
+    stretches[i].m_room = csv.ProcmonRows.data() + room;
+    stretches[i].m_roomRows = lineEnds[i] + 1;
+    room += lineEnds[i] + 1;
+  }
+  RunOnThreads(stretches.size(), [&](size_t i) {
+    stretches[i].Read(text, bounds[i], layout, options.forceascii);
+  });
+
+  // Joined in log order: texts are numbered in order of first appearance, as one reading
+  // from the top would number them.
+  size_t expected = body;
+  int64_t lines = 1;  // the header
+  size_t rows = 0;
+  for (Stretch& stretch : stretches) {
+    if (stretch.m_begin != expected) stretch.Read(text, expected, layout, options.forceascii);
+    if (stretch.m_result != CsvReadResult::kOk) return stretch.m_result;
+    expected = stretch.m_end;
+    stretch.m_tableIds.resize(stretch.m_strings.size());
+    for (uint32_t id = 0; id < stretch.m_strings.size(); ++id) {
+      stretch.m_tableIds[id] = csv.m_strings.Intern(stretch.m_strings.Text(id));
+    }
+    for (std::string_view path : stretch.m_longPaths) {
+      if (csv.m_longPathSet.insert(path).second) csv.LongPaths.push_back(path);
+    }
+    stretch.m_lineBase = lines;
+    lines += stretch.m_lines;
+    stretch.m_first = rows;
+    rows += stretch.m_count;
+    csv.m_arena.Adopt(std::move(stretch.m_arena));
+  }
+  RunOnThreads(stretches.size(), [&](size_t i) {
+    Stretch& stretch = stretches[i];
+    for (ProcmonRow* row = stretch.m_room; row != stretch.m_room + stretch.m_count; ++row) {
+      row->OriginalLineNumber += stretch.m_lineBase;
+      row->ProcessName = stretch.m_tableIds[row->ProcessName];
+      row->Operation = stretch.m_tableIds[row->Operation];
+      row->Result = stretch.m_tableIds[row->Result];
+      row->m_loggedPid = stretch.m_tableIds[row->m_loggedPid];
+      row->m_loggedTid = stretch.m_tableIds[row->m_loggedTid];
+    }
+  });
+  // Closed up in order: each stretch moves down to its place, never onto rows yet to move.
+  for (const Stretch& stretch : stretches) {
+    ProcmonRow* to = csv.ProcmonRows.data() + stretch.m_first;
+    if (to != stretch.m_room && stretch.m_count > 0) {
+      std::memmove(static_cast<void*>(to), stretch.m_room, stretch.m_count * sizeof(ProcmonRow));
+    }
+  }
+  csv.ProcmonRows.SetSize(rows);
   PrintProgress("    " + std::to_string(csv.ProcmonRows.size()) + " lines");
   return CsvReadResult::kOk;
 }

@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 
 #include <cstring>
+#include <iterator>
 #include <utility>
 
 #include "tolvek/text_codec.h"
@@ -21,6 +22,14 @@ std::string_view TextArena::Store(std::string_view text) {
   std::memcpy(at, text.data(), text.size());
   m_used += text.size();
   return {at, text.size()};
+}
+
+void TextArena::Adopt(TextArena&& other) {
+  // In front of the chunk being filled, which stays last.
+  m_chunks.insert(m_chunks.end() - (m_chunks.empty() ? 0 : 1),
+                  std::make_move_iterator(other.m_chunks.begin()),
+                  std::make_move_iterator(other.m_chunks.end()));
+  other.Clear();
 }
 
 void TextArena::Clear() {

@@ -1,5 +1,6 @@
 // A log from raw bytes through the converter's reader and, when it reads, on through every
 // phase up to the DOT text: no input may crash or hang the converter or put a NUL into the DOT.
+// The log is read twice, cut into small stretches and whole: both readings must agree.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -14,6 +15,27 @@
 #include "evtweave/launcher.h"
 #include "evtweave/procmon_csv.h"
 
+namespace {
+
+// The rows and long paths a reading left, text numbers included.
+std::string Reading() {
+  const evtweave::CsvState& csv = evtweave::State().csv;
+  std::string out;
+  for (const evtweave::ProcmonRow& row : csv.ProcmonRows) {
+    out += std::to_string(row.OriginalLineNumber) + "|" + std::string(row.TimeOfDay) + "|" +
+           std::string(row.FullPath) + "|" + std::string(row.Detail) + "|";
+    for (uint32_t id : {row.ProcessName, row.Operation, row.Result, row.m_loggedPid,
+                        row.m_loggedTid}) {
+      out += std::to_string(id) + "=" + std::string(csv.m_strings.Text(id)) + "|";
+    }
+    out += std::to_string(static_cast<int>(row.m_op)) + std::to_string(row.m_pathFacts) + "\n";
+  }
+  for (std::string_view path : csv.LongPaths) out += std::string(path) + "\n";
+  return out;
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   static const char* const kModes[] = {"lumivex",
@@ -27,9 +49,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   evtweave::ResetConverterState();
   evtweave::ConverterState& state = evtweave::State();
   state.options = evtweave::ParseModeString(mode);
-  state.csv.m_text =
-      evtweave::DecodeLogText(std::string(reinterpret_cast<const char*>(data) + 1, size - 1));
-  if (evtweave::ReadProcmonCsv() == evtweave::CsvReadResult::kOk) {
+  std::string log(reinterpret_cast<const char*>(data) + 1, size - 1);
+  state.csv.m_text = evtweave::DecodeLogText(log);
+  evtweave::CsvReadResult cut = evtweave::ReadProcmonCsv(data[0] / 6 % 16 + 1);
+  std::string cutReading = Reading();
+  evtweave::ResetConverterState();
+  state.options = evtweave::ParseModeString(mode);
+  state.csv.m_text = evtweave::DecodeLogText(log);
+  evtweave::CsvReadResult whole = evtweave::ReadProcmonCsv();
+  if (whole != cut || (whole == evtweave::CsvReadResult::kOk && Reading() != cutReading)) {
+    std::abort();
+  }
+  if (whole == evtweave::CsvReadResult::kOk) {
     if (state.csv.ProcmonRows.size() > state.csv.m_text.size()) std::abort();
     evtweave::CollectEntities();
     evtweave::ManageLauncher();

@@ -6,8 +6,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "evtweave/text_store.h"
@@ -66,6 +68,53 @@ struct ProcmonRow {
   int32_t TID = kNoIndex;           // thread key, after the entity pass
   int32_t m_threadNode = kNoIndex;  // node of (PID, TID), after the entity pass
   Op m_op = Op::kOther;
+  uint8_t m_pathFacts = 0;  // PathFact bits of FullPath
+};
+
+// What the later passes ask of every row's path, noted while reading has the text at hand:
+// a pass over millions of rows would otherwise wait on memory for each path.
+enum PathFact : uint8_t {
+  kShortNamePath = 1,   // a drive-letter path with a short-name (~N) component
+  kStopMarkerPath = 2,  // holds kStopMarker
+};
+// A path holding this marks the end of what the analysis looks at.
+constexpr std::string_view kStopMarker = "KALVO_STOPS";
+uint8_t PathFacts(std::string_view path);
+
+static_assert(std::is_trivially_copyable_v<ProcmonRow>);
+
+// The log's rows. Reading fills stretches of the table from several threads at once, so its
+// room is reserved up front as address space only: a page costs memory once a row lands on
+// it, and the room a stretch leaves unused is never touched.
+class RowTable {
+ public:
+  RowTable() = default;
+  RowTable(RowTable&& other) noexcept { *this = std::move(other); }
+  RowTable& operator=(RowTable&& other) noexcept;
+  ~RowTable() { Release(); }
+
+  // Room for capacity rows, the table emptied; throws std::bad_alloc when it can't be had.
+  void Reserve(size_t capacity);
+  // Rows [0, count) have been written in place (through data()).
+  void SetSize(size_t count) { m_size = count; }
+
+  ProcmonRow* data() { return m_rows; }
+  size_t size() const { return m_size; }
+  bool empty() const { return m_size == 0; }
+  ProcmonRow& operator[](size_t i) { return m_rows[i]; }
+  const ProcmonRow& operator[](size_t i) const { return m_rows[i]; }
+  ProcmonRow* begin() { return m_rows; }
+  ProcmonRow* end() { return m_rows + m_size; }
+  const ProcmonRow* begin() const { return m_rows; }
+  const ProcmonRow* end() const { return m_rows + m_size; }
+
+ private:
+  void Release();
+
+  ProcmonRow* m_rows = nullptr;
+  size_t m_size = 0;
+  size_t m_capacity = 0;
+  size_t m_mappedBytes = 0;
 };
 
 // Follow level, declaration and activity of one graph node.
@@ -180,7 +229,7 @@ struct CsvState {
   LogText m_text;
   TextArena m_arena;
   TextInterner m_strings;
-  std::vector<ProcmonRow> ProcmonRows;
+  RowTable ProcmonRows;
   TextMap<int> ColumnIndex;
   std::vector<std::string_view> LongPaths;  // lower-cased drive-letter paths, each once
   std::unordered_set<std::string_view> m_longPathSet;

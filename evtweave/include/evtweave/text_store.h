@@ -15,6 +15,8 @@ namespace evtweave {
 class TextArena {
  public:
   std::string_view Store(std::string_view text);
+  // Takes over other's texts; views into them stay valid.
+  void Adopt(TextArena&& other);
   void Clear();
 
  private:
@@ -68,6 +70,7 @@ class TextInterner {
   std::string_view Text(uint32_t id) const { return m_texts[id]; }
   // Id of text, or kNone.
   uint32_t Find(std::string_view text) const;
+  size_t size() const { return m_texts.size(); }
   void Clear();
   static constexpr uint32_t kNone = 0xFFFFFFFF;
 

@@ -57,7 +57,7 @@ class ConverterTest : public ::testing::Test {
     AnalyzeData();
     return BuildDotText();
   }
-  const std::vector<ProcmonRow>& Rows() { return State().csv.ProcmonRows; }
+  const RowTable& Rows() { return State().csv.ProcmonRows; }
   const ProcessInfo* Process(std::string_view key) {
     int32_t i = FindProcessByKey(key);
     return i == kNoIndex ? nullptr : &State().entities.Processes[i];

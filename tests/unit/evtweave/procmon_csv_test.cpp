@@ -69,6 +69,67 @@ TEST_F(CsvTest, BadInputIsAnUnknownFormatOrACutOffLastLine) {
   EXPECT_EQ(Rows().size(), 1u);
 }
 
+// Everything reading leaves behind, text numbers included (they follow first appearance).
+std::string ReadingAsText() {
+  std::string out;
+  for (const ProcmonRow& row : State().csv.ProcmonRows) {
+    out += std::to_string(row.OriginalLineNumber) + "|" + std::string(row.TimeOfDay) + "|";
+    for (uint32_t id : {row.ProcessName, row.Operation, row.Result, row.m_loggedPid,
+                        row.m_loggedTid}) {
+      out += std::to_string(id) + "=" + std::string(Text(id)) + "|";
+    }
+    out += std::string(row.FullPath) + "|" + std::string(row.Detail) + "|" +
+           std::to_string(static_cast<int>(row.m_op)) + "|" + std::to_string(row.m_pathFacts) +
+           "\n";
+  }
+  for (std::string_view path : State().csv.LongPaths) out += std::string(path) + "\n";
+  return out;
+}
+
+// The log is read in stretches on several threads; however it is cut, the rows, their line
+// numbers, text numbers and the long-path list are those of one reading from the top. The
+// multi-line records hold lines that begin with a quote, so a stretch may begin inside one.
+TEST_F(CsvTest, StretchesReadAsOneReadingWould) {
+  std::string body =
+      Row({"t1", "a.exe", "10", "ReadFile", "C:\\Dir\\One.txt", "SUCCESS", "x", "11"}) +
+      "\"t2\",\"b.exe\",\"20\",\"WriteFile\",\"C:\\PROGRA~1\\b\",\"SUCCESS\",\"first\r\n"
+      "\",\"\r\n"
+      "\"\"quoted\"\" last\",\"21\"\r\n" +
+      Row({"t3", "b.exe", "20", "RegQueryValue", "HKLM\\Soft", "NAME NOT FOUND", "", "21"}) +
+      "\r\n" +  // an empty line
+      "\"t4\",\"c.exe\",\"30\",\"Process Start\",\"c:\\dir\\one.txt\",\"SUCCESS\",\"\",\"31\"\r" +
+      "\"t5\",\"a.exe\",\"10\",\"TCP Send\",\"C:\\KALVO_STOPS\",\"SUCCESS\",\"\",\"11\"\n\r" +
+      Row({"", "kalvo-cpp.exe", "*1*", "Process Create", "", "SUCCESS", "PID: *2*", ""}) +
+      "\"t6\",\"d.exe\",\"40\",\"Thread Create\",\"D:\\New\",\"SUCCESS\",\"\"\"\r\n"
+      "\"\"\",\"41\"\n" +
+      Row({"t7", "a.exe", "10", "ReadFile", "C:\\Dir\\Two.txt", "SUCCESS", "y", "11"});
+  struct Case {
+    const char* what;
+    std::string log;
+    CsvReadResult result;
+  } cases[] = {
+      {"good records", kHeader + body, CsvReadResult::kOk},
+      {"cut-off last line", kHeader + body + "\"t8\",\"a", CsvReadResult::kOk},
+      {"unquoted record late in the log", kHeader + body + body + "t9,a\r\n" + body,
+       CsvReadResult::kUnknownFormat},
+      {"quote open over several lines", kHeader + body + "\"a\",\"b\r\n" + body,
+       CsvReadResult::kUnknownFormat},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_EQ(Load(c.log), c.result);
+    std::string whole = ReadingAsText();
+    if (c.result == CsvReadResult::kOk) EXPECT_GT(Rows().size(), 5u);
+    for (size_t stretch : {1, 2, 3, 7, 16, 40, 100, 333}) {
+      ResetConverterState();
+      State().options = ParseModeString("lumivex");
+      State().csv.m_text = DecodeLogText(c.log);
+      ASSERT_EQ(ReadProcmonCsv(stretch), c.result) << stretch;
+      if (c.result == CsvReadResult::kOk) EXPECT_EQ(ReadingAsText(), whole) << stretch;
+    }
+  }
+}
+
 TEST_F(CsvTest, DecodingFollowsTheByteOrderMarkOrTheContent) {
   EXPECT_EQ(DecodeLogText("\xEF\xBB\xBF"
                           "a\xC3\xA9"),
