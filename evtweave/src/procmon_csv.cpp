@@ -1,6 +1,9 @@
 #include "evtweave/procmon_csv.h"
 
 #include <sched.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -122,6 +125,48 @@ bool NeedsProtection(std::string_view text) {
   return false;
 }
 
+// A field's text as the rows keep it: doubled quotes made one (when it was quoted) and the
+// protections AppendProtected gives. A field that needs neither stays a view into raw.
+std::string_view ProtectField(std::string_view raw, bool mayHaveQuotes, TextArena& arena,
+                              std::string& scratch) {
+  if (!NeedsProtection(raw)) return raw;
+  scratch.clear();
+  for (size_t k = 0; k < raw.size(); ++k) {
+    char c = raw[k];
+    if (c == '"' && mayHaveQuotes && k + 1 < raw.size() && raw[k + 1] == '"') {
+      scratch.push_back('"');
+      ++k;
+    } else if (c == '\0' || c == '\x01' || c == '\'') {
+      AppendProtected(scratch, std::string_view(&raw[k], 1));
+    } else {
+      scratch.push_back(c);
+    }
+  }
+  return arena.Store(scratch);
+}
+
+// Where the quotes of line are, sixteen bytes at a time: a record is its quotes' business
+// (fields, and whether it goes on past the line's end), and a log has millions of them.
+void FindQuotes(std::string_view line, std::vector<uint32_t>& at) {
+  at.clear();
+  const char* p = line.data();
+  size_t n = line.size();
+  size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i quote = _mm_set1_epi8('"');
+  for (; i + 16 <= n; i += 16) {
+    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, quote)));
+         mask != 0; mask &= mask - 1) {
+      at.push_back(static_cast<uint32_t>(i + __builtin_ctz(mask)));
+    }
+  }
+#endif
+  for (; i < n; ++i) {
+    if (p[i] == '"') at.push_back(static_cast<uint32_t>(i));
+  }
+}
+
 // Splits one record into its fields: a quoted field ends at its closing quote (a doubled
 // quote inside is one quote; text between the closing quote and the next comma is kept),
 // an unquoted one at the next comma. Fields that need no change stay views into record.
@@ -183,21 +228,7 @@ class RecordSplitter {
 
  private:
   std::string_view Finish(std::string_view raw, bool mayHaveQuotes) {
-    if (!NeedsProtection(raw)) return raw;
-    std::string& out = m_scratch;
-    out.clear();
-    for (size_t k = 0; k < raw.size(); ++k) {
-      char c = raw[k];
-      if (c == '"' && mayHaveQuotes && k + 1 < raw.size() && raw[k + 1] == '"') {
-        out.push_back('"');
-        ++k;
-      } else if (c == '\0' || c == '\x01' || c == '\'') {
-        AppendProtected(out, std::string_view(&raw[k], 1));
-      } else {
-        out.push_back(c);
-      }
-    }
-    return m_arena.Store(out);
+    return ProtectField(raw, mayHaveQuotes, m_arena, m_scratch);
   }
 
   std::string_view m_record;
@@ -353,8 +384,12 @@ struct Stretch {
   size_t m_first = 0;  // its first row's place in the joined table
 
   void Read(std::string_view text, size_t from, const Layout& layout, bool forceAscii);
-  void Add(std::string_view record, int64_t line, const Layout& layout);
+  // quotes: where record's quotes are, when they are known.
+  void Add(std::string_view record, int64_t line, const Layout& layout,
+           const std::vector<uint32_t>* quotes);
 
+  bool m_plainFields = false;  // every record through RecordSplitter (tests compare)
+  std::vector<uint32_t> m_quotes;
   std::string m_joined;   // a record of several lines
   std::string m_scratch;  // a rewritten field, before the arena keeps it
   std::string m_lower;
@@ -375,7 +410,14 @@ void Stretch::Read(std::string_view text, size_t from, const Layout& layout, boo
     // A record ends at a line break outside quotes; its physical lines are joined.
     PhysicalLine line = NextLine(text, pos);
     std::string_view first = text.substr(line.m_begin, line.m_end - line.m_begin);
-    bool inQuotes = TogglesQuotes(first, false);
+    bool quotesKnown = first.size() <= UINT32_MAX;
+    bool inQuotes;
+    if (quotesKnown) {
+      FindQuotes(first, m_quotes);
+      inQuotes = (m_quotes.size() & 1) != 0;
+    } else {
+      inQuotes = TogglesQuotes(first, false);
+    }
     std::string_view record = first;
     int physicalLines = 1;
     if (!line.m_loneCr) ++m_lines;
@@ -398,6 +440,7 @@ void Stretch::Read(std::string_view text, size_t from, const Layout& layout, boo
         break;
       }
       record = m_arena.Store(m_joined);
+      quotesKnown = false;
     }
     if (record.size() >= 2 && record[0] == '"' && record[1] == '"') --m_lines;
     if (record.empty()) continue;
@@ -405,20 +448,56 @@ void Stretch::Read(std::string_view text, size_t from, const Layout& layout, boo
       m_result = CsvReadResult::kUnknownFormat;
       break;
     }
-    if (forceAscii) record = m_arena.Store(tolvek::AnsiToUtf8(tolvek::Utf8ToAnsi(record)));
-    Add(record, recordStart, layout);
+    if (forceAscii) {
+      record = m_arena.Store(tolvek::AnsiToUtf8(tolvek::Utf8ToAnsi(record)));
+      quotesKnown = false;
+    }
+    Add(record, recordStart, layout, quotesKnown && !m_plainFields ? &m_quotes : nullptr);
   }
   m_end = pos;
 }
 
-void Stretch::Add(std::string_view record, int64_t line, const Layout& layout) {
+// The fields of a record whose every field up to the last one needed is quoted without a
+// quote inside: "a","b",... as exports write nearly all of them. False (nothing decided)
+// for any other record, which RecordSplitter takes.
+bool SplitQuotedRecord(std::string_view record, const std::vector<uint32_t>& quotes,
+                       const Layout& layout, std::array<std::string_view, kColumnCount>& fields,
+                       TextArena& arena, std::string& scratch) {
+  size_t n = record.size();
+  if (quotes.empty() || quotes[0] != 0) return false;
+  std::array<std::string_view, kColumnCount> found{};
+  size_t q = 0;
+  for (int index = 1; index <= layout.lastNeeded; ++index, q += 2) {
+    if (q + 1 >= quotes.size()) return false;
+    size_t open = quotes[q];
+    size_t close = quotes[q + 1];
+    bool last = close + 1 == n;
+    // Closed, then a comma and the next field's quote; or the record's end.
+    if (!last && (record[close + 1] != ',' || q + 2 >= quotes.size() || quotes[q + 2] != close + 2)) {
+      return false;
+    }
+    int column = layout.columnAt[index];
+    if (column >= 0) {
+      found[column] = ProtectField(record.substr(open + 1, close - open - 1), false, arena, scratch);
+    }
+    if (last) break;
+  }
+  fields = found;
+  return true;
+}
+
+void Stretch::Add(std::string_view record, int64_t line, const Layout& layout,
+                  const std::vector<uint32_t>* quotes) {
   std::array<std::string_view, kColumnCount> fields{};
-  RecordSplitter splitter(record, m_arena, m_scratch);
-  std::string_view field;
-  for (int index = 1;
-       index <= layout.lastNeeded && splitter.Next(field, layout.columnAt[index] >= 0);
-       ++index) {
-    if (layout.columnAt[index] >= 0) fields[layout.columnAt[index]] = field;
+  if (quotes == nullptr ||
+      !SplitQuotedRecord(record, *quotes, layout, fields, m_arena, m_scratch)) {
+    RecordSplitter splitter(record, m_arena, m_scratch);
+    std::string_view field;
+    for (int index = 1;
+         index <= layout.lastNeeded && splitter.Next(field, layout.columnAt[index] >= 0);
+         ++index) {
+      if (layout.columnAt[index] >= 0) fields[layout.columnAt[index]] = field;
+    }
   }
   ProcmonRow row;
   row.OriginalLineNumber = line;
@@ -506,7 +585,7 @@ Op OperationCode(std::string_view op) {
   return Op::kOther;
 }
 
-CsvReadResult ReadProcmonCsv(size_t stretchBytes) {
+CsvReadResult ReadProcmonCsv(size_t stretchBytes, bool plainFields) {
   CsvState& csv = State().csv;
   const Options& options = State().options;
   std::string_view text = csv.m_text;
@@ -564,6 +643,7 @@ CsvReadResult ReadProcmonCsv(size_t stretchBytes) {
   room = 0;
   for (size_t i = 0; i < stretches.size(); ++i) {
     stretches[i].m_limit = bounds[i + 1];
+    stretches[i].m_plainFields = plainFields;
     stretches[i].m_room = csv.ProcmonRows.data() + room;
     stretches[i].m_roomRows = lineEnds[i] + 1;
     room += lineEnds[i] + 1;

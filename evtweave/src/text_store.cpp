@@ -118,26 +118,39 @@ char32_t LowerCodePoint(char32_t c) {
 }  // namespace
 
 void LowerCaseInto(std::string_view text, std::string& out) {
-  out.clear();
-  out.reserve(text.size());
+  // Every letter that changes keeps its length (two-byte sequences stay two bytes), so the
+  // result is as long as the text.
+  out.resize(text.size());
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  char* to = out.data();
   size_t n = text.size();
+  constexpr uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr uint64_t kHigh = 0x8080808080808080ULL;
   for (size_t i = 0; i < n;) {
+    // Eight ASCII bytes at a time: the high bit of each byte from 'A' to 'Z' becomes 0x20.
+    uint64_t word;
+    if (i + 8 <= n && (std::memcpy(&word, p + i, 8), (word & kHigh) == 0)) {
+      uint64_t fromA = word + kOnes * (0x80 - 'A');
+      uint64_t pastZ = word + kOnes * (0x80 - 'Z' - 1);
+      word |= ((fromA & ~pastZ) & kHigh) >> 2;
+      std::memcpy(to + i, &word, 8);
+      i += 8;
+      continue;
+    }
     unsigned char c = p[i];
     if (c < 0x80) {
-      out.push_back(static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c));
-      ++i;
+      to[i++] = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
       continue;
     }
     // Two-byte sequences cover every letter that changes; longer ones are copied.
     if ((c & 0xE0) == 0xC0 && i + 1 < n && (p[i + 1] & 0xC0) == 0x80) {
-      char32_t cp = ((c & 0x1F) << 6) | (p[i + 1] & 0x3F);
-      tolvek::AppendCodePoint(out, LowerCodePoint(cp));
+      char32_t cp = LowerCodePoint(((c & 0x1F) << 6) | (p[i + 1] & 0x3F));
+      to[i] = static_cast<char>(0xC0 | (cp >> 6));
+      to[i + 1] = static_cast<char>(0x80 | (cp & 0x3F));
       i += 2;
       continue;
     }
-    out.push_back(static_cast<char>(c));
-    ++i;
+    to[i++] = static_cast<char>(c);
   }
 }
 

@@ -1,6 +1,7 @@
 // A log from raw bytes through the converter's reader and, when it reads, on through every
 // phase up to the DOT text: no input may crash or hang the converter or put a NUL into the DOT.
-// The log is read twice, cut into small stretches and whole: both readings must agree.
+// The log is read twice, cut into small stretches and whole, one of them splitting every
+// record with the general field splitter: both readings must agree.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -51,12 +52,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   state.options = evtweave::ParseModeString(mode);
   std::string log(reinterpret_cast<const char*>(data) + 1, size - 1);
   state.csv.m_text = evtweave::DecodeLogText(log);
-  evtweave::CsvReadResult cut = evtweave::ReadProcmonCsv(data[0] / 6 % 16 + 1);
+  bool plainCut = data[0] >= 128;
+  evtweave::CsvReadResult cut = evtweave::ReadProcmonCsv(data[0] / 6 % 16 + 1, plainCut);
   std::string cutReading = Reading();
   evtweave::ResetConverterState();
   state.options = evtweave::ParseModeString(mode);
   state.csv.m_text = evtweave::DecodeLogText(log);
-  evtweave::CsvReadResult whole = evtweave::ReadProcmonCsv();
+  evtweave::CsvReadResult whole = evtweave::ReadProcmonCsv(0, !plainCut);
   if (whole != cut || (whole == evtweave::CsvReadResult::kOk && Reading() != cutReading)) {
     std::abort();
   }

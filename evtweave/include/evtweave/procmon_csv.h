@@ -20,7 +20,9 @@ enum class CsvReadResult { kOk, kUnknownFormat };
 // Checks the header and fills ProcmonRows, ColumnIndex and LongPaths from State().csv.m_text.
 // Prints the phase's progress lines; the caller reports an unknown format. The log is read
 // in stretches of about stretchBytes on several threads (0: sized for the processors).
-CsvReadResult ReadProcmonCsv(size_t stretchBytes = 0);
+// plainFields: every record through the general field splitter, skipping the quick one for
+// plainly quoted records (both must read alike).
+CsvReadResult ReadProcmonCsv(size_t stretchBytes = 0, bool plainFields = false);
 
 // The row in its current state as a pretty-printed JSON object (warnings print it).
 std::string RowAsJson(const ProcmonRow& row);

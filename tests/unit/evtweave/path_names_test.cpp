@@ -15,6 +15,21 @@ TEST_F(PathNamesTest, EscapePathDoublesBackslashesOrKeepsTheName) {
   EXPECT_EQ(UnescapeApostrophe("it_0x27_s"), "it's");
 }
 
+// Paths are compared in lower case eight ASCII bytes at a time; the letters next to the
+// alphabet ('@', '[', '`', '{') and letters beyond ASCII must come out right wherever they fall.
+TEST_F(PathNamesTest, LowerCaseKnowsTheLettersOfTheLogsScripts) {
+  struct Case {
+    std::string text, lower;
+  } cases[] = {
+      {"C:\\WINDOWS\\System32\\@AZ[`az{.DLL", "c:\\windows\\system32\\@az[`az{.dll"},
+      {"ABCDEFG\xC3\x89XYZ", "abcdefg\xC3\xA9xyz"},                      // É across a word
+      {"\xCE\xA3\xD0\x96\xD0\x81\xC4\xB0\xC5\xB8", "\xCF\x83\xD0\xB6\xD1\x91\xC4\xB0\xC3\xBF"},
+      {"\xC3\x97 \xE2\x82\xAC ABC", "\xC3\x97 \xE2\x82\xAC abc"},  // × and € stay
+      {"ABCDEFGH\xC3", "abcdefgh\xC3"},                            // cut sequence kept
+  };
+  for (const Case& c : cases) EXPECT_EQ(LowerCase(c.text), c.lower) << c.text;
+}
+
 TEST_F(PathNamesTest, ShortNamesTakeTheFirstLongPathOfTheLogAndNoOperators) {
   std::string log = kHeader + Row({"t", "a", "1", "x", "C:\\ZetaDir B\\f.txt", "S", "", "2"}) +
                     Row({"t", "a", "1", "x", "C:\\ZetaDir A\\f.txt", "S", "", "2"}) +

@@ -102,7 +102,16 @@ TEST_F(CsvTest, StretchesReadAsOneReadingWould) {
       Row({"", "kalvo-cpp.exe", "*1*", "Process Create", "", "SUCCESS", "PID: *2*", ""}) +
       "\"t6\",\"d.exe\",\"40\",\"Thread Create\",\"D:\\New\",\"SUCCESS\",\"\"\"\r\n"
       "\"\"\",\"41\"\n" +
-      Row({"t7", "a.exe", "10", "ReadFile", "C:\\Dir\\Two.txt", "SUCCESS", "y", "11"});
+      Row({"t7", "a.exe", "10", "ReadFile", "C:\\Dir\\Two.txt", "SUCCESS", "y", "11"}) +
+      // Records the quick field splitter leaves to the general one: text after a closing
+      // quote, an unquoted field, a trailing comma, too few fields; and fields it must
+      // protect (an apostrophe, NUL).
+      "\"t8\"x,\"e.exe\",\"50\",\"ReadFile\",\"C:\\it's\",\"SUCCESS\",\"\",\"51\"\r\n" +
+      "\"t9\",e.exe,\"50\",\"ReadFile\",\"\",\"SUCCESS\",\"\",\"51\",\r\n" +
+      "\"t10\",\"e.exe\",\"50\"\r\n" +
+      "\"t11\",\"e'\",\"50\",\"Read" + std::string(1, '\0') +
+      "File\",\"\",\"SUCCESS\",\"\",\"51\"\r\n" +
+      "\"t12\"x\"y\",\"e.exe\",\"50\",\"ReadFile\",\"\",\"SUCCESS\",\"\",\"51\"\r\n";
   struct Case {
     const char* what;
     std::string log;
@@ -119,13 +128,19 @@ TEST_F(CsvTest, StretchesReadAsOneReadingWould) {
     SCOPED_TRACE(c.what);
     ASSERT_EQ(Load(c.log), c.result);
     std::string whole = ReadingAsText();
-    if (c.result == CsvReadResult::kOk) EXPECT_GT(Rows().size(), 5u);
+    if (c.result == CsvReadResult::kOk) {
+      EXPECT_GT(Rows().size(), 5u);
+    }
     for (size_t stretch : {1, 2, 3, 7, 16, 40, 100, 333}) {
-      ResetConverterState();
-      State().options = ParseModeString("lumivex");
-      State().csv.m_text = DecodeLogText(c.log);
-      ASSERT_EQ(ReadProcmonCsv(stretch), c.result) << stretch;
-      if (c.result == CsvReadResult::kOk) EXPECT_EQ(ReadingAsText(), whole) << stretch;
+      for (bool plainFields : {false, true}) {
+        ResetConverterState();
+        State().options = ParseModeString("lumivex");
+        State().csv.m_text = DecodeLogText(c.log);
+        ASSERT_EQ(ReadProcmonCsv(stretch, plainFields), c.result) << stretch;
+        if (c.result == CsvReadResult::kOk) {
+          EXPECT_EQ(ReadingAsText(), whole) << stretch << " " << plainFields;
+        }
+      }
     }
   }
 }
