@@ -332,9 +332,11 @@ bool IsValidUtf8InSlices(std::string_view text) {
   return std::all_of(valid.begin(), valid.end(), [](char v) { return v != 0; });
 }
 
-// Line ends in text[begin, end): line feeds, and carriage returns not followed by one (the
-// byte after end is looked at too). No stretch of the log holds more records than this + 1.
-size_t CountLineEnds(std::string_view text, size_t begin, size_t end) {
+// Records that may begin in text[begin, end) after its first: line ends (a line feed, or a
+// carriage return not followed by one) followed by a quote, as every record a row comes from
+// begins with one. The bytes after end are looked at too. No stretch of the log gives more
+// rows than this + 1, and a log of empty lines reserves no room.
+size_t CountRecordStarts(std::string_view text, size_t begin, size_t end) {
   const char* p = text.data();
   size_t count = 0;
   size_t i = begin;
@@ -344,14 +346,19 @@ size_t CountLineEnds(std::string_view text, size_t begin, size_t end) {
     uint64_t lf = BytesEqual(word, '\n');
     uint64_t cr = BytesEqual(word, '\r');
     if ((lf | cr) == 0) continue;
-    // A carriage return whose next byte (the next byte up, little-endian) is a line feed.
-    uint64_t crlf = cr & (lf >> 8);
-    if ((cr >> 56) != 0 && i + 8 < text.size() && p[i + 8] == '\n') crlf |= 1ULL << 63;
-    count += __builtin_popcountll(lf) + __builtin_popcountll(cr) - __builtin_popcountll(crlf);
+    // What the next byte up is (little-endian); for the last byte, the first of the next word.
+    uint64_t nextLf = lf >> 8;
+    uint64_t nextQuote = BytesEqual(word, '"') >> 8;
+    if (i + 8 < text.size()) {
+      if (p[i + 8] == '\n') nextLf |= 1ULL << 63;
+      if (p[i + 8] == '"') nextQuote |= 1ULL << 63;
+    }
+    count += __builtin_popcountll((lf | (cr & ~nextLf)) & nextQuote);
   }
   for (; i < end; ++i) {
-    if (p[i] == '\n') ++count;
-    if (p[i] == '\r' && !(i + 1 < text.size() && p[i + 1] == '\n')) ++count;
+    bool next = i + 1 < text.size();
+    bool lineEnd = p[i] == '\n' || (p[i] == '\r' && !(next && p[i + 1] == '\n'));
+    if (lineEnd && next && p[i + 1] == '"') ++count;
   }
   return count;
 }
@@ -520,7 +527,7 @@ void Stretch::Add(std::string_view record, int64_t line, const Layout& layout,
       m_longPaths.push_back(stored);
     }
   }
-  // The room was counted from the stretch's line ends, which no reading can outnumber.
+  // The room was counted from the stretch's record starts, which no reading can outnumber.
   if (m_count == m_roomRows) std::abort();
   m_room[m_count++] = row;
 }
@@ -634,19 +641,19 @@ CsvReadResult ReadProcmonCsv(size_t stretchBytes, bool plainFields) {
   }
   bounds.push_back(text.size());
   std::vector<Stretch> stretches(bounds.size() - 1);
-  std::vector<size_t> lineEnds(stretches.size());
+  std::vector<size_t> starts(stretches.size());
   RunOnThreads(stretches.size(),
-               [&](size_t i) { lineEnds[i] = CountLineEnds(text, bounds[i], bounds[i + 1]); });
+               [&](size_t i) { starts[i] = CountRecordStarts(text, bounds[i], bounds[i + 1]); });
   size_t room = 0;
-  for (size_t ends : lineEnds) room += ends + 1;
+  for (size_t count : starts) room += count + 1;
   csv.ProcmonRows.Reserve(room);
   room = 0;
   for (size_t i = 0; i < stretches.size(); ++i) {
     stretches[i].m_limit = bounds[i + 1];
     stretches[i].m_plainFields = plainFields;
     stretches[i].m_room = csv.ProcmonRows.data() + room;
-    stretches[i].m_roomRows = lineEnds[i] + 1;
-    room += lineEnds[i] + 1;
+    stretches[i].m_roomRows = starts[i] + 1;
+    room += starts[i] + 1;
   }
   RunOnThreads(stretches.size(), [&](size_t i) {
     stretches[i].Read(text, bounds[i], layout, options.forceascii);
