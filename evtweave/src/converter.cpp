@@ -45,7 +45,7 @@ Options ParseModeString(std::string_view mode) {
 namespace {
 
 // The whole file as UTF-8 text; false when it cannot be read or holds nothing. A regular
-// file that is UTF-8 already is used where it lies (mapped), anything else is read and decoded.
+// file that may be UTF-8 is used where it lies (mapped), anything else is read and decoded.
 bool LoadLogText(const std::string& path, LogText& text) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
@@ -56,9 +56,11 @@ bool LoadLogText(const std::string& path, LogText& text) {
   bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
   if (regular && info.st_size > 0 && text.MapFile(fd, static_cast<size_t>(info.st_size))) {
     ::close(fd);
-    size_t start = PlainUtf8Start(text.View());
+    // Whether the rest is UTF-8 the reader finds out as it reads, on several threads.
+    size_t start = Utf8Start(text.View());
     if (start != std::string_view::npos) {
       text.SkipPrefix(start);
+      text.MarkUnchecked();
     } else {
       text = DecodeLogText(std::string(text.View()));
     }

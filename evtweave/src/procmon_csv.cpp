@@ -332,35 +332,18 @@ bool IsValidUtf8InSlices(std::string_view text) {
   return std::all_of(valid.begin(), valid.end(), [](char v) { return v != 0; });
 }
 
-// Records that may begin in text[begin, end) after its first: line ends (a line feed, or a
-// carriage return not followed by one) followed by a quote, as every record a row comes from
-// begins with one. The bytes after end are looked at too. No stretch of the log gives more
-// rows than this + 1, and a log of empty lines reserves no room.
-size_t CountRecordStarts(std::string_view text, size_t begin, size_t end) {
-  const char* p = text.data();
-  size_t count = 0;
-  size_t i = begin;
-  for (; i + 8 <= end; i += 8) {
-    uint64_t word;
-    std::memcpy(&word, p + i, 8);
-    uint64_t lf = BytesEqual(word, '\n');
-    uint64_t cr = BytesEqual(word, '\r');
-    if ((lf | cr) == 0) continue;
-    // What the next byte up is (little-endian); for the last byte, the first of the next word.
-    uint64_t nextLf = lf >> 8;
-    uint64_t nextQuote = BytesEqual(word, '"') >> 8;
-    if (i + 8 < text.size()) {
-      if (p[i + 8] == '\n') nextLf |= 1ULL << 63;
-      if (p[i + 8] == '"') nextQuote |= 1ULL << 63;
-    }
-    count += __builtin_popcountll((lf | (cr & ~nextLf)) & nextQuote);
+// Rows a stretch text[begin, end) will likely give, judged from the line feeds of its first
+// 64 KiB with a margin: its block then rarely has to grow.
+size_t EstimateRows(std::string_view text, size_t begin, size_t end) {
+  size_t sample = std::min<size_t>(end - begin, 64 << 10);
+  size_t lineFeeds = 0;
+  const char* p = text.data() + begin;
+  for (const char* stop = p + sample;
+       (p = static_cast<const char*>(std::memchr(p, '\n', stop - p))) != nullptr; ++p) {
+    ++lineFeeds;
   }
-  for (; i < end; ++i) {
-    bool next = i + 1 < text.size();
-    bool lineEnd = p[i] == '\n' || (p[i] == '\r' && !(next && p[i + 1] == '\n'));
-    if (lineEnd && next && p[i + 1] == '"') ++count;
-  }
-  return count;
+  if (sample == 0) return 16;
+  return static_cast<size_t>(static_cast<double>(lineFeeds) * (end - begin) / sample * 1.25) + 16;
 }
 
 // Where the header puts the fields the rows keep.
@@ -370,15 +353,13 @@ struct Layout {
 };
 
 // The records that begin in one stretch of the log, read on a thread of its own. Its rows
-// go straight to their room in the row table, with text numbers of the stretch's own until
+// go straight to its block of the row table, with text numbers of the stretch's own until
 // the stretches are joined in log order.
 struct Stretch {
   size_t m_begin = 0;  // where reading started
   size_t m_limit = 0;  // a record beginning before this belongs to the stretch
   size_t m_end = 0;    // after its last record
-  ProcmonRow* m_room = nullptr;
-  size_t m_roomRows = 0;
-  size_t m_count = 0;
+  RowTable::Block* m_rows = nullptr;
   int64_t m_lines = 0;  // lines counted, as the line numbers count them
   CsvReadResult m_result = CsvReadResult::kOk;
   TextInterner m_strings;
@@ -388,7 +369,6 @@ struct Stretch {
   std::unordered_set<std::string_view> m_longPathSet;
   std::vector<uint32_t> m_tableIds;  // text number -> the table's
   int64_t m_lineBase = 0;
-  size_t m_first = 0;  // its first row's place in the joined table
 
   void Read(std::string_view text, size_t from, const Layout& layout, bool forceAscii);
   // quotes: where record's quotes are, when they are known.
@@ -404,7 +384,7 @@ struct Stretch {
 
 void Stretch::Read(std::string_view text, size_t from, const Layout& layout, bool forceAscii) {
   m_begin = m_end = from;
-  m_count = 0;
+  m_rows->Clear();
   m_lines = 0;
   m_result = CsvReadResult::kOk;
   m_strings.Clear();
@@ -527,23 +507,25 @@ void Stretch::Add(std::string_view record, int64_t line, const Layout& layout,
       m_longPaths.push_back(stored);
     }
   }
-  // The room was counted from the stretch's record starts, which no reading can outnumber.
-  if (m_count == m_roomRows) std::abort();
-  m_room[m_count++] = row;
+  m_rows->Add(row);
 }
 
 }  // namespace
 
-size_t PlainUtf8Start(std::string_view bytes) {
+size_t Utf8Start(std::string_view bytes) {
   auto u = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
-  if (bytes.size() >= 3 && u(0) == 0xEF && u(1) == 0xBB && u(2) == 0xBF) {
-    return IsValidUtf8InSlices(bytes.substr(3)) ? 3 : std::string_view::npos;
-  }
+  if (bytes.size() >= 3 && u(0) == 0xEF && u(1) == 0xBB && u(2) == 0xBF) return 3;
   if (bytes.size() >= 2 && ((u(0) == 0xFF && u(1) == 0xFE) || (u(0) == 0xFE && u(1) == 0xFF) ||
                             (u(0) != 0 && u(1) == 0))) {
     return std::string_view::npos;  // UTF-16
   }
-  return IsValidUtf8InSlices(bytes) ? 0 : std::string_view::npos;
+  return 0;
+}
+
+size_t PlainUtf8Start(std::string_view bytes) {
+  size_t start = Utf8Start(bytes);
+  if (start == std::string_view::npos) return start;
+  return IsValidUtf8InSlices(bytes.substr(start)) ? start : std::string_view::npos;
 }
 
 std::string DecodeLogText(std::string bytes) {
@@ -592,15 +574,28 @@ Op OperationCode(std::string_view op) {
   return Op::kOther;
 }
 
-CsvReadResult ReadProcmonCsv(size_t stretchBytes, bool plainFields) {
+namespace {
+
+// One reading of the whole text. valid turns false, and nothing is read, when text marked
+// unchecked is not UTF-8.
+CsvReadResult ReadRecords(size_t stretchBytes, bool plainFields, bool& valid) {
   CsvState& csv = State().csv;
   const Options& options = State().options;
   std::string_view text = csv.m_text;
-  PrintProgress("Collecting Procmon data ...");
-
+  bool check = csv.m_text.Unchecked();
   csv.ColumnIndex.clear();
-  for (std::string_view name : kRequiredColumns) csv.ColumnIndex[std::string(name)] = 0;
+  csv.m_strings.Clear();
+  csv.m_arena.Clear();
+  csv.LongPaths.clear();
+  csv.m_longPathSet.clear();
+  csv.ProcmonRows.SetBlocks(0);
+
   PhysicalLine header = NextLine(text, 0);
+  if (check && !tolvek::IsValidUtf8(text.substr(0, header.m_next))) {
+    valid = false;
+    return CsvReadResult::kOk;
+  }
+  for (std::string_view name : kRequiredColumns) csv.ColumnIndex[std::string(name)] = 0;
   std::string names = AsciiLowerCase(text.substr(header.m_begin, header.m_end - header.m_begin));
   std::erase(names, '"');
   for (size_t start = 0, position = 1;; ++position) {
@@ -641,32 +636,41 @@ CsvReadResult ReadProcmonCsv(size_t stretchBytes, bool plainFields) {
   }
   bounds.push_back(text.size());
   std::vector<Stretch> stretches(bounds.size() - 1);
-  std::vector<size_t> starts(stretches.size());
-  RunOnThreads(stretches.size(),
-               [&](size_t i) { starts[i] = CountRecordStarts(text, bounds[i], bounds[i + 1]); });
-  size_t room = 0;
-  for (size_t count : starts) room += count + 1;
-  csv.ProcmonRows.Reserve(room);
-  room = 0;
+  csv.ProcmonRows.SetBlocks(stretches.size());
   for (size_t i = 0; i < stretches.size(); ++i) {
     stretches[i].m_limit = bounds[i + 1];
     stretches[i].m_plainFields = plainFields;
-    stretches[i].m_room = csv.ProcmonRows.data() + room;
-    stretches[i].m_roomRows = starts[i] + 1;
-    room += starts[i] + 1;
+    stretches[i].m_rows = &csv.ProcmonRows.block(i);
   }
+  // Each stretch's bytes are checked (when they must be) by the thread that reads them next:
+  // the pages of a mapped log come in once, and the checking of one stretch overlaps the
+  // reading of another.
+  std::vector<char> stretchValid(stretches.size(), 1);
   RunOnThreads(stretches.size(), [&](size_t i) {
+    std::string_view bytes = text.substr(bounds[i], bounds[i + 1] - bounds[i]);
+    if (check && !tolvek::IsValidUtf8(bytes)) {
+      stretchValid[i] = 0;
+      return;
+    }
+    stretches[i].m_rows->Reserve(EstimateRows(text, bounds[i], bounds[i + 1]));
     stretches[i].Read(text, bounds[i], layout, options.forceascii);
   });
+  if (std::find(stretchValid.begin(), stretchValid.end(), 0) != stretchValid.end()) {
+    csv.ProcmonRows.SetBlocks(0);
+    valid = false;
+    return CsvReadResult::kOk;
+  }
 
   // Joined in log order: texts are numbered in order of first appearance, as one reading
   // from the top would number them.
   size_t expected = body;
   int64_t lines = 1;  // the header
-  size_t rows = 0;
   for (Stretch& stretch : stretches) {
     if (stretch.m_begin != expected) stretch.Read(text, expected, layout, options.forceascii);
-    if (stretch.m_result != CsvReadResult::kOk) return stretch.m_result;
+    if (stretch.m_result != CsvReadResult::kOk) {
+      csv.ProcmonRows.SetBlocks(0);  // their texts go with the stretches
+      return stretch.m_result;
+    }
     expected = stretch.m_end;
     stretch.m_tableIds.resize(stretch.m_strings.size());
     for (uint32_t id = 0; id < stretch.m_strings.size(); ++id) {
@@ -677,13 +681,12 @@ CsvReadResult ReadProcmonCsv(size_t stretchBytes, bool plainFields) {
     }
     stretch.m_lineBase = lines;
     lines += stretch.m_lines;
-    stretch.m_first = rows;
-    rows += stretch.m_count;
     csv.m_arena.Adopt(std::move(stretch.m_arena));
   }
   RunOnThreads(stretches.size(), [&](size_t i) {
     Stretch& stretch = stretches[i];
-    for (ProcmonRow* row = stretch.m_room; row != stretch.m_room + stretch.m_count; ++row) {
+    ProcmonRow* rows = stretch.m_rows->data();
+    for (ProcmonRow* row = rows; row != rows + stretch.m_rows->size(); ++row) {
       row->OriginalLineNumber += stretch.m_lineBase;
       row->ProcessName = stretch.m_tableIds[row->ProcessName];
       row->Operation = stretch.m_tableIds[row->Operation];
@@ -692,16 +695,25 @@ CsvReadResult ReadProcmonCsv(size_t stretchBytes, bool plainFields) {
       row->m_loggedTid = stretch.m_tableIds[row->m_loggedTid];
     }
   });
-  // Closed up in order: each stretch moves down to its place, never onto rows yet to move.
-  for (const Stretch& stretch : stretches) {
-    ProcmonRow* to = csv.ProcmonRows.data() + stretch.m_first;
-    if (to != stretch.m_room && stretch.m_count > 0) {
-      std::memmove(static_cast<void*>(to), stretch.m_room, stretch.m_count * sizeof(ProcmonRow));
-    }
-  }
-  csv.ProcmonRows.SetSize(rows);
-  PrintProgress("    " + std::to_string(csv.ProcmonRows.size()) + " lines");
+  csv.ProcmonRows.Seal();
   return CsvReadResult::kOk;
+}
+
+}  // namespace
+
+CsvReadResult ReadProcmonCsv(size_t stretchBytes, bool plainFields) {
+  CsvState& csv = State().csv;
+  PrintProgress("Collecting Procmon data ...");
+  bool valid = true;
+  CsvReadResult result = ReadRecords(stretchBytes, plainFields, valid);
+  if (!valid) {
+    csv.m_text = DecodeLogText(std::string(csv.m_text.Whole()));
+    result = ReadRecords(stretchBytes, plainFields, valid);
+  }
+  if (result == CsvReadResult::kOk) {
+    PrintProgress("    " + std::to_string(csv.ProcmonRows.size()) + " lines");
+  }
+  return result;
 }
 
 std::string RowAsJson(const ProcmonRow& row) {

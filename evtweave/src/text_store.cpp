@@ -41,13 +41,20 @@ LogText& LogText::operator=(LogText&& other) noexcept {
   if (this == &other) return *this;
   Release();
   bool owned = other.m_mapping == nullptr;
+  size_t skipped = other.m_view.data() ? other.m_view.data() - other.Whole().data() : 0;
   m_owned = std::move(other.m_owned);
   m_mapping = std::exchange(other.m_mapping, nullptr);
   m_mappedSize = std::exchange(other.m_mappedSize, 0);
   // A moved short string changes its address, so an owned view is taken anew.
-  m_view = owned ? std::string_view(m_owned) : other.m_view;
+  m_view = owned ? std::string_view(m_owned).substr(skipped, other.m_view.size()) : other.m_view;
+  m_unchecked = std::exchange(other.m_unchecked, false);
   other.m_view = {};
   return *this;
+}
+
+std::string_view LogText::Whole() const {
+  if (m_mapping) return {static_cast<const char*>(m_mapping), m_mappedSize};
+  return m_owned;
 }
 
 LogText& LogText::operator=(std::string text) {
@@ -75,6 +82,7 @@ void LogText::Release() {
   m_owned.clear();
   m_owned.shrink_to_fit();
   m_view = {};
+  m_unchecked = false;
 }
 
 TextInterner::TextInterner() {

@@ -1,7 +1,8 @@
 // A log from raw bytes through the converter's reader and, when it reads, on through every
 // phase up to the DOT text: no input may crash or hang the converter or put a NUL into the DOT.
-// The log is read twice, cut into small stretches and whole, one of them splitting every
-// record with the general field splitter: both readings must agree.
+// The log is read twice, cut into small stretches from unchecked bytes and whole from decoded
+// text, one of them splitting every record with the general field splitter: both readings
+// must agree.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -51,7 +52,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   evtweave::ConverterState& state = evtweave::State();
   state.options = evtweave::ParseModeString(mode);
   std::string log(reinterpret_cast<const char*>(data) + 1, size - 1);
-  state.csv.m_text = evtweave::DecodeLogText(log);
+  // Taken for UTF-8 unchecked, as a mapped log is; the reader decodes it if it is not.
+  size_t start = evtweave::Utf8Start(log);
+  if (start == std::string_view::npos) {
+    state.csv.m_text = evtweave::DecodeLogText(log);
+  } else {
+    state.csv.m_text = log;
+    state.csv.m_text.SkipPrefix(start);
+    state.csv.m_text.MarkUnchecked();
+  }
   bool plainCut = data[0] >= 128;
   evtweave::CsvReadResult cut = evtweave::ReadProcmonCsv(data[0] / 6 % 16 + 1, plainCut);
   std::string cutReading = Reading();

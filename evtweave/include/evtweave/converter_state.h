@@ -2,7 +2,9 @@
 // once; ResetConverterState empties them (tests convert many logs in one process).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -83,38 +85,109 @@ uint8_t PathFacts(std::string_view path);
 
 static_assert(std::is_trivially_copyable_v<ProcmonRow>);
 
-// The log's rows. Reading fills stretches of the table from several threads at once, so its
-// room is reserved up front as address space only: a page costs memory once a row lands on
-// it, and the room a stretch leaves unused is never touched.
+// The log's rows, in blocks: reading fills one block per stretch of the log, several at
+// once on their own threads, and the blocks follow each other in log order. A block's room
+// is address space until rows land on it; one that fills up grows by moving whole pages.
 class RowTable {
  public:
-  RowTable() = default;
-  RowTable(RowTable&& other) noexcept { *this = std::move(other); }
-  RowTable& operator=(RowTable&& other) noexcept;
-  ~RowTable() { Release(); }
+  class Block {
+   public:
+    Block() = default;
+    Block(Block&& other) noexcept { *this = std::move(other); }
+    Block& operator=(Block&& other) noexcept;
+    ~Block() { Release(); }
 
-  // Room for capacity rows, the table emptied; throws std::bad_alloc when it can't be had.
-  void Reserve(size_t capacity);
-  // Rows [0, count) have been written in place (through data()).
-  void SetSize(size_t count) { m_size = count; }
+    // Room for about rows rows, the block emptied; throws std::bad_alloc when it can't be had.
+    void Reserve(size_t rows);
+    void Add(const ProcmonRow& row) {
+      if (m_size == m_capacity) Grow();
+      m_rows[m_size++] = row;
+    }
+    void Clear() { m_size = 0; }
+    ProcmonRow* data() { return m_rows; }
+    const ProcmonRow* data() const { return m_rows; }
+    size_t size() const { return m_size; }
 
-  ProcmonRow* data() { return m_rows; }
+   private:
+    void Grow();
+    // A fresh or moved mapping of bytes as the block's room (MAP_FAILED: std::bad_alloc).
+    void TakeRoom(void* room, size_t bytes);
+    void Release();
+
+    ProcmonRow* m_rows = nullptr;
+    size_t m_size = 0;
+    size_t m_capacity = 0;
+    size_t m_mappedBytes = 0;
+  };
+
+  // Walks the rows block after block.
+  template <class Row, class Blocks>
+  class Iterator {
+   public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = ProcmonRow;
+    using difference_type = std::ptrdiff_t;
+    using pointer = Row*;
+    using reference = Row&;
+
+    Iterator() = default;
+    Iterator(Blocks* blocks, size_t block) : m_blocks(blocks), m_block(block) { Settle(); }
+    Row& operator*() const { return *m_at; }
+    Row* operator->() const { return m_at; }
+    Iterator& operator++() {
+      if (++m_at == m_end) {
+        ++m_block;
+        Settle();
+      }
+      return *this;
+    }
+    Iterator operator++(int) {
+      Iterator before = *this;
+      ++*this;
+      return before;
+    }
+    bool operator==(const Iterator& other) const { return m_at == other.m_at; }
+
+   private:
+    void Settle() {
+      for (; m_blocks && m_block < m_blocks->size(); ++m_block) {
+        auto& block = (*m_blocks)[m_block];
+        if (block.size() > 0) {
+          m_at = block.data();
+          m_end = m_at + block.size();
+          return;
+        }
+      }
+      m_at = m_end = nullptr;
+    }
+
+    Blocks* m_blocks = nullptr;
+    size_t m_block = 0;
+    Row* m_at = nullptr;
+    Row* m_end = nullptr;
+  };
+  using iterator = Iterator<ProcmonRow, std::vector<Block>>;
+  using const_iterator = Iterator<const ProcmonRow, const std::vector<Block>>;
+
+  // count empty blocks in place of the table's rows.
+  void SetBlocks(size_t count);
+  Block& block(size_t i) { return m_blocks[i]; }
+  // Once the blocks are filled: counts the rows and indexes the blocks for operator[].
+  void Seal();
+
   size_t size() const { return m_size; }
   bool empty() const { return m_size == 0; }
-  ProcmonRow& operator[](size_t i) { return m_rows[i]; }
-  const ProcmonRow& operator[](size_t i) const { return m_rows[i]; }
-  ProcmonRow* begin() { return m_rows; }
-  ProcmonRow* end() { return m_rows + m_size; }
-  const ProcmonRow* begin() const { return m_rows; }
-  const ProcmonRow* end() const { return m_rows + m_size; }
+  ProcmonRow& operator[](size_t i);
+  const ProcmonRow& operator[](size_t i) const;
+  iterator begin() { return iterator(&m_blocks, 0); }
+  iterator end() { return iterator(); }
+  const_iterator begin() const { return const_iterator(&m_blocks, 0); }
+  const_iterator end() const { return const_iterator(); }
 
  private:
-  void Release();
-
-  ProcmonRow* m_rows = nullptr;
+  std::vector<Block> m_blocks;
+  std::vector<size_t> m_firsts;  // index of each block's first row
   size_t m_size = 0;
-  size_t m_capacity = 0;
-  size_t m_mappedBytes = 0;
 };
 
 // Follow level, declaration and activity of one graph node.

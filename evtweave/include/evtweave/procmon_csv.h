@@ -14,12 +14,16 @@ std::string DecodeLogText(std::string bytes);
 // Where the text begins in bytes that need no decoding (after a UTF-8 byte-order mark, else
 // 0); npos when DecodeLogText has to convert them.
 size_t PlainUtf8Start(std::string_view bytes);
+// The same without checking that the text is valid UTF-8 (npos for UTF-16 only), for text
+// marked unchecked (LogText::MarkUnchecked).
+size_t Utf8Start(std::string_view bytes);
 
 enum class CsvReadResult { kOk, kUnknownFormat };
 
 // Checks the header and fills ProcmonRows, ColumnIndex and LongPaths from State().csv.m_text.
 // Prints the phase's progress lines; the caller reports an unknown format. The log is read
-// in stretches of about stretchBytes on several threads (0: sized for the processors).
+// in stretches of about stretchBytes on several threads (0: sized for the processors). Text
+// marked unchecked that turns out not to be UTF-8 is decoded (DecodeLogText) and read again.
 // plainFields: every record through the general field splitter, skipping the quick one for
 // plainly quoted records (both must read alike).
 CsvReadResult ReadProcmonCsv(size_t stretchBytes = 0, bool plainFields = false);

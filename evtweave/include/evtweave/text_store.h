@@ -39,8 +39,14 @@ class LogText {
   // Maps the regular file open at fd, of size bytes (more than zero); false when it cannot
   // be mapped, and the caller reads the file instead.
   bool MapFile(int fd, size_t size);
-  // Drops the first count bytes of a mapped file (its byte-order mark).
+  // Drops the first count bytes (a byte-order mark).
   void SkipPrefix(size_t count) { m_view.remove_prefix(count); }
+  // Every byte as it came, a skipped prefix included.
+  std::string_view Whole() const;
+  // The bytes are taken for UTF-8 before anything has checked them; the reader checks them
+  // as it goes.
+  void MarkUnchecked() { m_unchecked = true; }
+  bool Unchecked() const { return m_unchecked; }
   std::string_view View() const { return m_view; }
   operator std::string_view() const { return m_view; }
   size_t size() const { return m_view.size(); }
@@ -52,6 +58,7 @@ class LogText {
   void* m_mapping = nullptr;
   size_t m_mappedSize = 0;
   std::string_view m_view;
+  bool m_unchecked = false;
 };
 
 // Transparent hashing, so maps keyed by std::string can be searched with a view.

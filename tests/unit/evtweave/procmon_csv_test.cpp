@@ -119,6 +119,10 @@ TEST_F(CsvTest, StretchesReadAsOneReadingWould) {
   } cases[] = {
       {"good records", kHeader + body, CsvReadResult::kOk},
       {"cut-off last line", kHeader + body + "\"t8\",\"a", CsvReadResult::kOk},
+      // Room for rows is judged from the first 64 KiB; here it has to grow a few times.
+      {"long first record", kHeader + Row({"t0", "a", "1", "x", "", "S", std::string(70000, 'd'), "2"}) +
+                                body + body + body + body + body,
+       CsvReadResult::kOk},
       {"unquoted record late in the log", kHeader + body + body + "t9,a\r\n" + body,
        CsvReadResult::kUnknownFormat},
       {"quote open over several lines", kHeader + body + "\"a\",\"b\r\n" + body,
@@ -141,6 +145,41 @@ TEST_F(CsvTest, StretchesReadAsOneReadingWould) {
           EXPECT_EQ(ReadingAsText(), whole) << stretch << " " << plainFields;
         }
       }
+    }
+  }
+}
+
+// A mapped log is taken for UTF-8 unchecked and checked as it is read; what is not UTF-8 is
+// decoded and read again, ending as if it had been decoded first.
+TEST_F(CsvTest, UncheckedTextReadsAsDecodedText) {
+  std::string body;
+  for (int i = 0; i < 40; ++i) {
+    body += Row({"t" + std::to_string(i), "caf\xC3\xA9.exe", "10", "ReadFile", "C:\\x", "SUCCESS",
+                 "", "11"});
+  }
+  std::string late = body + Row({"t", "caf\xE9.exe", "10", "ReadFile", "C:\\y", "S", "", "11"});
+  struct Case {
+    const char* what;
+    std::string bytes;
+  } cases[] = {
+      {"UTF-8", kHeader + body},
+      {"UTF-8 after a byte-order mark", "\xEF\xBB\xBF" + kHeader + body},
+      {"ANSI in the last record", kHeader + late},
+      {"ANSI in the header", kHeader.substr(0, kHeader.size() - 2) + ",\"Caf\xE9\"\r\n" + body},
+      {"invalid after a byte-order mark", "\xEF\xBB\xBF" + kHeader + late},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_EQ(Load(c.bytes), CsvReadResult::kOk);
+    std::string decoded = ReadingAsText();
+    for (size_t stretch : {0, 1, 100}) {
+      ResetConverterState();
+      State().options = ParseModeString("lumivex");
+      State().csv.m_text = c.bytes;
+      State().csv.m_text.SkipPrefix(Utf8Start(c.bytes));
+      State().csv.m_text.MarkUnchecked();
+      ASSERT_EQ(ReadProcmonCsv(stretch), CsvReadResult::kOk) << stretch;
+      EXPECT_EQ(ReadingAsText(), decoded) << stretch;
     }
   }
 }
