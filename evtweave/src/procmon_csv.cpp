@@ -460,12 +460,14 @@ bool SplitQuotedRecord(std::string_view record, const std::vector<uint32_t>& quo
     size_t close = quotes[q + 1];
     bool last = close + 1 == n;
     // Closed, then a comma and the next field's quote; or the record's end.
-    if (!last && (record[close + 1] != ',' || q + 2 >= quotes.size() || quotes[q + 2] != close + 2)) {
+    if (!last &&
+        (record[close + 1] != ',' || q + 2 >= quotes.size() || quotes[q + 2] != close + 2)) {
       return false;
     }
     int column = layout.columnAt[index];
     if (column >= 0) {
-      found[column] = ProtectField(record.substr(open + 1, close - open - 1), false, arena, scratch);
+      found[column] =
+          ProtectField(record.substr(open + 1, close - open - 1), false, arena, scratch);
     }
     if (last) break;
   }
@@ -481,8 +483,7 @@ void Stretch::Add(std::string_view record, int64_t line, const Layout& layout,
     RecordSplitter splitter(record, m_arena, m_scratch);
     std::string_view field;
     for (int index = 1;
-         index <= layout.lastNeeded && splitter.Next(field, layout.columnAt[index] >= 0);
-         ++index) {
+         index <= layout.lastNeeded && splitter.Next(field, layout.columnAt[index] >= 0); ++index) {
       if (layout.columnAt[index] >= 0) fields[layout.columnAt[index]] = field;
     }
   }

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "../unit/evtweave/reading_text.h"
 #include "evtweave/capture_text.h"
 #include "evtweave/console_output.h"
 #include "evtweave/converter.h"
@@ -16,27 +17,6 @@
 #include "evtweave/event_pass.h"
 #include "evtweave/launcher.h"
 #include "evtweave/procmon_csv.h"
-
-namespace {
-
-// The rows and long paths a reading left, text numbers included.
-std::string Reading() {
-  const evtweave::CsvState& csv = evtweave::State().csv;
-  std::string out;
-  for (const evtweave::ProcmonRow& row : csv.ProcmonRows) {
-    out += std::to_string(row.OriginalLineNumber) + "|" + std::string(row.TimeOfDay) + "|" +
-           std::string(row.FullPath) + "|" + std::string(row.Detail) + "|";
-    for (uint32_t id : {row.ProcessName, row.Operation, row.Result, row.m_loggedPid,
-                        row.m_loggedTid}) {
-      out += std::to_string(id) + "=" + std::string(csv.m_strings.Text(id)) + "|";
-    }
-    out += std::to_string(static_cast<int>(row.m_op)) + std::to_string(row.m_pathFacts) + "\n";
-  }
-  for (std::string_view path : csv.LongPaths) out += std::string(path) + "\n";
-  return out;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
@@ -63,12 +43,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   bool plainCut = data[0] >= 128;
   evtweave::CsvReadResult cut = evtweave::ReadProcmonCsv(data[0] / 6 % 16 + 1, plainCut);
-  std::string cutReading = Reading();
+  std::string cutReading = evtweave::testing::ReadingAsText();
   evtweave::ResetConverterState();
   state.options = evtweave::ParseModeString(mode);
   state.csv.m_text = evtweave::DecodeLogText(log);
   evtweave::CsvReadResult whole = evtweave::ReadProcmonCsv(0, !plainCut);
-  if (whole != cut || (whole == evtweave::CsvReadResult::kOk && Reading() != cutReading)) {
+  if (whole != cut ||
+      (whole == evtweave::CsvReadResult::kOk && evtweave::testing::ReadingAsText() != cutReading)) {
     std::abort();
   }
   if (whole == evtweave::CsvReadResult::kOk) {

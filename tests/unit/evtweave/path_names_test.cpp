@@ -22,7 +22,7 @@ TEST_F(PathNamesTest, LowerCaseKnowsTheLettersOfTheLogsScripts) {
     std::string text, lower;
   } cases[] = {
       {"C:\\WINDOWS\\System32\\@AZ[`az{.DLL", "c:\\windows\\system32\\@az[`az{.dll"},
-      {"ABCDEFG\xC3\x89XYZ", "abcdefg\xC3\xA9xyz"},                      // É across a word
+      {"ABCDEFG\xC3\x89XYZ", "abcdefg\xC3\xA9xyz"},  // É across a word
       {"\xCE\xA3\xD0\x96\xD0\x81\xC4\xB0\xC5\xB8", "\xCF\x83\xD0\xB6\xD1\x91\xC4\xB0\xC3\xBF"},
       {"\xC3\x97 \xE2\x82\xAC ABC", "\xC3\x97 \xE2\x82\xAC abc"},  // × and € stay
       {"ABCDEFGH\xC3", "abcdefgh\xC3"},                            // cut sequence kept

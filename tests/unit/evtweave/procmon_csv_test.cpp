@@ -1,4 +1,5 @@
 #include "converter_fixture.h"
+#include "reading_text.h"
 
 namespace evtweave::testing {
 namespace {
@@ -69,23 +70,6 @@ TEST_F(CsvTest, BadInputIsAnUnknownFormatOrACutOffLastLine) {
   EXPECT_EQ(Rows().size(), 1u);
 }
 
-// Everything reading leaves behind, text numbers included (they follow first appearance).
-std::string ReadingAsText() {
-  std::string out;
-  for (const ProcmonRow& row : State().csv.ProcmonRows) {
-    out += std::to_string(row.OriginalLineNumber) + "|" + std::string(row.TimeOfDay) + "|";
-    for (uint32_t id : {row.ProcessName, row.Operation, row.Result, row.m_loggedPid,
-                        row.m_loggedTid}) {
-      out += std::to_string(id) + "=" + std::string(Text(id)) + "|";
-    }
-    out += std::string(row.FullPath) + "|" + std::string(row.Detail) + "|" +
-           std::to_string(static_cast<int>(row.m_op)) + "|" + std::to_string(row.m_pathFacts) +
-           "\n";
-  }
-  for (std::string_view path : State().csv.LongPaths) out += std::string(path) + "\n";
-  return out;
-}
-
 // The log is read in stretches on several threads; however it is cut, the rows, their line
 // numbers, text numbers and the long-path list are those of one reading from the top. The
 // multi-line records hold lines that begin with a quote, so a stretch may begin inside one.
@@ -108,8 +92,7 @@ TEST_F(CsvTest, StretchesReadAsOneReadingWould) {
       // protect (an apostrophe, NUL).
       "\"t8\"x,\"e.exe\",\"50\",\"ReadFile\",\"C:\\it's\",\"SUCCESS\",\"\",\"51\"\r\n" +
       "\"t9\",e.exe,\"50\",\"ReadFile\",\"\",\"SUCCESS\",\"\",\"51\",\r\n" +
-      "\"t10\",\"e.exe\",\"50\"\r\n" +
-      "\"t11\",\"e'\",\"50\",\"Read" + std::string(1, '\0') +
+      "\"t10\",\"e.exe\",\"50\"\r\n" + "\"t11\",\"e'\",\"50\",\"Read" + std::string(1, '\0') +
       "File\",\"\",\"SUCCESS\",\"\",\"51\"\r\n" +
       "\"t12\"x\"y\",\"e.exe\",\"50\",\"ReadFile\",\"\",\"SUCCESS\",\"\",\"51\"\r\n";
   struct Case {
@@ -120,8 +103,9 @@ TEST_F(CsvTest, StretchesReadAsOneReadingWould) {
       {"good records", kHeader + body, CsvReadResult::kOk},
       {"cut-off last line", kHeader + body + "\"t8\",\"a", CsvReadResult::kOk},
       // Room for rows is judged from the first 64 KiB; here it has to grow a few times.
-      {"long first record", kHeader + Row({"t0", "a", "1", "x", "", "S", std::string(70000, 'd'), "2"}) +
-                                body + body + body + body + body,
+      {"long first record",
+       kHeader + Row({"t0", "a", "1", "x", "", "S", std::string(70000, 'd'), "2"}) + body + body +
+           body + body + body,
        CsvReadResult::kOk},
       {"unquoted record late in the log", kHeader + body + body + "t9,a\r\n" + body,
        CsvReadResult::kUnknownFormat},
