@@ -7,6 +7,7 @@
 #include <QShortcut>
 #include <QTimer>
 
+#include "box_layout_tree.h"
 #include "layer_state.h"
 #include "tolvek/callstack.h"
 
@@ -223,6 +224,7 @@ void ResizeWindow(int window, int x, int y, int innerWidth, int innerHeight) {
     int height = innerHeight == kKeepValue ? w->height() : innerHeight;
     if (w->minimumSize() == w->maximumSize()) w->setFixedSize(width, height);
     w->resize(width, height);
+    RelayoutWindow(window);
   }
 }
 
