@@ -5,6 +5,9 @@
 #include <QIcon>
 #include <QPixmap>
 #include <QToolButton>
+#include <QWidget>
+
+#include <cstdlib>
 
 #include "platform/box_layout.h"
 
@@ -268,6 +271,86 @@ TEST_F(BoxLayout, BadDescriptionsOpenNothingAndSayWhatAndWhere) {
   // A good description clears the last error.
   EXPECT_NE(OpenWindowFromLayout(kNewNumber, "<window name='W'><empty/></window>", "W"), 0);
   EXPECT_EQ(LastLayoutError(), "");
+}
+
+// The workbench's main window is the largest tree the layer serves; this is its shape.
+constexpr const char* kMainWindow = R"(<windows>
+<window name="Window_Main" title="Main" minwidth="800" minheight="600"
+        flags="closebox|titlebar|sizable|maximizebox|minimizebox|invisible|screencentered">
+  <vbox expand="3">
+    <hbox>
+      <singlebox margin="0,0,5,5" align="center"><text id="MenuFile" text="_File_" flags="center"/></singlebox>
+      <singlebox margin="0,0,5,5" align="center"><text id="MenuHelp" text="_?_" flags="center"/></singlebox>
+    </hbox>
+    <hbox expand="2">
+      <singlebox align="left,vcenter"><image id="Logo"/></singlebox>
+      <hbox expand="1">
+        <frame text="Monitoring Logs">
+          <hbox expand="2">
+            <vbox><text id="T1" text="Procmon:"/><text id="T2" text="Windump:"/></vbox>
+            <vbox>
+              <hbox expand="1"><string id="S1"/><button id="B1" text="..."/><buttonimage id="Ascii" flags="toggle"/></hbox>
+              <hbox expand="1"><string id="S2"/><button id="B2" text="..."/><buttonimage id="Ascii_1"/></hbox>
+            </vbox>
+          </hbox>
+        </frame>
+        <frame text="Render Configuration">
+          <vbox>
+            <hbox expand="2"><text text="Launcher:"/><string id="Launcher" flags="readonly" width="200"/><button text="..."/></hbox>
+            <hbox><checkbox text="no paths"/><checkbox text="compressed"/><checkbox text="dumb"/><buttonimage flags="toggle"/></hbox>
+          </vbox>
+        </frame>
+        <frame text=""><button id="Refresh" text="Refresh"/></frame>
+      </hbox>
+    </hbox>
+    <canvas id="Graph" flags="border|keyboard"/>
+    <hbox expand="3">
+      <buttonimage id="Show" flags="toggle"/>
+      <hbox><buttonimage/><buttonimage/><buttonimage/><buttonimage/><buttonimage/><buttonimage/></hbox>
+      <canvas id="Frames"/>
+      <combobox id="Fps" width="100"/>
+      <stack><buttonimage id="All"/><buttonimage id="AllRle"/><buttonimage id="Unique"/></stack>
+    </hbox>
+    <empty height="5"/>
+    <hbox expand="10">
+      <text text="Status:"/><text id="Status" text="Initializing ..."/><empty width="5"/>
+      <text text="Frame:"/><text id="Number" text="99999/99999"/><empty width="5"/>
+      <text text="Time:"/><text id="Time" text="00:00:00,0000000"/><empty width="5"/>
+      <string id="Message" flags="readonly"/>
+    </hbox>
+  </vbox>
+</window>
+</windows>)";
+
+TEST_F(BoxLayout, TheMainWindowsTreeOpensAtItsMinimumWithTheGraphTakingTheRoom) {
+  int w = OpenWindowFromLayout(kNewNumber, kMainWindow, "Window_Main");
+  ASSERT_NE(w, 0) << LastLayoutError();
+  HideGadget(G(w, "AllRle"), true);
+  HideGadget(G(w, "Unique"), true);
+  HideGadget(G(w, "Ascii_1"), true);
+  EXPECT_EQ(WindowWidth(w), 800);
+  EXPECT_EQ(WindowHeight(w), 600);
+  ResizeWindow(w, kKeepValue, kKeepValue, 700, 500);
+  EXPECT_EQ(WindowWidth(w), 800);
+  EXPECT_EQ(WindowHeight(w), 600);
+
+  // Both input rows end at the same place although the second shows no picture button.
+  EXPECT_EQ(Right(G(w, "B2")), Right(G(w, "Ascii")));
+  EXPECT_EQ(GadgetY(G(w, "S2")), Bottom(G(w, "S1")));
+  // The graph takes what the rows above and below leave; the message field ends the status line.
+  int graph = G(w, "Graph"), message = G(w, "Message"), fps = G(w, "Fps");
+  EXPECT_EQ(GadgetWidth(graph), 800);
+  EXPECT_EQ(Bottom(message), 600);
+  EXPECT_EQ(Right(message), 800);
+  EXPECT_EQ(GadgetY(fps), Bottom(graph));
+  EXPECT_EQ(GadgetWidth(fps), 100);
+  EXPECT_EQ(Right(G(w, "All")), 800);
+  int graphHeight = GadgetHeight(graph);
+  ResizeWindow(w, kKeepValue, kKeepValue, 1000, 700);
+  EXPECT_EQ(GadgetHeight(graph), graphHeight + 100);
+  EXPECT_EQ(GadgetWidth(graph), 1000);
+  EXPECT_LE(Right(G(w, "Refresh")), 1000);
+  if (const char* shot = std::getenv("BOX_LAYOUT_SHOT")) WindowWidget(w)->grab().save(shot);
 }
 
 }  // namespace
