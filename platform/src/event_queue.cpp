@@ -9,6 +9,7 @@
 #include <chrono>
 
 #include "layer_state.h"
+#include "shortcut_rule.h"
 #include "tolvek/callstack.h"
 
 namespace platform {
@@ -225,8 +226,7 @@ void AddKeyboardShortcut(int window, const std::string& key, int menuId) {
   auto w = s.windows.find(window);
   if (w == s.windows.end() || !w->second.widget) return;
   RemoveKeyboardShortcut(window, key);
-  // A window shortcut yields to the focused widget's ShortcutOverride, which is how a line
-  // edit keeps Delete, Home, Ctrl+C and the like.
+  InstallShortcutRule();
   auto* shortcut = new QShortcut(QKeySequence(Q(key)), w->second.widget);
   shortcut->setContext(Qt::WindowShortcut);
   shortcut->setAutoRepeat(false);

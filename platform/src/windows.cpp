@@ -40,9 +40,14 @@ class LayerWindow : public QWidget {
     if (event->type() == QEvent::ActivationChange) {
       Post(isActiveWindow() ? kEventActivateWindow : kEventDeactivateWindow, false);
     } else if (event->type() == QEvent::WindowStateChange) {
-      auto* change = static_cast<QWindowStateChangeEvent*>(event);
-      if ((change->oldState() & Qt::WindowMinimized) && !(windowState() & Qt::WindowMinimized))
-        Post(kEventRestoreWindow, false);
+      // Restored: back from the task bar, or from maximised to the normal size (minimising a
+      // maximised window is no restore).
+      Qt::WindowStates before = static_cast<QWindowStateChangeEvent*>(event)->oldState();
+      Qt::WindowStates now = windowState();
+      bool leftMinimized = (before & Qt::WindowMinimized) && !(now & Qt::WindowMinimized);
+      bool leftMaximized =
+          (before & Qt::WindowMaximized) && !(now & (Qt::WindowMaximized | Qt::WindowMinimized));
+      if (leftMinimized || leftMaximized) Post(kEventRestoreWindow, false);
     }
   }
   void mousePressEvent(QMouseEvent* event) override {

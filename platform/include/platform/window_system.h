@@ -137,7 +137,11 @@ void AddWindowTimer(int window, int timer, int ms);
 void RemoveWindowTimer(int window, int timer);
 
 // key: a key sequence such as "Escape", "Return", "Ctrl+F". Posts menu event menuId.
-// While an editable field has the focus it keeps the keys it edits with.
+// A shortcut acts wherever the focus is in the window (a button, a list, a canvas), except
+// for the keys a focused text field (string, editable combo box, spin, editor) edits with:
+// characters, Space, the arrows, Home, End, Backspace and Delete (also with Shift or Ctrl),
+// cut, copy, paste, undo and select-all, and in a multi-line field Return and the page keys.
+// Those stay with the field. A read-only field keeps only copy and select-all.
 void AddKeyboardShortcut(int window, const std::string& key, int menuId);
 void RemoveKeyboardShortcut(int window, const std::string& key);
 
