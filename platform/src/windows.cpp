@@ -9,6 +9,7 @@
 
 #include "box_layout_tree.h"
 #include "layer_state.h"
+#include "platform/session_platform.h"
 #include "tolvek/callstack.h"
 
 namespace platform {
@@ -92,6 +93,7 @@ void RemoveWindowObjects(int window) {
 
 QApplication& EnsureApplication(int& argc, char** argv) {
   if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) return *app;
+  PreferX11OnWayland();
   return *new QApplication(argc, argv);
 }
 
