@@ -125,6 +125,12 @@ int EventTimer();    // timer events
 int EventData();     // wheel delta, key code, character
 int EventMouseX();   // gadget-relative position of mouse events
 int EventMouseY();
+// The keys and mouse buttons held when a canvas's wheel, mouse or key event was queued; a
+// released button no longer counts as held at its own button-up event.
+enum EventModifier : int { kModifierShift = 1, kModifierCtrl = 2, kModifierAlt = 4 };
+enum MouseButton : int { kMouseLeft = 1, kMouseRight = 2, kMouseMiddle = 4 };
+int EventModifiers();
+int EventButtons();
 // Queues an event exactly as if it had come from the user (menu: data = menu id).
 void PostEvent(int type, int window, int gadget, int subtype = 0, int data = 0);
 // Drops every queued event (tests).
@@ -214,7 +220,8 @@ int ContainerGadget(int gadget, int x, int y, int w, int h);
 int FrameGadget(int gadget, int x, int y, int w, int h, const std::string& text);
 int ScrollAreaGadget(int gadget, int x, int y, int w, int h, int innerW, int innerH);
 // A canvas draws from a back buffer that drawing calls fill; it posts mouse, wheel and
-// (with kCanvasKeyboard) keyboard events.
+// (with kCanvasKeyboard) keyboard events. With kCanvasBorder a one-pixel frame surrounds the
+// buffer, which is then that much smaller than the gadget; positions are the buffer's.
 int CanvasGadget(int gadget, int x, int y, int w, int h, uint32_t flags = 0);
 
 bool IsGadget(int gadget);
