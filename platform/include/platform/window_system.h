@@ -219,6 +219,13 @@ int ImageGadget(int gadget, int x, int y, int w, int h, int image);
 int ContainerGadget(int gadget, int x, int y, int w, int h);
 int FrameGadget(int gadget, int x, int y, int w, int h, const std::string& text);
 int ScrollAreaGadget(int gadget, int x, int y, int w, int h, int innerW, int innerH);
+// The inner size may change later (a picture zoomed in its view); the scroll position stays
+// where it was as far as the new range allows. Positions are the inner area's pixels shown
+// at the top left corner.
+void SetScrollAreaInnerSize(int gadget, int innerW, int innerH);
+int GetScrollAreaX(int gadget);
+int GetScrollAreaY(int gadget);
+void SetScrollAreaPosition(int gadget, int x, int y);  // kKeepValue keeps
 // A canvas draws from a back buffer that drawing calls fill; it posts mouse, wheel and
 // (with kCanvasKeyboard) keyboard events. With kCanvasBorder a one-pixel frame surrounds the
 // buffer, which is then that much smaller than the gadget; positions are the buffer's.

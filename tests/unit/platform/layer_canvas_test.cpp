@@ -151,4 +151,39 @@ TEST_F(LayerCanvas, ABorderedCanvasDrawsItsFrameAroundASmallerBuffer) {
   EXPECT_EQ(CanvasBuffer(framed)->size(), QSize(78, 58));
 }
 
+TEST_F(LayerCanvas, AScrollAreaScrollsOverItsNewInnerSize) {
+  OpenWindow(kNewNumber, 0, 0, 300, 200, "view");
+  int area = ScrollAreaGadget(kNewNumber, 0, 0, 200, 150, 100, 100);
+  int canvas = CanvasGadget(kNewNumber, 0, 0, 100, 100);
+  CloseGadgetList();
+  QApplication::processEvents();
+  auto* scroll = static_cast<QScrollArea*>(GadgetWidget(area));
+  SetScrollAreaPosition(area, 50, 50);
+  EXPECT_EQ(GetScrollAreaX(area), 0);
+  EXPECT_EQ(GetScrollAreaY(area), 0);
+
+  // Zoomed in: the canvas and the inner area grow together and the whole of it is reachable.
+  ResizeGadget(canvas, kKeepValue, kKeepValue, 1000, 800);
+  SetScrollAreaInnerSize(area, 1000, 800);
+  QApplication::processEvents();
+  QSize view = scroll->viewport()->size();
+  EXPECT_EQ(scroll->horizontalScrollBar()->maximum(), 1000 - view.width());
+  EXPECT_EQ(scroll->verticalScrollBar()->maximum(), 800 - view.height());
+  SetScrollAreaPosition(area, 5000, 300);
+  EXPECT_EQ(GetScrollAreaX(area), 1000 - view.width());
+  EXPECT_EQ(GetScrollAreaY(area), 300);
+  SetScrollAreaPosition(area, 20, kKeepValue);
+  EXPECT_EQ(GetScrollAreaX(area), 20);
+  EXPECT_EQ(GetScrollAreaY(area), 300);
+  EXPECT_EQ(GadgetX(canvas) - GadgetX(area), -20 + scroll->viewport()->x());
+
+  // Zoomed out again, the position falls back into the smaller range.
+  SetScrollAreaPosition(area, 700, kKeepValue);
+  SetScrollAreaInnerSize(area, 300, 100);
+  QApplication::processEvents();
+  EXPECT_EQ(GetScrollAreaX(area), 300 - scroll->viewport()->width());
+  EXPECT_EQ(GetScrollAreaY(area), 0);
+  EXPECT_EQ(GetScrollAreaX(canvas), 0);  // not a scroll area
+}
+
 }  // namespace
