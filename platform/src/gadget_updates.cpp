@@ -1,6 +1,10 @@
 // Changes made to gadgets after their creation: scroll areas, pictures and ranges.
+#include <QLabel>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSlider>
+#include <QSpinBox>
+#include <QToolButton>
 
 #include "layer_state.h"
 #include "tolvek/callstack.h"
@@ -19,6 +23,33 @@ W* WidgetOf(int gadget) {
 }
 
 }  // namespace
+
+void SetGadgetImage(int gadget, int image) {
+  TOLVEK_TRACE("SetGadgetImage");
+  auto& gadgets = Layer().gadgets;
+  auto it = gadgets.find(gadget);
+  if (it == gadgets.end() || !it->second.widget) return;
+  GadgetRec& rec = it->second;
+  QImage* data = ImageData(image);
+  if (auto* label = WidgetOf<QLabel>(gadget); label && rec.kind == kGadgetImage) {
+    rec.image = image;
+    label->setPixmap(data ? QPixmap::fromImage(*data) : QPixmap());
+  } else if (auto* button = WidgetOf<QToolButton>(gadget)) {
+    rec.image = image;
+    // While pressed, a button keeps showing its pressed picture when it has one.
+    if (button->isChecked() && rec.pressedImage) return;
+    button->setIcon(data ? QIcon(QPixmap::fromImage(*data)) : QIcon());
+  }
+}
+
+void SetGadgetRange(int gadget, int minimum, int maximum) {
+  TOLVEK_TRACE("SetGadgetRange");
+  SilentChange silent;
+  if (auto* spin = WidgetOf<QSpinBox>(gadget))
+    spin->setRange(minimum, maximum);
+  else if (auto* slider = WidgetOf<QSlider>(gadget))
+    slider->setRange(minimum, maximum);
+}
 
 void SetScrollAreaInnerSize(int gadget, int innerW, int innerH) {
   TOLVEK_TRACE("SetScrollAreaInnerSize");

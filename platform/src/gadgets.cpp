@@ -306,7 +306,12 @@ int ButtonImageGadget(int gadget, int x, int y, int w, int h, int image, uint32_
 }
 
 void SetButtonPressedImage(int gadget, int image) {
-  if (auto* rec = Rec(gadget)) rec->pressedImage = image;
+  auto* rec = Rec(gadget);
+  if (!rec) return;
+  rec->pressedImage = image;
+  // A button already pressed shows its new picture at once, not at the next toggle.
+  if (auto* button = qobject_cast<QToolButton*>(rec->widget.data()); button && button->isChecked())
+    button->setIcon(IconOf(image ? image : rec->image));
 }
 
 int CheckBoxGadget(int gadget, int x, int y, int w, int h, const std::string& text) {

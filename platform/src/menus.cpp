@@ -152,6 +152,10 @@ bool GetMenuItemState(int menu, int id) {
   return action && action->isChecked();
 }
 
+void SetMenuItemText(int menu, int id, const std::string& text) {
+  if (QAction* action = FindAction(MenuRoot(menu), id)) action->setText(Q(text));
+}
+
 void DisplayPopupMenu(int menu, int window, int x, int y) {
   TOLVEK_TRACE("DisplayPopupMenu");
   auto& s = Layer();

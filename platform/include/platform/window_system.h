@@ -204,6 +204,10 @@ int ButtonGadget(int gadget, int x, int y, int w, int h, const std::string& text
 // image: an image number or 0; the pressed picture is set with SetButtonPressedImage.
 int ButtonImageGadget(int gadget, int x, int y, int w, int h, int image, uint32_t flags = 0);
 void SetButtonPressedImage(int gadget, int image);
+// Image gadgets and picture buttons (their normal picture) show another image; 0 shows none.
+void SetGadgetImage(int gadget, int image);
+// Spin and track bar; the value is kept within the new range without an event.
+void SetGadgetRange(int gadget, int minimum, int maximum);
 int CheckBoxGadget(int gadget, int x, int y, int w, int h, const std::string& text);
 int OptionGadget(int gadget, int x, int y, int w, int h, const std::string& text);
 int ComboBoxGadget(int gadget, int x, int y, int w, int h, uint32_t flags = 0);
@@ -305,6 +309,7 @@ void CloseSubMenu();
 void DisableMenuItem(int menu, int id, bool disable);
 void SetMenuItemState(int menu, int id, bool checked);
 bool GetMenuItemState(int menu, int id);
+void SetMenuItemText(int menu, int id, const std::string& text);
 // x, y: screen position; kKeepValue for both shows the menu at the pointer.
 void DisplayPopupMenu(int menu, int window, int x = kKeepValue, int y = kKeepValue);
 void FreeMenu(int menu);
