@@ -756,9 +756,10 @@ int GadgetRequiredHeight(int gadget) {
 void SetGadgetCursor(int gadget, int shape) {
   auto* rec = Rec(gadget);
   if (!rec) return;
-  static const Qt::CursorShape kShapes[] = {Qt::ArrowCursor,        Qt::CrossCursor,
-                                            Qt::PointingHandCursor, Qt::WaitCursor,
-                                            Qt::IBeamCursor,        Qt::SizeAllCursor};
+  static const Qt::CursorShape kShapes[] = {
+      Qt::ArrowCursor,     Qt::CrossCursor,    Qt::PointingHandCursor, Qt::WaitCursor,
+      Qt::IBeamCursor,     Qt::SizeAllCursor,  Qt::SizeHorCursor,      Qt::SizeVerCursor,
+      Qt::SizeFDiagCursor, Qt::SizeBDiagCursor};
   if (shape < 0 || shape >= int(std::size(kShapes))) shape = 0;
   rec->widget->setCursor(kShapes[shape]);
 }

@@ -392,7 +392,11 @@ enum CursorShape : int {
   kCursorHand,
   kCursorBusy,
   kCursorIBeam,
-  kCursorSizeAll
+  kCursorSizeAll,
+  kCursorSizeWE,    // the resize arrows: left-right,
+  kCursorSizeNS,    // up-down,
+  kCursorSizeNWSE,  // top left to bottom right,
+  kCursorSizeNESW   // top right to bottom left
 };
 void SetGadgetCursor(int gadget, int shape);
 

@@ -186,4 +186,19 @@ TEST_F(LayerCanvas, AScrollAreaScrollsOverItsNewInnerSize) {
   EXPECT_EQ(GetScrollAreaX(canvas), 0);  // not a scroll area
 }
 
+TEST_F(LayerCanvas, CursorsIncludeTheFourResizeArrows) {
+  OpenWindow(kNewNumber, 0, 0, 100, 100, "cursors");
+  int canvas = CanvasGadget(kNewNumber, 0, 0, 50, 50);
+  const std::pair<int, Qt::CursorShape> cases[] = {
+      {kCursorSizeWE, Qt::SizeHorCursor},     {kCursorSizeNS, Qt::SizeVerCursor},
+      {kCursorSizeNWSE, Qt::SizeFDiagCursor}, {kCursorSizeNESW, Qt::SizeBDiagCursor},
+      {kCursorHand, Qt::PointingHandCursor},  {kCursorCross, Qt::CrossCursor},
+      {kCursorSizeNESW + 1, Qt::ArrowCursor}, {-1, Qt::ArrowCursor},
+  };
+  for (auto [shape, expected] : cases) {
+    SetGadgetCursor(canvas, shape);
+    EXPECT_EQ(GadgetWidget(canvas)->cursor().shape(), expected) << shape;
+  }
+}
+
 }  // namespace
