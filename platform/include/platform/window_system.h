@@ -315,6 +315,9 @@ void DisplayPopupMenu(int menu, int window, int x = kKeepValue, int y = kKeepVal
 void FreeMenu(int menu);
 bool IsMenu(int menu);
 int CreateStatusBar(int statusBar, int window);
+// Fields are numbered from 0 in the order they were added, left to right, width in pixels.
+// A bar without fields shows its text over the whole bar, whatever the field.
+void AddStatusBarField(int statusBar, int width);
 void StatusBarText(int statusBar, int field, const std::string& text);
 // Heights in pixels of a window's bars, so the space between them can be laid out; 0 for an
 // unknown bar.
@@ -328,9 +331,11 @@ enum StandardToolImage : int {
   kToolCopy,
   kToolFind,
   kToolCut,
-  kToolPaste
+  kToolPaste,
+  kToolDelete
 };
 int CreateToolBar(int toolBar, int window);
+// The picture comes from the desktop's icon theme when it has one, else the layer draws it.
 void ToolBarStandardButton(int id, int standardImage);
 void ToolBarImageButton(int id, int image);
 void ToolBarToolTip(int toolBar, int id, const std::string& text);

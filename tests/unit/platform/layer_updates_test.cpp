@@ -2,11 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QMenuBar>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QToolBar>
 #include <QToolButton>
 
 #include "platform/window_system.h"
@@ -103,6 +107,88 @@ TEST_F(LayerUpdates, MenuItemTextsChangeInPopupsAndBars) {
   EXPECT_TRUE(TriggerMenuItem(bar, 7));
   ASSERT_EQ(WindowEvent(), kEventMenu);
   EXPECT_EQ(EventMenu(), 7);
+}
+
+TEST_F(LayerUpdates, StatusBarFieldsHaveTheirWidthsAndTakeTheirOwnTexts) {
+  int window = OpenWindow(kNewNumber, 0, 0, 500, 200, "status");
+  int status = CreateStatusBar(kNewNumber, window);
+  for (int width : {120, 60, 200}) AddStatusBarField(status, width);
+  StatusBarText(status, 1, "Zoom: 40%");
+  StatusBarText(status, 0, "Size: 1000 x 500");
+  StatusBarText(status, 2, "first");
+  StatusBarText(status, 2, "second");
+  StatusBarText(status, 3, "no such field");
+  StatusBarText(status, -1, "no such field");
+  QApplication::processEvents();
+
+  auto* bar = WindowWidget(window)->findChild<QStatusBar*>();
+  ASSERT_NE(bar, nullptr);
+  QList<QLabel*> fields = bar->findChildren<QLabel*>();
+  ASSERT_EQ(fields.size(), 3);
+  std::sort(fields.begin(), fields.end(), [](QLabel* a, QLabel* b) { return a->x() < b->x(); });
+  const std::pair<int, const char*> expected[] = {
+      {120, "Size: 1000 x 500"}, {60, "Zoom: 40%"}, {200, "second"}};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(fields[i]->width(), expected[i].first) << i;
+    EXPECT_EQ(fields[i]->text().toStdString(), expected[i].second);
+    EXPECT_TRUE(fields[i]->isVisible());
+  }
+  EXPECT_TRUE(bar->currentMessage().isEmpty());
+}
+
+// Each standard picture as the tool bar shows it, 16 pixels wide.
+std::vector<QImage> ToolPictures() {
+  int window = OpenWindow(kNewNumber, 0, 0, 400, 100, "tools");
+  CreateToolBar(kNewNumber, window);
+  const int pictures[] = {kToolOpen, kToolSave, kToolNew,   kToolCopy,
+                          kToolFind, kToolCut,  kToolPaste, kToolDelete};
+  for (int picture : pictures) ToolBarStandardButton(picture, picture);
+  std::vector<QImage> images;
+  for (QAction* action : WindowWidget(window)->findChild<QToolBar*>()->actions())
+    images.push_back(
+        action->icon().pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32));
+  CloseWindow(window);
+  return images;
+}
+
+TEST_F(LayerUpdates, ToolPicturesComeFromTheThemeOrAreDrawnEachItsOwn) {
+  QString themeName = QIcon::themeName();
+  QStringList searchPaths = QIcon::themeSearchPaths();
+  QTemporaryDir themes;
+  ASSERT_TRUE(themes.isValid());
+
+  // Without a theme every button still has a picture, and no two are alike.
+  QIcon::setThemeSearchPaths({themes.path()});
+  QIcon::setThemeName("absent");
+  std::vector<QImage> drawn = ToolPictures();
+  ASSERT_EQ(drawn.size(), 8u);
+  for (size_t i = 0; i < drawn.size(); ++i) {
+    int opaque = 0;
+    for (int y = 0; y < 16; ++y)
+      for (int x = 0; x < 16; ++x) opaque += qAlpha(drawn[i].pixel(x, y)) > 128;
+    EXPECT_GT(opaque, 20) << i;
+    for (size_t j = 0; j < i; ++j) EXPECT_NE(drawn[i], drawn[j]) << i << " " << j;
+  }
+
+  // A theme that has a picture wins over the drawn one.
+  QDir root(themes.path());
+  ASSERT_TRUE(root.mkpath("mine/16x16/actions"));
+  QFile index(root.filePath("mine/index.theme"));
+  ASSERT_TRUE(index.open(QIODevice::WriteOnly));
+  index.write(
+      "[Icon Theme]\nName=mine\nDirectories=16x16/actions\n\n"
+      "[16x16/actions]\nSize=16\nType=Fixed\n");
+  index.close();
+  QImage magenta(16, 16, QImage::Format_ARGB32);
+  magenta.fill(QColor(255, 0, 255));
+  ASSERT_TRUE(magenta.save(root.filePath("mine/16x16/actions/edit-cut.png")));
+  QIcon::setThemeName("mine");
+  std::vector<QImage> themed = ToolPictures();
+  QIcon::setThemeName(themeName);
+  QIcon::setThemeSearchPaths(searchPaths);
+  ASSERT_EQ(themed.size(), 8u);
+  EXPECT_EQ(themed[5].pixelColor(8, 8), QColor(255, 0, 255));
+  EXPECT_EQ(themed[6], drawn[6]);
 }
 
 }  // namespace
