@@ -160,6 +160,12 @@ int EventMouseX() {
 int EventMouseY() {
   return Layer().current.y;
 }
+int EventModifiers() {
+  return Layer().current.modifiers;
+}
+int EventButtons() {
+  return Layer().current.buttons;
+}
 
 void PostEvent(int type, int window, int gadget, int subtype, int data) {
   TOLVEK_TRACE("PostEvent");

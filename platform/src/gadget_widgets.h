@@ -10,7 +10,8 @@
 namespace platform::detail {
 
 // Posts a gadget event unless the layer itself is changing the gadget.
-void PostGadgetEvent(int gadget, int subtype, int data = 0, int x = 0, int y = 0);
+void PostGadgetEvent(int gadget, int subtype, int data = 0, int x = 0, int y = 0, int modifiers = 0,
+                     int buttons = 0);
 
 class GadgetInputFilter : public QObject {
  public:
@@ -36,6 +37,7 @@ class CanvasWidget : public QWidget {
  public:
   explicit CanvasWidget(QImage* buffer) : m_buffer(buffer) {}
   void SetNumber(int gadget) { m_gadget = gadget; }
+  void SetBorder(int width) { m_border = width; }
 
  protected:
   void paintEvent(QPaintEvent*) override;
@@ -52,6 +54,7 @@ class CanvasWidget : public QWidget {
   void Mouse(int subtype, QMouseEvent* e);
   QImage* m_buffer;
   int m_gadget = -1;
+  int m_border = 0;
 };
 
 }  // namespace platform::detail

@@ -29,7 +29,7 @@ using namespace detail;
 
 namespace detail {
 
-void PostGadgetEvent(int gadget, int subtype, int data, int x, int y) {
+void PostGadgetEvent(int gadget, int subtype, int data, int x, int y, int modifiers, int buttons) {
   auto& s = Layer();
   if (s.suppressSignals > 0) return;
   auto it = s.gadgets.find(gadget);
@@ -42,8 +42,23 @@ void PostGadgetEvent(int gadget, int subtype, int data, int x, int y) {
   e.data = data;
   e.x = x;
   e.y = y;
+  e.modifiers = modifiers;
+  e.buttons = buttons;
   Enqueue(e);
 }
+
+namespace {
+int HeldKeys(Qt::KeyboardModifiers keys) {
+  return ((keys & Qt::ShiftModifier) ? kModifierShift : 0) |
+         ((keys & Qt::ControlModifier) ? kModifierCtrl : 0) |
+         ((keys & Qt::AltModifier) ? kModifierAlt : 0);
+}
+int HeldButtons(Qt::MouseButtons buttons) {
+  return ((buttons & Qt::LeftButton) ? kMouseLeft : 0) |
+         ((buttons & Qt::RightButton) ? kMouseRight : 0) |
+         ((buttons & Qt::MiddleButton) ? kMouseMiddle : 0);
+}
+}  // namespace
 
 bool GadgetInputFilter::eventFilter(QObject* watched, QEvent* event) {
   switch (event->type()) {
@@ -76,12 +91,19 @@ bool GadgetInputFilter::eventFilter(QObject* watched, QEvent* event) {
 
 void CanvasWidget::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  if (m_buffer) painter.drawImage(0, 0, *m_buffer);
+  if (m_buffer) painter.drawImage(m_border, m_border, *m_buffer);
+  if (m_border > 0) {
+    painter.setPen(QPen(palette().color(QPalette::Mid), m_border));
+    painter.setBrush(Qt::NoBrush);
+    qreal half = m_border / 2.0;
+    painter.drawRect(QRectF(half, half, width() - m_border, height() - m_border));
+  }
 }
 
 void CanvasWidget::resizeEvent(QResizeEvent*) {
-  if (!m_buffer || m_buffer->size() == size()) return;
-  QImage grown(size(), QImage::Format_ARGB32);
+  QSize inner = (size() - QSize(2 * m_border, 2 * m_border)).expandedTo(QSize(1, 1));
+  if (!m_buffer || m_buffer->size() == inner) return;
+  QImage grown(inner, QImage::Format_ARGB32);
   grown.fill(Qt::white);
   QPainter painter(&grown);
   painter.drawImage(0, 0, *m_buffer);
@@ -118,19 +140,29 @@ void CanvasWidget::mouseDoubleClickEvent(QMouseEvent* e) {
     Mouse(kSubRightDoubleClick, e);
 }
 void CanvasWidget::wheelEvent(QWheelEvent* e) {
-  QPoint at = e->position().toPoint();
-  PostGadgetEvent(m_gadget, kSubMouseWheel, e->angleDelta().y() / 120, at.x(), at.y());
+  QPoint at = e->position().toPoint() - QPoint(m_border, m_border);
+  // Some platforms turn a vertical wheel into a horizontal one while Alt is held; Alt+wheel
+  // is still the same wheel to the canvas.
+  int delta = e->angleDelta().y();
+  if (delta == 0 && (e->modifiers() & Qt::AltModifier)) delta = e->angleDelta().x();
+  PostGadgetEvent(m_gadget, kSubMouseWheel, delta / 120, at.x(), at.y(), HeldKeys(e->modifiers()),
+                  HeldButtons(e->buttons()));
 }
 void CanvasWidget::keyPressEvent(QKeyEvent* e) {
-  PostGadgetEvent(m_gadget, kSubKeyDown, e->key());
-  if (!e->text().isEmpty()) PostGadgetEvent(m_gadget, kSubInput, int(e->text().at(0).unicode()));
+  int keys = HeldKeys(e->modifiers());
+  int buttons = HeldButtons(QGuiApplication::mouseButtons());
+  PostGadgetEvent(m_gadget, kSubKeyDown, e->key(), 0, 0, keys, buttons);
+  if (!e->text().isEmpty())
+    PostGadgetEvent(m_gadget, kSubInput, int(e->text().at(0).unicode()), 0, 0, keys, buttons);
 }
 void CanvasWidget::keyReleaseEvent(QKeyEvent* e) {
-  PostGadgetEvent(m_gadget, kSubKeyUp, e->key());
+  PostGadgetEvent(m_gadget, kSubKeyUp, e->key(), 0, 0, HeldKeys(e->modifiers()),
+                  HeldButtons(QGuiApplication::mouseButtons()));
 }
 void CanvasWidget::Mouse(int subtype, QMouseEvent* e) {
-  QPoint at = e->position().toPoint();
-  PostGadgetEvent(m_gadget, subtype, 0, at.x(), at.y());
+  QPoint at = e->position().toPoint() - QPoint(m_border, m_border);
+  PostGadgetEvent(m_gadget, subtype, 0, at.x(), at.y(), HeldKeys(e->modifiers()),
+                  HeldButtons(e->buttons()));
 }
 
 QWidget* CurrentGadgetParent(int* window) {
@@ -274,7 +306,12 @@ int ButtonImageGadget(int gadget, int x, int y, int w, int h, int image, uint32_
 }
 
 void SetButtonPressedImage(int gadget, int image) {
-  if (auto* rec = Rec(gadget)) rec->pressedImage = image;
+  auto* rec = Rec(gadget);
+  if (!rec) return;
+  rec->pressedImage = image;
+  // A button already pressed shows its new picture at once, not at the next toggle.
+  if (auto* button = qobject_cast<QToolButton*>(rec->widget.data()); button && button->isChecked())
+    button->setIcon(IconOf(image ? image : rec->image));
 }
 
 int CheckBoxGadget(int gadget, int x, int y, int w, int h, const std::string& text) {
@@ -439,9 +476,12 @@ int ScrollAreaGadget(int gadget, int x, int y, int w, int h, int innerW, int inn
 
 int CanvasGadget(int gadget, int x, int y, int w, int h, uint32_t flags) {
   TOLVEK_TRACE("CanvasGadget");
-  auto buffer = std::make_shared<QImage>(std::max(w, 1), std::max(h, 1), QImage::Format_ARGB32);
+  int border = (flags & kCanvasBorder) ? 1 : 0;
+  auto buffer = std::make_shared<QImage>(std::max(w - 2 * border, 1), std::max(h - 2 * border, 1),
+                                         QImage::Format_ARGB32);
   buffer->fill(Qt::white);
   auto* canvas = new CanvasWidget(buffer.get());
+  canvas->SetBorder(border);
   if (!Place(gadget, kGadgetCanvas, x, y, w, h, canvas)) return 0;
   canvas->SetNumber(gadget);
   canvas->setMouseTracking(true);
@@ -716,9 +756,10 @@ int GadgetRequiredHeight(int gadget) {
 void SetGadgetCursor(int gadget, int shape) {
   auto* rec = Rec(gadget);
   if (!rec) return;
-  static const Qt::CursorShape kShapes[] = {Qt::ArrowCursor,        Qt::CrossCursor,
-                                            Qt::PointingHandCursor, Qt::WaitCursor,
-                                            Qt::IBeamCursor,        Qt::SizeAllCursor};
+  static const Qt::CursorShape kShapes[] = {
+      Qt::ArrowCursor,     Qt::CrossCursor,    Qt::PointingHandCursor, Qt::WaitCursor,
+      Qt::IBeamCursor,     Qt::SizeAllCursor,  Qt::SizeHorCursor,      Qt::SizeVerCursor,
+      Qt::SizeFDiagCursor, Qt::SizeBDiagCursor};
   if (shape < 0 || shape >= int(std::size(kShapes))) shape = 0;
   rec->widget->setCursor(kShapes[shape]);
 }

@@ -32,6 +32,8 @@ struct QueuedEvent {
   int data = 0;
   int x = 0;
   int y = 0;
+  int modifiers = 0;  // kModifier... and kMouse... bits
+  int buttons = 0;
   bool fromUser = true;  // posted events and timers pass a disabled window
 };
 

@@ -1,15 +1,16 @@
 // Popup menus, menu bars, tool bars and status bars; their items send menu events.
 #include <QAction>
-#include <QApplication>
 #include <QCursor>
+#include <QEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
-#include <QStyle>
 #include <QToolBar>
 
 #include "layer_state.h"
 #include "tolvek/callstack.h"
+#include "tool_pictures.h"
 
 namespace platform {
 using namespace detail;
@@ -152,6 +153,10 @@ bool GetMenuItemState(int menu, int id) {
   return action && action->isChecked();
 }
 
+void SetMenuItemText(int menu, int id, const std::string& text) {
+  if (QAction* action = FindAction(MenuRoot(menu), id)) action->setText(Q(text));
+}
+
 void DisplayPopupMenu(int menu, int window, int x, int y) {
   TOLVEK_TRACE("DisplayPopupMenu");
   auto& s = Layer();
@@ -215,10 +220,38 @@ int ToolBarHeight(int toolBar) {
   return it != bars.end() && it->second ? it->second->height() : 0;
 }
 
-void StatusBarText(int statusBar, int /*field*/, const std::string& text) {
+namespace {
+QList<QLabel*> StatusFields(QStatusBar* bar) {
+  QList<QLabel*> fields;
+  for (QLabel* label : bar->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
+    if (label->property("statusField").isValid()) fields.push_back(label);
+  return fields;
+}
+}  // namespace
+
+void AddStatusBarField(int statusBar, int width) {
+  TOLVEK_TRACE("AddStatusBarField");
   auto& bars = Layer().statusBars;
   auto it = bars.find(statusBar);
-  if (it != bars.end() && it->second) it->second->showMessage(Q(text));
+  if (it == bars.end() || !it->second) return;
+  QStatusBar* bar = it->second;
+  auto* field = new QLabel(bar);
+  field->setProperty("statusField", int(StatusFields(bar).size()));
+  field->setFixedWidth(std::max(width, 0));
+  bar->addWidget(field);
+}
+
+void StatusBarText(int statusBar, int field, const std::string& text) {
+  auto& bars = Layer().statusBars;
+  auto it = bars.find(statusBar);
+  if (it == bars.end() || !it->second) return;
+  QList<QLabel*> fields = StatusFields(it->second);
+  // A bar without fields is one line of text; a message would hide the fields of the others.
+  if (fields.isEmpty()) {
+    it->second->showMessage(Q(text));
+  } else if (field >= 0 && field < fields.size()) {
+    fields[field]->setText(Q(text));
+  }
 }
 
 int CreateToolBar(int toolBar, int window) {
@@ -253,35 +286,7 @@ void AddToolButton(int id, const QIcon& icon) {
 }  // namespace
 
 void ToolBarStandardButton(int id, int standardImage) {
-  // The style has no cut or paste pictures; the desktop's icon theme usually does.
-  if (standardImage == kToolCut || standardImage == kToolPaste) {
-    bool cut = standardImage == kToolCut;
-    QIcon fallback = QApplication::style()->standardIcon(cut ? QStyle::SP_DialogDiscardButton
-                                                             : QStyle::SP_DialogApplyButton);
-    AddToolButton(id, QIcon::fromTheme(cut ? "edit-cut" : "edit-paste", fallback));
-    return;
-  }
-  QStyle::StandardPixmap pixmap = QStyle::SP_FileIcon;
-  switch (standardImage) {
-    case kToolOpen:
-      pixmap = QStyle::SP_DialogOpenButton;
-      break;
-    case kToolSave:
-      pixmap = QStyle::SP_DialogSaveButton;
-      break;
-    case kToolNew:
-      pixmap = QStyle::SP_FileIcon;
-      break;
-    case kToolCopy:
-      pixmap = QStyle::SP_FileDialogContentsView;
-      break;
-    case kToolFind:
-      pixmap = QStyle::SP_FileDialogDetailedView;
-      break;
-    default:
-      break;
-  }
-  AddToolButton(id, QApplication::style()->standardIcon(pixmap));
+  AddToolButton(id, StandardToolIcon(standardImage));
 }
 
 void ToolBarImageButton(int id, int image) {

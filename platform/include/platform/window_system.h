@@ -125,6 +125,12 @@ int EventTimer();    // timer events
 int EventData();     // wheel delta, key code, character
 int EventMouseX();   // gadget-relative position of mouse events
 int EventMouseY();
+// The keys and mouse buttons held when a canvas's wheel, mouse or key event was queued; a
+// released button no longer counts as held at its own button-up event.
+enum EventModifier : int { kModifierShift = 1, kModifierCtrl = 2, kModifierAlt = 4 };
+enum MouseButton : int { kMouseLeft = 1, kMouseRight = 2, kMouseMiddle = 4 };
+int EventModifiers();
+int EventButtons();
 // Queues an event exactly as if it had come from the user (menu: data = menu id).
 void PostEvent(int type, int window, int gadget, int subtype = 0, int data = 0);
 // Drops every queued event (tests).
@@ -202,6 +208,10 @@ int ButtonGadget(int gadget, int x, int y, int w, int h, const std::string& text
 // image: an image number or 0; the pressed picture is set with SetButtonPressedImage.
 int ButtonImageGadget(int gadget, int x, int y, int w, int h, int image, uint32_t flags = 0);
 void SetButtonPressedImage(int gadget, int image);
+// Image gadgets and picture buttons (their normal picture) show another image; 0 shows none.
+void SetGadgetImage(int gadget, int image);
+// Spin and track bar; the value is kept within the new range without an event.
+void SetGadgetRange(int gadget, int minimum, int maximum);
 int CheckBoxGadget(int gadget, int x, int y, int w, int h, const std::string& text);
 int OptionGadget(int gadget, int x, int y, int w, int h, const std::string& text);
 int ComboBoxGadget(int gadget, int x, int y, int w, int h, uint32_t flags = 0);
@@ -217,8 +227,16 @@ int ImageGadget(int gadget, int x, int y, int w, int h, int image);
 int ContainerGadget(int gadget, int x, int y, int w, int h);
 int FrameGadget(int gadget, int x, int y, int w, int h, const std::string& text);
 int ScrollAreaGadget(int gadget, int x, int y, int w, int h, int innerW, int innerH);
+// The inner size may change later (a picture zoomed in its view); the scroll position stays
+// where it was as far as the new range allows. Positions are the inner area's pixels shown
+// at the top left corner.
+void SetScrollAreaInnerSize(int gadget, int innerW, int innerH);
+int GetScrollAreaX(int gadget);
+int GetScrollAreaY(int gadget);
+void SetScrollAreaPosition(int gadget, int x, int y);  // kKeepValue keeps
 // A canvas draws from a back buffer that drawing calls fill; it posts mouse, wheel and
-// (with kCanvasKeyboard) keyboard events.
+// (with kCanvasKeyboard) keyboard events. With kCanvasBorder a one-pixel frame surrounds the
+// buffer, which is then that much smaller than the gadget; positions are the buffer's.
 int CanvasGadget(int gadget, int x, int y, int w, int h, uint32_t flags = 0);
 
 bool IsGadget(int gadget);
@@ -295,11 +313,15 @@ void CloseSubMenu();
 void DisableMenuItem(int menu, int id, bool disable);
 void SetMenuItemState(int menu, int id, bool checked);
 bool GetMenuItemState(int menu, int id);
+void SetMenuItemText(int menu, int id, const std::string& text);
 // x, y: screen position; kKeepValue for both shows the menu at the pointer.
 void DisplayPopupMenu(int menu, int window, int x = kKeepValue, int y = kKeepValue);
 void FreeMenu(int menu);
 bool IsMenu(int menu);
 int CreateStatusBar(int statusBar, int window);
+// Fields are numbered from 0 in the order they were added, left to right, width in pixels.
+// A bar without fields shows its text over the whole bar, whatever the field.
+void AddStatusBarField(int statusBar, int width);
 void StatusBarText(int statusBar, int field, const std::string& text);
 // Heights in pixels of a window's bars, so the space between them can be laid out; 0 for an
 // unknown bar.
@@ -313,9 +335,11 @@ enum StandardToolImage : int {
   kToolCopy,
   kToolFind,
   kToolCut,
-  kToolPaste
+  kToolPaste,
+  kToolDelete
 };
 int CreateToolBar(int toolBar, int window);
+// The picture comes from the desktop's icon theme when it has one, else the layer draws it.
 void ToolBarStandardButton(int id, int standardImage);
 void ToolBarImageButton(int id, int image);
 void ToolBarToolTip(int toolBar, int id, const std::string& text);
@@ -377,7 +401,11 @@ enum CursorShape : int {
   kCursorHand,
   kCursorBusy,
   kCursorIBeam,
-  kCursorSizeAll
+  kCursorSizeAll,
+  kCursorSizeWE,    // the resize arrows: left-right,
+  kCursorSizeNS,    // up-down,
+  kCursorSizeNWSE,  // top left to bottom right,
+  kCursorSizeNESW   // top right to bottom left
 };
 void SetGadgetCursor(int gadget, int shape);
 
