@@ -12,13 +12,13 @@ build="${1:-$here/../build/release}"
 shift || true
 sizes=("$@")
 ((${#sizes[@]})) || sizes=(100000 1000000 5000000)
-evtweave="$build/evtweave/evtweave"
+evtweave="$build/bin/evtweave"
 [[ -x "$evtweave" ]] || { echo "convert_bench.sh: $evtweave not found; build the release first" >&2; exit 2; }
 [[ -x /usr/bin/time ]] || { echo "convert_bench.sh: /usr/bin/time is missing (apt-get install time)" >&2; exit 2; }
 
 baseline=""
 if [[ -n "${BASELINE:-}" ]]; then
-  baseline="$BASELINE/evtweave/evtweave"
+  baseline="$BASELINE/bin/evtweave"; [[ -x "$baseline" ]] || baseline="$BASELINE/evtweave/evtweave"
   [[ -x "$baseline" ]] || { echo "convert_bench.sh: $baseline not found" >&2; exit 2; }
 fi
 

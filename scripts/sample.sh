@@ -5,4 +5,4 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 cmake --preset release >/dev/null
 cmake --build --preset release
-out=build/sample && mkdir -p "$out" && build/release/evtweave/evtweave resources/sample_procmon.csv "$out/sample.dot" lumivex resources/sample_capture.txt && dot -Tpng "$out/sample.dot" -o "$out/sample.png" && echo "Graph picture: $(pwd)/$out/sample.png"
+out=build/sample && mkdir -p "$out" && build/release/bin/evtweave resources/sample_procmon.csv "$out/sample.dot" lumivex resources/sample_capture.txt && dot -Tpng "$out/sample.dot" -o "$out/sample.png" && echo "Graph picture: $(pwd)/$out/sample.png"

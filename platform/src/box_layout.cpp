@@ -340,7 +340,8 @@ bool Build(const LayoutElement& e, BoxNode& node, std::string& error) {
     const std::string* id = e.Attribute("id");
     int number = id ? GadgetConstant(*id) : -1;
     node.gadget = MakeGadget(e, number < 0 ? kNewNumber : number);
-    if (!node.gadget) {
+    // Gadget number 0 is a valid constant; only a gadget that does not exist is a failure.
+    if (!IsGadget(node.gadget)) {
       node.gadget = -1;
       error = "line " + std::to_string(e.line) + ", <" + e.name + ">: the gadget cannot be made";
       return false;

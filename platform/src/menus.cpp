@@ -306,17 +306,25 @@ int LastShownPopupMenu() {
   return Layer().lastPopup;
 }
 
+namespace {
+void ListMenuItems(QMenu* popup, const std::string& indent, std::vector<std::string>& lines) {
+  for (QAction* action : popup->actions()) {
+    if (action->isSeparator()) {
+      lines.push_back(indent + "-");
+    } else if (QMenu* sub = action->menu()) {
+      lines.push_back(indent + ">" + U(action->text()));
+      ListMenuItems(sub, indent + "  ", lines);
+    } else {
+      lines.push_back(indent + std::to_string(action->property("menuId").toInt()) + ":" +
+                      U(action->text()));
+    }
+  }
+}
+}  // namespace
+
 std::vector<std::string> MenuItemTexts(int menu) {
   std::vector<std::string> lines;
-  QWidget* root = MenuRoot(menu);
-  auto* popup = qobject_cast<QMenu*>(root);
-  if (!popup) return lines;
-  for (QAction* action : popup->actions()) {
-    if (action->isSeparator())
-      lines.push_back("-");
-    else
-      lines.push_back(std::to_string(action->property("menuId").toInt()) + ":" + U(action->text()));
-  }
+  if (auto* popup = qobject_cast<QMenu*>(MenuRoot(menu))) ListMenuItems(popup, "", lines);
   return lines;
 }
 

@@ -427,7 +427,8 @@ std::vector<ShownMessage> ShownMessages();
 void ClearScriptedAnswers();
 int FindWindowByTitle(const std::string& title);  // -1 when none
 int FindGadgetByName(int window, const std::string& name);
-// The popup menu shown last (-1 when none) and its items as "id:text" lines.
+// The popup menu shown last (-1 when none) and its items as "id:text" lines; a separator is
+// "-", a submenu ">text" followed by its own items indented by two blanks.
 int LastShownPopupMenu();
 std::vector<std::string> MenuItemTexts(int menu);
 // Triggers a menu item as a click would.

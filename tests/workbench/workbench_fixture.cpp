@@ -1,0 +1,167 @@
+#include "workbench_fixture.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "gui/fake_menu.h"
+#include "platform/window_system.h"
+#include "tolvek/callstack.h"
+#include "tolvek/preferences.h"
+#include "workbench/stages.h"
+#include "workbench/startup.h"
+
+namespace wbtest {
+namespace {
+
+int64_t gFakeNow = 0;
+
+// The offscreen platform's own screen (800 x 800) is smaller than the main window's minimum;
+// an analyst's desktop is not. Set before the application object exists.
+const bool kWideScreen = [] {
+  if (!std::getenv("QT_QPA_PLATFORM")) {
+    setenv("QT_QPA_PLATFORM",
+           "offscreen:configfile=" LUMIVEX_SOURCE_DIR "/tests/workbench/offscreen_screen.json", 1);
+  }
+  return true;
+}();
+
+[[noreturn]] void ThrowProgramEnded(int64_t code) {
+  throw ProgramEnded{code};
+}
+
+const char* const kIsolatedVariables[] = {"HOME", "TMPDIR", "APPDATA", "XDG_CONFIG_HOME",
+                                          "XDG_RUNTIME_DIR"};
+
+}  // namespace
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void WriteWholeFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+void WorkbenchTest::SetUp() {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/lumivex-wb-XXXXXX";
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+  ASSERT_NE(mkdtemp(buffer.data()), nullptr);
+  m_root = buffer.data();
+  for (const char* sub : {"/home", "/tmp", "/appdata", "/config", "/run"}) {
+    mkdir((m_root + sub).c_str(), 0700);
+  }
+  const std::map<std::string, std::string> values = {{"HOME", m_root + "/home"},
+                                                     {"TMPDIR", m_root + "/tmp"},
+                                                     {"APPDATA", m_root + "/appdata"},
+                                                     {"XDG_CONFIG_HOME", m_root + "/config"},
+                                                     {"XDG_RUNTIME_DIR", m_root + "/run"}};
+  for (const char* name : kIsolatedVariables) {
+    const char* old = std::getenv(name);
+    m_savedEnvironment[name] = old ? std::optional<std::string>(old) : std::nullopt;
+    setenv(name, values.at(name).c_str(), 1);
+  }
+  // The splash waits five seconds of this clock.
+  platform::SetClock([] { return gFakeNow += 50; });
+  tolvek::SetEndProgramHandler(ThrowProgramEnded);
+}
+
+void WorkbenchTest::TearDown() {
+  ForgetWindows();
+  platform::SetClock(nullptr);
+  tolvek::SetEndProgramHandler(nullptr);
+  workbench::detail::OverrideProgramFolder("");
+  for (const auto& [name, value] : m_savedEnvironment) {
+    if (value) {
+      setenv(name.c_str(), value->c_str(), 1);
+    } else {
+      unsetenv(name.c_str());
+    }
+  }
+  std::error_code ignored;
+  std::filesystem::remove_all(m_root, ignored);
+}
+
+bool WorkbenchTest::Start(const std::vector<std::string>& parameters) {
+  std::vector<std::string> args = {"lumivex"};
+  args.insert(args.end(), parameters.begin(), parameters.end());
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  try {
+    workbench::StartUp(static_cast<int>(args.size()), argv.data());
+  } catch (const ProgramEnded& end) {
+    m_exitCode = end.code;
+    return false;
+  }
+  return true;
+}
+
+void WorkbenchTest::ForgetWindows() {
+  platform::ClearScriptedAnswers();
+  platform::FlushEvents();
+  gui::detail::ResetFakeMenus();
+  platform::ResetLayer();
+}
+
+bool WorkbenchTest::End() {
+  try {
+    workbench::EndSequence();
+  } catch (const ProgramEnded& end) {
+    m_exitCode = end.code;
+    return true;
+  }
+  return false;
+}
+
+std::map<std::string, std::string> WorkbenchTest::SettingsKeys() const {
+  std::map<std::string, std::string> keys;
+  std::istringstream in(ReadWholeFile(SettingsFolder() + ".lumivex"));
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line[0] == ';') continue;
+    if (line[0] == '[') break;
+    size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    auto trim = [](std::string t) {
+      while (!t.empty() && t.back() == ' ') t.pop_back();
+      while (!t.empty() && t.front() == ' ') t.erase(0, 1);
+      return t;
+    };
+    keys[trim(line.substr(0, eq))] = trim(line.substr(eq + 1));
+  }
+  return keys;
+}
+
+void WorkbenchTest::WriteSettings(const std::map<std::string, std::string>& keys) const {
+  mkdir(SettingsFolder().c_str(), 0700);
+  std::string text;
+  for (const auto& [key, value] : keys) text += key + " = " + value + "\r\n";
+  WriteWholeFile(SettingsFolder() + ".lumivex", text);
+}
+
+std::map<std::string, std::string> WorkbenchTest::QuietSettings() {
+  return {{"lastrunbuild", "55"},
+          {"auto_update_check", "0"},
+          {"update_check_betas", "0"},
+          {"dotexecutable", "/usr/bin/dot"},
+          {"windumpexecutable", "/usr/bin/tcpdump"}};
+}
+
+}  // namespace wbtest

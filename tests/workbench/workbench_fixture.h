@@ -1,0 +1,53 @@
+// A workbench start in a private home: HOME, TMPDIR, APPDATA, XDG_CONFIG_HOME and
+// XDG_RUNTIME_DIR point into a fresh folder, the splash's clock runs fast, message boxes are
+// answered by script and the program's end is observed instead of ending the process.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace wbtest {
+
+struct ProgramEnded {
+  int64_t code;
+};
+
+class WorkbenchTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Runs the start-up with these command-line parameters; true when it returned (false when
+  // the program ended during it, m_exitCode then holds the code).
+  bool Start(const std::vector<std::string>& parameters = {});
+  // Closes every window so that the next Start begins afresh.
+  void ForgetWindows();
+  // Runs the end sequence; true when it ended the program as it should.
+  bool End();
+
+  std::string Home() const { return m_root + "/home/"; }
+  std::string SettingsFolder() const { return Home() + ".lumivex/"; }
+  // The settings file's top-level keys.
+  std::map<std::string, std::string> SettingsKeys() const;
+  // Writes a settings file with these keys (and the folder).
+  void WriteSettings(const std::map<std::string, std::string>& keys) const;
+  // The keys with which nothing is asked at start.
+  static std::map<std::string, std::string> QuietSettings();
+
+  std::string m_root;
+  std::optional<int64_t> m_exitCode;
+
+ private:
+  std::map<std::string, std::optional<std::string>> m_savedEnvironment;
+};
+
+std::string ReadWholeFile(const std::string& path);
+void WriteWholeFile(const std::string& path, const std::string& bytes);
+bool FileExists(const std::string& path);
+
+}  // namespace wbtest

@@ -1,0 +1,83 @@
+// The workbench's actions that the main loop and the start-up call. Each is a stage of its
+// own; the ones whose work is not built yet do nothing (or the least that keeps the loop
+// sound) and say so below.
+#pragma once
+
+#include <string>
+
+namespace workbench {
+
+// ------------------------------------------------------------------- graph generation, view
+// Runs the converter and dot and reads the laid-out graph (not built yet: sets the status).
+void GenerateGraph();
+// Draws the graph into the canvas; force also redraws an unchanged view (not built yet:
+// clears the canvas).
+void RedrawGraph(bool force);
+// Empties the highlight list.
+void ClearHighlights();
+// A gadget event of the graph canvas (not built yet).
+void HandleGraphCanvasEvent();
+// Timer actions of the canvas: the context menu and the single left click (not built yet).
+void ShowGraphContextMenu();
+void HandleSingleLeftClick();
+// Opens the canvas picture in the image editor (not built yet).
+void ExportGraphImage();
+// Node details of the current node (not built yet).
+void ShowNodeDetails();
+// Find in graph (not built yet).
+void FindInGraph();
+
+// ------------------------------------------------------------------------------ timeline
+// Gadget events of the timeline buttons and the strip (not built yet).
+void HandleTimelineGadget(int gadget);
+// One animation step (not built yet).
+void AnimationStep();
+
+// ------------------------------------------------------------------------ inputs, filters
+// The three input buttons (not built yet).
+void HandleInputButton(int gadget);
+// Filter managers 20 to 25 and the add-filter dialog (not built yet).
+void OpenFilterManager(int menuItem);
+void OpenAddFilterFromNode(int menuItem);
+void HandleAddFilterGadget(int gadget);
+
+// --------------------------------------------------------------------- options, sessions
+void OpenOptionsDialog();  // not built yet
+void HandleOptionsGadget(int gadget);
+void CreateRenderOptionsWindow();  // the hidden render-options window (not built yet)
+void HandleRenderOptionsGadget(int gadget);
+// Sessions (not built yet: no session is ever pending).
+void NewSession();
+void OpenSession();
+bool SaveSession(const std::string& path);
+void SaveSessionAs();
+void LoadSession(const std::string& path, bool fallBackToDefault);
+bool IsSessionSavePending();
+
+// ------------------------------------------------------------------------------- plugins
+void LoadPluginDescriptions();  // not built yet
+// Fires a plugin event; sets State().pluginOverrideFlag when a plugin takes over the action.
+void FirePluginEvent(const std::string& name);
+void OpenPluginsManager();
+void RunMainMenuPlugin(int n);
+void RunPluginAt(int position);
+
+// ------------------------------------------------------------ information, update, report
+void ShowGraphLegend();  // not built yet
+void ShowQuickHelp();
+void ShowCredits();
+void OpenDonationWindow();
+void HandleDonationGadget(int gadget);
+// The start-up splash (about = false) and the about box.
+void ShowSplash(bool about);
+void UpdateCheck(bool atStartup);       // not built yet
+void CreateBugReport(bool afterCrash);  // not built yet
+
+// ------------------------------------------------------------------------------ the end
+// Installs the handler of unhandled errors (not built yet).
+void InstallCrashHandler();
+// Stores the session and the window geometry, deletes the details file and ends the
+// program with the finalizers.
+[[noreturn]] void EndSequence();
+
+}  // namespace workbench

@@ -1,0 +1,73 @@
+// Stages whose work belongs to later steps of the workbench; each keeps the loop sound until
+// then.
+#include "workbench/stages.h"
+#include "platform/drawing.h"
+#include "platform/window_system.h"
+#include "workbench/gadgets.h"
+#include "workbench/workbench_state.h"
+
+namespace workbench {
+
+void GenerateGraph() {
+  platform::SetGadgetText(Text_Main_Status, "OK");
+}
+
+void RedrawGraph(bool) {
+  if (!platform::IsGadget(Canvas_Main_Graph)) return;
+  if (platform::StartDrawing(platform::CanvasOutput(Canvas_Main_Graph))) {
+    platform::Box(0, 0, platform::OutputWidth(), platform::OutputHeight(),
+                  platform::Rgb(255, 255, 255));
+    platform::StopDrawing();
+  }
+}
+
+void ClearHighlights() {}
+void HandleGraphCanvasEvent() {}
+void ShowGraphContextMenu() {}
+void HandleSingleLeftClick() {}
+void ExportGraphImage() {}
+void ShowNodeDetails() {}
+void FindInGraph() {}
+
+void HandleTimelineGadget(int) {}
+void AnimationStep() {}
+
+void HandleInputButton(int) {}
+void OpenFilterManager(int) {}
+void OpenAddFilterFromNode(int) {}
+void HandleAddFilterGadget(int) {}
+
+void OpenOptionsDialog() {}
+void HandleOptionsGadget(int) {}
+void CreateRenderOptionsWindow() {}
+void HandleRenderOptionsGadget(int) {}
+void NewSession() {}
+void OpenSession() {}
+bool SaveSession(const std::string&) {
+  return false;
+}
+void SaveSessionAs() {}
+void LoadSession(const std::string&, bool) {}
+bool IsSessionSavePending() {
+  return false;
+}
+
+void LoadPluginDescriptions() {}
+void FirePluginEvent(const std::string&) {
+  State().pluginOverrideFlag = false;
+}
+void OpenPluginsManager() {}
+void RunMainMenuPlugin(int) {}
+void RunPluginAt(int) {}
+
+void ShowGraphLegend() {}
+void ShowQuickHelp() {}
+void ShowCredits() {}
+void OpenDonationWindow() {}
+void HandleDonationGadget(int) {}
+void UpdateCheck(bool) {}
+void CreateBugReport(bool) {}
+
+void InstallCrashHandler() {}
+
+}  // namespace workbench

@@ -1,0 +1,108 @@
+#include "workbench/startup.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "gui/list_icon_requester.h"
+#include "gui/scintilla_wrapper.h"
+#include "platform/window_system.h"
+#include "tolvek/callstack.h"
+#include "tolvek/startup.h"
+#include "tolvek/temp_files.h"
+#include "workbench/gadgets.h"
+#include "workbench/main_window.h"
+#include "workbench/settings.h"
+#include "workbench/stages.h"
+#include "workbench/workbench_state.h"
+
+namespace workbench {
+namespace {
+
+std::string gProgramFolderOverride;
+
+std::string HomeFolder() {
+  const char* home = std::getenv("HOME");
+  std::string folder = home && *home ? home : "/";
+  if (folder.back() != '/') folder += '/';
+  return folder;
+}
+
+std::string ProgramFolder() {
+  if (!gProgramFolderOverride.empty()) return gProgramFolderOverride;
+  char buffer[4096];
+  ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (n <= 0) return "";
+  std::string path(buffer, static_cast<size_t>(n));
+  return path.substr(0, path.rfind('/') + 1);
+}
+
+void CreateGraphFiles() {
+  GraphFiles& f = State().files;
+  // Each file exists, empty, for the whole run and goes with the finalizers.
+  f.graphFileDot = tolvek::CreateTempFile(true, false, "dot");
+  f.graphFileDot4Render = tolvek::CreateTempFile(true, false, "dot");
+  f.graphFilePng = tolvek::CreateTempFile(true, false, "png");
+  f.graphFileTxt = tolvek::CreateTempFile(true, false, "txt");
+  f.tempProcmonCsv = tolvek::CreateTempFile(true, false, "csv");
+  f.tempWindumpTxt = tolvek::CreateTempFile(true, false, "txt");
+}
+
+}  // namespace
+
+namespace detail {
+void OverrideProgramFolder(const std::string& folder) {
+  gProgramFolderOverride = folder;
+}
+}  // namespace detail
+
+void StartUp(int argc, char** argv) {
+  TOLVEK_TRACE("StartUp");
+  ResetState();
+  WorkbenchState& s = State();
+
+  RegisterGadgetConstants();
+  s.geometrySuffix = GeometrySuffix();
+  InstallCrashHandler();
+  tolvek::SetPrivateTempDirSuffix("lumivex");
+  tolvek::LibraryStartup();
+
+  gui::ListIconRequester_SetDefaultSize(400, 300);
+  gui::Scintilla_Startup();
+
+  LoadMainPictures();
+
+  s.programFolder = ProgramFolder();
+  s.settingsFolder = HomeFolder() + ".lumivex/";
+  s.settingsFile = s.settingsFolder + ".lumivex";
+  s.sessionFile = argc > 1 && argv[1] ? argv[1] : "";
+  s.timelineMode = 3;
+  CreateGraphFiles();
+  s.graphFont = platform::LoadFont(platform::kNewNumber, "Times-Roman", 10);
+
+  gui::ListIconRequester_SetDefaultSize(800, 600);
+  ShowSplash(false);
+
+  OpenWindow_Main();
+  platform::SetButtonPressedImage(Button_Main_ForceAscii, s.pictures[Picture_ForceAsciiPressed]);
+  platform::HideWindow(Window_Main, false);
+
+  InitializeSettings();
+  LoadPluginDescriptions();
+  CreateRenderOptionsWindow();
+  LoadSession(s.sessionFile, true);
+
+  if (s.toolsMissing) {
+    platform::MessageRequester(
+        "LumiVEX",
+        "LumiVEX depends on third party components.\nPlease specify full qualified paths to "
+        "the according executables in the options ...");
+    platform::PostEvent(platform::kEventMenu, Window_Main, -1, 0, MenuItem_Options);
+  }
+
+  s.interaction = InteractionState();
+  s.inputChanged = false;
+}
+
+}  // namespace workbench
