@@ -362,8 +362,11 @@ uint32_t FontStyleOf(int font);
 int CreateImage(int image, int width, int height, uint32_t colour = Rgba(0, 0, 0, 255));
 int CopyImage(int image, int copy);
 int GrabImage(int image, int copy, int x, int y, int w, int h);
-// PNG and JPEG from memory; returns 0 for anything else or damaged data.
+// PNG, JPEG and BMP from memory or a file; 0 for anything else, damaged data or a file that
+// cannot be read.
 int CatchImage(int image, const void* data, size_t size);
+int LoadImage(int image, const std::string& path);
+// BMP keeps the alpha channel (32 bits); JPEG, which has none, is laid over white.
 enum ImageFormat : int { kImagePng = 1, kImageJpeg, kImageBmp };
 bool SaveImage(int image, const std::string& path, int format = kImagePng, int quality = 90);
 bool IsImage(int image);
