@@ -55,6 +55,7 @@ class CanvasWidget : public QWidget {
   QImage* m_buffer;
   int m_gadget = -1;
   int m_border = 0;
+  int m_wheelRest = 0;  // eighths of a degree not yet a whole notch
 };
 
 }  // namespace platform::detail

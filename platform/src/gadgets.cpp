@@ -145,7 +145,13 @@ void CanvasWidget::wheelEvent(QWheelEvent* e) {
   // is still the same wheel to the canvas.
   int delta = e->angleDelta().y();
   if (delta == 0 && (e->modifiers() & Qt::AltModifier)) delta = e->angleDelta().x();
-  PostGadgetEvent(m_gadget, kSubMouseWheel, delta / 120, at.x(), at.y(), HeldKeys(e->modifiers()),
+  // Fine-grained wheels and touch pads send parts of a notch; they add up instead of each
+  // counting as none.
+  m_wheelRest += delta;
+  int notches = m_wheelRest / 120;
+  if (notches == 0) return;
+  m_wheelRest -= notches * 120;
+  PostGadgetEvent(m_gadget, kSubMouseWheel, notches, at.x(), at.y(), HeldKeys(e->modifiers()),
                   HeldButtons(e->buttons()));
 }
 void CanvasWidget::keyPressEvent(QKeyEvent* e) {

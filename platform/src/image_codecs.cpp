@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -44,6 +46,46 @@ QImage DecodePng(const void* data, size_t size) {
     return {};
   }
   return out;
+}
+
+namespace {
+
+// Qt's reader fills the rows a cut-short file lacks with whatever it finds, so for the
+// uncompressed kinds the rows the header promises must all be there.
+bool BmpRowsComplete(const unsigned char* bytes, size_t size) {
+  auto get = [&](size_t at, int count) {
+    uint32_t v = 0;
+    for (int i = count - 1; i >= 0; --i) v = (v << 8) | bytes[at + size_t(i)];
+    return v;
+  };
+  if (size < 26) return false;
+  const uint32_t offset = get(10, 4), header = get(14, 4);
+  uint64_t width = 0, height = 0, bits = 0, compression = 0;
+  if (header == 12) {  // the oldest header, with 16-bit sizes
+    width = get(18, 2);
+    height = get(20, 2);
+    bits = get(24, 2);
+  } else {
+    if (size < 34) return false;
+    width = uint64_t(std::abs(int64_t(int32_t(get(18, 4)))));
+    height = uint64_t(std::abs(int64_t(int32_t(get(22, 4)))));
+    bits = get(28, 2);
+    compression = get(30, 4);
+  }
+  const bool uncompressed = compression == 0 || compression == 3 || compression == 6;
+  if (!uncompressed) return offset < size;
+  const uint64_t stride = (width * bits + 31) / 32 * 4;
+  return uint64_t(offset) + stride * height <= size;
+}
+
+}  // namespace
+
+QImage DecodeBmp(const void* data, size_t size) {
+  if (size < 2 || std::memcmp(data, "BM", 2) != 0 || size > size_t(INT32_MAX)) return {};
+  if (!BmpRowsComplete(static_cast<const unsigned char*>(data), size)) return {};
+  QImage image;
+  if (!image.loadFromData(static_cast<const uchar*>(data), int(size), "BMP")) return {};
+  return image.convertToFormat(QImage::Format_ARGB32);
 }
 
 QImage DecodeJpeg(const void* data, size_t size) {
@@ -104,7 +146,22 @@ bool WritePng(const QImage& source, const std::string& path) {
 }
 
 bool WriteJpeg(const QImage& source, const std::string& path, int quality) {
-  QImage image = source.convertToFormat(QImage::Format_RGB888);
+  // JPEG has no alpha: what is transparent shows the white of a page, not the black that
+  // dropping the channel would leave.
+  QImage argb = source.convertToFormat(QImage::Format_ARGB32);
+  QImage image(argb.size(), QImage::Format_RGB888);
+  if (image.isNull()) return false;
+  for (int y = 0; y < argb.height(); ++y) {
+    const auto* in = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+    unsigned char* out = image.scanLine(y);
+    for (int x = 0; x < argb.width(); ++x) {
+      const int a = qAlpha(in[x]);
+      const int channels[] = {qRed(in[x]), qGreen(in[x]), qBlue(in[x])};
+      for (int c = 0; c < 3; ++c)
+        out[x * 3 + c] =
+            static_cast<unsigned char>((channels[c] * a + 255 * (255 - a) + 127) / 255);
+    }
+  }
   jpeg_compress_struct info;
   JpegError error;
   info.err = jpeg_std_error(&error.mgr);
@@ -140,32 +197,41 @@ bool WriteJpeg(const QImage& source, const std::string& path, int quality) {
 }
 
 bool WriteBmp(const QImage& source, const std::string& path) {
-  QImage image = source.convertToFormat(QImage::Format_RGB888);
-  const uint32_t w = uint32_t(image.width()), h = uint32_t(image.height());
-  const uint32_t stride = (w * 3 + 3) & ~3u;
-  const uint32_t dataSize = stride * h;
-  std::vector<unsigned char> bytes(54 + size_t(dataSize), 0);
+  // 32 bits with an alpha mask in a version 4 header, so transparency survives the file.
+  QImage image = source.convertToFormat(QImage::Format_ARGB32);
+  constexpr uint32_t kHeaders = 14 + 108;
+  const uint64_t w = uint64_t(image.width()), h = uint64_t(image.height());
+  const uint64_t dataSize = w * 4 * h;
+  if (dataSize + kHeaders > UINT32_MAX) return false;  // beyond what the format can say
+  std::vector<unsigned char> bytes(kHeaders + size_t(dataSize), 0);
+  auto put16 = [&](size_t at, uint32_t v) {
+    for (int i = 0; i < 2; ++i) bytes[at + i] = static_cast<unsigned char>(v >> (8 * i));
+  };
   auto put32 = [&](size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<unsigned char>(v >> (8 * i));
   };
   bytes[0] = 'B';
   bytes[1] = 'M';
   put32(2, uint32_t(bytes.size()));
-  put32(10, 54);
-  put32(14, 40);
-  put32(18, w);
-  put32(22, h);
-  bytes[26] = 1;
-  bytes[28] = 24;
-  put32(34, dataSize);
-  for (uint32_t y = 0; y < h; ++y) {
-    const unsigned char* src = image.constScanLine(int(h - 1 - y));
-    unsigned char* dst = bytes.data() + 54 + size_t(y) * stride;
-    for (uint32_t x = 0; x < w; ++x) {
-      dst[x * 3] = src[x * 3 + 2];
-      dst[x * 3 + 1] = src[x * 3 + 1];
-      dst[x * 3 + 2] = src[x * 3];
-    }
+  put32(10, kHeaders);
+  put32(14, 108);
+  put32(18, uint32_t(w));
+  put32(22, uint32_t(h));  // positive: the rows run bottom up
+  put16(26, 1);
+  put16(28, 32);
+  put32(30, 3);  // bit fields
+  put32(34, uint32_t(dataSize));
+  put32(38, 2835);  // 72 dots per inch
+  put32(42, 2835);
+  put32(54, 0x00FF0000u);
+  put32(58, 0x0000FF00u);
+  put32(62, 0x000000FFu);
+  put32(66, 0xFF000000u);
+  put32(70, 0x73524742u);  // "sRGB"
+  for (uint64_t y = 0; y < h; ++y) {
+    const auto* src = reinterpret_cast<const QRgb*>(image.constScanLine(int(h - 1 - y)));
+    const size_t row = kHeaders + size_t(y * w * 4);
+    for (uint64_t x = 0; x < w; ++x) put32(row + size_t(x) * 4, src[x]);
   }
   return tolvek::WriteFileWhole(
       path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));

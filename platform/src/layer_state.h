@@ -90,7 +90,12 @@ struct LayerState {
   int lastPopup = -1;
 
   std::deque<int> messageAnswers;
-  std::deque<std::string> fileAnswers;
+  struct FileAnswer {
+    std::string path;
+    int pattern = -1;  // -1: the preselected pattern stays chosen
+  };
+  std::deque<FileAnswer> fileAnswers;
+  int selectedPattern = 0;  // of the last file dialog
   std::deque<int64_t> colourAnswers;
   std::vector<ShownMessage> shown;
 

@@ -1,4 +1,5 @@
 // Fonts and images by number.
+#include <QFile>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QPainter>
@@ -99,7 +100,16 @@ int CatchImage(int image, const void* data, size_t size) {
   TOLVEK_TRACE("CatchImage");
   QImage decoded = DecodePng(data, size);
   if (decoded.isNull()) decoded = DecodeJpeg(data, size);
+  if (decoded.isNull()) decoded = DecodeBmp(data, size);
   return Store(image, std::move(decoded));
+}
+
+int LoadImage(int image, const std::string& path) {
+  TOLVEK_TRACE("LoadImage");
+  QFile file(Q(path));
+  if (!file.open(QIODevice::ReadOnly)) return 0;
+  QByteArray bytes = file.readAll();
+  return CatchImage(image, bytes.constData(), size_t(bytes.size()));
 }
 
 bool SaveImage(int image, const std::string& path, int format, int quality) {

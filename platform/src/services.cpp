@@ -22,34 +22,38 @@ QWidget* ActiveOwner() {
   return active >= 0 ? WindowWidget(active) : nullptr;
 }
 
-// "Text (*.txt)|*.txt|All|*.*" -> Qt's "Text (*.txt);;All (*.*)"; the chosen one too.
-QString QtFilters(const std::string& pattern, int position, QString* selected) {
+// "Text (*.txt)|*.txt|All|*.*" -> Qt's "Text (*.txt)" and "All (*.*)", one per pair.
+QStringList QtFilters(const std::string& pattern) {
   QStringList parts = Q(pattern).split('|');
   QStringList filters;
   for (int i = 0; i + 1 < parts.size(); i += 2) {
     QString globs = parts[i + 1];
     globs.replace(';', ' ');
-    QString filter = parts[i].contains('(') ? parts[i] : parts[i] + " (" + globs + ")";
-    filters << filter;
-    if (i / 2 == position) *selected = filter;
+    filters << (parts[i].contains('(') ? parts[i] : parts[i] + " (" + globs + ")");
   }
-  return filters.join(";;");
+  return filters;
 }
 
 std::string FileDialog(bool save, const std::string& title, const std::string& preset,
                        const std::string& pattern, int position) {
   auto& s = Layer();
+  QStringList filters = QtFilters(pattern);
+  int preselected = position >= 0 && position < filters.size() ? position : 0;
+  s.selectedPattern = preselected;
   if (!s.fileAnswers.empty()) {
-    std::string answer = s.fileAnswers.front();
+    LayerState::FileAnswer answer = s.fileAnswers.front();
     s.fileAnswers.pop_front();
     s.shown.push_back({title, preset});
-    return answer;
+    if (answer.pattern >= 0) s.selectedPattern = answer.pattern;
+    return answer.path;
   }
-  QString selected;
-  QString filters = QtFilters(pattern, position, &selected);
+  QString selected = filters.value(preselected);
+  QString joined = filters.join(";;");
   QString path =
-      save ? QFileDialog::getSaveFileName(ActiveOwner(), Q(title), Q(preset), filters, &selected)
-           : QFileDialog::getOpenFileName(ActiveOwner(), Q(title), Q(preset), filters, &selected);
+      save ? QFileDialog::getSaveFileName(ActiveOwner(), Q(title), Q(preset), joined, &selected)
+           : QFileDialog::getOpenFileName(ActiveOwner(), Q(title), Q(preset), joined, &selected);
+  if (!path.isEmpty() && filters.contains(selected))
+    s.selectedPattern = int(filters.indexOf(selected));
   return U(path);
 }
 
@@ -167,8 +171,12 @@ int CaptureScreen(int image, int x, int y, int w, int h) {
 void ScriptMessageAnswer(int result) {
   Layer().messageAnswers.push_back(result);
 }
-void ScriptFileAnswer(const std::string& path) {
-  Layer().fileAnswers.push_back(path);
+void ScriptFileAnswer(const std::string& path, int pattern) {
+  Layer().fileAnswers.push_back({path, pattern});
+}
+
+int SelectedFilePattern() {
+  return Layer().selectedPattern;
 }
 void ScriptColourAnswer(int64_t colour) {
   Layer().colourAnswers.push_back(colour);
@@ -181,6 +189,7 @@ void ClearScriptedAnswers() {
   auto& s = Layer();
   s.messageAnswers.clear();
   s.fileAnswers.clear();
+  s.selectedPattern = 0;
   s.colourAnswers.clear();
   s.shown.clear();
 }

@@ -362,8 +362,11 @@ uint32_t FontStyleOf(int font);
 int CreateImage(int image, int width, int height, uint32_t colour = Rgba(0, 0, 0, 255));
 int CopyImage(int image, int copy);
 int GrabImage(int image, int copy, int x, int y, int w, int h);
-// PNG and JPEG from memory; returns 0 for anything else or damaged data.
+// PNG, JPEG and BMP from memory or a file; 0 for anything else, damaged data or a file that
+// cannot be read.
 int CatchImage(int image, const void* data, size_t size);
+int LoadImage(int image, const std::string& path);
+// BMP keeps the alpha channel (32 bits); JPEG, which has none, is laid over white.
 enum ImageFormat : int { kImagePng = 1, kImageJpeg, kImageBmp };
 bool SaveImage(int image, const std::string& path, int format = kImagePng, int quality = 90);
 bool IsImage(int image);
@@ -382,6 +385,9 @@ std::string OpenFileRequester(const std::string& title, const std::string& prese
                               const std::string& pattern, int patternPosition = 0);
 std::string SaveFileRequester(const std::string& title, const std::string& preset,
                               const std::string& pattern, int patternPosition = 0);
+// The pattern pair chosen in the last file dialog, counted from 0: the preselected one when the
+// user kept it or cancelled, 0 when that was none; 0 before any dialog.
+int SelectedFilePattern();
 int64_t ColorRequester(uint32_t colour);  // -1 when cancelled
 void SetClipboardText(const std::string& text);
 std::string GetClipboardText();
@@ -418,7 +424,8 @@ int64_t ElapsedMilliseconds();
 // Answers for the next message boxes and file dialogs, first in first out. While answers
 // are scripted no dialog is shown; the texts shown are recorded.
 void ScriptMessageAnswer(int result);
-void ScriptFileAnswer(const std::string& path);
+// pattern: the pattern pair the user is to have chosen; -1 keeps the preselected one.
+void ScriptFileAnswer(const std::string& path, int pattern = -1);
 void ScriptColourAnswer(int64_t colour);
 struct ShownMessage {
   std::string title, text;

@@ -112,6 +112,18 @@ TEST_F(LayerCanvas, WheelAndKeysCarryTheirModifiers) {
     EXPECT_EQ(seen[0].buttons, c.buttons);
   }
 
+  // A fine wheel's parts of a notch add up to whole notches, in either direction.
+  struct Fine {
+    int delta;
+    size_t events;
+  } fine[] = {{40, 0}, {40, 0}, {40, 1}, {-100, 0}, {-30, 1}};
+  for (const auto& f : fine) {
+    SendWheel(widget, {12, 13}, {0, f.delta}, Qt::NoButton, Qt::NoModifier);
+    auto seen = Drain(canvas);
+    ASSERT_EQ(seen.size(), f.events) << f.delta;
+    if (f.events) EXPECT_EQ(seen[0].data, f.delta > 0 ? 1 : -1);
+  }
+
   widget->setFocus();
   Drain(canvas);
   QTest::keyClick(widget, Qt::Key_Left, Qt::ShiftModifier | Qt::ControlModifier);

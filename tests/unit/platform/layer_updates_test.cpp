@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMenuBar>
 #include <QSlider>
@@ -10,6 +11,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -189,6 +191,40 @@ TEST_F(LayerUpdates, ToolPicturesComeFromTheThemeOrAreDrawnEachItsOwn) {
   ASSERT_EQ(themed.size(), 8u);
   EXPECT_EQ(themed[5].pixelColor(8, 8), QColor(255, 0, 255));
   EXPECT_EQ(themed[6], drawn[6]);
+}
+
+TEST_F(LayerUpdates, FileDialogsTellWhichPatternWasChosen) {
+  const std::string patterns = "PNG (*.png)|*.png|JPEG (*.jpg)|*.jpg;*.jpeg|BMP (*.bmp)|*.bmp";
+  struct Case {
+    int preselected, scripted, expected;
+    const char* answer;
+  } cases[] = {
+      {1, -1, 1, "/tmp/a.jpg"},
+      {0, 2, 2, "/tmp/a.bmp"},
+      {7, -1, 0, "/tmp/a.png"},
+      {2, -1, 2, ""},  // cancelled
+  };
+  for (const auto& c : cases) {
+    ScriptFileAnswer(c.answer, c.scripted);
+    EXPECT_EQ(SaveFileRequester("Save", "", patterns, c.preselected), c.answer);
+    EXPECT_EQ(SelectedFilePattern(), c.expected) << c.preselected << " " << c.scripted;
+  }
+
+  // The real dialog, where the user switches from the preselected pair to the last one.
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  QString chosen = dir.filePath("picture.bmp");
+  QTimer user;
+  QObject::connect(&user, &QTimer::timeout, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (!dialog) return;
+    dialog->selectNameFilter("BMP (*.bmp)");
+    dialog->selectFile(chosen);
+    static_cast<QDialog*>(dialog)->accept();  // as the Save button does
+  });
+  user.start(20);
+  EXPECT_EQ(SaveFileRequester("Save", dir.path().toStdString(), patterns, 1), chosen.toStdString());
+  EXPECT_EQ(SelectedFilePattern(), 2);
 }
 
 }  // namespace
