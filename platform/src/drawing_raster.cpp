@@ -494,18 +494,21 @@ void DrawImage(int image, int x, int y, int w, int h) {
   if (!IsPremultiplied(source)) ToLayout(source, kStraight);
   const uint32_t mode = BaseMode();
   if (mode == kDrawDefault || mode == kDrawAllChannels) {
-    // Both copy the picture's words: row by row once both have one layout, the exact one
-    // unless both are premultiplied.
+    // Both copy the picture's words, row by row once the two have one layout. Opaque words
+    // are the same in both, so a picture's opaque rows go onto a premultiplied output as
+    // they are; the first other row turns the output.
     if (IsPremultiplied(source) && !IsPremultiplied(*target)) ToLayout(source, kStraight);
-    if (!IsPremultiplied(source)) MakeStraight();
-    target = Target();
     const int left = std::max(x, 0),
               right = std::min<int64_t>(int64_t(x) + source.width(), target->width());
     if (left >= right) return;
+    const int count = right - left;
     for (int64_t j = std::max<int64_t>(0, -int64_t(y));
          j < source.height() && int64_t(y) + j < target->height(); ++j) {
       const auto* from = reinterpret_cast<const QRgb*>(source.constScanLine(int(j))) + (left - x);
-      std::copy(from, from + (right - left), PixelAt(*target, 0, int(y + j)) + left);
+      if (!IsPremultiplied(source) && IsPremultiplied(*Target()) &&
+          !std::all_of(from, from + count, [](QRgb p) { return qAlpha(p) == 255; }))
+        MakeStraight();
+      std::copy(from, from + count, PixelAt(*Target(), 0, int(y + j)) + left);
     }
     return;
   }

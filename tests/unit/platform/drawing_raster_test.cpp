@@ -404,11 +404,16 @@ TEST_F(RasterDrawing, PicturesAreCopiedWordForWordBetweenLayouts) {
   const uint32_t half = Rgba(10, 20, 30, 128), red = Rgba(255, 0, 0, 255);
   int sprite = CreateImage(kNewNumber, 3, 3, red);
   SetImagePixel(sprite, 2, 2, half);
-  // A straight picture onto a premultiplied output, clipped at the top left.
+  // A straight picture onto a premultiplied output, clipped at the top left: its opaque rows
+  // leave the output as it is, the row with the transparent pixel turns it.
   int premultiplied = CreateImage(kNewNumber, 4, 4, kWhite);
   VectorTouch(premultiplied);
   StartDrawing(ImageOutput(premultiplied));
+  DrawImage(sprite, -1, 2);  // only the two opaque rows are inside
+  EXPECT_TRUE(Premultiplied(ImageData(premultiplied)));
+  EXPECT_EQ(ReadPixel(1, 3), red);
   DrawImage(sprite, -1, -1);
+  EXPECT_FALSE(Premultiplied(ImageData(premultiplied)));
   EXPECT_EQ(ReadPixel(1, 1), half);
   EXPECT_EQ(ReadPixel(0, 0), red);
   EXPECT_EQ(ReadPixel(2, 2), kWhite);
