@@ -487,10 +487,11 @@ TEST_F(PickListTest, FourThousandCheckedRowsFilterQuicklyAndStayChecked) {
   std::string result = ListIconRequester(kTitle, "", "", "Name|Value", "100|*", items, items,
                                          kNoParent, LIR_CheckBoxes | LIR_SearchField, "");
   EXPECT_TRUE(script.Finished());
-  // The search waits 250 ms after the last key; filtering adds well under a second to that
-  // (a selection kept as text took 16 s here), with room for slow builds and busy machines.
+  // From the last key to the filtered list in under a second, the search's 250 ms pause
+  // included (a selection kept as text took 16 s here; now about 30 ms besides the pause).
+  RecordProperty("filter_ms", int(filtered));
   EXPECT_GE(filtered, 0);
-  EXPECT_LT(filtered, 1500);
+  EXPECT_LT(filtered, 1000);
   // Every row was checked by the preset and comes back, the hidden ones too.
   EXPECT_EQ(std::count(result.begin(), result.end(), '\n'), kCount - 1);
 }
