@@ -1,21 +1,19 @@
 // Find, find next and the list of find results of the text requester.
-#include <Qsci/qsciscintillabase.h>
-
-#include <QChar>
-
 #include <cstdlib>
 
 #include "gui/edit_text_requester.h"
 #include "gui/input_requester_with_history.h"
 #include "gui/list_icon_requester.h"
 #include "platform/editor_gadget.h"
+#include "platform/scintilla_codes.h"
+#include "platform/text_case.h"
 #include "platform/window_system.h"
 #include "tolvek/callstack.h"
 #include "tolvek/regex.h"
 
 namespace gui {
 
-using Sci = QsciScintillaBase;
+using Sci = platform::ScintillaCodes;
 
 namespace {
 
@@ -53,10 +51,7 @@ void Search(EditTextRequesterState& state, detail::TextFind& find, int64_t start
 
 // Case-folded code points of a text, for the literal occurrences of the results list.
 std::u32string Folded(const std::string& utf8) {
-  QString q = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
-  std::u32string out;
-  for (char32_t cp : q.toUcs4()) out.push_back(QChar::toLower(cp));
-  return out;
+  return platform::LowerCaseCodePoints(utf8);
 }
 
 }  // namespace

@@ -1,15 +1,5 @@
 #include "gui/edit_text_requester.h"
 
-#include <Qsci/qsciscintillabase.h>
-
-#include <QAction>
-#include <QLabel>
-#include <QMenuBar>
-#include <QPixmap>
-#include <QPointer>
-#include <QStatusBar>
-#include <QToolBar>
-
 #include <unistd.h>
 
 #include <cstdlib>
@@ -19,6 +9,7 @@
 #include "gui/gadget_screenshot.h"
 #include "gui/requester_geometry.h"
 #include "platform/editor_gadget.h"
+#include "platform/scintilla_codes.h"
 #include "platform/window_system.h"
 #include "tolvek/callstack.h"
 #include "tolvek/file_read.h"
@@ -28,7 +19,7 @@
 namespace gui {
 
 using namespace platform;
-using Sci = QsciScintillaBase;
+using Sci = platform::ScintillaCodes;
 
 namespace {
 
@@ -46,7 +37,6 @@ struct Requester {
   EditTextMenuCallback menuCallback;
   EditTextTimerCallback timer;
   int menuBar = 0, toolBar = 0, statusBar = 0, map = 0;
-  QPointer<QWidget> menuWidget, toolWidget, statusWidget;
   int64_t period = 0;
   bool wrap = false;
   std::string shownCallTip;
@@ -109,14 +99,11 @@ void BuildMenuBar(Requester& r) {
   Item(kEtrWrap, "Line wrapping", "Ctrl+W"), Bind(r, "Ctrl+W", kEtrWrap);
   Item(kEtrStyles, "Styles", "Alt+S"), Bind(r, "Alt+S", kEtrStyles);
   SetMenuItemState(r.menuBar, kEtrStyles, true);
-  r.menuWidget = WindowWidget(window)->findChild<QMenuBar*>();
 }
 
 void BuildToolBar(Requester& r) {
   bool readOnly = Has(r, ETR_ReadOnly);
   r.toolBar = CreateToolBar(kNewNumber, r.state.window);
-  auto* bar = WindowWidget(r.state.window)->findChild<QToolBar*>();
-  r.toolWidget = bar;
   auto button = [&](int id, int image, const char* text, const char* key) {
     ToolBarStandardButton(id, image);
     ToolBarToolTip(r.toolBar, id, text);
@@ -126,42 +113,18 @@ void BuildToolBar(Requester& r) {
     if (Has(r, ETR_MenuNew)) button(kEtrNew, kToolNew, "New", "Ctrl+N");
     if (Has(r, ETR_MenuOpen)) button(kEtrOpen, kToolOpen, "Open", "Ctrl+O");
     if (Has(r, ETR_MenuSave)) button(kEtrSave, kToolSave, "Save", "Ctrl+S");
-    if (bar) bar->addSeparator();
+    ToolBarSeparator();
   }
   if (!readOnly) button(kEtrCut, kToolCut, "Cut", "Ctrl+X");
   button(kEtrCopy, kToolCopy, "Copy", "Ctrl+C");
   if (!readOnly) button(kEtrPaste, kToolPaste, "Paste", "Ctrl+V");
 }
 
-// Bars at the top and bottom of the window; returns the height left between them.
-int LayoutBars(Requester& r, int* top) {
-  QWidget* w = WindowWidget(r.state.window);
-  int width = w ? w->width() : 0, height = w ? w->height() : 0;
-  int y = 0, bottom = 0;
-  if (r.menuWidget) {
-    int h = r.menuWidget->sizeHint().height();
-    r.menuWidget->setGeometry(0, y, width, h);
-    y += h;
-  }
-  if (r.toolWidget) {
-    int h = r.toolWidget->sizeHint().height();
-    r.toolWidget->setGeometry(0, y, width, h);
-    y += h;
-  }
-  if (r.statusWidget) {
-    bottom = r.statusWidget->sizeHint().height();
-    r.statusWidget->setGeometry(0, height - bottom, width, bottom);
-  }
-  *top = y;
-  return std::max(height - y - bottom, 1);
-}
-
 void Layout(Requester& r) {
-  int top = 0;
-  int height = LayoutBars(r, &top);
+  BarRoom room = PlaceWindowBars(r.state.window);
   int width = WindowWidth(r.state.window);
-  ResizeGadget(r.state.gadget, 0, top, std::max(width - kMapWidth, 1), height);
-  ResizeGadget(r.map, width - kMapWidth, top, kMapWidth, height);
+  ResizeGadget(r.state.gadget, 0, room.top, std::max(width - kMapWidth, 1), room.height);
+  ResizeGadget(r.map, width - kMapWidth, room.top, kMapWidth, room.height);
 }
 
 void CallStyles(Requester& r, int initial) {
@@ -175,8 +138,7 @@ int64_t DisplayLines(int gadget) {
 void ShowMap(Requester& r) {
   int image = Scintilla_RenderStylesMap(r.state.gadget, 3, true, &r.state.stylesMapEntries,
                                         Has(r, ETR_PixelStylesMap));
-  auto* label = qobject_cast<QLabel*>(GadgetWidget(r.map));
-  if (label && ImageData(image)) label->setPixmap(QPixmap::fromImage(*ImageData(image)));
+  SetGadgetImage(r.map, image);
 }
 
 void OpenContextMenu(Requester& r) {
@@ -405,17 +367,17 @@ int EditTextRequester(const std::string& title, const std::string& path, int par
   if (Has(r, ETR_ToolBar)) BuildToolBar(r);
   if (Has(r, ETR_StatusBar)) {
     r.statusBar = CreateStatusBar(kNewNumber, window);
-    r.statusWidget = WindowWidget(window)->findChild<QStatusBar*>();
     if (Has(r, ETR_ScreenshotMode))
       StatusBarText(r.statusBar, 0,
                     "[Esc] ... Cancel        [Ctrl]+[f] ... Find        [Ctrl]+[s] ... "
                     "Screenshot        [Ctrl]+[w] ... Wrap lines");
   }
   UseGadgetList(window);
-  int top = 0;
-  int height = LayoutBars(r, &top);
-  r.state.gadget = ScintillaGadget(kNewNumber, 0, top, WindowWidth(window) - kMapWidth, height);
-  r.map = ImageGadget(kNewNumber, WindowWidth(window) - kMapWidth, top, kMapWidth, height, 0);
+  BarRoom room = PlaceWindowBars(window);
+  r.state.gadget =
+      ScintillaGadget(kNewNumber, 0, room.top, WindowWidth(window) - kMapWidth, room.height);
+  r.map =
+      ImageGadget(kNewNumber, WindowWidth(window) - kMapWidth, room.top, kMapWidth, room.height, 0);
   SetGadgetName(r.state.gadget, "editor");
   SetGadgetName(r.map, "map");
   int g = r.state.gadget;

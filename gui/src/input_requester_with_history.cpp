@@ -1,13 +1,12 @@
 #include "gui/input_requester_with_history.h"
 
-#include <QString>
-
 #include <algorithm>
 #include <filesystem>
 #include <set>
 
 #include "file_bytes.h"
 #include "gui/requester_geometry.h"
+#include "platform/text_case.h"
 #include "platform/window_system.h"
 #include "tolvek/app_dir.h"
 #include "tolvek/callstack.h"
@@ -107,7 +106,7 @@ std::vector<std::string> OfferedEntries(const std::string& defaultText, std::str
   }
   if (sorted)
     std::stable_sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
-      return QString::fromStdString(a).compare(QString::fromStdString(b), Qt::CaseInsensitive) < 0;
+      return platform::CompareIgnoringCase(a, b) < 0;
     });
   std::vector<std::string> offered;
   if (!defaultText.empty()) offered.push_back(defaultText);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <limits>
+#include <unordered_set>
 #include <vector>
 
 #include "gui/colour_font_strings.h"
@@ -40,11 +42,13 @@ enum MenuEntry {
 };
 enum class Mode { kSingle, kMulti, kCheck };
 
+// Image numbers the layer hands out start at 100,000, so only int's own range caps a field.
 int NumberField(const std::string& text) {
+  constexpr long long kLargest = std::numeric_limits<int>::max();
   long long value = 0;
   for (char c : text) {
     if (!std::isdigit(static_cast<unsigned char>(c))) break;
-    value = std::min<long long>(value * 10 + (c - '0'), 100000);
+    value = std::min<long long>(value * 10 + (c - '0'), kLargest);
   }
   return int(value);
 }
@@ -64,7 +68,10 @@ std::vector<std::string> SplitBars(const std::string& text) {
 struct PickList {
   int64_t flags = 0;
   Mode mode = Mode::kSingle;
-  std::string items, columnWidths, remembered;
+  std::string items, columnWidths;
+  // The row lines chosen so far, also of rows the filter hides; looked up once per row after
+  // every event, so a set rather than text that is searched.
+  std::unordered_set<std::string> remembered;
   int window = 0, msg = -1, sea = -1, lst = 0, but = -1, stb = -1;
   int cha = -1, chn = -1, chi = -1;
   int columnCount = 1;
@@ -135,7 +142,7 @@ void Refill(PickList& p) {
   detail::ListIconRequester_FillList(p.lst, p.items, p.flags, &filter);
   int count = CountGadgetItems(p.lst);
   for (int r = 0; r < count; ++r) {
-    if (!detail::ContainsWholeLine(p.remembered, detail::RowLine(RowCells(p, r)))) continue;
+    if (!p.remembered.contains(detail::RowLine(RowCells(p, r)))) continue;
     if (p.mode == Mode::kCheck)
       SetGadgetItemState(p.lst, r, kItemChecked);
     else
@@ -147,21 +154,12 @@ void UpdateRemembered(PickList& p) {
   int count = CountGadgetItems(p.lst);
   for (int r = 0; r < count; ++r) {
     std::string line = detail::RowLine(RowCells(p, r));
-    // Drop every whole line equal to this row's line.
-    std::string kept;
-    size_t start = 0;
-    while (start < p.remembered.size()) {
-      size_t lf = p.remembered.find('\n', start);
-      size_t end = lf == std::string::npos ? p.remembered.size() : lf;
-      std::string current = p.remembered.substr(start, end - start);
-      if (current != line) kept += current + (lf == std::string::npos ? "" : "\n");
-      start = end + 1;
-    }
-    p.remembered = kept;
     int state = GetGadgetItemState(p.lst, r);
     if ((p.mode == Mode::kMulti && (state & kItemSelected)) ||
         (p.mode == Mode::kCheck && (state & kItemChecked)))
-      p.remembered += line + "\n";
+      p.remembered.insert(std::move(line));
+    else
+      p.remembered.erase(line);
   }
 }
 
@@ -453,7 +451,11 @@ std::string ListIconRequester(const std::string& title, const std::string& messa
            : (flags & LIR_CheckBoxes) ? Mode::kCheck
                                       : Mode::kSingle;
   std::string normalisedPreset = detail::NormalisePreset(preset);
-  p.remembered = normalisedPreset;
+  for (size_t start = 0; start < normalisedPreset.size();) {
+    size_t lf = std::min(normalisedPreset.find('\n', start), normalisedPreset.size());
+    p.remembered.insert(normalisedPreset.substr(start, lf - start));
+    start = lf + 1;
+  }
   p.columnWidths = columnWidths;
   std::erase(p.columnWidths, ' ');
 
@@ -557,7 +559,7 @@ std::string ListIconRequester(const std::string& title, const std::string& messa
     int count = CountGadgetItems(p.lst);
     for (int r = 0; r < count && r < int(raw.size()); ++r) {
       std::string text = detail::PresetComparisonText(raw[r], hasListMarkup, flags & LIR_NoMarkup);
-      if (!detail::ContainsWholeLine(normalisedPreset, text)) continue;
+      if (!p.remembered.contains(text)) continue;
       if (p.mode == Mode::kCheck) {
         SetGadgetItemState(p.lst, r, kItemChecked);
       } else {

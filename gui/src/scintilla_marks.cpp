@@ -1,18 +1,16 @@
 // Styles, indicators and finds of the editor control, by character positions.
-#include <Qsci/qsciscintillabase.h>
-
-#include <QChar>
-
 #include <algorithm>
 #include <functional>
 
 #include "gui/scintilla_wrapper.h"
+#include "platform/scintilla_codes.h"
+#include "platform/text_case.h"
 #include "scintilla_module.h"
 #include "tolvek/callstack.h"
 
 namespace gui {
 
-using Sci = QsciScintillaBase;
+using Sci = platform::ScintillaCodes;
 using detail::Module;
 using detail::Send;
 
@@ -42,7 +40,7 @@ std::u32string Folded(std::string_view utf8) {
       for (size_t k = 1; k < n; ++k)
         cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
     }
-    out.push_back(QChar::toLower(cp));
+    out.push_back(platform::LowerCodePoint(cp));
     i += n;
   }
   return out;

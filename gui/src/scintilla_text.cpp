@@ -1,9 +1,8 @@
 // Loading the editor control, its text, and character positions as the control's bytes.
-#include <Qsci/qsciscintillabase.h>
-
 #include <algorithm>
 
 #include "gui/scintilla_wrapper.h"
+#include "platform/scintilla_codes.h"
 #include "platform/window_system.h"
 #include "scintilla_module.h"
 #include "tolvek/callstack.h"
@@ -11,7 +10,7 @@
 
 namespace gui {
 
-using Sci = QsciScintillaBase;
+using Sci = platform::ScintillaCodes;
 using detail::Send;
 
 namespace detail {

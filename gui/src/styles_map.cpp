@@ -1,21 +1,18 @@
 // The overview strip beside the editor: where in the whole text styles and indicators lie.
-#include <Qsci/qsciscintillabase.h>
-
-#include <QImage>
-#include <QPainter>
-
 #include <algorithm>
 #include <cmath>
 #include <map>
 
 #include "gui/scintilla_wrapper.h"
+#include "platform/drawing.h"
+#include "platform/scintilla_codes.h"
 #include "platform/window_system.h"
 #include "scintilla_module.h"
 #include "tolvek/callstack.h"
 
 namespace gui {
 
-using Sci = QsciScintillaBase;
+using Sci = platform::ScintillaCodes;
 using detail::Send;
 using detail::StylesMapBox;
 using detail::StylesMapColour;
@@ -108,20 +105,16 @@ void DrawCluster(std::vector<StylesMapBox>& boxes, const std::vector<StylesMapRu
   }
 }
 
-// Drawn with QPainter for now; the boxes are opaque and never smoothed.
+// The boxes are opaque and never smoothed: raster drawing in its default mode.
 void DrawBoxes(int image, int bottomBand, const std::vector<StylesMapBox>& boxes) {
-  QImage* data = platform::ImageData(image);
-  if (!data) return;
-  QPainter painter(data);
-  painter.setCompositionMode(QPainter::CompositionMode_Source);
+  if (!platform::StartDrawing(platform::ImageOutput(image))) return;
   auto fill = [&](int x, int y, int w, int h, uint32_t c) {
-    if (w <= 0 || h <= 0) return;
-    painter.fillRect(x, y, w, h,
-                     QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)));
+    if (w > 0 && h > 0) platform::Box(x, y, w, h, c);
   };
   fill(0, 0, kMapWidth, kTopBand, kBandGrey);
-  fill(0, data->height() - bottomBand, kMapWidth, bottomBand, kBandGrey);
+  fill(0, platform::OutputHeight() - bottomBand, kMapWidth, bottomBand, kBandGrey);
   for (const auto& b : boxes) fill(b.x, b.y, b.w, b.h, b.colour);
+  platform::StopDrawing();
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "platform/drawing.h"
 #include "platform/window_system.h"
 #include "tolvek/callstack.h"
 
@@ -45,9 +46,25 @@ int64_t ClockSeconds() {
   return ElapsedMilliseconds() / 1000;
 }
 
+// The window has no border of its own: its frame is drawn on a canvas behind everything, a
+// light outline with a darker bottom and right edge. whole: white under it first, after the
+// window changed height and the old bottom edge would show.
+void DrawFrame(WaitRequesterState& s, bool whole) {
+  if (!StartDrawing(CanvasOutput(s.frame))) return;
+  int w = OutputWidth(), h = OutputHeight();
+  if (whole) Box(0, 0, w, h, Rgb(255, 255, 255));
+  DrawingMode(kDrawOutlined);
+  Box(0, 0, w - 1, h - 1, Rgb(200, 200, 200));
+  DrawingMode(kDrawDefault);
+  LineXY(1, h - 1, w - 1, h - 1, Rgb(128, 128, 128));
+  LineXY(w - 1, 1, w - 1, h - 1, Rgb(128, 128, 128));
+  StopDrawing();
+}
+
 void Grow(WaitRequesterState& s, int by) {
   ResizeWindow(s.window, kKeepValue, kKeepValue, kKeepValue, WindowHeight(s.window) + by);
   ResizeGadget(s.frame, kKeepValue, kKeepValue, kKeepValue, WindowHeight(s.window));
+  DrawFrame(s, true);
 }
 
 void OpenWaitWindow(WaitRequesterState& s, int64_t progressMax) {
@@ -67,8 +84,8 @@ void OpenWaitWindow(WaitRequesterState& s, int64_t progressMax) {
   else
     StickyWindow(s.window, true);
   SetWindowColor(s.window, Rgb(255, 255, 255));
-  // The window has no border of its own: a framed panel behind everything gives it one.
-  s.frame = TextGadget(kNewNumber, 0, 0, 400, 25, "", kTextBorder);
+  s.frame = CanvasGadget(kNewNumber, 0, 0, 400, 25);
+  DrawFrame(s, true);
   s.textGadget = TextGadget(kNewNumber, 5, 4, 390, 23, s.text, kTextCenter);
   SetGadgetColor(s.textGadget, kFrontColor, Rgb(0, 0, 0));
   SetGadgetColor(s.textGadget, kBackColor, Rgb(255, 255, 255));
@@ -151,6 +168,7 @@ int UpdateWaitRequester(int mode, const std::string& text, int64_t progress, int
         if (s.logToggle && EventGadget() == s.logToggle) FoldLog(s);
       }
     }
+    DrawFrame(s, false);
   }
   s.lastUpdate = s.now;
   return cancelled ? 0 : 1;

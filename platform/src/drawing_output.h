@@ -32,10 +32,18 @@ inline ResolvedOutput Resolve(DrawOutput output) {
     }
   }
   if (resolved.image && resolved.image->isNull()) resolved.image.reset();
-  // Exact colour arithmetic needs one known layout: non-premultiplied 0xAARRGGBB words.
-  if (resolved.image && resolved.image->format() != QImage::Format_ARGB32)
-    *resolved.image = resolved.image->convertToFormat(QImage::Format_ARGB32);
   return resolved;
+}
+
+// Outputs hold one of two layouts of 0xAARRGGBB words: non-premultiplied, where the raster
+// operations keep exact colours, or premultiplied, which QPainter draws on fast and a canvas
+// shows without conversion. Opaque pixels are the same in both. An output changes layout only
+// where the two kinds of drawing meet, once for the whole image, never per call.
+constexpr QImage::Format kStraight = QImage::Format_ARGB32;
+constexpr QImage::Format kPremultiplied = QImage::Format_ARGB32_Premultiplied;
+
+inline void ToLayout(QImage& image, QImage::Format format) {
+  if (image.format() != format) image.convertTo(format);
 }
 
 inline QRgb ToQRgb(uint32_t colour) {

@@ -1,6 +1,7 @@
-// Vector drawing: anti-aliased paths and text through QPainter. Path points are turned by
-// the rotation in force when they are added, so a box added under a rotation stays turned
-// after the rotation is reset, and strokes keep their width in output pixels.
+// Vector drawing: anti-aliased paths and text through QPainter, on the premultiplied layout
+// it draws fastest on. Path points are turned by the rotation in force when they are added,
+// so a box added under a rotation stays turned after the rotation is reset, and strokes keep
+// their width in output pixels.
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <optional>
 
 #include "drawing_output.h"
 #include "tolvek/callstack.h"
@@ -23,7 +25,10 @@ struct VectorState {
   std::unique_ptr<QPainter> painter;
   QColor colour = Qt::black;
   QFont font;
+  std::optional<QFontMetricsF> metrics;  // of font, measured once per font
+  bool painterHasFont = false;
   QPainterPath path;
+  bool pathIsBox = false;  // the path is one box, not turned
   QPointF cursor;
   QTransform transform;
 };
@@ -41,9 +46,18 @@ QPointF Mapped(double x, double y) {
   return Vector().transform.map(QPointF(x, y));
 }
 
-QFontMetricsF Metrics() {
-  static const QImage probe(1, 1, QImage::Format_ARGB32);
-  return QFontMetricsF(Vector().font, &probe);
+const QFontMetricsF& Metrics() {
+  auto& v = Vector();
+  static const QImage probe(1, 1, kPremultiplied);
+  if (!v.metrics) v.metrics.emplace(v.font, &probe);
+  return *v.metrics;
+}
+
+void SetFont(const QFont& font) {
+  auto& v = Vector();
+  v.font = font;
+  v.metrics.reset();
+  v.painterHasFont = false;
 }
 
 // Leaves the painter as every drawing call expects it: no transform of its own.
@@ -52,10 +66,32 @@ void Consume(const QPen& pen, const QBrush& brush) {
   if (QPainter* painter = Painter(); painter && v.colour.alpha() > 0) {
     painter->setPen(pen);
     painter->setBrush(brush);
-    painter->drawPath(v.path);
+    // A lone segment, the graph's commonest stroke, skips the path stroker, and a lone
+    // upright box the path filler.
+    if (brush.style() == Qt::NoBrush && v.path.elementCount() == 2 &&
+        v.path.elementAt(0).isMoveTo() && v.path.elementAt(1).isLineTo())
+      painter->drawLine(QPointF(v.path.elementAt(0)), QPointF(v.path.elementAt(1)));
+    else if (pen.style() == Qt::NoPen && v.pathIsBox)
+      painter->fillRect(v.path.boundingRect(), brush);
+    else
+      painter->drawPath(v.path);
   }
   v.path = QPainterPath();
   v.path.setFillRule(Qt::WindingFill);
+  v.pathIsBox = false;
+}
+
+// The painter set for text in the vector font and colour, turned as the coordinates are.
+QPainter* TextPainter() {
+  auto& v = Vector();
+  QPainter* painter = Painter();
+  if (!v.painterHasFont) {
+    painter->setFont(v.font);
+    v.painterHasFont = true;
+  }
+  painter->setPen(v.colour);
+  painter->setTransform(v.transform);
+  return painter;
 }
 
 constexpr int kParagraphFlags[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight};
@@ -73,12 +109,13 @@ bool StartVectorDrawing(DrawOutput output) {
   auto& v = Vector();
   v.out = Resolve(output);
   v.colour = Qt::black;
-  v.font = QFont();
+  SetFont(QFont());
   v.path = QPainterPath();
   v.path.setFillRule(Qt::WindingFill);
   v.cursor = QPointF();
   v.transform = QTransform();
   if (!v.out.image) return false;
+  ToLayout(*v.out.image, kPremultiplied);
   v.painter = std::make_unique<QPainter>(v.out.image.get());
   v.painter->setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
   return true;
@@ -102,17 +139,19 @@ void VectorFont(int font, double pixelSize) {
   QFont chosen = it != fonts.end() && it->second ? *it->second : QFont();
   // Pixel sizes are whole; below one pixel text would vanish rather than shrink.
   chosen.setPixelSize(std::max(1, int(std::lround(pixelSize))));
-  Vector().font = chosen;
+  SetFont(chosen);
 }
 
 void MovePathCursor(double x, double y) {
   auto& v = Vector();
+  v.pathIsBox = false;
   v.cursor = QPointF(x, y);
   v.path.moveTo(Mapped(x, y));
 }
 
 void AddPathLine(double x, double y) {
   auto& v = Vector();
+  v.pathIsBox = false;
   if (v.path.elementCount() == 0) v.path.moveTo(Mapped(v.cursor.x(), v.cursor.y()));
   v.path.lineTo(Mapped(x, y));
   v.cursor = QPointF(x, y);
@@ -120,6 +159,7 @@ void AddPathLine(double x, double y) {
 
 void AddPathCurve(double x1, double y1, double x2, double y2, double x3, double y3) {
   auto& v = Vector();
+  v.pathIsBox = false;
   if (v.path.elementCount() == 0) v.path.moveTo(Mapped(v.cursor.x(), v.cursor.y()));
   v.path.cubicTo(Mapped(x1, y1), Mapped(x2, y2), Mapped(x3, y3));
   v.cursor = QPointF(x3, y3);
@@ -130,6 +170,8 @@ void AddPathBox(double x, double y, double w, double h) {
   box.addRect(QRectF(x, y, w, h).normalized());
   auto& v = Vector();
   v.path.addPath(v.transform.map(box));
+  // Five elements: the box's own, with no lone starting point before them.
+  v.pathIsBox = v.path.elementCount() == 5 && v.transform.type() <= QTransform::TxScale;
   v.cursor = QPointF(x, y);
 }
 
@@ -137,6 +179,7 @@ void AddPathEllipse(double centreX, double centreY, double radiusX, double radiu
   QPainterPath ellipse;
   ellipse.addEllipse(QPointF(centreX, centreY), std::abs(radiusX), std::abs(radiusY));
   auto& v = Vector();
+  v.pathIsBox = false;
   v.path.addPath(v.transform.map(ellipse));
   v.cursor = QPointF(centreX, centreY);
 }
@@ -163,35 +206,33 @@ void DashPath(double width, double length) {
 void DrawVectorText(const std::string& text) {
   TOLVEK_TRACE("DrawVectorText");
   auto& v = Vector();
-  QPainter* painter = Painter();
-  if (!painter || text.empty() || v.colour.alpha() == 0) return;
-  QRectF cell(v.cursor, Metrics().boundingRect(QRectF(), Qt::AlignLeft, Q(text)).size());
-  painter->save();
-  painter->setTransform(v.transform);
-  painter->setFont(v.font);
-  painter->setPen(v.colour);
-  painter->drawText(cell, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, Q(text));
-  painter->restore();
+  if (!Painter() || text.empty() || v.colour.alpha() == 0) return;
+  QPainter* painter = TextPainter();
+  QString qtext = Q(text);
+  if (!qtext.contains(QChar('\n'))) {
+    // One line: its baseline lies the font's ascent below the top, as in the laid-out cell.
+    painter->drawText(QPointF(v.cursor.x(), v.cursor.y() + Metrics().ascent()), qtext);
+  } else {
+    QRectF cell(v.cursor, Metrics().boundingRect(QRectF(), Qt::AlignLeft, qtext).size());
+    painter->drawText(cell, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, qtext);
+  }
+  painter->resetTransform();
 }
 
 void DrawVectorParagraph(const std::string& text, double width, double height, int align) {
   TOLVEK_TRACE("DrawVectorParagraph");
   auto& v = Vector();
-  QPainter* painter = Painter();
-  if (!painter || text.empty() || v.colour.alpha() == 0 || width <= 0 || height <= 0) return;
-  painter->save();
-  painter->setTransform(v.transform);
-  painter->setFont(v.font);
-  painter->setPen(v.colour);
+  if (!Painter() || text.empty() || v.colour.alpha() == 0 || width <= 0 || height <= 0) return;
+  QPainter* painter = TextPainter();
   painter->drawText(QRectF(v.cursor, QSizeF(width, height)), ParagraphFlags(align), Q(text));
-  painter->restore();
+  painter->resetTransform();
 }
 
 namespace {
 QRectF Measure(const std::string& text, uint32_t flags) {
   if (text.empty()) return QRectF();
   QString qtext = Q(text);
-  QFontMetricsF metrics = Metrics();
+  const QFontMetricsF& metrics = Metrics();
   if (!(flags & kVectorTextVisible)) return metrics.boundingRect(QRectF(), Qt::AlignLeft, qtext);
   // The inked outline: each line laid out as drawn, then the box of all glyph outlines.
   QPainterPath outline;

@@ -4,7 +4,14 @@
 
 #include "gadget_widgets.h"
 #include "layer_state.h"
+#include "platform/scintilla_codes.h"
 #include "tolvek/callstack.h"
+
+// The codes callers send are the control's own.
+#define PLATFORM_CHECK_SCINTILLA_CODE(name, value) \
+  static_assert(QsciScintillaBase::name == value, #name);
+PLATFORM_SCINTILLA_CODES(PLATFORM_CHECK_SCINTILLA_CODE)
+#undef PLATFORM_CHECK_SCINTILLA_CODE
 
 namespace platform {
 using namespace detail;

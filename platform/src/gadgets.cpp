@@ -103,7 +103,7 @@ void CanvasWidget::paintEvent(QPaintEvent*) {
 void CanvasWidget::resizeEvent(QResizeEvent*) {
   QSize inner = (size() - QSize(2 * m_border, 2 * m_border)).expandedTo(QSize(1, 1));
   if (!m_buffer || m_buffer->size() == inner) return;
-  QImage grown(inner, QImage::Format_ARGB32);
+  QImage grown(inner, m_buffer->format());
   grown.fill(Qt::white);
   QPainter painter(&grown);
   painter.drawImage(0, 0, *m_buffer);
@@ -483,8 +483,9 @@ int ScrollAreaGadget(int gadget, int x, int y, int w, int h, int innerW, int inn
 int CanvasGadget(int gadget, int x, int y, int w, int h, uint32_t flags) {
   TOLVEK_TRACE("CanvasGadget");
   int border = (flags & kCanvasBorder) ? 1 : 0;
+  // Premultiplied: shown as it is, without a conversion per frame.
   auto buffer = std::make_shared<QImage>(std::max(w - 2 * border, 1), std::max(h - 2 * border, 1),
-                                         QImage::Format_ARGB32);
+                                         QImage::Format_ARGB32_Premultiplied);
   buffer->fill(Qt::white);
   auto* canvas = new CanvasWidget(buffer.get());
   canvas->SetBorder(border);

@@ -145,12 +145,16 @@ uint32_t ImagePixel(int image, int x, int y) {
   QImage* data = ImageData(image);
   if (!data || !data->valid(x, y)) return 0;
   QRgb p = data->pixel(x, y);
+  if (data->format() == QImage::Format_ARGB32_Premultiplied) p = qUnpremultiply(p);
   return Rgba(uint32_t(qRed(p)), uint32_t(qGreen(p)), uint32_t(qBlue(p)), uint32_t(qAlpha(p)));
 }
 
 void SetImagePixel(int image, int x, int y, uint32_t rgba) {
   QImage* data = ImageData(image);
   if (!data || !data->valid(x, y)) return;
+  // Exact, as raster drawing is; opaque pixels are the same in both layouts.
+  if (data->format() == QImage::Format_ARGB32_Premultiplied && (rgba >> 24) != 255)
+    data->convertTo(QImage::Format_ARGB32);
   data->setPixel(x, y,
                  qRgba(int(rgba & 0xFF), int((rgba >> 8) & 0xFF), int((rgba >> 16) & 0xFF),
                        int((rgba >> 24) & 0xFF)));

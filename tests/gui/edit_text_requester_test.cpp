@@ -1,6 +1,5 @@
 // The text requester driven as a user drives it: find, find next with wrap, expression
 // finds and errors, the results list, and the keys that close it.
-#include <Qsci/qsciscintillabase.h>
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -16,6 +15,7 @@
 #include "gui/edit_text_requester.h"
 #include "gui_script.h"
 #include "platform/editor_gadget.h"
+#include "platform/scintilla_codes.h"
 #include "platform/window_system.h"
 #include "tolvek/startup.h"
 
@@ -23,7 +23,7 @@ using namespace platform;
 using namespace gui;
 using guitest::Do;
 using guitest::Script;
-using Sci = QsciScintillaBase;
+using Sci = platform::ScintillaCodes;
 
 namespace {
 

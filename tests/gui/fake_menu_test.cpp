@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <QCursor>
+#include <QTest>
+#include <QWidget>
 
 #include "gui/fake_menu.h"
 #include "platform/window_system.h"
@@ -22,6 +24,8 @@ class FakeMenuTest : public ::testing::Test {
     m_editMenu = CreatePopupMenu(kNewNumber);
     MenuItem(2, "Copy");
     SetActiveWindow(m_window);
+    // On an X display activation and placement arrive later than the call.
+    EXPECT_TRUE(QTest::qWaitForWindowActive(WindowWidget(m_window)));
     WindowEvent();
     RegisterFakeMenu(m_window, m_file, m_fileMenu);
     RegisterFakeMenu(m_window, m_edit, m_editMenu);
@@ -64,6 +68,7 @@ TEST_F(FakeMenuTest, TheHighlightFollowsTheMouse) {
   // Another window in the foreground clears the highlight.
   int other = OpenWindow(kNewNumber, 500, 40, 100, 100, "other");
   SetActiveWindow(other);
+  EXPECT_TRUE(QTest::qWaitForWindowActive(WindowWidget(other)));
   WindowEvent();
   HandleFakeMenu(kEventNone);
   EXPECT_EQ(detail::FakeMenuHovered(m_window), -1);

@@ -1,16 +1,16 @@
 // The editor-control wrapper on a real control: positions, indicators, finds, the styles
 // map's pixels and gadget screenshots.
-#include <Qsci/qsciscintillabase.h>
 #include <gtest/gtest.h>
 
 #include "gui/gadget_screenshot.h"
 #include "gui/scintilla_wrapper.h"
 #include "platform/editor_gadget.h"
+#include "platform/scintilla_codes.h"
 #include "platform/window_system.h"
 
 using namespace platform;
 using namespace gui;
-using Sci = QsciScintillaBase;
+using Sci = platform::ScintillaCodes;
 
 namespace {
 

@@ -1,6 +1,8 @@
 // Opens the text viewer on a big log, finds a text in it and shows the styles map beside
-// it. With --screenshot PATH it saves the screen once the find is shown and closes; it
-// prints how long a find over the whole text takes.
+// it. While the log is read a wait window with a progress bar shows. With --screenshot PATH
+// it saves the screen once the find is shown (and the wait window beside it, in
+// PATH-wait.png) and closes; it prints how long a find over the whole text takes. With
+// --editable last it opens the text as an editor with file menus and all its tool buttons.
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -15,6 +17,7 @@
 
 #include "gui/edit_text_requester.h"
 #include "gui/scintilla_wrapper.h"
+#include "gui/wait_requester.h"
 #include "platform/window_system.h"
 #include "tolvek/regex.h"
 #include "tolvek/startup.h"
@@ -26,13 +29,32 @@ int main(int argc, char** argv) {
   tolvek::LibraryStartup();
   gui::Scintilla_Startup();
   if (argc < 3) {
-    std::fprintf(stderr, "usage: text_viewer_demo LOG SEARCH [--screenshot PATH]\n");
+    std::fprintf(stderr, "usage: text_viewer_demo LOG SEARCH [--screenshot PATH] [--editable]\n");
     return 2;
   }
-  std::ifstream in(argv[1], std::ios::binary);
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::string search = argv[2];
   const char* shot = argc > 4 && std::strcmp(argv[3], "--screenshot") == 0 ? argv[4] : nullptr;
+  const bool editable = std::strcmp(argv[argc - 1], "--editable") == 0;
+  std::ifstream in(argv[1], std::ios::binary);
+  in.seekg(0, std::ios::end);
+  const int64_t size = in.tellg();
+  in.seekg(0);
+  gui::StartWaitRequester("Reading the log ...", 0, kNoParent, true);
+  std::string text;
+  for (char block[1 << 16]; in.read(block, sizeof block) || in.gcount() > 0;) {
+    text.append(block, size_t(in.gcount()));
+    gui::UpdateWaitRequester(2, "", int64_t(text.size()), size, gui::kNoLogLine);
+  }
+  gui::UpdateWaitRequester(2, "", size, size, "read " + std::to_string(size) + " bytes");
+  if (shot) {
+    QElapsedTimer shown;
+    shown.start();
+    while (shown.elapsed() < 500) QApplication::processEvents();
+    std::string waitShot = std::string(shot);
+    waitShot.insert(waitShot.size() - (waitShot.ends_with(".png") ? 4 : 0), "-wait");
+    QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromStdString(waitShot));
+  }
+  gui::StopWaitRequester();
 
   int step = 0;
   int64_t at = 0;
@@ -79,11 +101,11 @@ int main(int argc, char** argv) {
   });
   QElapsedTimer open;
   open.start();
-  gui::EditTextRequesterFromString("Log", text, kNoParent,
-                                   gui::ETR_MenuBar | gui::ETR_ToolBar | gui::ETR_StatusBar |
-                                       gui::ETR_ReadOnly | gui::ETR_EscapeCloses |
-                                       gui::ETR_LineNumbers,
-                                   "demo");
+  int64_t flags = gui::ETR_MenuBar | gui::ETR_ToolBar | gui::ETR_StatusBar | gui::ETR_EscapeCloses |
+                  gui::ETR_LineNumbers;
+  flags |= editable ? gui::ETR_MenuNew | gui::ETR_MenuOpen | gui::ETR_MenuSave | gui::ETR_MenuSaveAs
+                    : gui::ETR_ReadOnly;
+  gui::EditTextRequesterFromString("Log", text, kNoParent, flags, "demo");
   std::printf("viewer open to close: %lld ms\n", (long long)open.elapsed());
   return 0;
 }

@@ -2,6 +2,8 @@
 // Cancel and the folding log.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QImage>
 #include <QTest>
 #include <QWidget>
 
@@ -133,6 +135,29 @@ TEST_F(WaitTest, TheLogFoldsOutAndBack) {
   EXPECT_EQ(Height(), before);
   EXPECT_EQ(GetGadgetText(parts.logToggle), "+");
   EXPECT_TRUE(IsGadgetHidden(parts.logEditor));
+}
+
+TEST_F(WaitTest, TheBorderIsALightOutlineWithADarkerBottomAndRight) {
+  StartWaitRequester("Please wait", 0, m_parent, false);
+  Update(1, "", 0, 3);
+  // Grown once more, the bottom edge follows and none is left in the middle.
+  Update(1, "", 0, 3, "a line");
+  QApplication::processEvents();
+  QImage shown = WindowWidget(detail::WaitRequesterParts().window)->grab().toImage();
+  const int w = shown.width(), h = shown.height();
+  ASSERT_EQ(h, 60);
+  const QColor light(200, 200, 200), dark(128, 128, 128), white(255, 255, 255);
+  struct Case {
+    const char* where;
+    int x, y;
+    QColor colour;
+  } cases[] = {
+      {"top left", 0, 0, light},     {"top", w / 2, 0, light},
+      {"left", 0, h / 2, light},     {"bottom", w / 2, h - 1, dark},
+      {"right", w - 1, h / 2, dark}, {"bottom right", w - 1, h - 1, dark},
+      {"inside", 2, h / 2, white},   {"old bottom edge", 2, 34, white},
+  };
+  for (const auto& c : cases) EXPECT_EQ(shown.pixelColor(c.x, c.y), c.colour) << c.where;
 }
 
 }  // namespace

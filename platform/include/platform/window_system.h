@@ -328,6 +328,12 @@ void StatusBarText(int statusBar, int field, const std::string& text);
 int MenuBarHeight(int menu);
 int StatusBarHeight(int statusBar);
 int ToolBarHeight(int toolBar);
+// Lays a window's bars across it at their natural heights, the menu bar at the top, the tool
+// bar below it and the status bar at the bottom, and returns the room left between them.
+struct BarRoom {
+  int top, height;
+};
+BarRoom PlaceWindowBars(int window);
 enum StandardToolImage : int {
   kToolOpen = 1,
   kToolSave,
@@ -342,6 +348,7 @@ int CreateToolBar(int toolBar, int window);
 // The picture comes from the desktop's icon theme when it has one, else the layer draws it.
 void ToolBarStandardButton(int id, int standardImage);
 void ToolBarImageButton(int id, int image);
+void ToolBarSeparator();
 void ToolBarToolTip(int toolBar, int id, const std::string& text);
 
 // -------------------------------------------------------------------------------- resources

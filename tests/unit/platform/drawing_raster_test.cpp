@@ -9,6 +9,7 @@
 
 #include <set>
 #include <utility>
+#include <vector>
 
 #include "platform/drawing.h"
 #include "platform/window_system.h"
@@ -307,6 +308,135 @@ TEST_F(RasterDrawing, CanvasesShowTheirDrawingAndMissingOutputsDrawNothing) {
   Box(0, 0, 5, 5, Rgb(1, 1, 1));
   EXPECT_EQ(ReadPixel(4, 4), Rgba(1, 1, 1, 255));
   StopDrawing();
+}
+
+// Vector drawing leaves its outputs premultiplied and canvases are kept so; raster drawing
+// must give the same exact pixels there as on its own non-premultiplied images.
+bool Premultiplied(const QImage* image) {
+  return image && image->format() == QImage::Format_ARGB32_Premultiplied;
+}
+
+// Makes an image premultiplied the way the graph's work image becomes so.
+void VectorTouch(int image) {
+  ASSERT_TRUE(StartVectorDrawing(ImageOutput(image)));
+  StopVectorDrawing();
+  ASSERT_TRUE(Premultiplied(ImageData(image)));
+}
+
+TEST_F(RasterDrawing, BlendedBoxesMatchPixelByPixelBlendingOnEitherLayout) {
+  // One pixel per colour underneath: every grey level with other channels beside it, then
+  // pixels that are not opaque, the last ones after a run of opaque ones.
+  std::vector<uint32_t> unders;
+  for (uint32_t d = 0; d < 256; ++d) unders.push_back(Rgba(d, 255 - d, (d * 7) & 255, 255));
+  for (uint32_t a : {0u, 1u, 128u, 254u}) unders.push_back(Rgba(90, 180, 30, a));
+  for (int i = 0; i < 9; ++i) unders.push_back(Rgba(5, 6, 7, 255));
+  unders.push_back(Rgba(90, 180, 30, 77));
+  const int width = int(unders.size()) + 3;
+  auto fill = [&](int image) {
+    for (size_t i = 0; i < unders.size(); ++i) SetImagePixel(image, int(i) + 3, 0, unders[i]);
+  };
+  for (uint32_t colour : {Rgba(255, 255, 255, 220), Rgba(10, 200, 90, 1), Rgba(0, 0, 0, 128),
+                          Rgba(250, 3, 77, 254)}) {
+    SCOPED_TRACE(colour);
+    int expected = CreateImage(kNewNumber, width, 1, kWhite);
+    fill(expected);
+    StartDrawing(ImageOutput(expected));
+    DrawingMode(kDrawAlphaBlend);
+    for (int x = 0; x < width; ++x) Plot(x, 0, colour);
+    StopDrawing();
+
+    int straight = CreateImage(kNewNumber, width, 1, kWhite);
+    fill(straight);
+    StartDrawing(ImageOutput(straight));
+    DrawingMode(kDrawAlphaBlend);
+    Box(0, 0, width, 1, colour);
+    StopDrawing();
+    for (int x = 0; x < width; ++x)
+      ASSERT_EQ(ImagePixel(straight, x, 0), ImagePixel(expected, x, 0)) << "x " << x;
+
+    // Premultiplied with opaque pixels only: blended where it lies, it stays premultiplied.
+    int opaque = CreateImage(kNewNumber, 256, 1, kWhite);
+    for (int x = 0; x < 256; ++x) SetImagePixel(opaque, x, 0, unders[size_t(x)]);
+    VectorTouch(opaque);
+    StartDrawing(ImageOutput(opaque));
+    DrawingMode(kDrawAlphaBlend);
+    Box(0, 0, 256, 1, colour);
+    StopDrawing();
+    EXPECT_TRUE(Premultiplied(ImageData(opaque)));
+    for (int x = 0; x < 256; ++x)
+      ASSERT_EQ(ImagePixel(opaque, x, 0), ImagePixel(expected, x + 3, 0)) << "x " << x;
+  }
+}
+
+TEST_F(RasterDrawing, APremultipliedOutputTurnsOnceWhereExactColoursNeedIt) {
+  const uint32_t half = Rgba(10, 20, 30, 128);
+  // An image vector drawing left premultiplied.
+  int image = CreateImage(kNewNumber, 8, 8, kWhite);
+  VectorTouch(image);
+  StartDrawing(ImageOutput(image));
+  Box(0, 0, 4, 4, Rgb(1, 2, 3));
+  EXPECT_TRUE(Premultiplied(ImageData(image))) << "opaque drawing needs no turn";
+  DrawingMode(kDrawAllChannels);
+  Plot(5, 5, half);
+  EXPECT_EQ(ReadPixel(5, 5), half);
+  EXPECT_EQ(ReadPixel(1, 1), Rgba(1, 2, 3, 255));
+  StopDrawing();
+  EXPECT_EQ(ImagePixel(image, 5, 5), half) << "an image keeps the exact layout";
+  // Pixels set directly are exact too.
+  VectorTouch(image);
+  SetImagePixel(image, 6, 6, half);
+  EXPECT_EQ(ImagePixel(image, 6, 6), half);
+
+  // A canvas is shown premultiplied again once the drawing stops.
+  OpenWindow(kNewNumber, 0, 0, 100, 80, "canvas");
+  int canvas = CanvasGadget(kNewNumber, 0, 0, 20, 20);
+  EXPECT_TRUE(Premultiplied(CanvasBuffer(canvas)));
+  StartDrawing(CanvasOutput(canvas));
+  DrawingMode(kDrawAlphaChannel);
+  Plot(3, 3, Rgba(0, 0, 0, 100));
+  EXPECT_EQ(ReadPixel(3, 3), Rgba(255, 255, 255, 100));
+  EXPECT_FALSE(Premultiplied(CanvasBuffer(canvas)));
+  StopDrawing();
+  EXPECT_TRUE(Premultiplied(CanvasBuffer(canvas)));
+}
+
+TEST_F(RasterDrawing, PicturesAreCopiedWordForWordBetweenLayouts) {
+  const uint32_t half = Rgba(10, 20, 30, 128), red = Rgba(255, 0, 0, 255);
+  int sprite = CreateImage(kNewNumber, 3, 3, red);
+  SetImagePixel(sprite, 2, 2, half);
+  // A straight picture onto a premultiplied output, clipped at the top left: its opaque rows
+  // leave the output as it is, the row with the transparent pixel turns it.
+  int premultiplied = CreateImage(kNewNumber, 4, 4, kWhite);
+  VectorTouch(premultiplied);
+  StartDrawing(ImageOutput(premultiplied));
+  DrawImage(sprite, -1, 2);  // only the two opaque rows are inside
+  EXPECT_TRUE(Premultiplied(ImageData(premultiplied)));
+  EXPECT_EQ(ReadPixel(1, 3), red);
+  DrawImage(sprite, -1, -1);
+  EXPECT_FALSE(Premultiplied(ImageData(premultiplied)));
+  EXPECT_EQ(ReadPixel(1, 1), half);
+  EXPECT_EQ(ReadPixel(0, 0), red);
+  EXPECT_EQ(ReadPixel(2, 2), kWhite);
+  StopDrawing();
+
+  // A premultiplied picture onto a premultiplied output stays as it is, clipped at the right.
+  int picture = CreateImage(kNewNumber, 3, 3, red);
+  VectorTouch(picture);
+  int canvasLike = CreateImage(kNewNumber, 4, 4, kWhite);
+  VectorTouch(canvasLike);
+  StartDrawing(ImageOutput(canvasLike));
+  DrawImage(picture, 2, 1);
+  StopDrawing();
+  EXPECT_TRUE(Premultiplied(ImageData(canvasLike)));
+  EXPECT_EQ(PixelsOf(canvasLike, red),
+            (std::set<std::pair<int, int>>{{2, 1}, {3, 1}, {2, 2}, {3, 2}, {2, 3}, {3, 3}}));
+  // And onto a straight output it arrives in that layout.
+  int straight = CreateImage(kNewNumber, 4, 4, kWhite);
+  StartDrawing(ImageOutput(straight));
+  DrawImage(picture, 0, 0);
+  StopDrawing();
+  EXPECT_FALSE(Premultiplied(ImageData(straight)));
+  EXPECT_EQ(ImagePixel(straight, 2, 2), red);
 }
 
 }  // namespace
