@@ -15,6 +15,7 @@
 #include "evtweave/event_pass.h"
 #include "evtweave/ignore_lists.h"
 #include "evtweave/launcher.h"
+#include "evtweave/output_files.h"
 #include "evtweave/procmon_csv.h"
 #include "tolvek/syslog.h"
 
@@ -123,7 +124,7 @@ int RunConverter(const std::vector<std::string>& arguments) {
   PrintProgress("Writing files ...");
   // Without a DOT file there is nothing for a details file to describe, and an empty path
   // would put it on the workbench's settings file.
-  if (WriteDotFile() && state.options.lumivex) WriteDetailsFile();
+  if (OutputPathsUsable() && WriteDotFile() && state.options.lumivex) WriteDetailsFile();
   PrintProgress("Done.");
   PrintProgress("End.");
   return state.m_failed ? 1 : 0;

@@ -3,6 +3,7 @@
 #include "evtweave/console_output.h"
 #include "evtweave/converter_state.h"
 #include "evtweave/dot_writer.h"
+#include "evtweave/output_files.h"
 #include "evtweave/path_names.h"
 #include "tolvek/hex_form.h"
 #include "tolvek/path_generic.h"
@@ -89,7 +90,7 @@ bool WriteDetailsFile() {
   ConverterState& state = State();
   if (!state.options.lumivex) return true;
   std::string path = state.DotFile + std::string(kDetailsSuffix);
-  bool ok = tolvek::CreatePreferences(path);
+  bool ok = tolvek::CreatePreferences(path, kOutputWriteOptions);
   if (ok) {
     const EntityState& e = state.entities;
     for (size_t i = 0; i < e.Processes.size(); ++i) WriteProcess(static_cast<int32_t>(i));

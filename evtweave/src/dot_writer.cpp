@@ -1,16 +1,9 @@
 #include "evtweave/dot_writer.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-
 #include "evtweave/console_output.h"
 #include "evtweave/event_pass.h"
 #include "evtweave/object_edges.h"
+#include "evtweave/output_files.h"
 #include "evtweave/path_names.h"
 
 namespace evtweave {
@@ -315,32 +308,11 @@ std::string BuildDotText() {
   return out;
 }
 
-bool WriteWholeFile(const std::string& path, std::string_view text) {
-  if (path.empty()) return false;
-  std::string temp = path + ".partXXXXXX";
-  int fd = ::mkstemp(temp.data());
-  if (fd < 0) return false;
-  bool ok = true;
-  for (size_t done = 0; ok && done < text.size();) {
-    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0)
-      ok = false;
-    else
-      done += static_cast<size_t>(n);
-  }
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  ok = ::fchmod(fd, 0666 & ~mask) == 0 && ok;
-  ok = ::close(fd) == 0 && ok;
-  if (ok && std::rename(temp.c_str(), path.c_str()) != 0) ok = false;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
-}
-
 bool WriteDotFile() {
   const std::string& path = State().DotFile;
-  if (!path.empty() && WriteWholeFile(path, BuildDotText())) return true;
+  if (!path.empty() && tolvek::WriteFileWhole(path, BuildDotText(), kOutputWriteOptions)) {
+    return true;
+  }
   PrintConsoleLine("Error: Couldn't write file '" + path + "'!");
   State().m_failed = true;
   return false;

@@ -8,6 +8,10 @@
 # smallest log. The log without a TID column must be refused as an unknown format.
 #   -DCONVERTER=... -DCHECKER=... -DDATA_DIR=... -DCAPTURE_DIR=... -DWORK_DIR=...
 cmake_minimum_required(VERSION 3.25)
+if(NOT IS_DIRECTORY "${DATA_DIR}")
+  message("Skipped: no real logs at ${DATA_DIR} (the shared data folder beside the clone)")
+  return()
+endif()
 find_program(DOT_PROGRAM dot REQUIRED)
 find_program(GZIP_PROGRAM gzip REQUIRED)
 file(REMOVE_RECURSE "${WORK_DIR}")

@@ -11,12 +11,14 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "gui/edit_text_requester.h"
 #include "gui_script.h"
 #include "platform/editor_gadget.h"
 #include "platform/scintilla_codes.h"
 #include "platform/window_system.h"
+#include "scoped_env.h"
 #include "tolvek/startup.h"
 
 using namespace platform;
@@ -76,8 +78,8 @@ class TextRequesterTest : public ::testing::Test {
              ("textreq-" + std::to_string(::getpid()) + "-" +
               ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(m_home);
-    ::setenv("HOME", m_home.c_str(), 1);
-    ::setenv("APPDATA", m_home.c_str(), 1);
+    m_envHome.emplace("HOME", m_home.string());
+    m_envAppData.emplace("APPDATA", m_home.string());
     detail::LastFindText().clear();
   }
   void TearDown() override {
@@ -92,6 +94,7 @@ class TextRequesterTest : public ::testing::Test {
     return result;
   }
   std::filesystem::path m_home;
+  std::optional<lumivex_testing::ScopedEnv> m_envHome, m_envAppData;
 };
 
 TEST_F(TextRequesterTest, FindAndFindNextWrapAround) {

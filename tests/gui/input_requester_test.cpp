@@ -12,11 +12,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 
 #include "gui/input_requester_with_history.h"
 #include "gui/requester_geometry.h"
 #include "gui_script.h"
 #include "platform/window_system.h"
+#include "scoped_env.h"
 
 using namespace platform;
 using namespace gui;
@@ -57,8 +59,8 @@ class InputBoxTest : public ::testing::Test {
              ("inputbox-" + std::to_string(::getpid()) + "-" +
               ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(m_home);
-    ::setenv("HOME", m_home.c_str(), 1);
-    ::setenv("APPDATA", m_home.c_str(), 1);
+    m_envHome.emplace("HOME", m_home.string());
+    m_envAppData.emplace("APPDATA", m_home.string());
     m_file = m_home / "Tolvek" / "InputRequesterWithHistory";
   }
   void TearDown() override {
@@ -84,6 +86,7 @@ class InputBoxTest : public ::testing::Test {
   }
   std::string Key(const std::string& id) { return detail::ProgramPath() + "-" + id + "\t"; }
   std::filesystem::path m_home, m_file;
+  std::optional<lumivex_testing::ScopedEnv> m_envHome, m_envAppData;
 };
 
 TEST_F(InputBoxTest, ConfirmingWritesTheHistoryFile) {

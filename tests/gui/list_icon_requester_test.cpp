@@ -15,9 +15,11 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 
 #include "gui/list_icon_requester.h"
 #include "platform/window_system.h"
+#include "scoped_env.h"
 
 using namespace platform;
 using namespace gui;
@@ -123,8 +125,8 @@ class PickListTest : public ::testing::Test {
              ("picklist-" + std::to_string(::getpid()) + "-" +
               ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(m_home);
-    ::setenv("HOME", m_home.c_str(), 1);
-    ::setenv("APPDATA", m_home.c_str(), 1);
+    m_envHome.emplace("HOME", m_home.string());
+    m_envAppData.emplace("APPDATA", m_home.string());
     SetClipboardText("");
   }
   void TearDown() override {
@@ -132,6 +134,7 @@ class PickListTest : public ::testing::Test {
     std::filesystem::remove_all(m_home);
   }
   std::filesystem::path m_home;
+  std::optional<lumivex_testing::ScopedEnv> m_envHome, m_envAppData;
 };
 
 TEST_F(PickListTest, ReturnEscapeAndDoubleClickInSingleMode) {

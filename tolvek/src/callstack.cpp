@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -114,12 +115,23 @@ void detail::ReportError(std::string_view message, bool fatal) {
   len += FormatCallstack(text + len, cap - len);
   SyslogRaw(kSyslogError, std::string_view(text, len));
   if (fatal) {
+    // The system log is often out of the user's sight: a report that ends the program is
+    // shown where the user started it too.
+    put("\n", 1);
+    for (size_t done = 0; done < len;) {
+      ssize_t n = write(STDERR_FILENO, text + done, len - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      done += static_cast<size_t>(n);
+    }
     std::fflush(stdout);
     _exit(1);
   }
 }
 
-void ReportError(std::string_view message, bool fatal) { detail::ReportError(message, fatal); }
+void ReportError(std::string_view message, bool fatal) {
+  detail::ReportError(message, fatal);
+}
 
 void RegisterFinalizer(Finalizer procedure, bool first) {
   auto& list = Finalizers();
@@ -130,10 +142,16 @@ void RegisterFinalizer(Finalizer procedure, bool first) {
   }
 }
 
-void SetEndProgramHandler(EndProgramHandler handler) { gEndHandler = handler; }
+void SetEndProgramHandler(EndProgramHandler handler) {
+  gEndHandler = handler;
+}
 
-void detail::ResetFinalizers() { Finalizers().clear(); }
-size_t detail::FinalizerCount() { return Finalizers().size(); }
+void detail::ResetFinalizers() {
+  Finalizers().clear();
+}
+size_t detail::FinalizerCount() {
+  return Finalizers().size();
+}
 
 void EndProgram(int64_t exitCode) {
 #if TOLVEK_TRACE_CALLS

@@ -5,12 +5,58 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <random>
+#include <vector>
 
 #include "tolvek/callstack.h"
 
 namespace tolvek {
+namespace {
+
+// More links in a row than the system itself would follow.
+constexpr int kMaxLinkHops = 40;
+
+uid_t gOwnUserOverride = static_cast<uid_t>(-1);
+
+std::string FolderOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool FolderWritable(const std::string& path) {
+  return faccessat(AT_FDCWD, FolderOf(path).c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+bool InOwnGroups(gid_t gid) {
+  if (gid == getegid()) return true;
+  int count = getgroups(0, nullptr);
+  if (count <= 0) return false;
+  std::vector<gid_t> groups(static_cast<size_t>(count));
+  count = getgroups(count, groups.data());
+  for (int i = 0; i < count; ++i) {
+    if (groups[static_cast<size_t>(i)] == gid) return true;
+  }
+  return false;
+}
+
+// What the mode bits allow, without the superuser's override: a file whose mode says
+// "read only" is not replaced by root either.
+bool ModeAllowsWriting(const struct stat& st) {
+  if (st.st_uid == detail::OwnUserId()) return (st.st_mode & S_IWUSR) != 0;
+  if (InOwnGroups(st.st_gid)) return (st.st_mode & S_IWGRP) != 0;
+  return (st.st_mode & S_IWOTH) != 0;
+}
+
+}  // namespace
+
+uid_t detail::OwnUserId() {
+  return gOwnUserOverride != static_cast<uid_t>(-1) ? gOwnUserOverride : geteuid();
+}
+
+void detail::SetOwnUserIdForTest(uid_t uid) {
+  gOwnUserOverride = uid;
+}
 
 int CreateSiblingFile(const std::string& target, std::string& name) {
   static thread_local std::mt19937 random{std::random_device{}()};
@@ -35,26 +81,47 @@ bool WriteAllBytes(int fd, const void* data, size_t length) {
   return true;
 }
 
-bool WriteFileWhole(const std::string& path, std::string_view bytes) {
-  TOLVEK_TRACE("WriteFileWhole");
-  if (path.empty()) return false;
-  // Writing through a link replaces the file it names, not the link.
+std::string ReplaceableTarget(const std::string& path, const WriteOptions& options) {
+  TOLVEK_TRACE("ReplaceableTarget");
+  if (path.empty()) return {};
   std::string target = path;
-  struct stat st;
-  if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    if (char* real = realpath(path.c_str(), nullptr)) {
-      target = real;
-      std::free(real);
+  for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
+    struct stat st;
+    if (lstat(target.c_str(), &st) != 0) {
+      if (errno != ENOENT) return {};
+      return FolderWritable(target) ? target : std::string();
     }
+    if (S_ISREG(st.st_mode)) {
+      return ModeAllowsWriting(st) && FolderWritable(target) ? target : std::string();
+    }
+    if (!S_ISLNK(st.st_mode)) return {};
+    if (!options.followOwnLinks || st.st_uid != detail::OwnUserId()) {
+      // The link itself is replaced; the file it names is never touched.
+      return FolderWritable(path) ? path : std::string();
+    }
+    std::string next(static_cast<size_t>(st.st_size) + 1, '\0');
+    ssize_t n = readlink(target.c_str(), next.data(), next.size());
+    if (n <= 0 || static_cast<size_t>(n) >= next.size()) return {};
+    next.resize(static_cast<size_t>(n));
+    target = next.front() == '/' ? next : FolderOf(target) + "/" + next;
   }
+  return {};
+}
+
+bool WriteFileWhole(const std::string& path, std::string_view bytes, const WriteOptions& options) {
+  TOLVEK_TRACE("WriteFileWhole");
+  std::string target = ReplaceableTarget(path, options);
+  if (target.empty()) return false;
   std::string temp;
   int fd = CreateSiblingFile(target, temp);
   if (fd < 0) return false;
   bool ok = true;
-  if (stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-    ok = fchmod(fd, st.st_mode & 07777) == 0;
+  struct stat st;
+  if (lstat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+    ok = fchmod(fd, st.st_mode & 0777) == 0;
   }
-  ok = ok && WriteAllBytes(fd, bytes.data(), bytes.size()) && fsync(fd) == 0;
+  ok = ok && WriteAllBytes(fd, bytes.data(), bytes.size());
+  if (options.sync) ok = ok && fsync(fd) == 0;
   ok = close(fd) == 0 && ok;
   ok = ok && rename(temp.c_str(), target.c_str()) == 0;
   if (!ok) unlink(temp.c_str());

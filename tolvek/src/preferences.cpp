@@ -57,6 +57,7 @@ struct PreferenceState {
   bool m_open = false;
   bool m_dirty = false;
   std::string m_path;
+  WriteOptions m_writeOptions;
   std::string m_arena;
   std::vector<Group> m_groups;  // [0] holds the lines before the first group
   FoldedIndex m_groupIndex;     // folded name -> group
@@ -259,12 +260,13 @@ bool OpenPreferences(const std::string& path) {
   return true;
 }
 
-bool CreatePreferences(const std::string& path) {
+bool CreatePreferences(const std::string& path, const WriteOptions& options) {
   TOLVEK_TRACE("CreatePreferences");
   PreferenceState& s = Prefs();
   Reset(s);
   if (path.empty() || !FolderAllows(path)) return false;
   s.m_path = path;
+  s.m_writeOptions = options;
   s.m_open = true;
   s.m_dirty = true;
   return true;
@@ -274,7 +276,7 @@ bool FlushPreferenceBuffers() {
   TOLVEK_TRACE("FlushPreferenceBuffers");
   PreferenceState& s = Prefs();
   if (!s.m_open || !s.m_dirty) return true;
-  if (!WriteFileWhole(s.m_path, Serialize(s))) {
+  if (!WriteFileWhole(s.m_path, Serialize(s), s.m_writeOptions)) {
     SyslogWarning("Couldn't write preference file '" + s.m_path + "'");
     return false;
   }

@@ -77,6 +77,14 @@ bool TrustedPath(const std::string& path, bool folder) {
   return st.st_uid == getuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
+// A new build we may install: a plain file (not a link) that only its owner can change, and
+// that owner is this user or the system. Anything else could be someone else's program.
+bool TrustedSource(const std::string& path) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  return (st.st_uid == getuid() || st.st_uid == 0) && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
 int64_t FileSize(const std::string& path) {
   struct stat st;
   if (stat(path.c_str(), &st) != 0) return -1;
@@ -135,11 +143,15 @@ void InstallUpdate(const std::string& instructionFile) {
     if (next != std::string::npos)
       destination = text.substr(next, text.find_first_of("\r\n", next) - next);
   }
-  bool copied = !source.empty() && !destination.empty() &&
+  bool trusted = TrustedSource(source);
+  bool copied = trusted && !destination.empty() &&
                 (CopyWithRetries(source, destination) || CopyThroughHelper(source, destination));
   RemoveFile(instructionFile);
   if (copied) {
     RemoveFile(source);
+  } else if (!trusted) {
+    SyslogWarning("Refused the update \"" + source +
+                  "\": it is not a plain file of this user's that only they can change!");
   } else {
     // The new build stays where it is, so the update can still be installed by hand.
     SyslogWarning("Couldn't install the update \"" + source + "\" over \"" + destination + "\"!");
@@ -171,10 +183,12 @@ std::string SelfUpdateDirectory() {
 
 bool CopyFileReplacing(const std::string& source, const std::string& destination) {
   TOLVEK_TRACE("CopyFileReplacing");
-  int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  // A link is not followed and a FIFO does not hold us up: only a plain file is copied.
+  int in = open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
   if (in < 0) return false;
   struct stat st;
-  if (fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (fstat(in, &st) != 0 || !S_ISREG(st.st_mode) ||
+      fcntl(in, F_SETFL, fcntl(in, F_GETFL) & ~O_NONBLOCK) != 0) {
     close(in);
     return false;
   }
@@ -195,7 +209,8 @@ bool CopyFileReplacing(const std::string& source, const std::string& destination
     }
     ok = WriteAllBytes(out, buf, static_cast<size_t>(n));
   }
-  ok = ok && fchmod(out, st.st_mode & 07777) == 0;
+  // Never setuid or setgid: the copy may be made with administrator rights.
+  ok = ok && fchmod(out, st.st_mode & 0777) == 0;
   ok = ok && fsync(out) == 0;
   ok = (close(out) == 0) && ok;
   close(in);

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <random>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "tolvek/callstack.h"
+#include "tolvek/file_write.h"
 #include "tolvek/process.h"
 #include "tolvek/syslog.h"
 
@@ -39,6 +41,7 @@ struct State {
   bool m_finalizerPending = true;
   int m_lockFd = -1;
   std::mt19937 m_random{std::random_device{}()};
+  std::function<void()> m_beforeLock;  // test seam: runs between opening and locking
 };
 
 State& S() {
@@ -61,7 +64,23 @@ std::string SystemTempFolder() {
 bool IsPrivateFolder(const std::string& path) {
   struct stat st;
   if (lstat(path.c_str(), &st) != 0) return false;
-  return S_ISDIR(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 077) == 0;
+  return S_ISDIR(st.st_mode) && st.st_uid == detail::OwnUserId() && (st.st_mode & 077) == 0;
+}
+
+// The user's runtime folder when the session provides a sound one: only the user can see
+// into it, so nobody can take our folder's name there first. Else the system's folder.
+std::string PrivateFolderBase() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime && runtime[0] == '/') {
+    std::string base = runtime;
+    while (base.size() > 1 && base.back() == '/') base.pop_back();
+    struct stat st;
+    if (lstat(base.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == detail::OwnUserId() &&
+        (st.st_mode & 0777) == 0700) {
+      return base == "/" ? std::string() : base;
+    }
+  }
+  return SystemTempFolder();
 }
 
 bool SameFile(const struct stat& a, const struct stat& b) {
@@ -76,6 +95,7 @@ LockResult TakeSharedLock(State& s) {
   std::string path = s.m_dir + "/" + kLockName;
   int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) return errno == ENOENT ? LockResult::kRetry : LockResult::kNoLock;
+  if (s.m_beforeLock) s.m_beforeLock();
   int rc;
   do rc = flock(fd, LOCK_SH);
   while (rc != 0 && errno == EINTR);
@@ -309,15 +329,20 @@ void InitPrivateTempDir(const std::string& suffix) {
   std::lock_guard lock(s.m_mutex);
   std::string name = "tolvek.zubl." + (suffix.empty() ? std::to_string(GetProcessId()) : suffix) +
                      "-" + std::to_string(geteuid());
-  s.m_dir = SystemTempFolder() + "/" + name;
+  std::string expected = PrivateFolderBase() + "/" + name;
   for (int attempt = 0;; ++attempt) {
+    s.m_dir = expected;
     if (mkdir(s.m_dir.c_str(), 0700) == 0) {
       chmod(s.m_dir.c_str(), 0700);  // a umask may have taken the owner's bits
-    } else if (errno != EEXIST) {
-      ReportError(kFolderError, true);
     }
-    // A folder that someone else owns or can reach into would hand them our files.
-    if (!IsPrivateFolder(s.m_dir)) ReportError(kFolderError, true);
+    // Anything at the name that is not our private folder (another user's folder, a link,
+    // a file) could hand our files to someone else, and any local user can put it there:
+    // a fresh folder beside it, which no other instance will share, lets the run go on.
+    if (!IsPrivateFolder(s.m_dir)) {
+      std::string fresh = expected + ".XXXXXX";
+      if (!mkdtemp(fresh.data())) ReportError(kFolderError, true);
+      s.m_dir = fresh;
+    }
     LockResult taken = TakeSharedLock(s);
     if (taken == LockResult::kLocked) break;
     // Without a lock file we still work; at the end we then remove only our own files.
@@ -325,6 +350,12 @@ void InitPrivateTempDir(const std::string& suffix) {
     if (attempt + 1 >= kLockAttempts) ReportError(kFolderError, true);
   }
   RegisterFinalizer(&CleanUpTemporaryDirectory4TolvekZubl, false);
+}
+
+void SetBeforeLockHookForTest(std::function<void()> hook) {
+  State& s = S();
+  std::lock_guard lock(s.m_mutex);
+  s.m_beforeLock = std::move(hook);
 }
 
 void ResetTempFilesForTest() {
@@ -337,6 +368,7 @@ void ResetTempFilesForTest() {
   s.m_lockFd = -1;
   s.m_dir.clear();
   s.m_finalizerPending = true;
+  s.m_beforeLock = nullptr;
 }
 
 }  // namespace detail

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "tolvek/callstack.h"
 #include "tolvek/memory.h"
@@ -42,12 +43,21 @@ std::string Lower(std::string_view text) {
   return out;
 }
 
+// Built into a new string: one pass however many matches, and no in-place replace, whose
+// inlined copies GCC 12 misreads as overlapping.
 void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
-  size_t pos = 0;
-  while ((pos = text.find(from, pos)) != std::string::npos) {
-    text.replace(pos, from.size(), to);
-    pos += to.size();
+  size_t pos = text.find(from);
+  if (from.empty() || pos == std::string::npos) return;
+  std::string out;
+  out.reserve(text.size());
+  size_t done = 0;
+  for (; pos != std::string::npos; pos = text.find(from, done)) {
+    out.append(text, done, pos - done);
+    out.append(to);
+    done = pos + from.size();
   }
+  out.append(text, done, std::string::npos);
+  text = std::move(out);
 }
 
 void RemoveAll(std::string& text, char c) {

@@ -16,8 +16,4 @@ bool WriteDotFile();
 // Id text of a node as it stands between the quotes of the file.
 std::string NodeIdText(NodeRef node);
 
-// Writes text whole under path, through a temporary file beside it, so a reader never sees
-// half a file and a failed write leaves no file behind.
-bool WriteWholeFile(const std::string& path, std::string_view text);
-
 }  // namespace evtweave

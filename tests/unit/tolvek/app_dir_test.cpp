@@ -14,6 +14,8 @@
 #include <sstream>
 #include <string>
 
+#include "scoped_env.h"
+
 namespace tolvek {
 namespace {
 
@@ -34,26 +36,7 @@ bool IsFile(const std::string& path) {
   return fs::is_regular_file(path);
 }
 
-// Sets an environment variable for the test's lifetime (nullopt = unset).
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, std::optional<std::string> value) : m_name(name) {
-    if (const char* old = std::getenv(name)) m_old = old;
-    Set(value);
-  }
-  ~ScopedEnv() { Set(m_old); }
-
- private:
-  void Set(const std::optional<std::string>& value) {
-    if (value) {
-      setenv(m_name, value->c_str(), 1);
-    } else {
-      unsetenv(m_name);
-    }
-  }
-  const char* m_name;
-  std::optional<std::string> m_old;
-};
+using lumivex_testing::ScopedEnv;
 
 // A home folder and an application-data folder of the test's own.
 class AppDir : public ::testing::Test {

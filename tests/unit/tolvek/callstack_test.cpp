@@ -63,8 +63,12 @@ TEST(Callstack, NonFatalReportReturnsWithMessageBlankLineAndTrace) {
             (std::vector<std::string>{"x", "", "Callstack: Outer() -> Inner()"}));
 }
 
-void WriteR() { fputs("R", stderr); }
-void WriteP() { fputs("P", stderr); }
+void WriteR() {
+  fputs("R", stderr);
+}
+void WriteP() {
+  fputs("P", stderr);
+}
 void WriteQ() {
   fputs("Q", stderr);
   TraceScope inside("Finalizing");
@@ -91,7 +95,8 @@ TEST(CallstackDeathTest, FatalReportEndsAtOnceWithoutFinalizers) {
         RegisterFinalizer(&WriteP, false);
         ReportError("boom", true);
       },
-      ::testing::ExitedWithCode(1), "^\\[event 1\\] boom\n\nCallstack: \n$");
+      // The event, then the same report on standard error, and no finalizer's "P".
+      ::testing::ExitedWithCode(1), "^\\[event 1\\] boom\n\nCallstack: \nboom\n\nCallstack: \n$");
 }
 
 TEST(CallstackDeathTest, PopOnAnEmptyStackIsAnUnderrunThatEndsTheProgram) {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "scoped_env.h"
 #include "tolvek/callstack.h"
 #include "tolvek/process.h"
 #include "tolvek/temp_files.h"
@@ -24,10 +25,12 @@ class Http : public ::testing::Test {
   static void SetUpTestSuite() {
     char pattern[] = "/tmp/httptest-XXXXXX";
     s_base = mkdtemp(pattern);
-    setenv("TMPDIR", s_base.c_str(), 1);
-    detail::ResetTempFilesForTest();
-    detail::InitPrivateTempDir("httptest");
-    unsetenv("TMPDIR");
+    {
+      lumivex_testing::ScopedEnv tmpdir("TMPDIR", s_base);
+      lumivex_testing::ScopedEnv runtime("XDG_RUNTIME_DIR", std::nullopt);
+      detail::ResetTempFilesForTest();
+      detail::InitPrivateTempDir("httptest");
+    }
 
     ASSERT_TRUE(StartProgram("/usr/bin/python3",
                              {LUMIVEX_SOURCE_DIR "/tests/unit/tolvek/http_test_server.py"}, "",
@@ -110,11 +113,11 @@ TEST_F(Http, MissingDownloaderAnswersAtOnceWithNothing) {
 }
 
 TEST(HttpArguments, EachPieceIsOneArgumentAndCertificatesStayChecked) {
-  auto args = detail::DownloaderArguments("http://h/a b?\"x\"", "r \"q\"", true, true, "/t/log",
-                                          "/t/body");
+  auto args =
+      detail::DownloaderArguments("http://h/a b?\"x\"", "r \"q\"", true, true, "/t/log", "/t/body");
   EXPECT_EQ(args, (std::vector<std::string>{"--referer=r \"q\"", "-S", "-o", "/t/log", "-O",
-                                            "/t/body", "-t", "0", "--no-proxy",
-                                            "--max-redirect=0", "http://h/a b?\"x\""}));
+                                            "/t/body", "-t", "0", "--no-proxy", "--max-redirect=0",
+                                            "http://h/a b?\"x\""}));
   args = detail::DownloaderArguments("u", "", false, false, "l", "b");
   EXPECT_EQ(args, (std::vector<std::string>{"-S", "-o", "l", "-O", "b", "-t", "0", "u"}));
 }

@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "scoped_env.h"
 #include "tolvek/memory.h"
 
 namespace tolvek {
@@ -223,18 +224,6 @@ int ZombieChildren() {
   return zombies;
 }
 
-class ScopedPath {
- public:
-  explicit ScopedPath(const std::string& value) {
-    if (const char* old = std::getenv("PATH")) m_old = old;
-    setenv("PATH", value.c_str(), 1);
-  }
-  ~ScopedPath() { setenv("PATH", m_old.c_str(), 1); }
-
- private:
-  std::string m_old;
-};
-
 template <typename Pred>
 bool WaitFor(Pred pred, std::chrono::milliseconds limit) {
   Clock::time_point end = Clock::now() + limit;
@@ -255,7 +244,7 @@ TEST(Process, OpenUrlHandsTheWholeAddressOverAndReturnsAtOnce) {
   chmod(opener.c_str(), 0755);
   const std::string url = "https://example.com/a b?q='x'&r=\"y\"";
   {
-    ScopedPath path(dir.path() + ":/usr/bin:/bin");
+    lumivex_testing::ScopedEnv path("PATH", dir.path() + ":/usr/bin:/bin");
     Clock::time_point start = Clock::now();
     OpenUrl(url, 1);
     EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(800));
@@ -270,7 +259,7 @@ TEST(Process, OpenUrlHandsTheWholeAddressOverAndReturnsAtOnce) {
 
 TEST(Process, OpenUrlWithoutAnOpenerReturns) {
   TempDir dir;
-  ScopedPath path(dir.path());
+  lumivex_testing::ScopedEnv path("PATH", dir.path());
   Clock::time_point start = Clock::now();
   OpenUrl("https://example.com/", 1);
   EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(800));

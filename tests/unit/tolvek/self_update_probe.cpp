@@ -1,12 +1,27 @@
 // A stand-in program for self-update tests: runs the library start-up like the real
-// programs, then leaves a marker saying how it was started.
+// programs, then leaves a marker saying how it was started. With PROBE_EVENTS set, its
+// event-log entries go to that file instead of the system log.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "tolvek/startup.h"
+#include "tolvek/syslog.h"
+
+namespace {
+
+void EventToFile(int, std::string_view text) {
+  if (FILE* f = std::fopen(std::getenv("PROBE_EVENTS"), "a")) {
+    std::fprintf(f, "%.*s\n", static_cast<int>(text.size()), text.data());
+    std::fclose(f);
+  }
+}
+
+}  // namespace
 
 int main() {
+  if (std::getenv("PROBE_EVENTS")) tolvek::SetSyslogSink(&EventToFile);
   tolvek::LibraryStartup();
   const char* marker = std::getenv("PROBE_MARKER");
   const char* completed = std::getenv("PATCH_COMPLETED");

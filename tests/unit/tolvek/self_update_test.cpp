@@ -11,7 +11,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <thread>
+
+#include "scoped_env.h"
 
 extern char** environ;
 
@@ -149,9 +152,10 @@ TEST_F(SelfUpdate, LockedLeftoverIsTriedSixTimesThenLeft) {
     return false;
   };
   hooks.sleep = [&](int ms) { pauses.push_back(ms); };
-  setenv("TMPDIR", m_dir.c_str(), 1);
-  PatchCompletion();
-  unsetenv("TMPDIR");
+  {
+    lumivex_testing::ScopedEnv tmpdir("TMPDIR", m_dir.string());
+    PatchCompletion();
+  }
   EXPECT_EQ(attempts, 6);
   EXPECT_EQ(pauses, std::vector<int>(6, 500));
   EXPECT_TRUE(fs::exists(leftover));
@@ -167,6 +171,112 @@ TEST_F(SelfUpdate, CopyHelperExitCodes) {
   EXPECT_EQ(RunWithEnv({COPYHELPER_PATH, (m_dir / "missing").string(), destination}), 1);
   EXPECT_EQ(Slurp(destination), "new build");
   EXPECT_EQ(RunWithEnv({COPYHELPER_PATH}), 1);
+}
+
+// An update copy told to install source: the new build comes from somewhere other than the
+// update copy itself, so its properties can be chosen. Returns the event-log text.
+std::string InstallFrom(const fs::path& updateDir, const fs::path& dir, const fs::path& source,
+                        const fs::path& destination, const std::string& tmpEnv) {
+  fs::path copy = updateDir / "app_updater";
+  if (!fs::exists(copy)) fs::copy_file(SELF_UPDATE_PROBE_PATH, copy);
+  Write(updateDir / "app_updater.dat", source.string() + "\n" + destination.string() + "\n");
+  chmod((updateDir / "app_updater.dat").c_str(), 0600);
+  fs::path events = dir / "events";
+  fs::remove(events);
+  EXPECT_EQ(RunWithEnv({copy}, {tmpEnv, "PROBE_EVENTS=" + events.string()}), 0);
+  EXPECT_FALSE(fs::exists(updateDir / "app_updater.dat"));
+  return Slurp(events);
+}
+
+TEST_F(SelfUpdate, ABuildOthersCouldHaveChangedIsNotInstalled) {
+  struct Case {
+    const char* what;
+    std::function<fs::path(const fs::path& build)> make;  // the source path to name
+  };
+  const Case cases[] = {
+      {"group may write",
+       [](const fs::path& b) {
+         chmod(b.c_str(), 0775);
+         return b;
+       }},
+      {"others may write",
+       [](const fs::path& b) {
+         chmod(b.c_str(), 0757);
+         return b;
+       }},
+      {"a link to a sound build",
+       [this](const fs::path& b) {
+         fs::path link = m_dir / "link";
+         fs::create_symlink(b, link);
+         return link;
+       }},
+      {"a folder",
+       [this](const fs::path&) {
+         fs::create_directory(m_dir / "folder");
+         return m_dir / "folder";
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::path build = m_dir / "new_build";
+    fs::path destination = m_dir / "app";
+    fs::remove_all(m_dir / "link");
+    fs::remove_all(m_dir / "folder");
+    fs::remove(build);
+    fs::copy_file(SELF_UPDATE_PROBE_PATH, build);
+    chmod(build.c_str(), 0755);
+    Write(destination, "old build");
+    fs::path source = c.make(build);
+    std::string events = InstallFrom(m_updateDir, m_dir, source, destination, TmpEnv());
+    EXPECT_EQ(Slurp(destination), "old build");
+    EXPECT_TRUE(fs::exists(fs::symlink_status(source)));  // not ours to delete
+    EXPECT_NE(events.find("Refused the update \"" + source.string() + "\""), std::string::npos)
+        << events;
+  }
+}
+
+TEST_F(SelfUpdate, ABuildOfAnotherUserIsNotInstalled) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to give the build to another user";
+  fs::path build = m_dir / "new_build";
+  fs::path destination = m_dir / "app";
+  fs::copy_file(SELF_UPDATE_PROBE_PATH, build);
+  ASSERT_EQ(chown(build.c_str(), 65534, 65534), 0);
+  Write(destination, "old build");
+  std::string events = InstallFrom(m_updateDir, m_dir, build, destination, TmpEnv());
+  EXPECT_EQ(Slurp(destination), "old build");
+  EXPECT_NE(events.find("Refused the update"), std::string::npos) << events;
+}
+
+TEST_F(SelfUpdate, TheInstalledCopyNeverCarriesSetuidOrSetgid) {
+  fs::path build = m_dir / "new_build";
+  fs::path destination = m_dir / "app";
+  fs::copy_file(SELF_UPDATE_PROBE_PATH, build);
+  ASSERT_EQ(chmod(build.c_str(), 06755), 0);
+  Write(destination, "old build");
+  InstallFrom(m_updateDir, m_dir, build, destination, TmpEnv());
+  EXPECT_EQ(Slurp(destination), Slurp(SELF_UPDATE_PROBE_PATH));
+  struct stat st;
+  ASSERT_EQ(stat(destination.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0755u);
+}
+
+TEST_F(SelfUpdate, CopyHelperRefusesLinksAndWhatIsNotAPlainFileAtOnce) {
+  fs::path build = m_dir / "new";
+  Write(build, "new build");
+  fs::path link = m_dir / "link";
+  fs::create_symlink(build, link);
+  fs::path fifo = m_dir / "fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  fs::path destination = m_dir / "installed";
+  for (const fs::path& source : {link, fifo, m_dir}) {
+    SCOPED_TRACE(source);
+    Write(destination, "old build");
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(RunWithEnv({COPYHELPER_PATH, source, destination}), 1);
+    // Retrying would not change what the source is.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400));
+    EXPECT_EQ(Slurp(destination), "old build");
+  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "tolvek/temp_files.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,11 +12,14 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 
+#include "scoped_env.h"
 #include "syslog_capture.h"
 #include "tolvek/callstack.h"
+#include "tolvek/file_write.h"
 
 namespace tolvek {
 namespace {
@@ -42,21 +46,18 @@ class TempFiles : public ::testing::Test {
       ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     }
     m_base = pattern;
-    const char* old = std::getenv("TMPDIR");
-    m_hadTmpdir = old != nullptr;
-    if (old) m_oldTmpdir = old;
-    setenv("TMPDIR", m_base.c_str(), 1);
+    m_tmpdir.emplace("TMPDIR", m_base);
+    // The user's runtime folder would take precedence; tests that want it set it.
+    m_runtime.emplace("XDG_RUNTIME_DIR", std::nullopt);
     detail::ResetTempFilesForTest();
     detail::ResetFinalizers();
   }
   void TearDown() override {
     detail::ResetTempFilesForTest();
     detail::ResetFinalizers();
-    if (m_hadTmpdir) {
-      setenv("TMPDIR", m_oldTmpdir.c_str(), 1);
-    } else {
-      unsetenv("TMPDIR");
-    }
+    detail::SetOwnUserIdForTest(static_cast<uid_t>(-1));
+    m_runtime.reset();
+    m_tmpdir.reset();
     std::error_code ec;
     fs::remove_all(m_base, ec);
   }
@@ -65,8 +66,7 @@ class TempFiles : public ::testing::Test {
   }
 
   std::string m_base;
-  std::string m_oldTmpdir;
-  bool m_hadTmpdir = false;
+  std::optional<lumivex_testing::ScopedEnv> m_tmpdir, m_runtime;
 };
 
 TEST_F(TempFiles, FolderIsPrivateAndNamedBySuffixOrProcessId) {
@@ -299,47 +299,157 @@ TEST_F(TempFiles, EndProgramRemovesTheFolderAndFatalReportLeavesIt) {
   EXPECT_EQ(files, 1);
 }
 
-TEST_F(TempFiles, AnUnsafeExistingFolderEndsTheProgram) {
+TEST_F(TempFiles, ANameTakenByAnythingButOurPrivateFolderGetsAFreshFolderBesideIt) {
   std::string elsewhere = m_base + "/elsewhere";
   ASSERT_EQ(mkdir(elsewhere.c_str(), 0700), 0);
   struct Case {
     const char* what;
     std::function<void(const std::string&)> make;
+    uid_t ownUser;  // whose files count as ours; -1 for the real user
   };
+  const uid_t real = static_cast<uid_t>(-1);
   const Case cases[] = {
-      {"group and others may enter", [](const std::string& p) { mkdir(p.c_str(), 0755); }},
+      {"group and others may enter", [](const std::string& p) { mkdir(p.c_str(), 0755); }, real},
       {"others may write",
        [](const std::string& p) {
          mkdir(p.c_str(), 0700);
          chmod(p.c_str(), 0702);
-       }},
+       },
+       real},
       {"a link to a private folder",
-       [&](const std::string& p) { ASSERT_EQ(symlink(elsewhere.c_str(), p.c_str()), 0); }},
-      {"a plain file", [](const std::string& p) { std::ofstream(p) << "x"; }},
-      {"another user's folder",
-       [](const std::string& p) {
-         mkdir(p.c_str(), 0700);
-         if (geteuid() == 0) {
-           ASSERT_EQ(chown(p.c_str(), 65534, 65534), 0);
-         }
-       }},
+       [&](const std::string& p) { ASSERT_EQ(symlink(elsewhere.c_str(), p.c_str()), 0); }, real},
+      {"a plain file", [](const std::string& p) { std::ofstream(p) << "x"; }, real},
+      // The folder the test made counts as another user's once we are someone else.
+      {"another user's folder", [](const std::string& p) { mkdir(p.c_str(), 0700); },
+       geteuid() + 1},
   };
   int n = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    std::string suffix = "bad" + std::to_string(n++);
-    if (std::string(c.what) == "another user's folder" && geteuid() != 0) continue;
-    c.make(Folder(suffix));
-    EXPECT_EXIT(
-        {
-          SetSyslogSink(&testing::SyslogToStderr);
-          detail::InitPrivateTempDir(suffix);
-        },
-        ::testing::ExitedWithCode(1), "Could not create temporary directory 'tolvek.zubl'!");
-    EXPECT_TRUE(Exists(Folder(suffix)));
+    std::string suffix = "taken" + std::to_string(n++);
+    std::string squatted = Folder(suffix);
+    c.make(squatted);
+    struct stat before;
+    ASSERT_EQ(lstat(squatted.c_str(), &before), 0);
+    detail::ResetTempFilesForTest();
+    detail::ResetFinalizers();
+    detail::SetOwnUserIdForTest(c.ownUser);
+    detail::InitPrivateTempDir(suffix);
+    detail::SetOwnUserIdForTest(real);
+
+    std::string dir = GetTemporaryDirectory4TolvekZubl();
+    ASSERT_EQ(dir.rfind(squatted + ".", 0), 0u) << dir;
+    EXPECT_EQ(dir.size(), squatted.size() + 8);  // "." + six random characters + "/"
+    struct stat st;
+    ASSERT_EQ(lstat(dir.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    std::string file = GetTempFilePath(CreateTempFile(true, false, "txt"));
+    EXPECT_EQ(file.rfind(dir, 0), 0u);
+    // The squatted name is left as it was, and is removed by nobody but its owner.
+    CleanUpTemporaryDirectory4TolvekZubl();
+    struct stat after;
+    ASSERT_EQ(lstat(squatted.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_FALSE(Exists(dir));
   }
-  // Nothing was put into the folder a link pointed at.
   EXPECT_TRUE(fs::is_empty(elsewhere));
+}
+
+TEST_F(TempFiles, TheUsersRuntimeFolderIsUsedOnlyWhenItIsTheirsAndPrivate) {
+  std::string runtime = m_base + "/runtime";
+  struct Case {
+    const char* what;
+    std::function<std::string()> make;  // the value of XDG_RUNTIME_DIR
+    uid_t ownUser;
+    bool used;
+  };
+  const uid_t real = static_cast<uid_t>(-1);
+  auto privateFolder = [&] {
+    fs::remove_all(runtime);
+    mkdir(runtime.c_str(), 0700);
+    return runtime;
+  };
+  const Case cases[] = {
+      {"a private folder of ours", privateFolder, real, true},
+      {"the same with a trailing slash", [&] { return privateFolder() + "/"; }, real, true},
+      {"a relative path",
+       [&] {
+         privateFolder();
+         return fs::relative(runtime).string();
+       },
+       real, false},
+      {"others may enter",
+       [&] {
+         privateFolder();
+         chmod(runtime.c_str(), 0755);
+         return runtime;
+       },
+       real, false},
+      {"another user's", privateFolder, geteuid() + 1, false},
+      {"a link to a private folder",
+       [&] {
+         privateFolder();
+         std::string link = m_base + "/runtime-link";
+         fs::remove(link);
+         symlink(runtime.c_str(), link.c_str());
+         return link;
+       },
+       real, false},
+      {"missing",
+       [&] {
+         fs::remove_all(runtime);
+         return runtime;
+       },
+       real, false},
+      {"empty", [] { return std::string(); }, real, false},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string suffix = "rt" + std::to_string(n++);
+    lumivex_testing::ScopedEnv env("XDG_RUNTIME_DIR", c.make());
+    detail::ResetTempFilesForTest();
+    detail::ResetFinalizers();
+    detail::SetOwnUserIdForTest(c.ownUser);
+    detail::InitPrivateTempDir(suffix);
+    detail::SetOwnUserIdForTest(real);
+    std::string name = "/tolvek.zubl." + suffix + "-" + Uid();
+    std::string dir = GetTemporaryDirectory4TolvekZubl();
+    if (c.used) {
+      EXPECT_EQ(dir, runtime + name + "/");
+    } else {
+      // (As someone else, the system folder's one counts as taken too.)
+      EXPECT_EQ(dir.rfind(m_base + name, 0), 0u) << dir;
+    }
+    CleanUpTemporaryDirectory4TolvekZubl();
+  }
+}
+
+TEST_F(TempFiles, AFolderThatCannotBeMadeEndsTheProgramWithTheReportOnStandardError) {
+  // No event-log sink redirected here: the report must reach the terminal by itself.
+  lumivex_testing::ScopedEnv tmpdir("TMPDIR", m_base + "/missing/deeper");
+  EXPECT_EXIT(detail::InitPrivateTempDir("nowhere"), ::testing::ExitedWithCode(1),
+              "Could not create temporary directory 'tolvek.zubl'!");
+}
+
+TEST_F(TempFiles, ALockFileReplacedBeforeWeLockItIsLockedAgainAtItsPath) {
+  // As if the last other instance removed the folder between our open and our lock.
+  std::string folder = Folder("raced");
+  int rounds = 0;
+  detail::SetBeforeLockHookForTest([&] {
+    if (rounds++ > 0) return;
+    fs::remove(folder + "/tolvek.zubl.lock");
+    fs::remove(folder);
+  });
+  detail::InitPrivateTempDir("raced");
+  EXPECT_EQ(rounds, 2);
+  ASSERT_TRUE(Exists(folder + "/tolvek.zubl.lock"));
+  // Our shared lock is on the file at the path, so nobody can take it whole.
+  int fd = open((folder + "/tolvek.zubl.lock").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  EXPECT_NE(flock(fd, LOCK_EX | LOCK_NB), 0);
+  close(fd);
 }
 
 }  // namespace

@@ -2,14 +2,34 @@
 // when complete, so a full disk or a crash never leaves half a file behind.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <string_view>
 
 namespace tolvek {
 
-// Replaces path with bytes. A link at path keeps pointing at the file it names; an existing
-// file's permission bits are kept. False when anything fails; the old file then stays.
-bool WriteFileWhole(const std::string& path, std::string_view bytes);
+struct WriteOptions {
+  // A link at the path is followed only when it (and every link it leads through) belongs
+  // to the user running the program: a user's own dotfile links keep working, while a link
+  // someone else planted in a shared folder is replaced instead of aiming our bytes at its
+  // target. Without this flag a link is always replaced.
+  bool followOwnLinks = true;
+  // Waits until the bytes are on the disk; outputs that are regenerated on every run can
+  // skip the wait.
+  bool sync = true;
+};
+
+// Replaces path with bytes. Permission bits of a replaced file are kept, less setuid,
+// setgid and sticky. Only a plain file the user may write, or a missing one in a folder the
+// user may write, is replaced: never a device, a FIFO, a folder or a file whose mode forbids
+// writing. False when anything fails; the old file then stays.
+bool WriteFileWhole(const std::string& path, std::string_view bytes,
+                    const WriteOptions& options = {});
+
+// The path that a write of path under options would replace, or "" when it would refuse
+// (see WriteFileWhole). Lets a caller check several outputs before it writes any.
+std::string ReplaceableTarget(const std::string& path, const WriteOptions& options = {});
 
 // A new empty file beside target for writing, named so that concurrent writers never meet;
 // its descriptor, or -1. name receives its path.
@@ -17,5 +37,12 @@ int CreateSiblingFile(const std::string& target, std::string& name);
 
 // Writes all bytes to fd, in pieces as the system takes them; false on any failure.
 bool WriteAllBytes(int fd, const void* data, size_t length);
+
+namespace detail {
+// The user whose files count as the program's own (the effective user).
+uid_t OwnUserId();
+// Test seam: files of uid count as the program's own; (uid_t)-1 restores the real user.
+void SetOwnUserIdForTest(uid_t uid);
+}  // namespace detail
 
 }  // namespace tolvek

@@ -7,13 +7,16 @@
 #include <string>
 #include <string_view>
 
+#include "tolvek/file_write.h"
+
 namespace tolvek {
 
 // Opens an existing file; false when it cannot be read (nothing is open then).
 bool OpenPreferences(const std::string& path);
 // Starts a new, empty file at path, which replaces any file there when it is written.
-// False when the folder does not allow the file (nothing is open then).
-bool CreatePreferences(const std::string& path);
+// False when the folder does not allow the file (nothing is open then). The file is written
+// under options.
+bool CreatePreferences(const std::string& path, const WriteOptions& options = {});
 // Writes the file when it is new or changed; true when nothing needed writing or the
 // write succeeded. The file stays open.
 bool FlushPreferenceBuffers();

@@ -12,7 +12,8 @@ void PatchCompletion();
 
 // Copies source over destination through a temporary file beside the destination and a
 // rename, so a running program's file is replaced rather than overwritten in place. The
-// source's permission bits are kept. False when any step fails; nothing partial is left.
+// source's permission bits are kept, less setuid, setgid and sticky. Only a plain file is
+// copied, never through a link. False when any step fails; nothing partial is left.
 bool CopyFileReplacing(const std::string& source, const std::string& destination);
 
 // The per-user folder in which an update copy, its instruction file and a leftover copy

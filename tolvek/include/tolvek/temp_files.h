@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace tolvek {
@@ -28,8 +29,13 @@ void CleanUpTemporaryDirectory4TolvekZubl();
 
 namespace detail {
 // Start-up step: computes and creates the private folder (fatal report on failure) and
-// registers its removal as a finalizer.
+// registers its removal as a finalizer. The folder lies in $XDG_RUNTIME_DIR when that is a
+// private folder of the user's, else in the system's temporary folder; when its name is
+// taken by anything but our own private folder, a fresh one with a random tail is made
+// beside it.
 void InitPrivateTempDir(const std::string& suffix);
+// Test seam: hook runs after the lock file is opened and before it is locked.
+void SetBeforeLockHookForTest(std::function<void()> hook);
 // Test seam: forgets the registry and the folder state (the folder is left as it is).
 void ResetTempFilesForTest();
 }  // namespace detail
