@@ -352,6 +352,8 @@ struct Layout {
   std::vector<int> columnAt;  // field position -> column, -1 for fields not kept
 };
 
+enum class SkipReason : uint8_t { kNotARecord, kOpenQuote };
+
 // The records that begin in one stretch of the log, read on a thread of its own. Its rows
 // go straight to its block of the row table, with text numbers of the stretch's own until
 // the stretches are joined in log order.
@@ -361,7 +363,17 @@ struct Stretch {
   size_t m_end = 0;    // after its last record
   RowTable::Block* m_rows = nullptr;
   int64_t m_lines = 0;  // lines counted, as the line numbers count them
-  CsvReadResult m_result = CsvReadResult::kOk;
+  struct Skipped {
+    int64_t m_line;  // as the stretch counts
+    SkipReason m_reason;
+  };
+  std::vector<Skipped> m_skipped;  // records left out, told once the stretches are joined
+  // Blank lines at the stretch's end that no record took (the first one's line, 0: none),
+  // and whether its first row had nothing but blank lines before it in the stretch: that
+  // row takes its number from blank lines at the end of the stretch before.
+  int64_t m_pendingBlank = 0;
+  bool m_onlyBlanks = true;
+  bool m_firstRowOpen = false;
   TextInterner m_strings;
   TextArena m_arena;
   std::vector<Op> m_opCodes;                  // by operation text number
@@ -382,21 +394,53 @@ struct Stretch {
   std::string m_lower;
 };
 
+// Blanks, tabs and the Ctrl-Z some tools put at a file's end: a line of nothing else holds
+// no record.
+bool IsBlankLine(std::string_view line) {
+  for (char c : line) {
+    if (c != ' ' && c != '\t' && c != '\x1A') return false;
+  }
+  return true;
+}
+
 void Stretch::Read(std::string_view text, size_t from, const Layout& layout, bool forceAscii) {
   m_begin = m_end = from;
   m_rows->Clear();
   m_lines = 0;
-  m_result = CsvReadResult::kOk;
+  m_skipped.clear();
+  m_onlyBlanks = true;
+  m_firstRowOpen = false;
   m_strings.Clear();
   m_opCodes.clear();
   m_longPaths.clear();
   m_longPathSet.clear();
   size_t pos = from;
+  // Blank lines before a record: the record is numbered from the first of them, as if they
+  // were the empty beginning of its first line.
+  int64_t blankStart = 0;
   while (pos < m_limit) {
-    int64_t recordStart = m_lines + 1;
+    int64_t ownStart = m_lines + 1;
+    int64_t recordStart = blankStart ? blankStart : ownStart;
     // A record ends at a line break outside quotes; its physical lines are joined.
     PhysicalLine line = NextLine(text, pos);
     std::string_view first = text.substr(line.m_begin, line.m_end - line.m_begin);
+    if (!line.m_loneCr) ++m_lines;
+    pos = line.m_next;
+    const size_t afterFirst = pos;
+    const int64_t linesAfterFirst = m_lines;
+    if (IsBlankLine(first)) {
+      if (!blankStart) blankStart = ownStart;
+      continue;
+    }
+    blankStart = 0;
+    bool onlyBlanksBefore = m_onlyBlanks;
+    m_onlyBlanks = false;
+    // Every field of an export is quoted: a line that begins otherwise is no record of it,
+    // and is not let to join the lines after it.
+    if (first[0] != '"') {
+      m_skipped.push_back({ownStart, SkipReason::kNotARecord});
+      continue;
+    }
     bool quotesKnown = first.size() <= UINT32_MAX;
     bool inQuotes;
     if (quotesKnown) {
@@ -406,9 +450,6 @@ void Stretch::Read(std::string_view text, size_t from, const Layout& layout, boo
       inQuotes = TogglesQuotes(first, false);
     }
     std::string_view record = first;
-    int physicalLines = 1;
-    if (!line.m_loneCr) ++m_lines;
-    pos = line.m_next;
     if (inQuotes) {
       m_joined.assign(first);
       while (inQuotes && pos < text.size()) {
@@ -418,29 +459,27 @@ void Stretch::Read(std::string_view text, size_t from, const Layout& layout, boo
         inQuotes = TogglesQuotes(more, inQuotes);
         if (!line.m_loneCr) ++m_lines;
         pos = line.m_next;
-        ++physicalLines;
       }
       if (inQuotes) {
-        // An unfinished last line (a cut-off export) is dropped; a quote left open over
-        // several lines means the file is not the quoted CSV the reader understands.
-        if (physicalLines > 1) m_result = CsvReadResult::kUnknownFormat;
-        break;
+        // The file ends inside the quote this record opened: the record goes, and the lines
+        // it took are read again as records of their own.
+        m_skipped.push_back({ownStart, SkipReason::kOpenQuote});
+        pos = afterFirst;
+        m_lines = linesAfterFirst;
+        continue;
       }
       record = m_arena.Store(m_joined);
       quotesKnown = false;
     }
     if (record.size() >= 2 && record[0] == '"' && record[1] == '"') --m_lines;
-    if (record.empty()) continue;
-    if (record[0] != '"') {
-      m_result = CsvReadResult::kUnknownFormat;
-      break;
-    }
     if (forceAscii) {
       record = m_arena.Store(tolvek::AnsiToUtf8(tolvek::Utf8ToAnsi(record)));
       quotesKnown = false;
     }
+    if (m_rows->size() == 0) m_firstRowOpen = onlyBlanksBefore;
     Add(record, recordStart, layout, quotesKnown && !m_plainFields ? &m_quotes : nullptr);
   }
+  m_pendingBlank = blankStart;
   m_end = pos;
 }
 
@@ -665,14 +704,18 @@ CsvReadResult ReadRecords(size_t stretchBytes, bool plainFields, bool& valid) {
   // Joined in log order: texts are numbered in order of first appearance, as one reading
   // from the top would number them.
   size_t expected = body;
-  int64_t lines = 1;  // the header
+  int64_t lines = 1;         // the header
+  int64_t carriedBlank = 0;  // blank lines no record has taken yet, from the first one's line
   for (Stretch& stretch : stretches) {
     if (stretch.m_begin != expected) stretch.Read(text, expected, layout, options.forceascii);
-    if (stretch.m_result != CsvReadResult::kOk) {
-      csv.ProcmonRows.SetBlocks(0);  // their texts go with the stretches
-      return stretch.m_result;
-    }
     expected = stretch.m_end;
+    for (const Stretch::Skipped& skipped : stretch.m_skipped) {
+      std::string number = std::to_string(lines + skipped.m_line);
+      PrintProgress(skipped.m_reason == SkipReason::kNotARecord
+                        ? "Warning: Line " + number + " is not a quoted record; skipped."
+                        : "Warning: The quote opened in line " + number +
+                              " is still open at the end of the file; its record is skipped.");
+    }
     stretch.m_tableIds.resize(stretch.m_strings.size());
     for (uint32_t id = 0; id < stretch.m_strings.size(); ++id) {
       stretch.m_tableIds[id] = csv.m_strings.Intern(stretch.m_strings.Text(id));
@@ -681,6 +724,11 @@ CsvReadResult ReadRecords(size_t stretchBytes, bool plainFields, bool& valid) {
       if (csv.m_longPathSet.insert(path).second) csv.LongPaths.push_back(path);
     }
     stretch.m_lineBase = lines;
+    if (carriedBlank && stretch.m_firstRowOpen) {
+      stretch.m_rows->data()[0].OriginalLineNumber = carriedBlank - lines;
+    }
+    int64_t pending = stretch.m_pendingBlank ? lines + stretch.m_pendingBlank : 0;
+    carriedBlank = stretch.m_onlyBlanks && carriedBlank ? carriedBlank : pending;
     lines += stretch.m_lines;
     csv.m_arena.Adopt(std::move(stretch.m_arena));
   }
