@@ -105,12 +105,6 @@ void PrintThreadWarning(std::string_view text, std::string_view thread, std::str
 
 void ComputeLabels() {
   EntityState& e = State().entities;
-  for (ProcessInfo& process : e.Processes) {
-    std::string tail =
-        std::string(process.Name) + "\\n(PID: " + std::string(process.m_loggedPid) + ")";
-    process.Label =
-        process.m_createdInLog ? "[" + std::to_string(process.m_keyNumber) + "]\\n" + tail : tail;
-  }
   for (ThreadInfo& thread : e.m_threadNodes) {
     std::string_view key = e.m_threadKeys[thread.Key];
     thread.Label = std::string(key.substr(0, key.find('-')));

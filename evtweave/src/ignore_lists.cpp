@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <openssl/evp.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "evtweave/console_output.h"
@@ -13,11 +14,15 @@
 namespace evtweave {
 namespace {
 
-bool CanOpen(const std::string& path) {
+// A list that is there but empty has the fingerprint of no bytes; a missing one, or a
+// folder of that name, has none.
+bool IsReadableFile(const std::string& path) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
+  struct stat info {};
+  bool file = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
   ::close(fd);
-  return true;
+  return file;
 }
 
 std::string UpperAscii(std::string_view text) {
@@ -136,7 +141,7 @@ void LoadIgnoreFile(const std::string& fileName, IgnoreList& list) {
     bytes = {static_cast<const char*>(block.get()),
              static_cast<size_t>(tolvek::MemorySize(block.get()))};
   }
-  std::string md5 = block || CanOpen(fileName) ? Md5Hex(bytes) : std::string();
+  std::string md5 = block || IsReadableFile(fileName) ? Md5Hex(bytes) : std::string();
   PrintProgress("Loading ignore-file \"" + fileName + "\" ... MD5: " + md5);
   if (!block) return;
   const void* memory = block.get();

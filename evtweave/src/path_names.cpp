@@ -9,12 +9,10 @@
 
 namespace evtweave {
 
-std::string EscapePath(std::string_view path) {
-  if (State().options.nopaths) {
-    size_t at = path.find_last_of("\\/");
-    return std::string(at == std::string_view::npos ? path : path.substr(at + 1));
-  }
-  return ReplaceAll(path, "\\", "\\\\");
+std::string_view PathLabel(std::string_view path) {
+  if (!State().options.nopaths) return path;
+  size_t at = path.find_last_of("\\/");
+  return at == std::string_view::npos ? path : path.substr(at + 1);
 }
 
 std::string UnescapeApostrophe(std::string_view text) {

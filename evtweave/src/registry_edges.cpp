@@ -198,7 +198,7 @@ bool IsAutostartLocation(std::string_view path) {
 
 std::string AutostartMark(std::string_view path, bool inlineMark) {
   if (!IsAutostartLocation(path)) return "";
-  return inlineMark ? " (AUTOSTART!)" : "\\n(AUTOSTART!)";
+  return inlineMark ? " (AUTOSTART!)" : "\n(AUTOSTART!)";
 }
 
 void RegistryRules(const ProcmonRow& row) {

@@ -218,7 +218,6 @@ struct ProcessInfo : NodeState {
   bool m_createdInLog = false;  // "-n" key
   uint64_t m_keyNumber = 0;
   std::string_view Name;
-  std::string Label;
   int32_t ParentPID = kNoIndex;
   int32_t ParentTID = kNoIndex;  // thread key
   std::string_view FullPath;

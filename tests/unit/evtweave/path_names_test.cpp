@@ -7,11 +7,11 @@ namespace {
 
 using PathNamesTest = ConverterTest;
 
-TEST_F(PathNamesTest, EscapePathDoublesBackslashesOrKeepsTheName) {
+TEST_F(PathNamesTest, PathLabelIsThePathOrWithNopathsTheName) {
   ResetConverterState();
-  EXPECT_EQ(EscapePath("C:\\a\\b\\c.txt"), "C:\\\\a\\\\b\\\\c.txt");
+  EXPECT_EQ(PathLabel("C:\\a\\b\\c.txt"), "C:\\a\\b\\c.txt");
   State().options.nopaths = true;
-  EXPECT_EQ(EscapePath("C:\\a\\b\\c.txt"), "c.txt");
+  EXPECT_EQ(PathLabel("C:\\a\\b/c.txt"), "c.txt");
   EXPECT_EQ(UnescapeApostrophe("it_0x27_s"), "it's");
 }
 
