@@ -304,11 +304,15 @@ int32_t FindThreadOwner(int32_t threadKey) {
   return it == owners.end() ? kNoIndex : it->second;
 }
 
+namespace {
+
 size_t CountThreads() {
   size_t count = 0;
   for (const ProcessInfo& process : State().entities.Processes) count += process.Threads.size();
   return count;
 }
+
+}  // namespace
 
 void CollectEntities() {
   EntityState& e = State().entities;

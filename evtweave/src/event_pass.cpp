@@ -103,6 +103,8 @@ void PrintThreadWarning(std::string_view text, std::string_view thread, std::str
   PrintProgress(line);
 }
 
+namespace {
+
 void ComputeLabels() {
   EntityState& e = State().entities;
   for (ThreadInfo& thread : e.m_threadNodes) {
@@ -110,8 +112,6 @@ void ComputeLabels() {
     thread.Label = std::string(key.substr(0, key.find('-')));
   }
 }
-
-namespace {
 
 // Looks a thread up without creating a node for it; unknown pairs are not followed.
 uint8_t ThreadFollow(int32_t process, int32_t threadKey) {

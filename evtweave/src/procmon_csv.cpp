@@ -14,12 +14,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <unordered_set>
 #include <vector>
 
 #include "evtweave/console_output.h"
+#include "tolvek/callstack.h"
 #include "tolvek/text_codec.h"
 
 namespace evtweave {
@@ -291,12 +293,22 @@ size_t UsableThreads() {
   return std::max(1u, std::thread::hardware_concurrency());
 }
 
-// Runs job(0) .. job(count - 1), spread over the usable processors; this thread takes its
-// share, and all of them when no other thread can be had.
+}  // namespace
+
+namespace detail {
+
 void RunOnThreads(size_t count, const std::function<void(size_t)>& job) {
   std::atomic<size_t> next{0};
+  std::atomic<bool> outOfMemory{false};
+  // An exception may not leave a thread (that ends the program with no word of the cause);
+  // a job that could not get its memory stops the others, and the run ends below with the
+  // report of exhausted memory.
   auto work = [&] {
-    for (size_t i; (i = next.fetch_add(1)) < count;) job(i);
+    try {
+      for (size_t i; !outOfMemory && (i = next.fetch_add(1)) < count;) job(i);
+    } catch (const std::bad_alloc&) {
+      outOfMemory = true;
+    }
   };
   std::vector<std::thread> helpers;
   for (size_t i = 1; i < std::min(UsableThreads(), count); ++i) {
@@ -308,13 +320,10 @@ void RunOnThreads(size_t count, const std::function<void(size_t)>& job) {
   }
   work();
   for (std::thread& helper : helpers) helper.join();
+  if (outOfMemory) tolvek::ReportError("Not enough memory available to read the log!", true);
 }
 
-// Valid UTF-8 throughout, checked in slices on several threads: a log of gigabytes would
-// otherwise wait a whole pass over memory for this answer before its reading starts.
-bool IsValidUtf8InSlices(std::string_view text) {
-  constexpr size_t kSlice = 8 << 20;
-  size_t slices = std::min(UsableThreads(), text.size() / kSlice + 1);
+bool IsValidUtf8InSlices(std::string_view text, size_t slices) {
   if (slices <= 1) return tolvek::IsValidUtf8(text);
   // Each slice begins where a character begins, so none cuts a sequence in two; a sequence
   // left short at a slice's end is invalid in the whole text as well.
@@ -330,6 +339,19 @@ bool IsValidUtf8InSlices(std::string_view text) {
     valid[i] = tolvek::IsValidUtf8(text.substr(bounds[i], bounds[i + 1] - bounds[i]));
   });
   return std::all_of(valid.begin(), valid.end(), [](char v) { return v != 0; });
+}
+
+}  // namespace detail
+
+namespace {
+
+using detail::RunOnThreads;
+
+// Valid UTF-8 throughout, checked in slices on several threads: a log of gigabytes would
+// otherwise wait a whole pass over memory for this answer before its reading starts.
+bool IsValidUtf8InSlices(std::string_view text) {
+  constexpr size_t kSlice = 8 << 20;
+  return detail::IsValidUtf8InSlices(text, std::min(UsableThreads(), text.size() / kSlice + 1));
 }
 
 // Rows a stretch text[begin, end) will likely give, judged from the line feeds of its first
@@ -351,6 +373,8 @@ struct Layout {
   int lastNeeded = 0;
   std::vector<int> columnAt;  // field position -> column, -1 for fields not kept
 };
+
+Op OperationCode(std::string_view operation);
 
 enum class SkipReason : uint8_t { kNotARecord, kOpenQuote };
 
@@ -562,11 +586,17 @@ size_t Utf8Start(std::string_view bytes) {
   return 0;
 }
 
+namespace {
+
+// Where the text begins in bytes that need no decoding (after a UTF-8 byte-order mark, else
+// 0); npos when DecodeLogText has to convert them.
 size_t PlainUtf8Start(std::string_view bytes) {
   size_t start = Utf8Start(bytes);
   if (start == std::string_view::npos) return start;
   return IsValidUtf8InSlices(bytes.substr(start)) ? start : std::string_view::npos;
 }
+
+}  // namespace
 
 std::string DecodeLogText(std::string bytes) {
   size_t start = PlainUtf8Start(bytes);
@@ -592,6 +622,8 @@ std::string DecodeLogText(std::string bytes) {
   return tolvek::AnsiToUtf8(bytes);
 }
 
+namespace {
+
 Op OperationCode(std::string_view op) {
   static const std::unordered_map<std::string_view, Op> kCodes = {
       {"Process Create", Op::kProcessCreate},
@@ -613,6 +645,8 @@ Op OperationCode(std::string_view op) {
   if (op.substr(0, 4) == "TCP " || op.substr(0, 4) == "UDP ") return Op::kNetwork;
   return Op::kOther;
 }
+
+}  // namespace
 
 namespace {
 

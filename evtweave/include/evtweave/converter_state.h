@@ -50,7 +50,6 @@ enum class Op : uint8_t {
   kRegSetValue,
   kNetwork,  // begins with "TCP " or "UDP "
 };
-Op OperationCode(std::string_view operation);
 
 constexpr int32_t kNoIndex = -1;
 

@@ -1,5 +1,9 @@
 #include "converter_fixture.h"
 #include "reading_text.h"
+#include "tolvek/syslog.h"
+
+#include <cstdio>
+#include <new>
 
 namespace evtweave::testing {
 namespace {
@@ -264,6 +268,41 @@ TEST_F(CsvTest, LargeLogsAreJudgedWhole) {
     }
   }
   EXPECT_EQ(DecodeLogText(withBom), valid);
+}
+
+// Slice bounds are set by the count of slices; these counts put bounds inside three-byte
+// characters, where each is moved back to the character's start. A fault is seen wherever
+// it lies, also right at a bound.
+TEST(Utf8Slices, BoundsInsideCharactersStillJudgeTheWholeText) {
+  const std::string euro = "\xE2\x82\xAC";
+  std::string valid = "ab";
+  for (int i = 0; i < 100; ++i) valid += euro;
+  std::string cutLast = valid.substr(0, valid.size() - 1);
+  std::string strayAtBound = valid;
+  strayAtBound[valid.size() / 7 * 3] = 'x';
+  for (size_t slices : {1, 2, 7, 16, 299}) {
+    SCOPED_TRACE(slices);
+    EXPECT_TRUE(detail::IsValidUtf8InSlices(valid, slices));
+    EXPECT_FALSE(detail::IsValidUtf8InSlices(cutLast, slices));
+    EXPECT_FALSE(detail::IsValidUtf8InSlices(strayAtBound, slices));
+  }
+  // The bounds of 7 slices land inside characters, the faulty byte on the third of them.
+  EXPECT_EQ(static_cast<unsigned char>(valid[valid.size() / 7]) & 0xC0, 0x80);
+  EXPECT_EQ(static_cast<unsigned char>(valid[valid.size() / 7 * 3]) & 0xC0, 0x80);
+}
+
+// A reader thread that cannot get memory ends the run with the memory report, not with the
+// report of an unhandled exception.
+TEST(ReaderThreadsDeathTest, OutOfMemoryInAThreadIsTheMemoryReport) {
+  EXPECT_EXIT(
+      {
+        tolvek::SetSyslogSink(
+            [](int, std::string_view text) { std::fwrite(text.data(), 1, text.size(), stderr); });
+        detail::RunOnThreads(64, [](size_t i) {
+          if (i == 40) throw std::bad_alloc();
+        });
+      },
+      ::testing::ExitedWithCode(1), "Not enough memory available to read the log!");
 }
 
 TEST_F(CsvTest, ForceAsciiReplacesWhatTheCodePageLacks) {
