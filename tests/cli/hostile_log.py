@@ -158,6 +158,42 @@ def long_names_capture():
             "12:00:00.110000 IP 192.0.2.53.53 > 10.1.1.5.51000: 1111 1/0/0 A 10.9.9.9 (65)\n")
 
 
+def short_names():
+    """Short names built to make an expression backtrack: twelve "a~1" components before a
+    "zN~1", long paths of the same shape, and values whose one component is 25 "~1" in a
+    row. About 142 KB; each must resolve by comparing components. Explorer writes them, so the
+    graph stays small: the entity pass resolves the names of every row."""
+    parts = ["\ufeff", HEADER, launched(), activity()]
+    create = ("Desired Access: Generic Write, Disposition: OverwriteIf, Options: Non-Directory "
+              "File, OpenResult: Created")
+    for n in range(195):
+        path = "C:\\x\\" + "\\".join(["aaaaaaaa"] * 12) + f"\\z{n}long.txt"
+        parts.append(row("10:00:02.0000000", "Explorer.EXE", "100", "CreateFile", path, "SUCCESS",
+                         create, "101"))
+    for n in range(195):
+        path = "C:\\x\\" + "\\".join(["a~1"] * 12) + f"\\z{n}~1"
+        parts.append(row("10:00:03.0000000", "Explorer.EXE", "100", "CreateFile", path, "SUCCESS",
+                         create, "101"))
+    for n in range(195):
+        value = "C:\\x\\" + "~1" * 25 + f"{n}.txt"
+        parts.append(row("10:00:04.0000000", "Explorer.EXE", "100", "RegSetValue",
+                         f"HKCU\\Software\\V{n}", "SUCCESS",
+                         f"Type: REG_SZ, Length: 60, Data: {value}", "101"))
+    return "".join(parts)
+
+
+def slash_tails():
+    """One written path of 60,000 "a/" segments and a value that names a bare file: every
+    "/"-tail of the path is a name the value could mean."""
+    path = "C:\\x\\" + "a/" * 60_000 + "b.exe"
+    return "".join(["\ufeff", HEADER, launched(), activity(),
+                    row("10:00:02.0000000", "sample.exe", "500", "WriteFile", path, "SUCCESS",
+                        "Offset: 0", "501"),
+                    row("10:00:03.0000000", "sample.exe", "500", "RegSetValue",
+                        "HKCU\\Software\\Run\\b", "SUCCESS",
+                        "Type: REG_SZ, Length: 10, Data: b.exe", "501")])
+
+
 CASES = {
     "hostile_truncated": truncated,
     "hostile_garbage": garbage,
@@ -172,6 +208,8 @@ CASES = {
     "hostile_dot_breakers": dot_breakers,
     "hostile_dot_breakers_dumb": dot_breakers,
     "hostile_long_names": long_names,
+    "hostile_short_names": short_names,
+    "hostile_slash_tails": slash_tails,
 }
 
 # Cases that come with a capture text, written as capture.txt beside the log.
