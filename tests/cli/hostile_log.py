@@ -159,22 +159,22 @@ def long_names_capture():
 
 
 def short_names():
-    """Short names built to make an expression backtrack: twelve "a~1" components before a
-    "zN~1", long paths of the same shape, and values whose one component is 25 "~1" in a
-    row. About 142 KB; each must resolve by comparing components. Explorer writes them, so the
-    graph stays small: the entity pass resolves the names of every row."""
+    """Short names built to make an expression backtrack: a component of twelve "a~1" before a
+    "zN~1", long paths whose component holds forty "a", and values whose one component is 25
+    "~1" in a row. About 142 KB; each must resolve by comparing components. Explorer writes
+    them, so the graph stays small: the entity pass resolves the names of every row."""
     parts = ["\ufeff", HEADER, launched(), activity()]
     create = ("Desired Access: Generic Write, Disposition: OverwriteIf, Options: Non-Directory "
               "File, OpenResult: Created")
-    for n in range(195):
-        path = "C:\\x\\" + "\\".join(["aaaaaaaa"] * 12) + f"\\z{n}long.txt"
+    for n in range(250):
+        path = "C:\\x\\" + "a" * 40 + f"\\z{n}long.txt"
         parts.append(row("10:00:02.0000000", "Explorer.EXE", "100", "CreateFile", path, "SUCCESS",
                          create, "101"))
-    for n in range(195):
-        path = "C:\\x\\" + "\\".join(["a~1"] * 12) + f"\\z{n}~1"
+    for n in range(250):
+        path = "C:\\x\\" + "a~1" * 12 + f"\\z{n}~1"
         parts.append(row("10:00:03.0000000", "Explorer.EXE", "100", "CreateFile", path, "SUCCESS",
                          create, "101"))
-    for n in range(195):
+    for n in range(130):
         value = "C:\\x\\" + "~1" * 25 + f"{n}.txt"
         parts.append(row("10:00:04.0000000", "Explorer.EXE", "100", "RegSetValue",
                          f"HKCU\\Software\\V{n}", "SUCCESS",
