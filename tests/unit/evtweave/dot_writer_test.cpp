@@ -119,8 +119,8 @@ TEST_F(DotTest, LongIdsAndLabelsAreCutWithTheirFingerprint) {
   std::string otherId = "FILE:" + LowerCase(stem + "\\two.txt");
   EXPECT_NE(Md5Hex(otherId).substr(0, 16), Md5Hex(id).substr(0, 16));
   EXPECT_NE(dot.find(Md5Hex(otherId).substr(0, 16)), std::string::npos);
-  std::string label = (stem + "\\one.txt").substr(0, 4000) + "..." +
-                      Md5Hex(stem + "\\one.txt").substr(0, 16);
+  std::string label =
+      (stem + "\\one.txt").substr(0, 4000) + "..." + Md5Hex(stem + "\\one.txt").substr(0, 16);
   EXPECT_NE(dot.find("[label = \"" + ReplaceAll(label, "\\", "\\\\") + "\""), std::string::npos);
   EXPECT_EQ(NodeIdText({NodeType::kFile, 0}), escaped);
 }

@@ -152,15 +152,15 @@ TEST_F(IgnoreCaptureTest, ListsWithoutAMarkAreUtf8WhenTheyCanBe) {
 // Of an answer's addresses only the one a server of the log has is named; another that
 // carried traffic stays a server seen only in the capture.
 TEST_F(IgnoreCaptureTest, OnlyTheAnsweredAddressOfALogServerIsNamed) {
-  std::string log = kHeader + Row({"t", "a", "1", "TCP Send", "d:1 -> 1.2.3.4:80", "SUCCESS",
-                                   "Length: 1", "2"});
+  std::string log =
+      kHeader + Row({"t", "a", "1", "TCP Send", "d:1 -> 1.2.3.4:80", "SUCCESS", "Length: 1", "2"});
   ASSERT_EQ(Load(log), CsvReadResult::kOk);
   CollectEntities();
-  State().CaptureFile = WriteTemp(
-      "peers.txt",
-      "1 IP 10.0.0.5.1 > 10.0.0.53.53: 7+ A? w.example. (30)\n"
-      "2 IP 10.0.0.53.53 > 10.0.0.5.1: 7 2/0/0 A 1.2.3.4, A 9.9.9.9 (60)\n"
-      "3 IP 10.0.0.5.2 > 9.9.9.9.443: Flags [S], length 0\n");
+  State().CaptureFile =
+      WriteTemp("peers.txt",
+                "1 IP 10.0.0.5.1 > 10.0.0.53.53: 7+ A? w.example. (30)\n"
+                "2 IP 10.0.0.53.53 > 10.0.0.5.1: 7 2/0/0 A 1.2.3.4, A 9.9.9.9 (60)\n"
+                "3 IP 10.0.0.5.2 > 9.9.9.9.443: Flags [S], length 0\n");
   CollectNetworkData();
   const auto& servers = State().entities.Servers;
   ASSERT_NE(servers.Find("1.2.3.4"), kNoIndex);
