@@ -2,7 +2,7 @@
 // other lines the log's long paths. For printable ASCII the answer must be the one that
 // matching the path as an expression ("~1" to "~4" as any run within a component) against
 // each long path gives; for any input resolving must stay quick.
-#include <time.h>
+#include <sys/resource.h>
 
 #include <cstdint>
 #include <string>
@@ -68,11 +68,12 @@ bool ResolveByExpression(std::string_view path, const std::vector<std::string_vi
   return true;
 }
 
-// Processor time of the calling thread.
-int64_t CpuMicroseconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return int64_t{now.tv_sec} * 1'000'000 + now.tv_nsec / 1000;
+// Time the calling thread spent in its own code (not in the kernel's page handling, which a
+// busy machine can stretch at any moment).
+int64_t UserMicroseconds() {
+  rusage usage{};
+  getrusage(RUSAGE_THREAD, &usage);
+  return int64_t{usage.ru_utime.tv_sec} * 1'000'000 + usage.ru_utime.tv_usec;
 }
 
 }  // namespace
@@ -96,11 +97,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (csv.m_longPathSet.insert(text).second) csv.LongPaths.push_back(text);
   }
   evtweave::PrepareShortPathIndex();
-  int64_t begin = CpuMicroseconds();
+  int64_t begin = UserMicroseconds();
   std::string resolved = evtweave::ResolveShortPath(path);
-  // Linear in the log: far below this even under the sanitizers. Processor time, so that a
-  // busy machine does not count.
-  if (CpuMicroseconds() - begin > 500'000 && size < 100'000) __builtin_trap();
+  // Linear in the log: far below this even under the sanitizers. A slow answer is asked
+  // again afresh: only one that is slow every time is a finding.
+  for (int again = 0; UserMicroseconds() - begin > 500'000 && size < 100'000; ++again) {
+    if (again == 2) __builtin_trap();
+    evtweave::PrepareShortPathIndex();
+    evtweave::State().entities.ShortPathCache.clear();
+    begin = UserMicroseconds();
+    if (evtweave::ResolveShortPath(path) != resolved) __builtin_trap();
+  }
   if (evtweave::ResolveShortPath(path) != resolved) __builtin_trap();
   if (evtweave::HasShortNameComponent(path) && PrintableAscii(input.substr(0, size)) &&
       input.find('\r') == std::string_view::npos) {
