@@ -69,6 +69,16 @@ size_t FindFrom(std::string_view text, std::string_view piece, size_t from) {
   return at ? static_cast<const char*>(at) - text.data() : std::string_view::npos;
 }
 
+// The last place of piece in text, or npos; found as the first place of the reversed piece
+// in the reversed text, since memmem keeps to time linear in the text.
+size_t FindLast(std::string_view text, std::string_view piece) {
+  if (piece.size() > text.size()) return std::string_view::npos;
+  std::string reversedText(text.rbegin(), text.rend());
+  std::string reversedPiece(piece.rbegin(), piece.rend());
+  size_t at = FindFrom(reversedText, reversedPiece, 0);
+  return at == std::string_view::npos ? at : text.size() - at - piece.size();
+}
+
 // Places the pieces after the first one leftmost, from from up to limit; the end of the last
 // one placed, or npos.
 size_t PlaceLeftmost(std::string_view text, const std::vector<std::string_view>& pieces,
@@ -105,7 +115,7 @@ size_t MatchedPrefix(const ShortComponent& shortComponent, std::string_view name
       PlaceLeftmost(name, pieces, 1, pieces.size() - 1, pieces.front().size(), name.size());
   if (placed == std::string_view::npos) return placed;
   std::string_view tail = pieces.back();
-  size_t last = tail.empty() ? name.size() : name.rfind(tail);
+  size_t last = tail.empty() ? name.size() : FindLast(name, tail);
   if (last == std::string_view::npos || last < placed) return std::string_view::npos;
   return last + tail.size();
 }
