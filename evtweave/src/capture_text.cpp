@@ -104,10 +104,15 @@ struct CaptureRun {
     EntityState& e = State().entities;
     std::string lowerName = LowerCase(name);
     bool found = false;
+    // Only an address that a server of the log answers to is named by the answer; the
+    // others keep their traffic as servers of their own.
     for (const std::string& address : addresses) {
-      CaptureIPs.Set(address, 0);
       int32_t index = e.Servers.Find(address);
-      if (index == kNoIndex) index = e.Servers.Find(lowerName);
+      if (index != kNoIndex) {
+        CaptureIPs.Set(address, 0);
+      } else {
+        index = e.Servers.Find(lowerName);
+      }
       if (index == kNoIndex) continue;
       NameServer(e.Servers.m_items[index], name, address);
       found = true;
@@ -116,6 +121,7 @@ struct CaptureRun {
     ServerInfo& server = e.Servers.Get(lowerName);
     NameServer(server, name, addresses.front());
     server.OnlyInCapture = 1;
+    CaptureIPs.Set(addresses.front(), 0);
   }
 
   void Line(std::string_view line) {

@@ -2,6 +2,7 @@
 
 #include "evtweave/console_output.h"
 #include "evtweave/event_pass.h"
+#include "evtweave/ignore_lists.h"
 #include "evtweave/object_edges.h"
 #include "evtweave/output_files.h"
 #include "evtweave/path_names.h"
@@ -9,17 +10,36 @@
 namespace evtweave {
 namespace {
 
-// Log text inside a quoted DOT string: a double quote would end the string (and the
-// workbench splits lines at double quotes), so it becomes an apostrophe, as do the
-// protected apostrophes; backslashes are doubled where the text is raw, so nothing from
-// the log can escape a quote or form a DOT escape sequence.
-void AppendQuotedText(std::string& out, std::string_view text, bool doubleBackslashes) {
+// Graphviz rejects a quoted string longer than its buffer; a cut text keeps a piece of its
+// fingerprint so that two long ids that begin alike stay two nodes.
+constexpr size_t kMaxDotText = 4000;
+
+std::string_view CapDotText(std::string_view text, std::string& scratch) {
+  if (text.size() <= kMaxDotText) return text;
+  size_t cut = kMaxDotText;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  scratch.assign(text.substr(0, cut));
+  scratch.append("...");
+  scratch.append(Md5Hex(text).substr(0, 16));
+  return scratch;
+}
+
+// Text of the model inside a quoted DOT string. Every label and id is kept raw until here: a
+// double quote would end the string (and the workbench splits lines at double quotes), so it
+// becomes an apostrophe, as do the protected apostrophes; backslashes are doubled, so nothing
+// from the log can escape a quote or form a DOT escape sequence; a line feed between the
+// lines of a label becomes the DOT line break.
+void AppendDotString(std::string& out, std::string_view text) {
+  std::string scratch;
+  text = CapDotText(text, scratch);
   for (size_t i = 0; i < text.size(); ++i) {
     char c = text[i];
     if (c == '"') {
       out.push_back('\'');
     } else if (c == '\\') {
-      out.append(doubleBackslashes ? "\\\\" : "\\");
+      out.append("\\\\");
+    } else if (c == '\n') {
+      out.append("\\n");
     } else if (c == '_' && text.compare(i, 6, "_0x27_") == 0) {
       out.push_back('\'');
       i += 5;
@@ -29,59 +49,60 @@ void AppendQuotedText(std::string& out, std::string_view text, bool doubleBacksl
   }
 }
 
-// A label whose lines are joined by real line feeds: each line is log-derived text, the
-// breaks become the DOT escape.
-void AppendLabelLines(std::string& out, std::string_view label) {
-  for (size_t start = 0;;) {
-    size_t end = label.find('\n', start);
-    AppendQuotedText(out, label.substr(start, end == std::string_view::npos ? end : end - start),
-                     true);
-    if (end == std::string_view::npos) break;
-    out.append("\\n");
-    start = end + 1;
+// The time after a statement, in its comment: only the quotes need care there.
+void AppendCommentText(std::string& out, std::string_view text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '"') {
+      out.push_back('\'');
+    } else if (text[i] == '_' && text.compare(i, 6, "_0x27_") == 0) {
+      out.push_back('\'');
+      i += 5;
+    } else {
+      out.push_back(text[i]);
+    }
+  }
+}
+
+// The id of a node as raw text.
+void RawId(std::string& raw, NodeRef node) {
+  const EntityState& e = State().entities;
+  raw.clear();
+  switch (node.m_type) {
+    case NodeType::kProcess:
+      raw.append("PROCESS:").append(e.Processes[node.m_index].Key);
+      break;
+    case NodeType::kThread: {
+      const ThreadInfo& thread = e.m_threadNodes[node.m_index];
+      raw.append("THREAD:").append(e.Processes[thread.m_process].Key).append(":");
+      raw.append(e.m_threadKeys[thread.Key]);
+      break;
+    }
+    case NodeType::kFile:
+      raw.append("FILE:").append(e.Files.m_items[node.m_index].m_key);
+      break;
+    case NodeType::kRegistryKey:
+      raw.append("REGISTRYKEY:").append(e.RegistryKeys.m_items[node.m_index].m_key);
+      break;
+    case NodeType::kRegistry:
+      raw.append("REGISTRY");
+      break;
+    case NodeType::kServer:
+      raw.append("SERVER:").append(e.Servers.m_items[node.m_index].m_key);
+      break;
+    case NodeType::kFileCategory:
+      raw.append("FILE:").append(State().graph.m_categories[node.m_index].m_name);
+      break;
+    case NodeType::kLooseFile:
+      raw.append("FILE:").append(State().graph.m_looseFiles[node.m_index].m_id);
+      break;
   }
 }
 
 void AppendId(std::string& out, NodeRef node) {
-  const EntityState& e = State().entities;
+  thread_local std::string raw;
+  RawId(raw, node);
   out.push_back('"');
-  switch (node.m_type) {
-    case NodeType::kProcess:
-      out.append("PROCESS:");
-      AppendQuotedText(out, e.Processes[node.m_index].Key, true);
-      break;
-    case NodeType::kThread: {
-      const ThreadInfo& thread = e.m_threadNodes[node.m_index];
-      out.append("THREAD:");
-      AppendQuotedText(out, e.Processes[thread.m_process].Key, true);
-      out.push_back(':');
-      AppendQuotedText(out, e.m_threadKeys[thread.Key], true);
-      break;
-    }
-    case NodeType::kFile:
-      out.append("FILE:");
-      AppendQuotedText(out, e.Files.m_items[node.m_index].m_key, true);
-      break;
-    case NodeType::kRegistryKey:
-      out.append("REGISTRYKEY:");
-      AppendQuotedText(out, e.RegistryKeys.m_items[node.m_index].m_key, true);
-      break;
-    case NodeType::kRegistry:
-      out.append("REGISTRY");
-      break;
-    case NodeType::kServer:
-      out.append("SERVER:");
-      AppendQuotedText(out, e.Servers.m_items[node.m_index].m_key, true);
-      break;
-    case NodeType::kFileCategory:
-      out.append("FILE:");
-      out.append(State().graph.m_categories[node.m_index].m_name);
-      break;
-    case NodeType::kLooseFile:
-      out.append("FILE:");
-      AppendQuotedText(out, State().graph.m_looseFiles[node.m_index].m_id, true);
-      break;
-  }
+  AppendDotString(out, raw);
   out.push_back('"');
 }
 
@@ -109,11 +130,11 @@ void AppendNodeStatement(std::string& out, NodeRef node, uint64_t& createdCounte
     case NodeType::kProcess: {
       const ProcessInfo& p = e.Processes[node.m_index];
       // Created processes are numbered in file order; only the leading number changes.
-      if (p.m_createdInLog) out.append("[" + std::to_string(++createdCounter) + "]\\n");
-      AppendQuotedText(out, p.Name, true);
-      out.append("\\n(PID: ");
-      AppendQuotedText(out, p.m_loggedPid, true);
-      out.append(")\", shape = box, style = filled, fillcolor = ");
+      std::string label;
+      if (p.m_createdInLog) label = "[" + std::to_string(++createdCounter) + "]\n";
+      label.append(p.Name).append("\n(PID: ").append(p.m_loggedPid).append(")");
+      AppendDotString(out, label);
+      out.append("\", shape = box, style = filled, fillcolor = ");
       out.append(p.StartTime.empty() ? "gray" : "black");
       out.append(", fontcolor = ");
       out.append(p.StopTime.empty() ? "white" : "red");
@@ -122,7 +143,7 @@ void AppendNodeStatement(std::string& out, NodeRef node, uint64_t& createdCounte
     }
     case NodeType::kThread: {
       const ThreadInfo& t = e.m_threadNodes[node.m_index];
-      AppendQuotedText(out, t.Label, true);
+      AppendDotString(out, t.Label);
       out.append("\", shape = diamond, style = filled, fillcolor = ");
       out.append(t.StartTime.empty() ? "gray" : "black");
       out.append(", fontcolor = ");
@@ -134,8 +155,7 @@ void AppendNodeStatement(std::string& out, NodeRef node, uint64_t& createdCounte
     }
     case NodeType::kFile: {
       const FileInfo& f = e.Files.m_items[node.m_index];
-      AppendQuotedText(out, EscapePath(f.Path), false);
-      out.append(AutostartMark(f.Path, false));
+      AppendDotString(out, std::string(PathLabel(f.Path)) + AutostartMark(f.Path, false));
       out.append("\", shape = note, style = filled, fillcolor = orange, fontcolor = ");
       out.append(f.FirstDeleteTime.empty() ? "black" : "red");
       out.append(", color = black];");
@@ -143,8 +163,7 @@ void AppendNodeStatement(std::string& out, NodeRef node, uint64_t& createdCounte
     }
     case NodeType::kFileCategory: {
       const CategoryNode& c = State().graph.m_categories[node.m_index];
-      // The label already holds the escaped path (or the category) and its mark.
-      AppendQuotedText(out, c.m_label, false);
+      AppendDotString(out, c.m_label);
       out.append("\", shape = note, style = filled, fillcolor = orange, fontcolor = ");
       out.append(c.m_deleted ? "red" : "black");
       out.append(", color = black];");
@@ -155,8 +174,7 @@ void AppendNodeStatement(std::string& out, NodeRef node, uint64_t& createdCounte
       break;
     case NodeType::kRegistryKey: {
       const RegistryKeyInfo& k = e.RegistryKeys.m_items[node.m_index];
-      AppendQuotedText(out, EscapePath(k.Path), false);
-      out.append(AutostartMark(k.Path, false));
+      AppendDotString(out, std::string(PathLabel(k.Path)) + AutostartMark(k.Path, false));
       out.append(
           "\", shape = tab, style = filled, fillcolor = yellow, fontcolor = black, "
           "color = black];");
@@ -168,7 +186,7 @@ void AppendNodeStatement(std::string& out, NodeRef node, uint64_t& createdCounte
           "black, color = black];");
       break;
     case NodeType::kServer:
-      AppendLabelLines(out, e.Servers.m_items[node.m_index].Label);
+      AppendDotString(out, e.Servers.m_items[node.m_index].Label);
       out.append(
           "\", shape = oval, style = filled, fillcolor = blue, fontcolor = white, "
           "color = black];");
@@ -245,7 +263,7 @@ void AppendEdgeStatement(std::string& out, const DotLine& line) {
     out.append("];");
     return;
   }
-  if (edge.m_label != 0) AppendQuotedText(out, Text(edge.m_label), true);
+  if (edge.m_label != 0) AppendDotString(out, Text(edge.m_label));
   out.append(EdgeAttributes(edge.m_type));
   int64_t weight = 0;
   if (!line.m_repeat) {
@@ -259,7 +277,7 @@ void AppendEdgeStatement(std::string& out, const DotLine& line) {
 
 void AppendTime(std::string& out, std::string_view time) {
   out.append(" // ");
-  AppendQuotedText(out, time, false);
+  AppendCommentText(out, time);
   out.append("\r\n");
 }
 

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "evtweave/capture_text.h"
 #include "evtweave/console_output.h"
 #include "evtweave/path_names.h"
 #include "tolvek/regex.h"
@@ -73,10 +74,8 @@ std::string_view Store(std::string_view text) {
 void RecordNetworkRow(ProcmonRow& row) {
   EntityState& e = State().entities;
   std::string_view host = TrimBlanks(SplitField(SplitField(row.FullPath, '>', 2), ':', 1));
-  static const auto kIpv4 =
-      tolvek::CreateRegularExpression("\\d{1,3}\\.\\d{1,3}\\.\\d{1,3}\\.\\d{1,3}");
-  tolvek::Regex::Match match;
-  if (!host.empty() && kIpv4 && kIpv4->Find(host, 0, match)) {
+  // The whole host must be the address: "10.0.0.1\\" is not the server 10.0.0.1.
+  if (IsIpv4Text(host)) {
     std::string key = LowerCase(host);
     ServerInfo& server = e.Servers.Get(key);
     server.Address = server.Label = server.IPAddress = std::string(host);
@@ -305,11 +304,15 @@ int32_t FindThreadOwner(int32_t threadKey) {
   return it == owners.end() ? kNoIndex : it->second;
 }
 
+namespace {
+
 size_t CountThreads() {
   size_t count = 0;
   for (const ProcessInfo& process : State().entities.Processes) count += process.Threads.size();
   return count;
 }
+
+}  // namespace
 
 void CollectEntities() {
   EntityState& e = State().entities;

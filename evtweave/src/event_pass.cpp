@@ -103,21 +103,15 @@ void PrintThreadWarning(std::string_view text, std::string_view thread, std::str
   PrintProgress(line);
 }
 
+namespace {
+
 void ComputeLabels() {
   EntityState& e = State().entities;
-  for (ProcessInfo& process : e.Processes) {
-    std::string tail =
-        std::string(process.Name) + "\\n(PID: " + std::string(process.m_loggedPid) + ")";
-    process.Label =
-        process.m_createdInLog ? "[" + std::to_string(process.m_keyNumber) + "]\\n" + tail : tail;
-  }
   for (ThreadInfo& thread : e.m_threadNodes) {
     std::string_view key = e.m_threadKeys[thread.Key];
-    thread.Label = std::string(key.substr(0, key.rfind('-')));
+    thread.Label = std::string(key.substr(0, key.find('-')));
   }
 }
-
-namespace {
 
 // Looks a thread up without creating a node for it; unknown pairs are not followed.
 uint8_t ThreadFollow(int32_t process, int32_t threadKey) {
@@ -209,6 +203,36 @@ void ApplyRules(const ProcmonRow& row) {
   }
 }
 
+// The sample's own processes: the roots the launcher logic found and every process they
+// created, however deep. Empty without roots.
+std::vector<bool> SampleProcesses() {
+  const auto& processes = State().entities.Processes;
+  std::vector<uint8_t> known(processes.size(), 0);  // 0 unknown, 1 walking, 2 no, 3 yes
+  std::vector<int32_t> chain;
+  bool anyRoot = false;
+  for (size_t i = 0; i < processes.size(); ++i) {
+    chain.clear();
+    int32_t at = static_cast<int32_t>(i);
+    // A crafted log can make creators form a loop; a loop without a root is not the sample.
+    while (at != kNoIndex && known[at] == 0 && !processes[at].IsSampleRoot) {
+      known[at] = 1;
+      chain.push_back(at);
+      at = processes[at].ParentPID;
+    }
+    bool sample = at != kNoIndex && (processes[at].IsSampleRoot || known[at] == 3);
+    if (at != kNoIndex && processes[at].IsSampleRoot) {
+      known[at] = 3;
+      anyRoot = true;
+    }
+    for (int32_t member : chain) known[member] = sample ? 3 : 2;
+  }
+  std::vector<bool> out;
+  if (!anyRoot) return out;
+  out.resize(processes.size());
+  for (size_t i = 0; i < processes.size(); ++i) out[i] = known[i] == 3;
+  return out;
+}
+
 }  // namespace
 
 void AnalyzeData() {
@@ -218,8 +242,14 @@ void AnalyzeData() {
   PrintProgress("Analyzing data ...");
   ComputeLabels();
   graph.FollowingStarted = false;
+  // The marker is the sandbox's word; the sample could write it too, to end its own analysis.
+  std::vector<bool> sample = SampleProcesses();
   for (const ProcmonRow& row : state.csv.ProcmonRows) {
-    if (row.m_pathFacts & kStopMarkerPath) {
+    if ((row.m_pathFacts & kStopMarkerPath) && !sample.empty() && row.PID != kNoIndex &&
+        sample[row.PID]) {
+      PrintProgress("Warning: Stop marker from the sample in line " +
+                    std::to_string(row.OriginalLineNumber) + " ignored.");
+    } else if (row.m_pathFacts & kStopMarkerPath) {
       graph.m_stopLine = row.OriginalLineNumber;
       PrintProgress("    Stop marker in line " + std::to_string(row.OriginalLineNumber) +
                     ": the rest of the log is not analyzed.");

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <openssl/evp.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "evtweave/console_output.h"
@@ -13,11 +14,15 @@
 namespace evtweave {
 namespace {
 
-bool CanOpen(const std::string& path) {
+// A list that is there but empty has the fingerprint of no bytes; a missing one, or a
+// folder of that name, has none.
+bool IsReadableFile(const std::string& path) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
+  struct stat info {};
+  bool file = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
   ::close(fd);
-  return true;
+  return file;
 }
 
 std::string UpperAscii(std::string_view text) {
@@ -68,6 +73,8 @@ void AddRule(std::string_view line, IgnoreList& list) {
     // and \W into their opposites. The names it is matched against are lower case.
     entry.Kind = kIgnoreRegex;
     entry.Regex = tolvek::CreateRegularExpression(rawPattern.substr(6), tolvek::kRegexCaseless);
+    if (entry.Regex) entry.Regex->SetMatchLimit(kIgnoreMatchLimit);
+    entry.m_rule = std::string(rawPattern);
   } else {
     entry.Kind = kIgnoreExact;
     entry.Text = pattern;
@@ -77,7 +84,21 @@ void AddRule(std::string_view line, IgnoreList& list) {
   list.PatternList.push_back(std::move(entry));
 }
 
-bool Matches(const IgnoreEntry& entry, std::string_view name) {
+// An expression that backtracks without end would otherwise cost seconds per name, and a
+// log asks about thousands of names.
+bool RegexMatches(IgnoreEntry& entry, std::string_view name) {
+  tolvek::Regex::Match match;
+  bool limitHit = false;
+  bool found = entry.Regex->Find(name, 0, match, limitHit);
+  if (limitHit && !entry.m_limitReported) {
+    entry.m_limitReported = true;
+    PrintProgress("Warning: Ignore rule \"" + entry.m_rule +
+                  "\" gave up on a name; names it gives up on are not ignored by it");
+  }
+  return found;
+}
+
+bool Matches(IgnoreEntry& entry, std::string_view name) {
   switch (entry.Kind) {
     case kIgnoreStartsWith:
       return name.substr(0, entry.Text.size()) == entry.Text;
@@ -89,10 +110,9 @@ bool Matches(const IgnoreEntry& entry, std::string_view name) {
     case kIgnoreRegex: {
       // The matcher takes its subject as valid UTF-8 unchecked, and a name cut from a hostile
       // log at a byte offset may not be: such a name is matched in its repaired form.
-      tolvek::Regex::Match match;
       if (!entry.Regex) return false;
-      if (tolvek::IsValidUtf8(name)) return entry.Regex->Find(name, 0, match);
-      return entry.Regex->Find(tolvek::SanitizeUtf8(name), 0, match);
+      if (tolvek::IsValidUtf8(name)) return RegexMatches(entry, name);
+      return RegexMatches(entry, tolvek::SanitizeUtf8(name));
     }
     default:
       return false;
@@ -121,11 +141,18 @@ void LoadIgnoreFile(const std::string& fileName, IgnoreList& list) {
     bytes = {static_cast<const char*>(block.get()),
              static_cast<size_t>(tolvek::MemorySize(block.get()))};
   }
-  std::string md5 = block || CanOpen(fileName) ? Md5Hex(bytes) : std::string();
+  std::string md5 = block || IsReadableFile(fileName) ? Md5Hex(bytes) : std::string();
   PrintProgress("Loading ignore-file \"" + fileName + "\" ... MD5: " + md5);
   if (!block) return;
   const void* memory = block.get();
-  tolvek::OpenMemoryString(memory);
+  // The workbench writes the lists as UTF-8 without a byte-order mark; only text that is not
+  // valid UTF-8 is taken for the older single-byte form.
+  int format = tolvek::kMemoryStringDefault;
+  if (tolvek::DetectStringFormat4MemoryString(memory) == tolvek::kFormatAnsi &&
+      tolvek::IsValidUtf8(bytes)) {
+    format = tolvek::kFormatUtf8;
+  }
+  tolvek::OpenMemoryString(memory, tolvek::kMemoryStringDefault, format);
   while (!tolvek::EOM(memory)) {
     std::string line = tolvek::ReadMemoryString(memory);
     if (!line.empty() && line.front() == '#') continue;
@@ -155,7 +182,7 @@ bool IsIgnored(std::string_view name, char access, IgnoreList& list) {
     ignored = true;
   }
   for (size_t i = 0; !ignored && i < list.PatternList.size(); ++i) {
-    const IgnoreEntry& entry = list.PatternList[i];
+    IgnoreEntry& entry = list.PatternList[i];
     ignored = Contains(entry.Access, std::string_view(&access, 1)) && Matches(entry, lower);
   }
   answers.emplace(std::string(name), ignored);

@@ -10,6 +10,7 @@ namespace evtweave {
 namespace {
 
 constexpr std::string_view kMarker = "KALVO_EXECUTES_SAMPLE";
+constexpr std::string_view kMarkerWithName = "KALVO_EXECUTES_SAMPLE_";
 constexpr std::string_view kLauncherName = "kalvo-cpp.exe";
 
 bool ReadNumber(std::string_view& text, int64_t& value, size_t maxDigits) {
@@ -74,6 +75,9 @@ void ManageLauncher() {
     PrintProgress("Done.");
     return;
   }
+  // A launcher row whose process was never created (its row failed) launched nothing; only
+  // a log without any launcher row leaves the parentless processes as candidates.
+  bool launcherRow = false;
   for (const ProcmonRow& row : state.csv.ProcmonRows) {
     if (launcher.MarkerLine == 0) {
       size_t at = row.FullPath.find(kMarker);
@@ -82,18 +86,19 @@ void ManageLauncher() {
       std::string_view rest = row.FullPath.substr(at + kMarker.size());
       if (!rest.empty() && rest.front() == '_') {
         rest.remove_prefix(1);
-        launcher.SampleName = std::string(rest.substr(0, rest.find(kMarker)));
+        launcher.SampleName = std::string(rest.substr(0, rest.find(kMarkerWithName)));
       }
       continue;
     }
     if (row.m_op == Op::kProcessCreate && Text(row.ProcessName) == kLauncherName) {
       launcher.LaunchedPid = FindProcessByKey(Mid(BeforeFirst(row.Detail, ","), 6));
+      launcherRow = true;
       break;
     }
   }
 
   std::vector<int32_t> roots;
-  if (launcher.SampleName == "kalvo.bat") {
+  if (launcher.SampleName == "kalvo.bat" && (!launcherRow || launcher.LaunchedPid != kNoIndex)) {
     // The batch file starts the sample: the launched process's latest child is the root.
     std::string_view latest;
     for (const ProcessInfo& p : e.Processes) {

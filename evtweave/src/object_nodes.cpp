@@ -44,7 +44,8 @@ void DeclareFile(const ProcmonRow& row, std::string_view path, std::string_view 
   }
   if (Declare(row, node, file.RelevantLines)) {
     CategoryNode& category = State().graph.m_categories[node.m_index];
-    category.m_label = GetContentCategory(EscapePath(file.Path)) + AutostartMark(file.Path, false);
+    category.m_label =
+        GetContentCategory(std::string(PathLabel(file.Path))) + AutostartMark(file.Path, false);
     category.m_deleted = !file.FirstDeleteTime.empty();
   }
 }

@@ -1,18 +1,18 @@
 #include "evtweave/path_names.h"
 
+#include <string.h>
+
 #include <algorithm>
+#include <vector>
 
 #include "evtweave/converter_state.h"
-#include "tolvek/regex.h"
 
 namespace evtweave {
 
-std::string EscapePath(std::string_view path) {
-  if (State().options.nopaths) {
-    size_t at = path.find_last_of("\\/");
-    return std::string(at == std::string_view::npos ? path : path.substr(at + 1));
-  }
-  return ReplaceAll(path, "\\", "\\\\");
+std::string_view PathLabel(std::string_view path) {
+  if (!State().options.nopaths) return path;
+  size_t at = path.find_last_of("\\/");
+  return at == std::string_view::npos ? path : path.substr(at + 1);
 }
 
 std::string UnescapeApostrophe(std::string_view text) {
@@ -38,18 +38,87 @@ uint8_t PathFacts(std::string_view path) {
   return facts;
 }
 
-void PrepareShortPathIndex() {
-  EntityState& entities = State().entities;
-  const auto& longPaths = State().csv.LongPaths;
-  entities.m_sortedLongPaths.clear();
-  entities.m_sortedLongPaths.reserve(longPaths.size());
-  for (size_t i = 0; i < longPaths.size(); ++i) {
-    entities.m_sortedLongPaths.emplace_back(longPaths[i], static_cast<uint32_t>(i));
+namespace {
+
+// One piece of a short component: literal text, each piece but the first after a wildcard.
+struct ShortComponent {
+  std::vector<std::string_view> m_pieces;
+  bool Wild() const { return m_pieces.size() > 1; }
+};
+
+// "~1" to "~4" stand for any run of characters within the component; "~5" and above are
+// plain text, as are the other characters.
+ShortComponent SplitShortComponent(std::string_view component) {
+  ShortComponent out;
+  size_t from = 0;
+  for (size_t i = 0; i + 1 < component.size(); ++i) {
+    if (component[i] == '~' && component[i + 1] >= '1' && component[i + 1] <= '4') {
+      out.m_pieces.push_back(component.substr(from, i - from));
+      from = i + 2;
+      ++i;
+    }
   }
-  std::sort(entities.m_sortedLongPaths.begin(), entities.m_sortedLongPaths.end());
+  out.m_pieces.push_back(component.substr(from));
+  return out;
 }
 
-namespace {
+size_t FindFrom(std::string_view text, std::string_view piece, size_t from) {
+  if (piece.empty()) return from <= text.size() ? from : std::string_view::npos;
+  if (from > text.size()) return std::string_view::npos;
+  const void* at = memmem(text.data() + from, text.size() - from, piece.data(), piece.size());
+  return at ? static_cast<const char*>(at) - text.data() : std::string_view::npos;
+}
+
+// The last place of piece in text, or npos; found as the first place of the reversed piece
+// in the reversed text, since memmem keeps to time linear in the text.
+size_t FindLast(std::string_view text, std::string_view piece) {
+  if (piece.size() > text.size()) return std::string_view::npos;
+  std::string reversedText(text.rbegin(), text.rend());
+  std::string reversedPiece(piece.rbegin(), piece.rend());
+  size_t at = FindFrom(reversedText, reversedPiece, 0);
+  return at == std::string_view::npos ? at : text.size() - at - piece.size();
+}
+
+// Places the pieces after the first one leftmost, from from up to limit; the end of the last
+// one placed, or npos.
+size_t PlaceLeftmost(std::string_view text, const std::vector<std::string_view>& pieces,
+                     size_t first, size_t last, size_t from, size_t limit) {
+  for (size_t i = first; i < last; ++i) {
+    size_t at = FindFrom(text.substr(0, limit), pieces[i], from);
+    if (at == std::string_view::npos) return at;
+    from = at + pieces[i].size();
+  }
+  return from;
+}
+
+// The whole long component matches the short one.
+bool MatchesWhole(const ShortComponent& shortComponent, std::string_view name) {
+  const auto& pieces = shortComponent.m_pieces;
+  if (!shortComponent.Wild()) return name == pieces[0];
+  std::string_view head = pieces.front();
+  std::string_view tail = pieces.back();
+  if (head.size() + tail.size() > name.size() || !name.starts_with(head) || !name.ends_with(tail)) {
+    return false;
+  }
+  return PlaceLeftmost(name, pieces, 1, pieces.size() - 1, head.size(),
+                       name.size() - tail.size()) != std::string_view::npos;
+}
+
+// How much of the long component the short one covers as the path's last component, or
+// npos. Each wildcard takes as much as it can, so the last piece lands on its last
+// occurrence.
+size_t MatchedPrefix(const ShortComponent& shortComponent, std::string_view name) {
+  const auto& pieces = shortComponent.m_pieces;
+  if (!name.starts_with(pieces.front())) return std::string_view::npos;
+  if (!shortComponent.Wild()) return pieces.front().size();
+  size_t placed =
+      PlaceLeftmost(name, pieces, 1, pieces.size() - 1, pieces.front().size(), name.size());
+  if (placed == std::string_view::npos) return placed;
+  std::string_view tail = pieces.back();
+  size_t last = tail.empty() ? name.size() : FindLast(name, tail);
+  if (last == std::string_view::npos || last < placed) return std::string_view::npos;
+  return last + tail.size();
+}
 
 bool HoldsShortMark(std::string_view text) {
   for (std::string_view mark : {"~1", "~2", "~3", "~4"}) {
@@ -60,61 +129,113 @@ bool HoldsShortMark(std::string_view text) {
 
 }  // namespace
 
+void LongPathTree::Build(const std::vector<std::string_view>& longPaths) {
+  m_nodes.assign(1, Node{});
+  m_children.clear();
+  for (size_t i = 0; i < longPaths.size(); ++i) {
+    std::string_view path = longPaths[i];
+    uint32_t node = 0;
+    size_t from = 0;
+    for (;;) {
+      size_t end = path.find('\\', from);
+      std::string_view name = path.substr(from, end == std::string_view::npos ? end : end - from);
+      auto [it, added] = m_children.try_emplace(ChildKey{node, name}, 0);
+      if (added) {
+        it->second = static_cast<uint32_t>(m_nodes.size());
+        m_nodes.push_back(Node{name, node, static_cast<uint32_t>(i), {}});
+        m_nodes[node].m_children.push_back(it->second);
+      }
+      node = it->second;
+      if (end == std::string_view::npos) break;
+      from = end + 1;
+    }
+  }
+  m_built = true;
+}
+
+size_t LongPathTree::ChildKeyHash::operator()(const ChildKey& key) const {
+  return std::hash<std::string_view>()(key.m_name) ^ (size_t{key.m_parent} * 0x9E3779B97F4A7C15u);
+}
+
+std::string LongPathTree::Text(uint32_t node, size_t lastLength) const {
+  std::vector<uint32_t> chain;
+  for (uint32_t at = node; at != 0; at = m_nodes[at].m_parent) chain.push_back(at);
+  std::string text;
+  for (size_t i = chain.size(); i-- > 0;) {
+    std::string_view name = m_nodes[chain[i]].m_name;
+    text.append(i == 0 ? name.substr(0, lastLength) : name);
+    if (i > 0) text.push_back('\\');
+  }
+  return text;
+}
+
+void PrepareShortPathIndex() {
+  State().entities.m_longPathTree = LongPathTree{};
+}
+
+// Compares component by component, walking down the tree of the log's long paths: a short
+// component only ever looks at the components of the folder its predecessors matched.
+// Among the matches the one whose long path came first in the log wins, a match without
+// short marks before any with them.
 std::string ResolveShortPath(std::string_view path) {
   if (!HasShortNameComponent(path)) return std::string(path);
   EntityState& entities = State().entities;
   auto cached = entities.ShortPathCache.find(path);
   if (cached != entities.ShortPathCache.end()) return cached->second;
+  LongPathTree& tree = entities.m_longPathTree;
+  if (!tree.m_built) tree.Build(State().csv.LongPaths);
 
-  // Every character that is not a letter or digit is escaped, so no text of the log can
-  // act as an operator; bytes of multi-byte characters stay as they are.
-  std::string pattern;
-  for (char c : path) {
-    auto u = static_cast<unsigned char>(c);
-    bool plain =
-        (u >= '0' && u <= '9') || (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || u >= 0x80;
-    if (!plain) pattern.push_back('\\');
-    pattern.push_back(c);
+  std::string lower = LowerCase(path);
+  std::vector<ShortComponent> components;
+  for (size_t from = 0;;) {
+    size_t end = lower.find('\\', from);
+    components.push_back(SplitShortComponent(
+        std::string_view(lower).substr(from, end == std::string::npos ? end : end - from)));
+    if (end == std::string::npos) break;
+    from = end + 1;
   }
-  for (std::string_view mark : {"\\~1", "\\~2", "\\~3", "\\~4"}) {
-    pattern = ReplaceAll(pattern, mark, "[^\\\\]*");
+
+  std::vector<uint32_t> level{0};
+  std::vector<uint32_t> next;
+  for (size_t c = 0; c + 1 < components.size() && !level.empty(); ++c) {
+    next.clear();
+    for (uint32_t node : level) {
+      if (!components[c].Wild()) {
+        auto it = tree.m_children.find({node, components[c].m_pieces[0]});
+        if (it != tree.m_children.end()) next.push_back(it->second);
+        continue;
+      }
+      for (uint32_t child : tree.m_nodes[node].m_children) {
+        if (MatchesWhole(components[c], tree.m_nodes[child].m_name)) next.push_back(child);
+      }
+    }
+    level.swap(next);
   }
-  std::string result(path);
-  auto regex = tolvek::CreateRegularExpression(pattern, tolvek::kRegexCaseless);
-  if (regex) {
-    // Every match starts at the path's literal beginning (a drive letter), so only long
-    // paths that share the text before the first short component can match: they form one
-    // range of the sorted list. Among the matches the one met first in the log wins.
-    size_t cut = path.size();
-    for (std::string_view mark : {"~1", "~2", "~3", "~4"}) cut = std::min(cut, path.find(mark));
-    std::string prefix = LowerCase(path.substr(0, cut));
-    const auto& sorted = entities.m_sortedLongPaths;
-    auto it = std::lower_bound(sorted.begin(), sorted.end(),
-                               std::make_pair(std::string_view(prefix), uint32_t{0}));
-    uint32_t bestLong = UINT32_MAX;
-    uint32_t bestShort = UINT32_MAX;
-    std::string longMatch;
-    std::string shortMatch;
-    for (; it != sorted.end() && it->first.substr(0, prefix.size()) == prefix; ++it) {
-      tolvek::Regex::Match match;
-      if (!regex->Find(it->first, 0, match)) continue;
-      std::string matched(
-          TrimBlanks(it->first.substr(match.offsets[0], match.offsets[1] - match.offsets[0])));
+  uint32_t bestLong = UINT32_MAX;
+  uint32_t bestShort = UINT32_MAX;
+  std::string longMatch;
+  std::string shortMatch;
+  for (uint32_t node : level) {
+    for (uint32_t child : tree.m_nodes[node].m_children) {
+      const LongPathTree::Node& candidate = tree.m_nodes[child];
+      if (candidate.m_first >= bestLong) continue;
+      size_t length = MatchedPrefix(components.back(), candidate.m_name);
+      if (length == std::string_view::npos) continue;
+      std::string matched(TrimBlanks(tree.Text(child, length)));
       if (!HoldsShortMark(matched)) {
-        if (it->second < bestLong) {
-          bestLong = it->second;
-          longMatch = std::move(matched);
-        }
-      } else if (it->second < bestShort) {
-        bestShort = it->second;
+        bestLong = candidate.m_first;
+        longMatch = std::move(matched);
+      } else if (candidate.m_first < bestShort) {
+        bestShort = candidate.m_first;
         shortMatch = std::move(matched);
       }
     }
-    if (bestLong != UINT32_MAX) {
-      result = longMatch;
-    } else if (bestShort != UINT32_MAX) {
-      result = shortMatch;
-    }
+  }
+  std::string result(path);
+  if (bestLong != UINT32_MAX) {
+    result = std::move(longMatch);
+  } else if (bestShort != UINT32_MAX) {
+    result = std::move(shortMatch);
   }
   entities.ShortPathCache.emplace(std::string(path), result);
   return result;

@@ -14,12 +14,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <unordered_set>
 #include <vector>
 
 #include "evtweave/console_output.h"
+#include "tolvek/callstack.h"
 #include "tolvek/text_codec.h"
 
 namespace evtweave {
@@ -291,12 +293,22 @@ size_t UsableThreads() {
   return std::max(1u, std::thread::hardware_concurrency());
 }
 
-// Runs job(0) .. job(count - 1), spread over the usable processors; this thread takes its
-// share, and all of them when no other thread can be had.
+}  // namespace
+
+namespace detail {
+
 void RunOnThreads(size_t count, const std::function<void(size_t)>& job) {
   std::atomic<size_t> next{0};
+  std::atomic<bool> outOfMemory{false};
+  // An exception may not leave a thread (that ends the program with no word of the cause);
+  // a job that could not get its memory stops the others, and the run ends below with the
+  // report of exhausted memory.
   auto work = [&] {
-    for (size_t i; (i = next.fetch_add(1)) < count;) job(i);
+    try {
+      for (size_t i; !outOfMemory && (i = next.fetch_add(1)) < count;) job(i);
+    } catch (const std::bad_alloc&) {
+      outOfMemory = true;
+    }
   };
   std::vector<std::thread> helpers;
   for (size_t i = 1; i < std::min(UsableThreads(), count); ++i) {
@@ -308,13 +320,10 @@ void RunOnThreads(size_t count, const std::function<void(size_t)>& job) {
   }
   work();
   for (std::thread& helper : helpers) helper.join();
+  if (outOfMemory) tolvek::ReportError("Not enough memory available to read the log!", true);
 }
 
-// Valid UTF-8 throughout, checked in slices on several threads: a log of gigabytes would
-// otherwise wait a whole pass over memory for this answer before its reading starts.
-bool IsValidUtf8InSlices(std::string_view text) {
-  constexpr size_t kSlice = 8 << 20;
-  size_t slices = std::min(UsableThreads(), text.size() / kSlice + 1);
+bool IsValidUtf8InSlices(std::string_view text, size_t slices) {
   if (slices <= 1) return tolvek::IsValidUtf8(text);
   // Each slice begins where a character begins, so none cuts a sequence in two; a sequence
   // left short at a slice's end is invalid in the whole text as well.
@@ -330,6 +339,19 @@ bool IsValidUtf8InSlices(std::string_view text) {
     valid[i] = tolvek::IsValidUtf8(text.substr(bounds[i], bounds[i + 1] - bounds[i]));
   });
   return std::all_of(valid.begin(), valid.end(), [](char v) { return v != 0; });
+}
+
+}  // namespace detail
+
+namespace {
+
+using detail::RunOnThreads;
+
+// Valid UTF-8 throughout, checked in slices on several threads: a log of gigabytes would
+// otherwise wait a whole pass over memory for this answer before its reading starts.
+bool IsValidUtf8InSlices(std::string_view text) {
+  constexpr size_t kSlice = 8 << 20;
+  return detail::IsValidUtf8InSlices(text, std::min(UsableThreads(), text.size() / kSlice + 1));
 }
 
 // Rows a stretch text[begin, end) will likely give, judged from the line feeds of its first
@@ -352,6 +374,10 @@ struct Layout {
   std::vector<int> columnAt;  // field position -> column, -1 for fields not kept
 };
 
+Op OperationCode(std::string_view operation);
+
+enum class SkipReason : uint8_t { kNotARecord, kOpenQuote };
+
 // The records that begin in one stretch of the log, read on a thread of its own. Its rows
 // go straight to its block of the row table, with text numbers of the stretch's own until
 // the stretches are joined in log order.
@@ -361,7 +387,17 @@ struct Stretch {
   size_t m_end = 0;    // after its last record
   RowTable::Block* m_rows = nullptr;
   int64_t m_lines = 0;  // lines counted, as the line numbers count them
-  CsvReadResult m_result = CsvReadResult::kOk;
+  struct Skipped {
+    int64_t m_line;  // as the stretch counts
+    SkipReason m_reason;
+  };
+  std::vector<Skipped> m_skipped;  // records left out, told once the stretches are joined
+  // Blank lines at the stretch's end that no record took (the first one's line, 0: none),
+  // and whether its first row had nothing but blank lines before it in the stretch: that
+  // row takes its number from blank lines at the end of the stretch before.
+  int64_t m_pendingBlank = 0;
+  bool m_onlyBlanks = true;
+  bool m_firstRowOpen = false;
   TextInterner m_strings;
   TextArena m_arena;
   std::vector<Op> m_opCodes;                  // by operation text number
@@ -382,21 +418,53 @@ struct Stretch {
   std::string m_lower;
 };
 
+// Blanks, tabs and the Ctrl-Z some tools put at a file's end: a line of nothing else holds
+// no record.
+bool IsBlankLine(std::string_view line) {
+  for (char c : line) {
+    if (c != ' ' && c != '\t' && c != '\x1A') return false;
+  }
+  return true;
+}
+
 void Stretch::Read(std::string_view text, size_t from, const Layout& layout, bool forceAscii) {
   m_begin = m_end = from;
   m_rows->Clear();
   m_lines = 0;
-  m_result = CsvReadResult::kOk;
+  m_skipped.clear();
+  m_onlyBlanks = true;
+  m_firstRowOpen = false;
   m_strings.Clear();
   m_opCodes.clear();
   m_longPaths.clear();
   m_longPathSet.clear();
   size_t pos = from;
+  // Blank lines before a record: the record is numbered from the first of them, as if they
+  // were the empty beginning of its first line.
+  int64_t blankStart = 0;
   while (pos < m_limit) {
-    int64_t recordStart = m_lines + 1;
+    int64_t ownStart = m_lines + 1;
+    int64_t recordStart = blankStart ? blankStart : ownStart;
     // A record ends at a line break outside quotes; its physical lines are joined.
     PhysicalLine line = NextLine(text, pos);
     std::string_view first = text.substr(line.m_begin, line.m_end - line.m_begin);
+    if (!line.m_loneCr) ++m_lines;
+    pos = line.m_next;
+    const size_t afterFirst = pos;
+    const int64_t linesAfterFirst = m_lines;
+    if (IsBlankLine(first)) {
+      if (!blankStart) blankStart = ownStart;
+      continue;
+    }
+    blankStart = 0;
+    bool onlyBlanksBefore = m_onlyBlanks;
+    m_onlyBlanks = false;
+    // Every field of an export is quoted: a line that begins otherwise is no record of it,
+    // and is not let to join the lines after it.
+    if (first[0] != '"') {
+      m_skipped.push_back({ownStart, SkipReason::kNotARecord});
+      continue;
+    }
     bool quotesKnown = first.size() <= UINT32_MAX;
     bool inQuotes;
     if (quotesKnown) {
@@ -406,9 +474,6 @@ void Stretch::Read(std::string_view text, size_t from, const Layout& layout, boo
       inQuotes = TogglesQuotes(first, false);
     }
     std::string_view record = first;
-    int physicalLines = 1;
-    if (!line.m_loneCr) ++m_lines;
-    pos = line.m_next;
     if (inQuotes) {
       m_joined.assign(first);
       while (inQuotes && pos < text.size()) {
@@ -418,29 +483,27 @@ void Stretch::Read(std::string_view text, size_t from, const Layout& layout, boo
         inQuotes = TogglesQuotes(more, inQuotes);
         if (!line.m_loneCr) ++m_lines;
         pos = line.m_next;
-        ++physicalLines;
       }
       if (inQuotes) {
-        // An unfinished last line (a cut-off export) is dropped; a quote left open over
-        // several lines means the file is not the quoted CSV the reader understands.
-        if (physicalLines > 1) m_result = CsvReadResult::kUnknownFormat;
-        break;
+        // The file ends inside the quote this record opened: the record goes, and the lines
+        // it took are read again as records of their own.
+        m_skipped.push_back({ownStart, SkipReason::kOpenQuote});
+        pos = afterFirst;
+        m_lines = linesAfterFirst;
+        continue;
       }
       record = m_arena.Store(m_joined);
       quotesKnown = false;
     }
     if (record.size() >= 2 && record[0] == '"' && record[1] == '"') --m_lines;
-    if (record.empty()) continue;
-    if (record[0] != '"') {
-      m_result = CsvReadResult::kUnknownFormat;
-      break;
-    }
     if (forceAscii) {
       record = m_arena.Store(tolvek::AnsiToUtf8(tolvek::Utf8ToAnsi(record)));
       quotesKnown = false;
     }
+    if (m_rows->size() == 0) m_firstRowOpen = onlyBlanksBefore;
     Add(record, recordStart, layout, quotesKnown && !m_plainFields ? &m_quotes : nullptr);
   }
+  m_pendingBlank = blankStart;
   m_end = pos;
 }
 
@@ -523,11 +586,17 @@ size_t Utf8Start(std::string_view bytes) {
   return 0;
 }
 
+namespace {
+
+// Where the text begins in bytes that need no decoding (after a UTF-8 byte-order mark, else
+// 0); npos when DecodeLogText has to convert them.
 size_t PlainUtf8Start(std::string_view bytes) {
   size_t start = Utf8Start(bytes);
   if (start == std::string_view::npos) return start;
   return IsValidUtf8InSlices(bytes.substr(start)) ? start : std::string_view::npos;
 }
+
+}  // namespace
 
 std::string DecodeLogText(std::string bytes) {
   size_t start = PlainUtf8Start(bytes);
@@ -553,6 +622,8 @@ std::string DecodeLogText(std::string bytes) {
   return tolvek::AnsiToUtf8(bytes);
 }
 
+namespace {
+
 Op OperationCode(std::string_view op) {
   static const std::unordered_map<std::string_view, Op> kCodes = {
       {"Process Create", Op::kProcessCreate},
@@ -574,6 +645,8 @@ Op OperationCode(std::string_view op) {
   if (op.substr(0, 4) == "TCP " || op.substr(0, 4) == "UDP ") return Op::kNetwork;
   return Op::kOther;
 }
+
+}  // namespace
 
 namespace {
 
@@ -665,14 +738,18 @@ CsvReadResult ReadRecords(size_t stretchBytes, bool plainFields, bool& valid) {
   // Joined in log order: texts are numbered in order of first appearance, as one reading
   // from the top would number them.
   size_t expected = body;
-  int64_t lines = 1;  // the header
+  int64_t lines = 1;         // the header
+  int64_t carriedBlank = 0;  // blank lines no record has taken yet, from the first one's line
   for (Stretch& stretch : stretches) {
     if (stretch.m_begin != expected) stretch.Read(text, expected, layout, options.forceascii);
-    if (stretch.m_result != CsvReadResult::kOk) {
-      csv.ProcmonRows.SetBlocks(0);  // their texts go with the stretches
-      return stretch.m_result;
-    }
     expected = stretch.m_end;
+    for (const Stretch::Skipped& skipped : stretch.m_skipped) {
+      std::string number = std::to_string(lines + skipped.m_line);
+      PrintProgress(skipped.m_reason == SkipReason::kNotARecord
+                        ? "Warning: Line " + number + " is not a quoted record; skipped."
+                        : "Warning: The quote opened in line " + number +
+                              " is still open at the end of the file; its record is skipped.");
+    }
     stretch.m_tableIds.resize(stretch.m_strings.size());
     for (uint32_t id = 0; id < stretch.m_strings.size(); ++id) {
       stretch.m_tableIds[id] = csv.m_strings.Intern(stretch.m_strings.Text(id));
@@ -681,6 +758,11 @@ CsvReadResult ReadRecords(size_t stretchBytes, bool plainFields, bool& valid) {
       if (csv.m_longPathSet.insert(path).second) csv.LongPaths.push_back(path);
     }
     stretch.m_lineBase = lines;
+    if (carriedBlank && stretch.m_firstRowOpen) {
+      stretch.m_rows->data()[0].OriginalLineNumber = carriedBlank - lines;
+    }
+    int64_t pending = stretch.m_pendingBlank ? lines + stretch.m_pendingBlank : 0;
+    carriedBlank = stretch.m_onlyBlanks && carriedBlank ? carriedBlank : pending;
     lines += stretch.m_lines;
     csv.m_arena.Adopt(std::move(stretch.m_arena));
   }

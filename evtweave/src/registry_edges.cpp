@@ -73,10 +73,32 @@ bool NamesExecutable(std::string_view detail) {
   return false;
 }
 
+constexpr uint64_t kTailPrime = (uint64_t{1} << 61) - 1;
+constexpr uint64_t kTailBase = 0x1F3D5B79A2C4E681u % kTailPrime;
+
+// One step of the hash of a text read backwards, so every tail of a path is hashed in one
+// sweep from its end.
+uint64_t HashStepBack(uint64_t hash, unsigned char c) {
+  unsigned __int128 product = static_cast<unsigned __int128>(hash) * kTailBase + c + 1;
+  uint64_t folded =
+      static_cast<uint64_t>(product & kTailPrime) + static_cast<uint64_t>(product >> 61);
+  while (folded >= kTailPrime) folded -= kTailPrime;
+  return folded;
+}
+
+uint64_t TailHash(std::string_view text) {
+  uint64_t hash = 0;
+  for (size_t i = text.size(); i-- > 0;)
+    hash = HashStepBack(hash, static_cast<unsigned char>(text[i]));
+  return hash;
+}
+
 // Index of the known files by every tail that starts at a path boundary and holds no
-// backslash, so a bare name finds its file without a walk over all files. The first file
-// in map order wins. The files are all known before the event pass begins.
-const TextMap<int32_t>& FileTailIndex() {
+// backslash, so a bare name finds its file without a walk over all files. A tail is kept as
+// its hash and its place in the file's key: a path of many "/" has as many tails, and
+// copies of them would grow with the square of its length. The files are all known before
+// the event pass begins.
+const std::vector<FileTail>& FileTailIndex() {
   GraphState& graph = State().graph;
   if (graph.m_fileTailsBuilt) return graph.m_fileTails;
   graph.m_fileTailsBuilt = true;
@@ -85,13 +107,32 @@ const TextMap<int32_t>& FileTailIndex() {
     std::string_view key = files[i].m_key;
     size_t lastBackslash = key.rfind('\\');
     size_t from = lastBackslash == std::string_view::npos ? 0 : lastBackslash + 1;
-    graph.m_fileTails.try_emplace(std::string(key.substr(from)), static_cast<int32_t>(i));
-    for (size_t at = key.find('/', from); at != std::string_view::npos;
-         at = key.find('/', at + 1)) {
-      graph.m_fileTails.try_emplace(std::string(key.substr(at + 1)), static_cast<int32_t>(i));
+    uint64_t hash = 0;
+    for (size_t at = key.size(); at-- > from;) {
+      hash = HashStepBack(hash, static_cast<unsigned char>(key[at]));
+      if (at == from || key[at - 1] == '/') {
+        graph.m_fileTails.push_back({hash, static_cast<int32_t>(i), static_cast<uint32_t>(at)});
+      }
     }
   }
+  std::stable_sort(graph.m_fileTails.begin(), graph.m_fileTails.end(),
+                   [](const FileTail& a, const FileTail& b) { return a.m_hash < b.m_hash; });
   return graph.m_fileTails;
+}
+
+// The first file in map order that has name as a tail, or kNoIndex.
+int32_t FindFileByTail(std::string_view name) {
+  const std::vector<FileTail>& tails = FileTailIndex();
+  uint64_t hash = TailHash(name);
+  auto it = std::lower_bound(tails.begin(), tails.end(), hash,
+                             [](const FileTail& t, uint64_t h) { return t.m_hash < h; });
+  int32_t best = kNoIndex;
+  const auto& files = State().entities.Files.m_items;
+  for (; it != tails.end() && it->m_hash == hash; ++it) {
+    if (best != kNoIndex && it->m_file >= best) continue;
+    if (std::string_view(files[it->m_file].m_key).substr(it->m_offset) == name) best = it->m_file;
+  }
+  return best;
 }
 
 std::string_view FilePart(std::string_view path) {
@@ -125,9 +166,8 @@ void SetAsValue(const ProcmonRow& row) {
     value = std::string(TrimBlanks(ResolveShortPath(value)));
     while (!value.empty() && value.back() == '.') value.pop_back();
     if (!value.empty() && !Contains(value, "\\")) {
-      const TextMap<int32_t>& tails = FileTailIndex();
-      auto hit = tails.find(LowerCase(value));
-      if (hit != tails.end()) value = std::string(e.Files.m_items[hit->second].Path);
+      int32_t hit = FindFileByTail(LowerCase(value));
+      if (hit != kNoIndex) value = std::string(e.Files.m_items[hit].Path);
     }
     std::string lower = LowerCase(value);
     bool rooted =
@@ -158,7 +198,7 @@ bool IsAutostartLocation(std::string_view path) {
 
 std::string AutostartMark(std::string_view path, bool inlineMark) {
   if (!IsAutostartLocation(path)) return "";
-  return inlineMark ? " (AUTOSTART!)" : "\\n(AUTOSTART!)";
+  return inlineMark ? " (AUTOSTART!)" : "\n(AUTOSTART!)";
 }
 
 void RegistryRules(const ProcmonRow& row) {

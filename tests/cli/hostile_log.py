@@ -3,6 +3,7 @@
 
 The big ones are made here at test time instead of being kept in the tree. Every log is the
 same each time, so the expected outputs stay fixed."""
+import os
 import random
 import sys
 
@@ -130,7 +131,67 @@ def dot_breakers():
                          "Parent PID: 500", str(700 + i)))
         parts.append(row(f"10:00:04.{i:07d}", sample, "500", "TCP Send",
                          "host:1 -> " + name + ":80", "SUCCESS", "Length: 1", "501"))
+    # Peers that only begin with an address are no servers.
+    for i, peer in enumerate(["10.0.0.1\\", '10.0.0.1"x']):
+        parts.append(row(f"10:00:05.{i:07d}", sample, "500", "TCP Send", "h:1 -> " + peer + ":80",
+                         "SUCCESS", "Length: 1", "501"))
     return "".join(parts)
+
+
+def long_names():
+    """A registry value name of the longest legal size and a 20 KB host name from the capture:
+    Graphviz must still read the graph. The capture is written beside the log."""
+    value = "HKCU\\Software\\Long\\" + "v" * 16383
+    parts = ["\ufeff", HEADER, launched(), activity()]
+    parts.append(row("10:00:02.0000000", "sample.exe", "500", "RegSetValue", value, "SUCCESS",
+                     "Type: REG_SZ, Length: 2, Data: x", "501"))
+    parts.append(row("10:00:02.1000000", "sample.exe", "500", "RegSetValue", value + "w", "SUCCESS",
+                     "Type: REG_SZ, Length: 2, Data: y", "501"))
+    parts.append(row("10:00:03.0000000", "sample.exe", "500", "TCP Send",
+                     "host:1 -> 10.9.9.9:80", "SUCCESS", "Length: 1", "501"))
+    return "".join(parts)
+
+
+def long_names_capture():
+    name = ".".join(["n" * 60] * 340) + ".example"
+    return ("12:00:00.100000 IP 10.1.1.5.51000 > 192.0.2.53.53: 1111+ A? " + name + ". (33)\n"
+            "12:00:00.110000 IP 192.0.2.53.53 > 10.1.1.5.51000: 1111 1/0/0 A 10.9.9.9 (65)\n")
+
+
+def short_names():
+    """Short names built to make an expression backtrack: a component of twelve "a~1" before a
+    "zN~1", long paths whose component holds forty "a", and values whose one component is 25
+    "~1" in a row. About 142 KB; each must resolve by comparing components. Explorer writes
+    them, so the graph stays small: the entity pass resolves the names of every row."""
+    parts = ["\ufeff", HEADER, launched(), activity()]
+    create = ("Desired Access: Generic Write, Disposition: OverwriteIf, Options: Non-Directory "
+              "File, OpenResult: Created")
+    for n in range(250):
+        path = "C:\\x\\" + "a" * 40 + f"\\z{n}long.txt"
+        parts.append(row("10:00:02.0000000", "Explorer.EXE", "100", "CreateFile", path, "SUCCESS",
+                         create, "101"))
+    for n in range(250):
+        path = "C:\\x\\" + "a~1" * 12 + f"\\z{n}~1"
+        parts.append(row("10:00:03.0000000", "Explorer.EXE", "100", "CreateFile", path, "SUCCESS",
+                         create, "101"))
+    for n in range(130):
+        value = "C:\\x\\" + "~1" * 25 + f"{n}.txt"
+        parts.append(row("10:00:04.0000000", "Explorer.EXE", "100", "RegSetValue",
+                         f"HKCU\\Software\\V{n}", "SUCCESS",
+                         f"Type: REG_SZ, Length: 60, Data: {value}", "101"))
+    return "".join(parts)
+
+
+def slash_tails():
+    """One written path of 60,000 "a/" segments and a value that names a bare file: every
+    "/"-tail of the path is a name the value could mean."""
+    path = "C:\\x\\" + "a/" * 60_000 + "b.exe"
+    return "".join(["\ufeff", HEADER, launched(), activity(),
+                    row("10:00:02.0000000", "sample.exe", "500", "WriteFile", path, "SUCCESS",
+                        "Offset: 0", "501"),
+                    row("10:00:03.0000000", "sample.exe", "500", "RegSetValue",
+                        "HKCU\\Software\\Run\\b", "SUCCESS",
+                        "Type: REG_SZ, Length: 10, Data: b.exe", "501")])
 
 
 CASES = {
@@ -146,9 +207,20 @@ CASES = {
     "hostile_many_processes": many_processes,
     "hostile_dot_breakers": dot_breakers,
     "hostile_dot_breakers_dumb": dot_breakers,
+    "hostile_long_names": long_names,
+    "hostile_short_names": short_names,
+    "hostile_slash_tails": slash_tails,
+}
+
+# Cases that come with a capture text, written as capture.txt beside the log.
+CAPTURES = {
+    "hostile_long_names": long_names_capture,
 }
 
 if __name__ == "__main__":
     data = CASES[sys.argv[1]]()
     with open(sys.argv[2], "wb") as out:
         out.write(data.encode("utf-8") if isinstance(data, str) else data)
+    if sys.argv[1] in CAPTURES:
+        with open(os.path.join(os.path.dirname(sys.argv[2]), "capture.txt"), "wb") as out:
+            out.write(CAPTURES[sys.argv[1]]().encode("utf-8"))

@@ -2,7 +2,7 @@
 // phase up to the DOT text: no input may crash or hang the converter or put a NUL into the DOT.
 // The log is read twice, cut into small stretches from unchecked bytes and whole from decoded
 // text, one of them splitting every record with the general field splitter: both readings
-// must agree.
+// must agree, also on the lines they skip and the warnings that say so.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -27,7 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                        "lumivex,forceascii",
                                        "dumb,nopaths,rof"};
   std::string_view mode = kModes[data[0] % 6];
-  evtweave::SetConsoleSink([](std::string_view) {});
+  static std::string output;
+  output.clear();
+  evtweave::SetConsoleSink([](std::string_view bytes) { output.append(bytes); });
   evtweave::ResetConverterState();
   evtweave::ConverterState& state = evtweave::State();
   state.options = evtweave::ParseModeString(mode);
@@ -44,11 +46,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bool plainCut = data[0] >= 128;
   evtweave::CsvReadResult cut = evtweave::ReadProcmonCsv(data[0] / 6 % 16 + 1, plainCut);
   std::string cutReading = evtweave::testing::ReadingAsText();
+  std::string cutOutput = output;
+  output.clear();
   evtweave::ResetConverterState();
   state.options = evtweave::ParseModeString(mode);
   state.csv.m_text = evtweave::DecodeLogText(log);
   evtweave::CsvReadResult whole = evtweave::ReadProcmonCsv(0, !plainCut);
-  if (whole != cut ||
+  if (whole != cut || output != cutOutput ||
       (whole == evtweave::CsvReadResult::kOk && evtweave::testing::ReadingAsText() != cutReading)) {
     std::abort();
   }

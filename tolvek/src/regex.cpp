@@ -2,6 +2,7 @@
 
 #include <pcre.h>
 
+#include <algorithm>
 #include <mutex>
 
 #include "tolvek/callstack.h"
@@ -119,6 +120,17 @@ std::unique_ptr<Regex> CreateRegularExpression(std::string_view pattern, int fla
 }
 
 bool Regex::Find(std::string_view subject, int start, Match& match) const {
+  bool limitHit = false;
+  return Find(subject, start, match, limitHit);
+}
+
+void Regex::SetMatchLimit(unsigned long limit) {
+  auto* extra = static_cast<pcre_extra*>(m_extra);
+  extra->match_limit = limit;
+  extra->match_limit_recursion = std::min(limit, kRecursionLimit);
+}
+
+bool Regex::Find(std::string_view subject, int start, Match& match, bool& limitHit) const {
   int slots = 3 * (m_captureCount + 1);
   match.offsets.assign(static_cast<size_t>(slots), -1);
   // A walk starts at 0, where the subject's UTF-8 is checked once (invalid text is then
@@ -127,7 +139,9 @@ bool Regex::Find(std::string_view subject, int start, Match& match) const {
   int rc = pcre_exec(static_cast<const pcre*>(m_code), static_cast<const pcre_extra*>(m_extra),
                      subject.data(), static_cast<int>(subject.size()), start, options,
                      match.offsets.data(), slots);
-  if (rc < 0) return false;  // no match, a limit hit or an error all read as "no match"
+  // No match, a limit hit or an error all read as "no match".
+  limitHit = rc == PCRE_ERROR_MATCHLIMIT || rc == PCRE_ERROR_RECURSIONLIMIT;
+  if (rc < 0) return false;
   match.offsets.resize(2 * (static_cast<size_t>(m_captureCount) + 1));
   return true;
 }
@@ -164,7 +178,8 @@ int64_t ExtractRegularExpression2RegExResultList(const Regex& regex, std::string
   ForEachMatch(regex, subject.view, [&](const Regex::Match& m) {
     RegExResult& r = results.emplace_back();
     r.group.resize(static_cast<size_t>(n) + 1);
-    for (int i = 0; i <= n; ++i) r.group[i] = Trimmed(GroupText(subject.view, m, i), trim, trimWhite);
+    for (int i = 0; i <= n; ++i)
+      r.group[i] = Trimmed(GroupText(subject.view, m, i), trim, trimWhite);
     return true;
   });
   return static_cast<int64_t>(results.size());

@@ -50,7 +50,6 @@ enum class Op : uint8_t {
   kRegSetValue,
   kNetwork,  // begins with "TCP " or "UDP "
 };
-Op OperationCode(std::string_view operation);
 
 constexpr int32_t kNoIndex = -1;
 
@@ -218,7 +217,6 @@ struct ProcessInfo : NodeState {
   bool m_createdInLog = false;  // "-n" key
   uint64_t m_keyNumber = 0;
   std::string_view Name;
-  std::string Label;
   int32_t ParentPID = kNoIndex;
   int32_t ParentTID = kNoIndex;  // thread key
   std::string_view FullPath;
@@ -309,6 +307,33 @@ struct CsvState {
   uint32_t m_success = 0;  // interned "SUCCESS"
 };
 
+// The log's long paths as a tree of their components; each node knows the first long path
+// (in log order) that passes through it.
+struct LongPathTree {
+  struct Node {
+    std::string_view m_name;
+    uint32_t m_parent = 0;
+    uint32_t m_first = 0;
+    std::vector<uint32_t> m_children;
+  };
+  struct ChildKey {
+    uint32_t m_parent;
+    std::string_view m_name;
+    bool operator==(const ChildKey&) const = default;
+  };
+  struct ChildKeyHash {
+    size_t operator()(const ChildKey& key) const;
+  };
+
+  void Build(const std::vector<std::string_view>& longPaths);
+  // The path of node, its own component cut to lastLength bytes.
+  std::string Text(uint32_t node, size_t lastLength) const;
+
+  std::vector<Node> m_nodes;  // 0 is the root, above the drives
+  std::unordered_map<ChildKey, uint32_t, ChildKeyHash> m_children;
+  bool m_built = false;
+};
+
 struct EntityState {
   std::vector<ProcessInfo> Processes;
   TextMap<int32_t> m_processByKey;
@@ -329,7 +354,7 @@ struct EntityState {
   uint64_t m_oldProcesses = 0, m_newProcesses = 0, m_oldThreads = 0, m_newThreads = 0;
   // Short-name resolution: every distinct short path is resolved once.
   TextMap<std::string> ShortPathCache;
-  std::vector<std::pair<std::string_view, uint32_t>> m_sortedLongPaths;  // with log order
+  LongPathTree m_longPathTree;  // built on the first short path
 };
 
 struct LauncherState {
@@ -414,6 +439,13 @@ struct LooseFileNode : NodeState {
   std::string m_path;  // as the log first gave it
 };
 
+// A tail of a file record's key: the text from m_offset to its end.
+struct FileTail {
+  uint64_t m_hash = 0;
+  int32_t m_file = kNoIndex;
+  uint32_t m_offset = 0;
+};
+
 struct GraphState {
   std::vector<DotLine> DotLines;
   std::vector<CategoryNode> m_categories;
@@ -422,7 +454,7 @@ struct GraphState {
   NodeState m_registry;  // the one registry node of compressed mode
   uint64_t m_serverNumber = 0;
   std::string_view RenameTarget;
-  TextMap<int32_t> m_fileTails;  // bare file names -> file record
+  std::vector<FileTail> m_fileTails;  // bare file names of the file records, by hash
   bool m_fileTailsBuilt = false;
   std::vector<DotLine> CaptureOnlyLines;
   std::unordered_map<EdgeKey, int64_t, EdgeKeyHash> EdgeWeight;
@@ -449,6 +481,8 @@ struct IgnoreEntry {
   std::string Text;
   std::shared_ptr<tolvek::Regex> Regex;  // null when the expression did not compile
   std::string Access;
+  std::string m_rule;            // the expression's pattern as written, for the warning
+  bool m_limitReported = false;  // the expression hit its match limit once already
 };
 
 // One ignore list: exact patterns by text, the other kinds in file order, and the answers

@@ -20,6 +20,4 @@ int32_t FindThreadInProcess(int32_t process, int32_t threadKey);
 // The process whose thread map held the key first, or kNoIndex.
 int32_t FindThreadOwner(int32_t threadKey);
 
-size_t CountThreads();
-
 }  // namespace evtweave

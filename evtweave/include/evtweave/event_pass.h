@@ -30,8 +30,6 @@ inline NodeRef ProcessNode(int32_t process) {
 }
 NodeRef ThreadNodeRef(int32_t process, int32_t threadKey);
 
-void ComputeLabels();
-
 // Process and thread share of the pass.
 void DeclareRowNodes(const ProcmonRow& row);
 void ProcessCreateRule(const ProcmonRow& row);

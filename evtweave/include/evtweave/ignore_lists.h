@@ -12,6 +12,8 @@ namespace evtweave {
 inline constexpr std::string_view kFileIgnores = "evtweave_fileignores.dat";
 inline constexpr std::string_view kRegistryKeyIgnores = "evtweave_registrykeyignores.dat";
 inline constexpr std::string_view kServerIgnores = "evtweave_serverignores.dat";
+// Steps of the matcher one ignore expression may take per name: about a millisecond.
+inline constexpr unsigned long kIgnoreMatchLimit = 100'000;
 
 // The three lists in their order, each announced with its MD5.
 void LoadIgnoreFiles();

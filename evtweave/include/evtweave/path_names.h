@@ -7,8 +7,9 @@
 
 namespace evtweave {
 
-// With nopaths the file-name part, otherwise the path with every backslash doubled.
-std::string EscapePath(std::string_view path);
+// The text a node of the path shows: with nopaths the file-name part, otherwise the path.
+// It stays raw; the DOT writer escapes it.
+std::string_view PathLabel(std::string_view path);
 std::string UnescapeApostrophe(std::string_view text);
 // True when a component ends in a tilde and a digit (the cheap test before resolving).
 bool HasShortNameComponent(std::string_view path);

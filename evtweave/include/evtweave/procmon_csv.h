@@ -1,6 +1,7 @@
 // Reading the Process Monitor CSV log into rows.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -11,9 +12,6 @@ namespace evtweave {
 // The file's bytes as UTF-8: a byte-order mark decides, else UTF-16 is recognised by its
 // zero bytes, else valid UTF-8 is kept and anything else is read as the ANSI code page.
 std::string DecodeLogText(std::string bytes);
-// Where the text begins in bytes that need no decoding (after a UTF-8 byte-order mark, else
-// 0); npos when DecodeLogText has to convert them.
-size_t PlainUtf8Start(std::string_view bytes);
 // The same without checking that the text is valid UTF-8 (npos for UTF-16 only), for text
 // marked unchecked (LogText::MarkUnchecked).
 size_t Utf8Start(std::string_view bytes);
@@ -27,6 +25,16 @@ enum class CsvReadResult { kOk, kUnknownFormat };
 // plainFields: every record through the general field splitter, skipping the quick one for
 // plainly quoted records (both must read alike).
 CsvReadResult ReadProcmonCsv(size_t stretchBytes = 0, bool plainFields = false);
+
+namespace detail {
+// Runs job(0) .. job(count - 1), spread over the usable processors; the calling thread takes
+// its share, and all of them when no other thread can be had. A job that throws
+// std::bad_alloc ends the program with the report of exhausted memory.
+void RunOnThreads(size_t count, const std::function<void(size_t)>& job);
+// Valid UTF-8 throughout, judged in slices on as many threads (a slice bound is moved back
+// to where a character begins).
+bool IsValidUtf8InSlices(std::string_view text, size_t slices);
+}  // namespace detail
 
 // The row in its current state as a pretty-printed JSON object (warnings print it).
 std::string RowAsJson(const ProcmonRow& row);

@@ -1,4 +1,5 @@
 #include "converter_fixture.h"
+#include "evtweave/ignore_lists.h"
 
 namespace evtweave::testing {
 namespace {
@@ -97,6 +98,31 @@ TEST_F(DotTest, UnwritablePathIsAnErrorAndWritesNothing) {
   EXPECT_NE(CapturedOutput().find("Error: Couldn't write file '/nonexistent-folder/out.dot'!\r\n"),
             std::string::npos);
   EXPECT_TRUE(State().m_failed);
+}
+
+// Graphviz rejects strings beyond its buffer: ids and labels are cut at 4,000 bytes (back to
+// where a character begins) and keep 16 hex digits of their MD5, so ids that differ only
+// after the cut stay two nodes. The details file keeps the full path under the cut id.
+TEST_F(DotTest, LongIdsAndLabelsAreCutWithTheirFingerprint) {
+  // The id ("FILE:" + path) has its € across byte 4000; the label is cut after it.
+  std::string stem = "C:\\" + std::string(3990, 'd') + "\xE2\x82\xAC";
+  std::string log = kHeader;
+  for (const char* tail : {"\\one.txt", "\\two.txt"}) {
+    log += Row({"t", "a", "1", "CreateFile", stem + tail, "SUCCESS",
+                "Options: Non-Directory File, OpenResult: Created", "2"});
+  }
+  std::string dot = StatementsOf(Convert(log, "lumivex,dumb"));
+  std::string id = "FILE:" + LowerCase(stem + "\\one.txt");
+  std::string cutId = id.substr(0, 3998) + "..." + Md5Hex(id).substr(0, 16);
+  std::string escaped = ReplaceAll(cutId, "\\", "\\\\");
+  EXPECT_NE(dot.find("\"" + escaped + "\"   [label = \""), std::string::npos);
+  std::string otherId = "FILE:" + LowerCase(stem + "\\two.txt");
+  EXPECT_NE(Md5Hex(otherId).substr(0, 16), Md5Hex(id).substr(0, 16));
+  EXPECT_NE(dot.find(Md5Hex(otherId).substr(0, 16)), std::string::npos);
+  std::string label =
+      (stem + "\\one.txt").substr(0, 4000) + "..." + Md5Hex(stem + "\\one.txt").substr(0, 16);
+  EXPECT_NE(dot.find("[label = \"" + ReplaceAll(label, "\\", "\\\\") + "\""), std::string::npos);
+  EXPECT_EQ(NodeIdText({NodeType::kFile, 0}), escaped);
 }
 
 }  // namespace

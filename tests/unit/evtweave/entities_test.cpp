@@ -1,3 +1,5 @@
+#include <sys/resource.h>
+
 #include "converter_fixture.h"
 
 namespace evtweave::testing {
@@ -85,6 +87,31 @@ TEST_F(EntitiesTest, FilesRegistryKeysAndNetworkRows) {
   EXPECT_EQ(e.Connections.m_items[0].LocalPort, "49712");
   EXPECT_EQ(e.Connections.m_items[0].RemotePort, "http");
   EXPECT_EQ(Text(Rows()[7].Operation), "TCP Send(IPV6)");
+}
+
+// A value that names a bare file finds it among every "/"-tail of the known paths. One path
+// of 60,000 "a/" segments has as many tails; kept as copies they would take gigabytes.
+TEST_F(EntitiesTest, BareNamesFindTheirFileWithoutCopyingEveryTail) {
+  std::string path = "C:\\x\\";
+  for (int i = 0; i < 60'000; ++i) path += "a/";
+  path += "b.exe";
+  std::string log =
+      kHeader + Row({"t", "w.exe", "1", "WriteFile", path, "SUCCESS", "Offset: 0", "2"}) +
+      Row({"t", "w.exe", "1", "WriteFile", "C:\\y\\a/b.exe", "SUCCESS", "Offset: 0", "2"}) +
+      Row({"t", "w.exe", "1", "RegSetValue", "HKCU\\Run\\b", "SUCCESS",
+           "Type: REG_SZ, Length: 10, Data: a/b.exe", "2"});
+  rusage before{};
+  getrusage(RUSAGE_SELF, &before);
+  std::string dot = Convert(log, "lumivex,dumb");
+  rusage after{};
+  getrusage(RUSAGE_SELF, &after);
+  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 300 * 1024) << "KiB";
+  // The first file in the log that has the name as a tail (its id cut for Graphviz).
+  int32_t file = State().entities.Files.Find(LowerCase(path));
+  ASSERT_NE(file, kNoIndex);
+  EXPECT_NE(dot.find("\"REGISTRYKEY:hkcu\\\\run\\\\b\" -> \"" +
+                     NodeIdText({NodeType::kFile, file}) + "\""),
+            std::string::npos);
 }
 
 }  // namespace

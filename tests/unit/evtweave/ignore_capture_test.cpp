@@ -96,6 +96,79 @@ TEST_F(IgnoreCaptureTest, MissingAndEmptyListsDifferOnlyInTheirFingerprint) {
             std::string::npos);
 }
 
+// An expression that backtracks without end gives up on a name within its limit: the name
+// is not ignored, and the rule says so once per run, whatever names follow.
+TEST_F(IgnoreCaptureTest, ExpressionsThatGiveUpIgnoreNothingAndWarnOnce) {
+  IgnoreList list;
+  LoadIgnoreFile(WriteTemp("slow.dat", "REGEX:(a+)+$\nREGEX:(b|bb)+$\nREGEX:^a+\t r\n"), list);
+  std::string stuck(47, 'a');
+  stuck += '!';
+  EXPECT_FALSE(IsIgnored(stuck, 'w', list));
+  EXPECT_FALSE(IsIgnored(stuck + "x", 'w', list));
+  EXPECT_FALSE(IsIgnored(std::string(60, 'b') + "!", 'w', list));
+  EXPECT_TRUE(IsIgnored(stuck, 'r', list));  // a later rule that answers still counts
+  const std::string& out = CapturedOutput();
+  auto count = [&](const std::string& text) {
+    size_t n = 0;
+    for (size_t at = 0; (at = out.find(text, at)) != std::string::npos; ++at) ++n;
+    return n;
+  };
+  EXPECT_EQ(count("Warning: Ignore rule \"REGEX:(a+)+$\""), 1u) << out;
+  EXPECT_EQ(count("Warning: Ignore rule \"REGEX:(b|bb)+$\""), 1u) << out;
+  EXPECT_EQ(count("Warning: "), 2u) << out;
+}
+
+// The workbench writes UTF-8 without a byte-order mark; older lists are Windows-1252. A
+// list is read as UTF-8 when it is valid UTF-8, else as the single-byte set. A folder where
+// a list should be has no fingerprint.
+TEST_F(IgnoreCaptureTest, ListsWithoutAMarkAreUtf8WhenTheyCanBe) {
+  struct Case {
+    const char* what;
+    std::string bytes;
+  } cases[] = {
+      {"UTF-8", "C:\\Users\\\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD\\*\n"},
+      {"Windows-1252", "C:\\Users\\Jos\xE9\\*\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    IgnoreList list;
+    LoadIgnoreFile(WriteTemp("enc.dat", c.bytes), list);
+    ASSERT_EQ(list.PatternList.size(), 1u);
+  }
+  IgnoreList utf8;
+  LoadIgnoreFile(WriteTemp("u.dat", cases[0].bytes), utf8);
+  EXPECT_TRUE(IsIgnored("C:\\Users\\\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD\\a.txt", 'w', utf8));
+  IgnoreList ansi;
+  LoadIgnoreFile(WriteTemp("a.dat", cases[1].bytes), ansi);
+  EXPECT_TRUE(IsIgnored("C:\\Users\\Jos\xC3\xA9\\a.txt", 'w', ansi));
+  std::string folder = WriteTemp("folder.dat", "");
+  fs::remove(folder);
+  fs::create_directory(folder);
+  IgnoreList none;
+  LoadIgnoreFile(folder, none);
+  EXPECT_NE(CapturedOutput().find("folder.dat\" ... MD5: \n"), std::string::npos);
+}
+
+// Of an answer's addresses only the one a server of the log has is named; another that
+// carried traffic stays a server seen only in the capture.
+TEST_F(IgnoreCaptureTest, OnlyTheAnsweredAddressOfALogServerIsNamed) {
+  std::string log =
+      kHeader + Row({"t", "a", "1", "TCP Send", "d:1 -> 1.2.3.4:80", "SUCCESS", "Length: 1", "2"});
+  ASSERT_EQ(Load(log), CsvReadResult::kOk);
+  CollectEntities();
+  State().CaptureFile =
+      WriteTemp("peers.txt",
+                "1 IP 10.0.0.5.1 > 10.0.0.53.53: 7+ A? w.example. (30)\n"
+                "2 IP 10.0.0.53.53 > 10.0.0.5.1: 7 2/0/0 A 1.2.3.4, A 9.9.9.9 (60)\n"
+                "3 IP 10.0.0.5.2 > 9.9.9.9.443: Flags [S], length 0\n");
+  CollectNetworkData();
+  const auto& servers = State().entities.Servers;
+  ASSERT_NE(servers.Find("1.2.3.4"), kNoIndex);
+  EXPECT_EQ(servers.m_items[servers.Find("1.2.3.4")].Domain, "w.example");
+  ASSERT_NE(servers.Find("9.9.9.9"), kNoIndex);
+  EXPECT_EQ(servers.m_items[servers.Find("9.9.9.9")].OnlyInCapture, 1);
+}
+
 TEST_F(IgnoreCaptureTest, CaptureNamesOnlyIpv4AnswersAndWarnsWhenUnreadable) {
   std::string log = kHeader +
                     Row({"1:00:00.0 AM", "a.exe", "1", "TCP Send", "h:1 -> 10.0.0.1:80", "SUCCESS",

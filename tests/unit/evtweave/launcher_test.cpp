@@ -74,5 +74,22 @@ TEST_F(LauncherTest, BatchChildrenStartedTogetherAreBothRootsAndDumbSearchesNoth
   for (const ProcessInfo& p : State().entities.Processes) EXPECT_FALSE(p.IsSampleRoot);
 }
 
+// The sample's name runs to the next "KALVO_EXECUTES_SAMPLE_", not to the next bare marker.
+TEST_F(LauncherTest, SampleNameEndsAtTheNextMarkerWithItsUnderscore) {
+  struct Case {
+    const char* path;
+    const char* name;
+  } cases[] = {
+      {"KALVO_EXECUTES_SAMPLE_kalvo.bat", "kalvo.bat"},
+      {"KALVO_EXECUTES_SAMPLE_a.exeKALVO_EXECUTES_SAMPLE_b", "a.exe"},
+      {"KALVO_EXECUTES_SAMPLE_a.exeKALVO_EXECUTES_SAMPLE", "a.exeKALVO_EXECUTES_SAMPLE"},
+      {"KALVO_EXECUTES_SAMPLE", ""},
+  };
+  for (const Case& c : cases) {
+    Convert(kHeader + Row({"", "", "", "", c.path, "SUCCESS", "", ""}));
+    EXPECT_EQ(State().launcher.SampleName, c.name) << c.path;
+  }
+}
+
 }  // namespace
 }  // namespace evtweave::testing

@@ -1,4 +1,7 @@
 #include "evtweave/path_names.h"
+
+#include <chrono>
+
 #include "converter_fixture.h"
 #include "evtweave/crash_report.h"
 
@@ -7,11 +10,11 @@ namespace {
 
 using PathNamesTest = ConverterTest;
 
-TEST_F(PathNamesTest, EscapePathDoublesBackslashesOrKeepsTheName) {
+TEST_F(PathNamesTest, PathLabelIsThePathOrWithNopathsTheName) {
   ResetConverterState();
-  EXPECT_EQ(EscapePath("C:\\a\\b\\c.txt"), "C:\\\\a\\\\b\\\\c.txt");
+  EXPECT_EQ(PathLabel("C:\\a\\b\\c.txt"), "C:\\a\\b\\c.txt");
   State().options.nopaths = true;
-  EXPECT_EQ(EscapePath("C:\\a\\b\\c.txt"), "c.txt");
+  EXPECT_EQ(PathLabel("C:\\a\\b/c.txt"), "c.txt");
   EXPECT_EQ(UnescapeApostrophe("it_0x27_s"), "it's");
 }
 
@@ -58,6 +61,62 @@ TEST_F(PathNamesTest, ShortNamesResolveAgainstTheLogsLongPaths) {
   EXPECT_EQ(State().entities.ShortPathCache.count("C:\\Program Files\\Common Files\\x.dll"), 0u);
   EXPECT_FALSE(HasShortNameComponent("C:\\a~b\\x~12"));
   EXPECT_TRUE(HasShortNameComponent("C:\\abc~2"));
+}
+
+// How a short path meets the log's long paths, component by component: "~1" to "~4" stand
+// for any run within one component (also inside or twice in a row), "~5" is plain text, the
+// last component covers the start of a longer one, and letter case does not count.
+TEST_F(PathNamesTest, ShortComponentsMatchWithinTheirComponentOnly) {
+  struct Case {
+    const char* shortPath;
+    const char* resolved;
+  } cases[] = {
+      {"C:\\Dir\\AB~1X~2\\f.txt", "c:\\dir\\abcxyz\\f.txt"},
+      {"C:\\Dir\\~1~1\\f.txt", "c:\\dir\\abcxyz\\f.txt"},
+      {"C:\\Dir\\ABC~5\\f.txt", "c:\\dir\\abc~5\\f.txt"},  // only itself holds it
+      {"C:\\Dir\\AB~1\\F", "c:\\dir\\abcxyz\\f"},          // the start of "f.txt"
+      {"C:\\Dir\\AB~1", "c:\\dir\\abcxyz"},                // a folder, not a file below
+      {"C:\\Dir\\A~1Z\\F~1", "c:\\dir\\abcxyz\\f.txt"},
+      {"C:\\Dir\\A~1Z\\f.txt", "C:\\Dir\\A~1Z\\f.txt"},  // no component ends in "~1"
+      {"C:\\Dir\\X~1\\f.txt", "c:\\dir\\x~1\\f.txt"},    // no long form: itself
+      {"C:\\DIR\\ABCXY~1\\G~1", "c:\\dir\\abcxyz\\g1.txt"},
+      {"C:\\~1\\~1\\G~1", "c:\\dir\\abcxyz\\g1.txt"},
+      {"C:\\Dir\\Q~1\\f.txt", "C:\\Dir\\Q~1\\f.txt"},  // nothing of the log: unchanged
+  };
+  std::string log = kHeader;
+  for (const char* path : {"C:\\Dir\\abcxyz\\f.txt", "C:\\Dir\\abc~5\\f.txt",
+                           "C:\\Dir\\abcxyz\\g1.txt", "C:\\Dir\\x~1\\f.txt"}) {
+    log += Row({"t", "a", "1", "x", path, "S", "", "2"});
+  }
+  ASSERT_EQ(Load(log), CsvReadResult::kOk);
+  CollectEntities();
+  for (const Case& c : cases) EXPECT_EQ(ResolveShortPath(c.shortPath), c.resolved) << c.shortPath;
+}
+
+// Names built to make a matcher backtrack (twelve "a~1" in one component before the last
+// one, 25 "~1" in a row) against long paths whose component holds forty "a": an expression
+// tries every way to share the "a" among its wildcards before it fails on the next
+// component. Each name here resolves by one walk down the folders it names.
+TEST_F(PathNamesTest, ShortNamesBuiltToBacktrackResolveQuickly) {
+  const std::string deep = "C:\\x\\" + std::string(40, 'a');
+  std::string log = kHeader;
+  for (int n = 0; n < 300; ++n) {
+    log += Row({"t", "a", "1", "x", deep + "\\z" + std::to_string(n) + "long", "S", "", "2"});
+  }
+  ASSERT_EQ(Load(log), CsvReadResult::kOk);
+  CollectEntities();
+  std::string shortDeep = "C:\\x\\";
+  for (int i = 0; i < 12; ++i) shortDeep += "a~1";
+  auto begin = std::chrono::steady_clock::now();
+  for (int n = 0; n < 300; n += 7) {
+    EXPECT_EQ(ResolveShortPath(shortDeep + "\\z" + std::to_string(n) + "~1"),
+              LowerCase(deep) + "\\z" + std::to_string(n) + "long");
+  }
+  std::string adjacent = "C:\\x\\";
+  for (int i = 0; i < 25; ++i) adjacent += "~1";
+  EXPECT_EQ(ResolveShortPath(adjacent + "Q\\B~1"), adjacent + "Q\\B~1");
+  // Thousands of such comparisons: a matcher that backtracks takes minutes.
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(5));
 }
 
 TEST(ContentCategories, ByExtensionAndName) {

@@ -1,5 +1,9 @@
 #include "converter_fixture.h"
 #include "reading_text.h"
+#include "tolvek/syslog.h"
+
+#include <cstdio>
+#include <new>
 
 namespace evtweave::testing {
 namespace {
@@ -59,15 +63,65 @@ TEST_F(CsvTest, LineNumbersFollowPhysicalLines) {
   EXPECT_EQ(Rows()[1].Detail, "twolines \"q\"end");
 }
 
-TEST_F(CsvTest, BadInputIsAnUnknownFormatOrACutOffLastLine) {
-  EXPECT_EQ(Load(kHeader + "1:00 PM,a.exe,1,x,,SUCCESS,,2\r\n"), CsvReadResult::kUnknownFormat);
-  // A quote that stays open over several lines is not the quoted CSV of an export.
-  EXPECT_EQ(Load(kHeader + "\"a\",\"b\r\n" + Row({"t", "a", "1", "x", "", "S", "", "2"})),
-            CsvReadResult::kUnknownFormat);
-  // A last line cut off inside a field is dropped; the rows before it are kept.
-  ASSERT_EQ(Load(kHeader + Row({"t", "a", "1", "x", "", "S", "", "2"}) + "\"t\",\"a"),
+// After a valid header one defective line costs that line only: blank lines go silently,
+// a line that is no quoted record and a record whose quote stays open to the end of the file
+// go with a warning naming their line, and reading goes on after them.
+TEST_F(CsvTest, StrayLinesAreSkippedAndTheRestIsKept) {
+  const std::string good = Row({"t", "a", "1", "x", "", "S", "", "2"});
+  struct Case {
+    const char* what;
+    std::string body;
+    std::vector<int64_t> lines;
+    std::vector<std::string> warnings;
+  } cases[] = {
+      {"blank line in the middle numbers the next record from it",
+       good + "\r\n" + good,
+       {2, 3},
+       {}},
+      {"blanks, tabs and a final Ctrl-Z", good + " \t \r\n" + good + "\x1A", {2, 3}, {}},
+      {"row of bare commas", good + ",,,,,,,\r\n" + good, {2, 4}, {"Line 3 is not"}},
+      {"record that does not begin with a quote",
+       "1:00 PM,a.exe,1,x,,SUCCESS,,2\r\n" + good,
+       {3},
+       {"Line 2 is not"}},
+      {"unquoted line with a quote does not swallow what follows",
+       "x\"y\r\n" + good + good,
+       {3, 4},
+       {"Line 2 is not"}},
+      {"last line cut off inside a field", good + "\"t\",\"a", {2}, {"quote opened in line 3"}},
+      {"quote open to the end: reading resumes at the next line",
+       good + "\"a\",\"b\r\n" + good + good,
+       {2, 4, 5},
+       {"quote opened in line 3"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    CapturedOutput().clear();
+    ASSERT_EQ(Load(kHeader + c.body), CsvReadResult::kOk);
+    std::vector<int64_t> lines;
+    for (const ProcmonRow& row : Rows()) lines.push_back(row.OriginalLineNumber);
+    EXPECT_EQ(lines, c.lines);
+    size_t warnings = 0;
+    for (size_t at = 0; (at = CapturedOutput().find("Warning: ", at)) != std::string::npos; ++at) {
+      ++warnings;
+    }
+    EXPECT_EQ(warnings, c.warnings.size()) << CapturedOutput();
+    for (const std::string& warning : c.warnings) {
+      EXPECT_NE(CapturedOutput().find(warning), std::string::npos) << CapturedOutput();
+    }
+  }
+  // What is not a Process Monitor header stays the format error.
+  EXPECT_EQ(Load("a,b,c\r\n" + good), CsvReadResult::kUnknownFormat);
+}
+
+// A field that is not quoted is taken as it stands, doubled quotes and all; only a quoted
+// field's doubled quotes stand for one.
+TEST_F(CsvTest, UnquotedFieldKeepsItsDoubledQuotes) {
+  ASSERT_EQ(Load(kHeader + "\"t\",a\"\"b,\"1\",\"x\",\"\",\"S\",\"c\"\"d\",\"2\"\r\n"),
             CsvReadResult::kOk);
-  EXPECT_EQ(Rows().size(), 1u);
+  ASSERT_EQ(Rows().size(), 1u);
+  EXPECT_EQ(Text(Rows()[0].ProcessName), "a\"\"b");
+  EXPECT_EQ(Rows()[0].Detail, "c\"d");
 }
 
 // The log is read in stretches on several threads; however it is cut, the rows, their line
@@ -108,14 +162,17 @@ TEST_F(CsvTest, StretchesReadAsOneReadingWould) {
            body + body + body,
        CsvReadResult::kOk},
       {"unquoted record late in the log", kHeader + body + body + "t9,a\r\n" + body,
-       CsvReadResult::kUnknownFormat},
-      {"quote open over several lines", kHeader + body + "\"a\",\"b\r\n" + body,
-       CsvReadResult::kUnknownFormat},
+       CsvReadResult::kOk},
+      {"quote open to the end of the file", kHeader + body + "\"a\",\"b\r\n" + body,
+       CsvReadResult::kOk},
+      {"stray lines", kHeader + body + ",,,,\r\n \t\r\n" + body + "\r\n\x1A", CsvReadResult::kOk},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
+    CapturedOutput().clear();
     ASSERT_EQ(Load(c.log), c.result);
     std::string whole = ReadingAsText();
+    std::string wholeOutput = CapturedOutput();
     if (c.result == CsvReadResult::kOk) {
       EXPECT_GT(Rows().size(), 5u);
     }
@@ -124,9 +181,11 @@ TEST_F(CsvTest, StretchesReadAsOneReadingWould) {
         ResetConverterState();
         State().options = ParseModeString("lumivex");
         State().csv.m_text = DecodeLogText(c.log);
+        CapturedOutput().clear();
         ASSERT_EQ(ReadProcmonCsv(stretch, plainFields), c.result) << stretch;
         if (c.result == CsvReadResult::kOk) {
           EXPECT_EQ(ReadingAsText(), whole) << stretch << " " << plainFields;
+          EXPECT_EQ(CapturedOutput(), wholeOutput) << stretch << " " << plainFields;
         }
       }
     }
@@ -209,6 +268,41 @@ TEST_F(CsvTest, LargeLogsAreJudgedWhole) {
     }
   }
   EXPECT_EQ(DecodeLogText(withBom), valid);
+}
+
+// Slice bounds are set by the count of slices; these counts put bounds inside three-byte
+// characters, where each is moved back to the character's start. A fault is seen wherever
+// it lies, also right at a bound.
+TEST(Utf8Slices, BoundsInsideCharactersStillJudgeTheWholeText) {
+  const std::string euro = "\xE2\x82\xAC";
+  std::string valid = "ab";
+  for (int i = 0; i < 100; ++i) valid += euro;
+  std::string cutLast = valid.substr(0, valid.size() - 1);
+  std::string strayAtBound = valid;
+  strayAtBound[valid.size() / 7 * 3] = 'x';
+  for (size_t slices : {1, 2, 7, 16, 299}) {
+    SCOPED_TRACE(slices);
+    EXPECT_TRUE(detail::IsValidUtf8InSlices(valid, slices));
+    EXPECT_FALSE(detail::IsValidUtf8InSlices(cutLast, slices));
+    EXPECT_FALSE(detail::IsValidUtf8InSlices(strayAtBound, slices));
+  }
+  // The bounds of 7 slices land inside characters, the faulty byte on the third of them.
+  EXPECT_EQ(static_cast<unsigned char>(valid[valid.size() / 7]) & 0xC0, 0x80);
+  EXPECT_EQ(static_cast<unsigned char>(valid[valid.size() / 7 * 3]) & 0xC0, 0x80);
+}
+
+// A reader thread that cannot get memory ends the run with the memory report, not with the
+// report of an unhandled exception.
+TEST(ReaderThreadsDeathTest, OutOfMemoryInAThreadIsTheMemoryReport) {
+  EXPECT_EXIT(
+      {
+        tolvek::SetSyslogSink(
+            [](int, std::string_view text) { std::fwrite(text.data(), 1, text.size(), stderr); });
+        detail::RunOnThreads(64, [](size_t i) {
+          if (i == 40) throw std::bad_alloc();
+        });
+      },
+      ::testing::ExitedWithCode(1), "Not enough memory available to read the log!");
 }
 
 TEST_F(CsvTest, ForceAsciiReplacesWhatTheCodePageLacks) {

@@ -32,6 +32,10 @@ class Regex {
   // Finds the first match at or after byte offset start. A subject that is not valid UTF-8
   // has no match when searched from 0; a later start must continue such a checked walk.
   bool Find(std::string_view subject, int start, Match& match) const;
+  // As Find; limitHit tells whether a "no match" came from the match limit.
+  bool Find(std::string_view subject, int start, Match& match, bool& limitHit) const;
+  // Bounds one match attempt to limit steps of the matcher instead of the generous default.
+  void SetMatchLimit(unsigned long limit);
 
  private:
   friend std::unique_ptr<Regex> CreateRegularExpression(std::string_view, int);
