@@ -118,13 +118,19 @@ std::string WithoutPenWidth(std::string_view line) {
   return out;
 }
 
-// `^ *"(.*?)"`: the id a node line begins with.
+// The id a node line begins with. Quotes inside ids come escaped with a backslash, so an id
+// runs to the first quote that is not escaped.
 std::string_view NodeId(std::string_view line) {
   size_t b = line.find_first_not_of(' ');
   if (b == std::string_view::npos || line[b] != '"') return {};
-  size_t e = line.find('"', b + 1);
-  if (e == std::string_view::npos) return {};
-  return line.substr(b + 1, e - b - 1);
+  return detail::QuotedText(line, b);
+}
+
+// The tail and head ids of an edge line: its first two quoted texts.
+void EdgeEnds(std::string_view line, std::string_view& tail, std::string_view& head) {
+  size_t next = 0;
+  tail = detail::QuotedText(line, 0, &next);
+  head = detail::QuotedText(line, next);
 }
 
 // `\[label = ".*?"`: the text of the first label.
@@ -209,8 +215,8 @@ void DotPass::ContextEdges(std::string_view text) {
     std::string_view line = detail::TrimBlanks(raw);
     int kind = GetEdgeType(line);
     if (kind != EDGETYPE_HasThread && kind != EDGETYPE_IsBasedOn) continue;
-    std::string_view tail = Field(line, '"', 2);
-    std::string_view head = Field(line, '"', 4);
+    std::string_view tail, head;
+    EdgeEnds(line, tail, head);
     GraphEdge* edge = m_layout.FindEdge(EdgeKey(tail, head, kind));
     if (!edge) continue;
     if (kind == EDGETYPE_IsBasedOn) {
@@ -294,8 +300,8 @@ GraphEdge* DotPass::EdgeForLine(std::string_view line, const std::string& normal
 void DotPass::EventLine(std::string_view line, std::string_view normalized, int kind, int8_t level,
                         std::string_view rawTime, const std::string& timeText) {
   std::string_view label = EdgeLabelText(normalized);
-  std::string_view tailId = Field(normalized, '"', 2);
-  std::string_view headId = Field(normalized, '"', 4);
+  std::string_view tailId, headId;
+  EdgeEnds(normalized, tailId, headId);
   GraphNode* tail = m_layout.FindNode(tailId);
   GraphNode* head = m_layout.FindNode(headId);
   GraphEdge* edge = EdgeForLine(line, std::string(normalized), EdgeKey(tailId, headId, kind));

@@ -8,7 +8,6 @@
 #include "graphview/edge_kinds.h"
 #include "text_lines.h"
 #include "tolvek/callstack.h"
-#include "tolvek/csv.h"
 
 namespace graphview {
 namespace {
@@ -21,6 +20,41 @@ struct Fields {
     return index >= 1 && index <= list.size() ? list[index - 1] : kEmpty;
   }
 };
+
+// Fields split at single blanks. A field that starts with a quote runs to its closing quote;
+// inside, a backslash escapes the character after it (dot's escapes are kept as written, so
+// an id read here equals the id in the DOT file) and a doubled quote stands for one quote.
+void SplitFields(std::string_view line, std::vector<std::string>& fields) {
+  fields.clear();
+  size_t i = 0;
+  while (true) {
+    size_t blank;
+    if (i < line.size() && line[i] == '"') {
+      std::string& field = fields.emplace_back();
+      for (++i; i < line.size(); ++i) {
+        char c = line[i];
+        if (c == '\\' && i + 1 < line.size()) {
+          field.append(line.substr(i, 2));
+          ++i;
+        } else if (c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+          field.push_back('"');
+          ++i;
+        } else if (c == '"') {
+          ++i;
+          break;
+        } else {
+          field.push_back(c);
+        }
+      }
+      blank = line.find(' ', i);
+    } else {
+      blank = line.find(' ', i);
+      fields.emplace_back(line.substr(i, blank == std::string_view::npos ? blank : blank - i));
+    }
+    if (blank == std::string_view::npos) return;
+    i = blank + 1;
+  }
+}
 
 void ReadNode(std::string_view line, const Fields& f, GraphLayout& layout) {
   TextArena& t = layout.texts;
@@ -111,7 +145,7 @@ PlainLayoutStatus ReadPlainLayout(std::string text, GraphLayout& layout) {
     if (line.empty()) continue;
     std::string_view word = line.substr(0, line.find(' '));
     if (word != "graph" && word != "node" && word != "edge") continue;
-    tolvek::CsvSplit(line, " ", fields.list);
+    SplitFields(line, fields.list);
     if (word == "graph") {
       layout.scale = NumberValue(fields(2));
       layout.width = NumberValue(fields(3));

@@ -1,5 +1,7 @@
 #include "text_lines.h"
 
+#include <algorithm>
+
 namespace graphview::detail {
 
 LineCursor::LineCursor(std::string_view text) : m_text(text) {
@@ -53,6 +55,19 @@ std::string_view QuotedIdAt(std::string_view line, size_t quote) {
   size_t close = line.find('"', quote + 1);
   if (close == std::string_view::npos) return line.substr(quote);
   return line.substr(quote, close - quote + 1);
+}
+
+std::string_view QuotedText(std::string_view line, size_t from, size_t* next) {
+  size_t open = line.find('"', from);
+  if (open == std::string_view::npos) {
+    if (next) *next = line.size();
+    return {};
+  }
+  size_t i = open + 1;
+  while (i < line.size() && line[i] != '"') i += line[i] == '\\' ? 2 : 1;
+  size_t close = std::min(i, line.size());
+  if (next) *next = std::min(close + 1, line.size());
+  return line.substr(open + 1, close - open - 1);
 }
 
 void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {

@@ -31,6 +31,11 @@ std::string_view SplitField(std::string_view text, char sep, size_t index);
 // quote (or the line's end when none follows).
 std::string_view QuotedIdAt(std::string_view line, size_t quote);
 
+// The text inside the first quoted string that starts at or after from, where a backslash
+// escapes the character after it (as dot writes quotes inside ids and labels); the escapes stay
+// in the text. next receives the offset after the closing quote. "" when there is none.
+std::string_view QuotedText(std::string_view line, size_t from, size_t* next = nullptr);
+
 void ReplaceAll(std::string& text, std::string_view from, std::string_view to);
 
 }  // namespace graphview::detail

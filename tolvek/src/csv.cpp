@@ -66,11 +66,6 @@ void Split(std::string_view line, std::string_view sep, std::vector<std::string>
 
 }  // namespace
 
-void CsvSplit(std::string_view line, std::string_view separator, std::vector<std::string>& fields) {
-  fields.clear();
-  if (!separator.empty() && !line.empty()) Split(line, separator, fields);
-}
-
 std::string CsvField(std::string_view line, int64_t index, std::string_view separator,
                      std::string_view def) {
   TOLVEK_TRACE("CsvField");

@@ -3,7 +3,6 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace tolvek {
 
@@ -12,9 +11,6 @@ namespace tolvek {
 // splits it once.
 std::string CsvField(std::string_view line, int64_t index, std::string_view separator,
                      std::string_view def);
-// Every field of line split at separator, as CsvField gives them one by one.
-void CsvSplit(std::string_view line, std::string_view separator, std::vector<std::string>& fields);
-
 // One record of quoted, comma-separated fields as a single string with the fields
 // separated by Chr(1); doubled quotes inside a field stay doubled.
 std::string CsvLine2FieldString(std::string_view line);
