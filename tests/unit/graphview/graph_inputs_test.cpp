@@ -66,7 +66,9 @@ TEST(LauncherCopy, RowsGoBeforeTheChosenRecordInTheLogsOwnLineBreak) {
     ASSERT_TRUE(copy.ok) << copy.message;
     std::string rows = Rows("PID: 20, Command line: b.exe", lineEnd);
     EXPECT_EQ(copy.bytes, before + rows + chosen + lineEnd);
-    if (lineEnd == "\r\n") EXPECT_EQ(copy.bytes.size(), log.size() + rows.size());
+    if (lineEnd == "\r\n") {
+      EXPECT_EQ(copy.bytes.size(), log.size() + rows.size());
+    }
   }
 }
 

@@ -156,7 +156,9 @@ void ExpectModelMatchesDot(const GraphModel& model, const std::string& graphDot,
     int kind = GetEdgeType(line);
     if (kind == EDGETYPE_HasThread || kind == EDGETYPE_IsBasedOn) continue;
     bool repeat = line.rfind("// ", 0) == 0;
-    if (!repeat) EXPECT_EQ(edgeLinesKept.count(line), 1u) << line;
+    if (!repeat) {
+      EXPECT_EQ(edgeLinesKept.count(line), 1u) << line;
+    }
     if (kind >= EDGETYPE_RenameFrom && kind <= EDGETYPE_Rename) continue;
     ++events;
     firsts += !repeat;
