@@ -267,7 +267,9 @@ void DotPass::AttributesAndFrames(std::string_view text) {
       continue;
     }
     if (normalized.empty() || normalized.front() != '"') continue;
-    int kind = GetEdgeType(normalized);
+    // The line as read has the kind of its normalised form (the time comment, the repeat
+    // mark and the pen width take no part in it), and the first pass has classified it.
+    int kind = GetEdgeType(line);
     if (kind == EDGETYPE_IsBasedOn || kind == EDGETYPE_HasThread) continue;
     if (!edgeLine) {
       if (Has(normalized, "[label = ")) {

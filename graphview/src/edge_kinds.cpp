@@ -96,9 +96,23 @@ int Classify(const EdgeLineParts& p) {
   return EDGETYPE_Unknown;
 }
 
+// Both patterns need their anchor words: the DOT form an arrow, the plain form the record
+// word "edge" after leading white space. Lines without either (node, header and structure
+// lines) are no edge lines, told without running the patterns.
+bool MayBeEdgeLine(std::string_view line) {
+  if (line.find("->") != std::string_view::npos) return true;
+  size_t start = line.find_first_not_of(" \t\n\v\f\r");
+  return start != std::string_view::npos && line.substr(start, 4) == "edge";
+}
+
 }  // namespace
 
+int ClassifyEdgeLine(const EdgeLineParts& parts) {
+  return Classify(parts);
+}
+
 bool ParseEdgeLine(std::string_view line, EdgeLineParts& parts) {
+  if (!MayBeEdgeLine(line)) return false;
   EdgeKindState& state = State();
   std::vector<tolvek::RegExResult> results;
   if (state.dotEdge &&

@@ -45,7 +45,8 @@ std::string ApplyEdgeLabelMode(std::string_view line, std::string_view mode) {
   if (!none && column < 0) return result;
   EdgeLineParts parts;
   if (!ParseEdgeLine(line, parts)) return result;
-  int kind = GetEdgeType(line);
+  // Classified from the parts already parsed, rather than parsing the line a second time.
+  int kind = ClassifyEdgeLine(parts);
   std::string label = parts.label;
   if (none) {
     if (kind != EDGETYPE_Send && kind != EDGETYPE_Receive) label.clear();

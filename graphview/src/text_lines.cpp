@@ -10,8 +10,10 @@ LineCursor::LineCursor(std::string_view text) : m_text(text) {
 
 bool LineCursor::Next(std::string_view& line) {
   if (m_pos >= m_text.size()) return false;
-  size_t end = m_text.find_first_of("\r\n", m_pos);
-  if (end == std::string_view::npos) {
+  // A plain loop: find_first_of would search the two-character set once per character.
+  size_t end = m_pos;
+  while (end < m_text.size() && m_text[end] != '\r' && m_text[end] != '\n') ++end;
+  if (end == m_text.size()) {
     line = m_text.substr(m_pos);
     m_pos = m_text.size();
     return true;

@@ -43,6 +43,9 @@ struct EdgeLineParts {
 // False when the line is an edge line in neither form.
 bool ParseEdgeLine(std::string_view line, EdgeLineParts& parts);
 
+// The kind an edge line's parts stand for (0 when none).
+int ClassifyEdgeLine(const EdgeLineParts& parts);
+
 // The kind of the line; remembered per exact line text until the cache is cleared.
 int GetEdgeType(std::string_view line);
 
