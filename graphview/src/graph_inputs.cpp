@@ -1,0 +1,248 @@
+#include "graphview/graph_inputs.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+#include "text_lines.h"
+#include "tolvek/callstack.h"
+#include "tolvek/text_codec.h"
+
+namespace graphview {
+namespace {
+
+constexpr std::array<std::string_view, 8> kRequiredColumns = {
+    "time of day", "process name", "pid", "operation", "path", "result", "detail", "tid"};
+
+enum class LogEncoding { kUtf8, kAnsi, kUtf16Le, kUtf16Be };
+
+// The log's bytes seen as code units of its encoding, so that quotes and line breaks are
+// found at unit boundaries whatever the encoding.
+struct LogUnits {
+  std::string_view bytes;
+  LogEncoding encoding = LogEncoding::kUtf8;
+  size_t start = 0;  // first byte after a byte-order mark
+  size_t width = 1;
+
+  explicit LogUnits(std::string_view b) : bytes(b) {
+    auto u = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    if (b.size() >= 3 && u(0) == 0xEF && u(1) == 0xBB && u(2) == 0xBF) {
+      start = 3;
+    } else if (b.size() >= 2 && u(0) == 0xFF && u(1) == 0xFE) {
+      encoding = LogEncoding::kUtf16Le, start = 2, width = 2;
+    } else if (b.size() >= 2 && u(0) == 0xFE && u(1) == 0xFF) {
+      encoding = LogEncoding::kUtf16Be, start = 2, width = 2;
+    } else if (b.size() >= 2 && u(0) != 0 && u(1) == 0) {
+      encoding = LogEncoding::kUtf16Le, width = 2;
+    } else if (!tolvek::IsValidUtf8(b)) {
+      encoding = LogEncoding::kAnsi;
+    }
+  }
+  // The code unit at byte offset at (a unit boundary inside the bytes).
+  uint32_t At(size_t at) const {
+    auto u = [&](size_t i) { return static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])); };
+    if (width == 1) return u(at);
+    return encoding == LogEncoding::kUtf16Le ? u(at) | (u(at + 1) << 8) : (u(at) << 8) | u(at + 1);
+  }
+  // Byte offset one past the last whole unit.
+  size_t End() const { return start + (bytes.size() - start) / width * width; }
+
+  std::string ToUtf8(size_t from, size_t to) const {
+    std::string_view part = bytes.substr(from, to - from);
+    switch (encoding) {
+      case LogEncoding::kUtf8:
+        return std::string(part);
+      case LogEncoding::kAnsi:
+        return tolvek::AnsiToUtf8(part);
+      case LogEncoding::kUtf16Le:
+        return tolvek::Utf16LeToUtf8(part.data(), part.size() / 2);
+      case LogEncoding::kUtf16Be: {
+        std::string swapped(part);
+        for (size_t i = 0; i + 1 < swapped.size(); i += 2) std::swap(swapped[i], swapped[i + 1]);
+        return tolvek::Utf16LeToUtf8(swapped.data(), swapped.size() / 2);
+      }
+    }
+    return {};
+  }
+  std::string FromUtf8(std::string_view text) const {
+    switch (encoding) {
+      case LogEncoding::kUtf8:
+        return std::string(text);
+      case LogEncoding::kAnsi:
+        return tolvek::Utf8ToAnsi(text);
+      case LogEncoding::kUtf16Le:
+        return tolvek::Utf8ToUtf16Le(text);
+      case LogEncoding::kUtf16Be: {
+        std::string units = tolvek::Utf8ToUtf16Le(text);
+        for (size_t i = 0; i + 1 < units.size(); i += 2) std::swap(units[i], units[i + 1]);
+        return units;
+      }
+    }
+    return {};
+  }
+};
+
+std::string LowerAscii(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+// The three rows' cells for one required column (row 1, 2, 3), empty for other columns.
+std::array<std::string, 3> LauncherCells(std::string_view column, std::string_view pid,
+                                         std::string_view name) {
+  if (column == "process name") return {"", "kalvo-cpp.exe", "kalvo-cpp.exe"};
+  if (column == "pid") return {"", "*1*", "*2*"};
+  if (column == "operation") return {"", "Process Create", "Process Create"};
+  if (column == "path") return {"KALVO_EXECUTES_SAMPLE_kalvo.bat", "", ""};
+  if (column == "result") return {"SUCCESS", "SUCCESS", "SUCCESS"};
+  if (column == "detail") {
+    std::string chosen = "PID: " + std::string(pid) + ", Command line: " + std::string(name);
+    detail::ReplaceAll(chosen, "\"", "\"\"");
+    return {"", "PID: *2*, Command line: ++++++++", chosen};
+  }
+  return {"", "", ""};
+}
+
+bool ParsePosition(std::string_view text, size_t& position) {
+  if (text.empty() || text.size() > 15) return false;
+  position = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    position = position * 10 + static_cast<size_t>(c - '0');
+  }
+  return true;
+}
+
+// The line break that ends the record before byte position p, or "" when p is not the start
+// of a record: inside the log, just after a line break that is outside quotes.
+std::string LineBreakBefore(const LogUnits& log, size_t p) {
+  const size_t w = log.width;
+  if (p < log.start + w || p >= log.End() || (p - log.start) % w != 0) return {};
+  bool inQuotes = false;
+  for (size_t at = log.start; at < p; at += w) {
+    if (log.At(at) == '"') inQuotes = !inQuotes;
+  }
+  if (inQuotes) return {};
+  uint32_t last = log.At(p - w);
+  uint32_t before = p >= log.start + 2 * w ? log.At(p - 2 * w) : 0;
+  if (last == '\n') return before == '\r' ? "\r\n" : "\n";
+  if (last == '\r' && log.At(p) != '\n') return before == '\n' ? "\n\r" : "\r";
+  return {};
+}
+
+}  // namespace
+
+std::string BuildModeString(const ModeBoxes& boxes) {
+  std::string mode = "lumivex";
+  if (boxes.noPaths) mode += ",nopaths";
+  if (boxes.compressed) mode += ",compressed";
+  if (boxes.dumb) mode += ",dumb";
+  if (boxes.filesReadOnly) mode += ",rof";
+  if (boxes.forceAscii) mode += ",forceascii";
+  return mode;
+}
+
+std::vector<std::string> CsvHeaderColumns(std::string_view logBytes) {
+  TOLVEK_TRACE("CsvHeaderColumns");
+  LogUnits log(logBytes);
+  size_t end = log.start;
+  while (end < log.End() && log.At(end) != '\r' && log.At(end) != '\n') end += log.width;
+  std::string header = LowerAscii(log.ToUtf8(log.start, end));
+  std::erase(header, '"');
+  std::vector<std::string> columns;
+  size_t from = 0;
+  while (true) {
+    size_t comma = header.find(',', from);
+    columns.push_back(header.substr(from, comma == std::string::npos ? comma : comma - from));
+    if (comma == std::string::npos) break;
+    from = comma + 1;
+  }
+  return columns;
+}
+
+bool CheckCsvHeader(std::string_view logBytes) {
+  std::vector<std::string> columns = CsvHeaderColumns(logBytes);
+  return std::all_of(kRequiredColumns.begin(), kRequiredColumns.end(), [&](std::string_view c) {
+    return std::find(columns.begin(), columns.end(), c) != columns.end();
+  });
+}
+
+std::vector<std::string> ConverterArguments(const std::string& csvPath, const std::string& dotPath,
+                                            const std::string& mode,
+                                            const std::string& capturePath) {
+  return {csvPath, dotPath, mode, capturePath};
+}
+
+std::string QuotedParameters(const std::vector<std::string>& arguments) {
+  std::string text;
+  for (const std::string& argument : arguments) {
+    if (!text.empty()) text += ' ';
+    text += '"' + argument + '"';
+  }
+  return text;
+}
+
+bool IsPcapCapture(std::string_view capturePath) {
+  return capturePath.size() >= 5 &&
+         LowerAscii(std::string(capturePath.substr(capturePath.size() - 5))) == ".pcap";
+}
+
+std::vector<std::string> CaptureToolArguments(const std::string& capturePath) {
+  return {"-n", "-p", "-r", capturePath};
+}
+
+LauncherCopy BuildLauncherCopy(std::string_view logBytes, std::string_view launcherText) {
+  TOLVEK_TRACE("BuildLauncherCopy");
+  LauncherCopy copy;
+  size_t p = 0;
+  if (!ParsePosition(detail::SplitField(launcherText, '|', 1), p)) {
+    copy.message = "The launcher's byte position is not a number; no launcher rows were added.";
+    return copy;
+  }
+  LogUnits log(logBytes);
+  std::string lineBreak = LineBreakBefore(log, p);
+  if (lineBreak.empty()) {
+    copy.message = "The launcher's byte position " + std::to_string(p) +
+                   " is not the start of a record of this Procmon file; no launcher rows were "
+                   "added.";
+    return copy;
+  }
+  std::string_view pid = detail::SplitField(launcherText, '|', 2);
+  std::string_view name = detail::SplitField(launcherText, '|', 3);
+  std::vector<std::string> columns = CsvHeaderColumns(logBytes);
+  std::string rows;
+  for (size_t r = 0; r < 3; ++r) {
+    for (size_t c = 0; c < columns.size(); ++c) {
+      if (c > 0) rows += ',';
+      rows += '"' + LauncherCells(columns[c], pid, name)[r] + '"';
+    }
+    rows += lineBreak;
+  }
+  std::string encoded = log.FromUtf8(rows);
+  copy.bytes.reserve(logBytes.size() + encoded.size());
+  copy.bytes.append(logBytes.substr(0, p)).append(encoded).append(logBytes.substr(p));
+  copy.ok = true;
+  return copy;
+}
+
+std::vector<std::string> CollectAutostartIds(std::string_view dotText) {
+  TOLVEK_TRACE("CollectAutostartIds");
+  std::vector<std::string> ids;
+  detail::LineCursor lines(dotText);
+  std::string_view line;
+  while (lines.Next(line)) {
+    if (line.find("(AUTOSTART!)") == std::string_view::npos) continue;
+    if (line.find("\" -> \"") != std::string_view::npos) continue;
+    size_t at = line.find("\"REGISTRYKEY:");
+    if (at == std::string_view::npos) at = line.find("\"REGISTRY");
+    if (at == std::string_view::npos) continue;
+    std::string id(detail::QuotedIdAt(line, at));
+    if (id.back() != '"' || id.size() == 1) id += '"';
+    ids.push_back(std::move(id));
+  }
+  return ids;
+}
+
+}  // namespace graphview

@@ -1,0 +1,282 @@
+// The whole road from a Procmon log to the model, through the real converter and the real dot.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "graphview/dot_attributes.h"
+#include "graphview/edge_kinds.h"
+#include "graphview/graph_inputs.h"
+#include "graphview/graph_reading.h"
+#include "graphview/render_filter.h"
+#include "tolvek/memory.h"
+#include "tolvek/process.h"
+
+namespace graphview {
+namespace {
+
+namespace fs = std::filesystem;
+constexpr const char* kDot = "/usr/bin/dot";
+
+std::string ReadBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void WriteBytes(const fs::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Runs a program to its end in dir; its standard output.
+std::string RunToEnd(const std::string& program, const std::vector<std::string>& args,
+                     const fs::path& dir) {
+  tolvek::Program p;
+  EXPECT_TRUE(tolvek::StartProgram(program, args, dir.string(), p)) << program;
+  tolvek::MemoryPtr out(tolvek::ReadProgramStream(p));
+  tolvek::CloseProgram(p);
+  if (!out) return {};
+  return std::string(static_cast<const char*>(out.get()),
+                     static_cast<size_t>(tolvek::MemorySize(out.get())));
+}
+
+class GraphRoad : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "graphroad.XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    m_dir = pattern;
+  }
+  void TearDown() override { fs::remove_all(m_dir); }
+
+  struct Result {
+    GraphReadStatus status = GraphReadStatus::kLayoutUnreadable;
+    std::string converterOutput;
+    std::string graphDot;
+    std::string layoutDot;
+  };
+
+  // Converter, both filter passes, dot and the reading phase, as a refresh runs them.
+  Result Refresh(const fs::path& csv, const std::string& capture, const RenderOptions& options,
+                 const char* labelMode = "Default", const ModeBoxes& modes = {}) {
+    Result r;
+    ClearEdgeTypeCache();
+    fs::path dot = m_dir / "graph.dot";
+    fs::path layoutDot = m_dir / "graph4render.dot";
+    fs::path plain = m_dir / "graph.txt";
+    EXPECT_TRUE(CheckCsvHeader(ReadBytes(csv)));
+    std::vector<std::string> args =
+        ConverterArguments(csv.string(), dot.string(), BuildModeString(modes), capture);
+    r.converterOutput = RunToEnd(EVTWEAVE_PROGRAM, args, m_dir);
+    std::string converted = ReadBytes(dot);
+    EXPECT_FALSE(converted.empty()) << r.converterOutput;
+    FilteredGraph filtered =
+        FilterGraphDot(converted, CollectAutostartIds(converted), options, labelMode);
+    r.graphDot = DropUnusedNodes(filtered.graphDot, filtered.usedIds);
+    r.layoutDot = filtered.layoutDot;
+    WriteBytes(dot, r.graphDot);
+    WriteBytes(layoutDot, r.layoutDot);
+    RunToEnd(kDot, DotArguments(plain.string(), layoutDot.string()), m_dir);
+    r.status = ReadGraph(m_model, ReadBytes(plain), ReadBytes(dot));
+    return r;
+  }
+
+  fs::path m_dir;
+  GraphModel m_model;
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    line.erase(0, line.find_first_not_of(' '));
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+bool IsEdgeLine(const std::string& line) {
+  return line.find("\" -> \"") != std::string::npos;
+}
+
+// What the model must hold for any graph: every node and edge dot laid out, every edge line of
+// the DOT file on its edge, and one frame per event line (renames aside).
+void ExpectModelMatchesDot(const GraphModel& model, const std::string& graphDot,
+                           const std::string& layoutDot, bool withRenames) {
+  const GraphLayout& L = model.layout;
+  size_t nodeLines = 0, edgeLines = 0;
+  for (const std::string& line : Lines(layoutDot)) {
+    if (line.empty() || line[0] != '"') continue;
+    if (IsEdgeLine(line)) {
+      ++edgeLines;
+    } else {
+      ++nodeLines;
+      std::string id = line.substr(1, line.find("\"   [") - 1);
+      const GraphNode* node = L.FindNode(id);
+      ASSERT_NE(node, nullptr) << id;
+      EXPECT_GT(node->width, 0) << id;
+      EXPECT_GT(node->height, 0) << id;
+      EXPECT_GE(node->x, 0);
+      EXPECT_LE(node->x, L.width);
+      EXPECT_GE(node->y, 0);
+      EXPECT_LE(node->y, L.height);
+    }
+  }
+  EXPECT_EQ(L.nodes.size(), nodeLines);
+  EXPECT_EQ(L.edges.size(), edgeLines);
+
+  std::multiset<std::string> edgeLinesKept;
+  for (const GraphEdge& e : L.edges) {
+    EXPECT_GE(e.points.size(), 4u) << e.plainLine;
+    int kind = GetEdgeType(e.plainLine);
+    EXPECT_GT(kind, 0) << e.plainLine;
+    if (kind == EDGETYPE_HasThread || kind == EDGETYPE_IsBasedOn) {
+      EXPECT_TRUE(e.dotLine.empty());
+      continue;
+    }
+    ASSERT_FALSE(e.dotLine.empty()) << e.plainLine;
+    edgeLinesKept.insert(std::string(e.dotLine));
+    size_t pen = e.dotLine.find("penwidth = ");
+    if (pen != std::string_view::npos) {
+      EXPECT_EQ(e.penWidth, std::stoi(std::string(e.dotLine.substr(pen + 11))));
+    }
+  }
+  size_t events = 0, firsts = 0;
+  for (const std::string& line : Lines(graphDot)) {
+    if (!IsEdgeLine(line)) continue;
+    int kind = GetEdgeType(line);
+    if (kind == EDGETYPE_HasThread || kind == EDGETYPE_IsBasedOn) continue;
+    bool repeat = line.rfind("// ", 0) == 0;
+    if (!repeat) {
+      EXPECT_EQ(edgeLinesKept.count(line), 1u) << line;
+    }
+    if (kind >= EDGETYPE_RenameFrom && kind <= EDGETYPE_Rename) continue;
+    ++events;
+    firsts += !repeat;
+  }
+  if (withRenames) {
+    EXPECT_GT(model.Frames.size(), events);
+  } else {
+    EXPECT_EQ(model.Frames.size(), events);
+  }
+  GraphModel counting;
+  counting.Frames = model.Frames;
+  counting.TimelineMode = 1;
+  EXPECT_LE(CountVisibleFrames(counting), static_cast<int64_t>(firsts + withRenames));
+  for (const TimelineFrame& f : model.Frames) {
+    for (const GraphNode* n : f.nodeRefs) EXPECT_NE(n, nullptr);
+    for (const GraphEdge* e : f.edgeRefs) EXPECT_NE(e, nullptr);
+    EXPECT_GE(f.relTime, 0) << f.timestamp;  // one morning's log
+  }
+  EXPECT_TRUE(model.view.layoutImage.IsSet());
+}
+
+TEST_F(GraphRoad, SampleLogWithItsCapture) {
+  Result r = Refresh(fs::path(LUMIVEX_SOURCE_DIR) / "resources/sample_procmon.csv",
+                     std::string(LUMIVEX_SOURCE_DIR) + "/resources/sample_capture.txt", {});
+  ASSERT_EQ(r.status, GraphReadStatus::kOk);
+  ExpectModelMatchesDot(m_model, r.graphDot, r.layoutDot, false);
+  const GraphLayout& L = m_model.layout;
+  for (const char* id :
+       {"PROCESS:3120-n3", "PROCESS:2412-o1", "THREAD:3120-n3:3124-n1",
+        "FILE:c:\\\\users\\\\bob\\\\appdata\\\\roaming\\\\winupdate\\\\wuauhelper.exe",
+        "REGISTRYKEY:hkcu\\\\software\\\\microsoft\\\\windows\\\\currentversion\\\\run\\\\"
+        "winupdatehelper",
+        "SERVER:203.0.113.50", "SERVER:192.168.56.101"}) {
+    EXPECT_NE(L.FindNode(id), nullptr) << id;
+  }
+  EXPECT_EQ(L.FindNode("SERVER:192.168.56.101")->onlyInCapture, 1);
+  EXPECT_EQ(L.FindNode("SERVER:203.0.113.50")->onlyInCapture, 0);
+  EXPECT_EQ(L.FindNode("PROCESS:2412-o1")->fontcolor, "white");
+  ASSERT_FALSE(m_model.Frames.empty());
+  EXPECT_EQ(m_model.Frames[0].message,
+            "Thread 3124-n1 of process \"invoice_0419.exe\" (PID: 3120) loads file "
+            "\"C:\\Users\\bob\\Downloads\\invoice_0419.exe\" as module");
+  EXPECT_EQ(m_model.Frames[0].timestamp, "9:41:03,4471290");
+  EXPECT_EQ(m_model.FirstEventTime, TimeValue("9:41:03.4471290 AM"));
+  std::vector<int64_t> visible;
+  for (int8_t mode : {3, 2, 1}) {
+    m_model.TimelineMode = mode;
+    visible.push_back(CountVisibleFrames(m_model));
+  }
+  EXPECT_GT(visible[0], visible[1]);  // a repeat directly after its event
+  EXPECT_GT(visible[1], visible[2]);  // a repeat of an earlier event
+}
+
+TEST_F(GraphRoad, RenderOptionsDropNodesButKeepRenameTargets) {
+  fs::path csv = m_dir / "renames.csv";
+  WriteBytes(csv, ReadBytes(fs::path(LUMIVEX_SOURCE_DIR) / "resources/sample_procmon.csv") +
+                      "\"9:41:05.2 AM\",\"invoice_0419.exe\",\"3120\",\"SetRenameInformationFile\","
+                      "\"C:\\Users\\bob\\a.tmp\",\"SUCCESS\",\"ReplaceIfExists: True, FileName: "
+                      "C:\\Users\\bob\\b.exe\",\"3124\"\r\n");
+  Result r = Refresh(csv, "", {.registry = false, .filesLoads = false}, "Long");
+  ASSERT_EQ(r.status, GraphReadStatus::kOk);
+  ExpectModelMatchesDot(m_model, r.graphDot, r.layoutDot, true);
+  EXPECT_EQ(r.graphDot.find("REGISTRY"), std::string::npos);
+  EXPECT_NE(r.graphDot.find("\"FILE:c:\\\\users\\\\bob\\\\b.exe\"   ["), std::string::npos);
+  // The loaded image lost its only edge: gone from the graph file, laid out unconnected.
+  const char* image = "FILE:c:\\\\users\\\\bob\\\\downloads\\\\invoice_0419.exe";
+  EXPECT_EQ(r.graphDot.find(std::string("\"") + image + "\"   ["), std::string::npos);
+  const GraphNode* unconnected = m_model.layout.FindNode(image);
+  ASSERT_NE(unconnected, nullptr);
+  EXPECT_TRUE(unconnected->fontcolor.empty());
+  EXPECT_NE(r.layoutDot.find("[label = \"create file\", "), std::string::npos);
+  EXPECT_NE(r.layoutDot.find("[label = \"kill foreign process\", "), std::string::npos);
+  bool renameFrame = false;
+  for (const TimelineFrame& f : m_model.Frames) {
+    if (f.message ==
+        "Thread 3124-n1 of process \"invoice_0419.exe\" (PID: 3120) renames file "
+        "\"C:\\Users\\bob\\a.tmp\" to \"C:\\Users\\bob\\b.exe\"") {
+      renameFrame = true;
+      EXPECT_EQ(f.edgeRefs.size(), 4u);
+    }
+  }
+  EXPECT_TRUE(renameFrame);
+}
+
+TEST_F(GraphRoad, LauncherCopyRestoresTheRowsTheConverterFollows) {
+  std::string sample = ReadBytes(fs::path(LUMIVEX_SOURCE_DIR) / "resources/sample_procmon.csv");
+  size_t rows = sample.find("\"\",\"\",\"\",\"\",\"KALVO_EXECUTES_SAMPLE_kalvo.bat\"");
+  ASSERT_NE(rows, std::string::npos);
+  size_t after = sample.find("\r\n", sample.find("Command line: invoice_0419.exe")) + 2;
+  std::string without = sample.substr(0, rows) + sample.substr(after);
+  LauncherCopy copy = BuildLauncherCopy(without, std::to_string(rows) + "|3120|invoice_0419.exe");
+  ASSERT_TRUE(copy.ok) << copy.message;
+  EXPECT_EQ(copy.bytes, sample);
+  fs::path csv = m_dir / "launched.csv";
+  WriteBytes(csv, copy.bytes);
+  Result r = Refresh(csv, "", {});
+  ASSERT_EQ(r.status, GraphReadStatus::kOk);
+  EXPECT_NE(r.converterOutput.find("Launcher found: PID 3120-n3"), std::string::npos)
+      << r.converterOutput;
+}
+
+// Without a launcher the converter follows no sample in these logs; the dumb mode draws every
+// process.
+TEST_F(GraphRoad, RealLogsFromTheSharedData) {
+  for (const char* name :
+       {"CompressedLogFileUTC64Process.csv.gz", "CompressedLogFileUTC64Registry.csv.gz"}) {
+    fs::path gz = fs::path(LUMIVEX_SHARED_DATA) / "procmon" / name;
+    if (!fs::exists(gz)) GTEST_SKIP() << "no real log at " << gz;
+    SCOPED_TRACE(name);
+    fs::path csv = m_dir / "real.csv";
+    WriteBytes(csv, RunToEnd("gzip", {"-dc", gz.string()}, m_dir));
+    Result r = Refresh(csv, "", {}, "Default", {.dumb = true});
+    ASSERT_EQ(r.status, GraphReadStatus::kOk);
+    ExpectModelMatchesDot(m_model, r.graphDot, r.layoutDot, false);
+    EXPECT_GT(m_model.layout.nodes.size(), 50u);
+    EXPECT_FALSE(m_model.Frames.empty());
+  }
+}
+
+}  // namespace
+}  // namespace graphview
