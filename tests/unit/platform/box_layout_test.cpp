@@ -216,6 +216,7 @@ TEST_F(BoxLayout, TextsAndPicturesSetLaterCountFromTheNextRefresh) {
 TEST_F(BoxLayout, IdsNameGadgetsAndConstantsGiveTheirNumbers) {
   RegisterGadgetConstant("#Button_Test_Fixed", 77);
   RegisterGadgetConstant("Text_Test_Bare", 78);
+  RegisterGadgetConstant("Text_Test_Zero", 0);
   EXPECT_EQ(GadgetConstant("Button_Test_Fixed"), 77);
   EXPECT_EQ(GadgetConstant("#Text_Test_Bare"), 78);
   EXPECT_EQ(GadgetConstant("#Nothing"), -1);
@@ -228,7 +229,10 @@ TEST_F(BoxLayout, IdsNameGadgetsAndConstantsGiveTheirNumbers) {
       <text id="#Text_Test_Bare" text="b"/>
       <button id="#Button_Test_Fixed_1" text="c"/>
       <button text="no id"/>
+      <text id="Text_Test_Zero" text="zero"/>
     </vbox>)");
+  EXPECT_EQ(G(w, "Text_Test_Zero"), 0);
+  EXPECT_EQ(GetGadgetText(0), "zero");
   EXPECT_EQ(G(w, "#Button_Test_Fixed"), 77);
   EXPECT_EQ(G(w, "#Text_Test_Bare"), 78);
   EXPECT_EQ(GetGadgetName(77), "#Button_Test_Fixed");
