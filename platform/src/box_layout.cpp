@@ -83,7 +83,8 @@ QSize MeasureGadget(const BoxNode& node) {
     }
     case kGadgetButtonImage: {
       auto* button = static_cast<QToolButton*>(widget);
-      QSize picture = LargestPicture(button->icon());
+      QImage* image = ImageData(Layer().gadgets[node.gadget].image);
+      QSize picture = image ? image->size() : LargestPicture(button->icon());
       if (!picture.isEmpty()) {
         button->setIconSize(picture);
         size = picture + QSize(kImageButtonBorder, kImageButtonBorder);

@@ -2,9 +2,6 @@
 // resize and on hide/show, read back through the layer's own gadget calls.
 #include <gtest/gtest.h>
 
-#include <QIcon>
-#include <QPixmap>
-#include <QToolButton>
 #include <QWidget>
 
 #include <cstdlib>
@@ -200,9 +197,7 @@ TEST_F(BoxLayout, TextsAndPicturesSetLaterCountFromTheNextRefresh) {
   ResizeWindow(w, kKeepValue, kKeepValue, WindowWidth(w) + 10, kKeepValue);
   EXPECT_EQ(GadgetWidth(status), reserved);  // a shorter text moves nothing by itself
 
-  QPixmap picture(40, 30);
-  picture.fill(Qt::red);
-  static_cast<QToolButton*>(GadgetWidget(pic))->setIcon(QIcon(picture));
+  SetGadgetImage(pic, CreateImage(kNewNumber, 40, 30));
   SetGadgetText(status, "A status text far longer than the text it was laid out with");
   RefreshLayout(w);
   EXPECT_GT(GadgetWidth(status), reserved);
