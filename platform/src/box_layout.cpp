@@ -83,7 +83,8 @@ QSize MeasureGadget(const BoxNode& node) {
     }
     case kGadgetButtonImage: {
       auto* button = static_cast<QToolButton*>(widget);
-      QSize picture = LargestPicture(button->icon());
+      QImage* image = ImageData(Layer().gadgets[node.gadget].image);
+      QSize picture = image ? image->size() : LargestPicture(button->icon());
       if (!picture.isEmpty()) {
         button->setIconSize(picture);
         size = picture + QSize(kImageButtonBorder, kImageButtonBorder);
@@ -339,9 +340,10 @@ bool Build(const LayoutElement& e, BoxNode& node, std::string& error) {
   if (node.kind == BoxNode::kGadget || node.kind == BoxNode::kFrame) {
     const std::string* id = e.Attribute("id");
     int number = id ? GadgetConstant(*id) : -1;
-    node.gadget = MakeGadget(e, number < 0 ? kNewNumber : number);
-    // Gadget number 0 is a valid constant; only a gadget that does not exist is a failure.
-    if (!IsGadget(node.gadget)) {
+    // A constant may be 0, which is also what a failed creating call returns.
+    int made = MakeGadget(e, number < 0 ? kNewNumber : number);
+    node.gadget = number < 0 ? made : number;
+    if ((number < 0 && made == 0) || !IsGadget(node.gadget)) {
       node.gadget = -1;
       error = "line " + std::to_string(e.line) + ", <" + e.name + ">: the gadget cannot be made";
       return false;

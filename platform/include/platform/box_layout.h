@@ -12,7 +12,8 @@
 //
 // window: name (required), title, width, height (the opening inner size; by default the size
 //   the tree needs), minwidth, minheight, x, y, flags: closebox titlebar tool sizable
-//   maximizebox minimizebox borderless screencentered parentcentered invisible stayontop.
+//   maximizebox minimizebox borderless screencentered parentcentered invisible stayontop
+//   (closebox|titlebar without the attribute).
 //
 // Boxes:
 //   <vbox expand="n"> <hbox expand="n">  children one below / beside the other, without

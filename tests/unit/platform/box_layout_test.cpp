@@ -2,9 +2,6 @@
 // resize and on hide/show, read back through the layer's own gadget calls.
 #include <gtest/gtest.h>
 
-#include <QIcon>
-#include <QPixmap>
-#include <QToolButton>
 #include <QWidget>
 
 #include <cstdlib>
@@ -200,9 +197,7 @@ TEST_F(BoxLayout, TextsAndPicturesSetLaterCountFromTheNextRefresh) {
   ResizeWindow(w, kKeepValue, kKeepValue, WindowWidth(w) + 10, kKeepValue);
   EXPECT_EQ(GadgetWidth(status), reserved);  // a shorter text moves nothing by itself
 
-  QPixmap picture(40, 30);
-  picture.fill(Qt::red);
-  static_cast<QToolButton*>(GadgetWidget(pic))->setIcon(QIcon(picture));
+  SetGadgetImage(pic, CreateImage(kNewNumber, 40, 30));
   SetGadgetText(status, "A status text far longer than the text it was laid out with");
   RefreshLayout(w);
   EXPECT_GT(GadgetWidth(status), reserved);
@@ -216,6 +211,7 @@ TEST_F(BoxLayout, TextsAndPicturesSetLaterCountFromTheNextRefresh) {
 TEST_F(BoxLayout, IdsNameGadgetsAndConstantsGiveTheirNumbers) {
   RegisterGadgetConstant("#Button_Test_Fixed", 77);
   RegisterGadgetConstant("Text_Test_Bare", 78);
+  RegisterGadgetConstant("Text_Test_Zero", 0);
   EXPECT_EQ(GadgetConstant("Button_Test_Fixed"), 77);
   EXPECT_EQ(GadgetConstant("#Text_Test_Bare"), 78);
   EXPECT_EQ(GadgetConstant("#Nothing"), -1);
@@ -228,7 +224,10 @@ TEST_F(BoxLayout, IdsNameGadgetsAndConstantsGiveTheirNumbers) {
       <text id="#Text_Test_Bare" text="b"/>
       <button id="#Button_Test_Fixed_1" text="c"/>
       <button text="no id"/>
+      <text id="Text_Test_Zero" text="zero"/>
     </vbox>)");
+  EXPECT_EQ(G(w, "Text_Test_Zero"), 0);
+  EXPECT_EQ(GetGadgetText(0), "zero");
   EXPECT_EQ(G(w, "#Button_Test_Fixed"), 77);
   EXPECT_EQ(G(w, "#Text_Test_Bare"), 78);
   EXPECT_EQ(GetGadgetName(77), "#Button_Test_Fixed");
