@@ -37,8 +37,8 @@ int main(int argc, char** argv) {
   char* args[] = {argv[0], nullptr};
   workbench::StartUp(1, args);
   if (!shot) workbench::MainLoop();
-  platform::ResizeWindow(workbench::Window_Main, platform::kKeepValue, platform::kKeepValue, 1240,
-                         740);
+  // Without a window manager there is no frame: the window fills the screen.
+  platform::ResizeWindow(workbench::Window_Main, 0, 0, 1280, 800);
   for (int i = 0; i < 20; ++i) workbench::MainLoopTurn();
   int image = gui::MakeScreenshot(platform::kNewNumber, 0, 0, 0, 0);
   bool saved = image && platform::SaveImage(image, shot);
