@@ -7,7 +7,7 @@ packages=(
   g++ cmake ninja-build pkg-config make
   libgtest-dev libgmock-dev
   libpcre3-dev libssl-dev zlib1g-dev
-  clang libclang-rt-14-dev
+  clang clang-format libclang-rt-14-dev
   graphviz tcpdump wget
   fonts-liberation fonts-dejavu-core
   python3 time bc

@@ -43,10 +43,6 @@ NodeRef ThreadNodeRef(int32_t process, int32_t threadKey) {
   return {NodeType::kThread, ThreadNode(process, threadKey)};
 }
 
-void AppendLine(const ProcmonRow&, const DotLine& line) {
-  State().graph.DotLines.push_back(line);
-}
-
 void AppendNode(const ProcmonRow& row, NodeRef node) {
   DotLine line;
   line.Time = row.TimeOfDay;

@@ -127,8 +127,8 @@ bool WriteBinaryFromDatasection2Disk(const unsigned char* start, const unsigned 
   if (length < 0 || (length > 0 && !start) || path.empty()) return false;
   // The kept bytes replace the file only when complete, so a full disk never leaves half a
   // program or an emptied settings file behind.
-  return WriteFileWhole(path, std::string_view(reinterpret_cast<const char*>(start),
-                                               static_cast<size_t>(length)));
+  return WriteFileWhole(
+      path, std::string_view(reinterpret_cast<const char*>(start), static_cast<size_t>(length)));
 }
 
 }  // namespace tolvek

@@ -76,7 +76,9 @@ std::string ReplaceNoCase(const std::string& text, const std::string& from, cons
 
 }  // namespace
 
-void detail::InitDownloader() { ContentTypeRegex(); }
+void detail::InitDownloader() {
+  ContentTypeRegex();
+}
 
 void detail::SetHttpJobCounter(int64_t value) {
   std::lock_guard<std::recursive_mutex> lock(State().mutex);

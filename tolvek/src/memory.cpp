@@ -103,7 +103,9 @@ void* ReAllocateMemoryAdvanced(void* memory, int64_t size) {
   return data;
 }
 
-int64_t MemorySize(const void* memory) { return memory ? HeaderOf(memory)->size : 0; }
+int64_t MemorySize(const void* memory) {
+  return memory ? HeaderOf(memory)->size : 0;
+}
 
 void FreeMemory(void* memory) {
   if (memory) std::free(HeaderOf(memory));

@@ -16,7 +16,9 @@ std::once_flag gStartupOnce;
 
 }  // namespace
 
-void SetPrivateTempDirSuffix(const std::string& suffix) { gSuffix = suffix; }
+void SetPrivateTempDirSuffix(const std::string& suffix) {
+  gSuffix = suffix;
+}
 
 void LibraryStartup() {
   std::call_once(gStartupOnce, [] {

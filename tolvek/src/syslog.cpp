@@ -90,10 +90,18 @@ void Syslog(int type, std::string_view message) {
   detail::SyslogRaw(type, message);
 }
 
-void SyslogWarning(std::string_view message) { Syslog(kSyslogWarning, message); }
-void SyslogError(std::string_view message) { Syslog(kSyslogError, message); }
-void SyslogInformation(std::string_view message) { Syslog(kSyslogInformation, message); }
+void SyslogWarning(std::string_view message) {
+  Syslog(kSyslogWarning, message);
+}
+void SyslogError(std::string_view message) {
+  Syslog(kSyslogError, message);
+}
+void SyslogInformation(std::string_view message) {
+  Syslog(kSyslogInformation, message);
+}
 
-void SetSyslogSink(SyslogSink sink) { gSink.store(sink); }
+void SetSyslogSink(SyslogSink sink) {
+  gSink.store(sink);
+}
 
 }  // namespace tolvek

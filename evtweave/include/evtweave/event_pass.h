@@ -11,7 +11,6 @@ namespace evtweave {
 void AnalyzeData();
 
 // Services of the pass for its rules.
-void AppendLine(const ProcmonRow& row, const DotLine& line);
 void AppendNode(const ProcmonRow& row, NodeRef node);
 void AppendEdge(const ProcmonRow& row, const EdgeKey& edge);
 // De-duplicated edges: the first occurrence is a statement, repeats are comment lines

@@ -103,7 +103,8 @@ TEST_F(LayerObjects, PopupMenuItemsSendMenuEventsToTheWindowTheyWereShownFor) {
   DisplayPopupMenu(menu, window, 10, 10);
   EXPECT_EQ(LastShownPopupMenu(), menu);
   EXPECT_TRUE(GetMenuItemState(menu, 10));
-  EXPECT_EQ(MenuItemTexts(menu), (std::vector<std::string>{"10:Expand", "-", ">More", "  20:Deep", "11:Off"}));
+  EXPECT_EQ(MenuItemTexts(menu),
+            (std::vector<std::string>{"10:Expand", "-", ">More", "  20:Deep", "11:Off"}));
 
   EXPECT_FALSE(TriggerMenuItem(menu, 11));
   ASSERT_TRUE(TriggerMenuItem(menu, 20));

@@ -50,11 +50,18 @@ TEST(CsvLine2FieldString, JoinsFieldsWithChr1) {
     std::string fields;
   };
   for (const Case& c : {
-           Case{"\"a\",\"b,c\",\"d\"", "a\x01" "b,c\x01" "d"},
-           Case{"\"a\"\"b\",\"c\"", "a\"\"b\x01" "c"},
+           Case{"\"a\",\"b,c\",\"d\"",
+                "a\x01"
+                "b,c\x01"
+                "d"},
+           Case{"\"a\"\"b\",\"c\"",
+                "a\"\"b\x01"
+                "c"},
            Case{"\"\",\"\"", "\x01"},
            Case{"\"x\"\"\",\"\"\"y\"", "x\"\"\x01\"\"y"},
-           Case{"\"a\"\"\",\"b\"\",\"\"c\"", "a\"\"\x01" "b\"\",\"\"c"},
+           Case{"\"a\"\"\",\"b\"\",\"\"c\"",
+                "a\"\"\x01"
+                "b\"\",\"\"c"},
            Case{"", ""},
        }) {
     EXPECT_EQ(CsvLine2FieldString(c.record), c.fields) << c.record;

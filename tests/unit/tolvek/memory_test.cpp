@@ -58,9 +58,9 @@ TEST(MemoryDeathTest, ExhaustionIsAFatalReportWithTheSizeAndTrace) {
     int64_t size;
     const char* expected;
   };
-  for (const Case& c : {Case{0, "allocate 0 bytes!"},
-                        Case{int64_t{1} << 62, "allocate 4611686018427387904 bytes!"},
-                        Case{-5, "allocate -5 bytes!"}}) {
+  for (const Case& c :
+       {Case{0, "allocate 0 bytes!"}, Case{int64_t{1} << 62, "allocate 4611686018427387904 bytes!"},
+        Case{-5, "allocate -5 bytes!"}}) {
     EXPECT_EXIT(
         {
           SetSyslogSink(&testing::SyslogToStderr);

@@ -9,7 +9,9 @@
 namespace {
 
 std::string gLast;
-void Capture(int, std::string_view text) { gLast = std::string(text); }
+void Capture(int, std::string_view text) {
+  gLast = std::string(text);
+}
 
 TEST(ConverterBuild, ReportsCarryAnEmptyCallstack) {
   tolvek::SetSyslogSink(&Capture);

@@ -14,9 +14,9 @@ TEST(Regex, GroupSelection) {
     int group;
     std::string expected;
   };
-  for (const Case& c : {Case{one.get(), -1, "12"}, Case{one.get(), 0, "k=12"},
-                        Case{one.get(), 5, "k=12"}, Case{two.get(), -1, "k=12"},
-                        Case{two.get(), 2, "12"}, Case{two.get(), 3, "k=12"}}) {
+  for (const Case& c :
+       {Case{one.get(), -1, "12"}, Case{one.get(), 0, "k=12"}, Case{one.get(), 5, "k=12"},
+        Case{two.get(), -1, "k=12"}, Case{two.get(), 2, "12"}, Case{two.get(), 3, "k=12"}}) {
     EXPECT_EQ(ExtractRegularExpression1(*c.regex, "x k=12 y=3", c.group, false), c.expected)
         << c.group;
   }
@@ -64,11 +64,19 @@ TEST(Regex, HostileSubjectsEndAsNoMatch) {
   EXPECT_EQ(ExtractRegularExpression1(*re, subject, 0, false), "");
   // Invalid UTF-8 is repaired, not rejected.
   auto any = CreateRegularExpression("b.c");
-  EXPECT_EQ(ExtractRegularExpression1(*any, "a\xFF" "b\xFE" "c", 0, false), "b\uFFFDc");
+  EXPECT_EQ(ExtractRegularExpression1(*any,
+                                      "a\xFF"
+                                      "b\xFE"
+                                      "c",
+                                      0, false),
+            "b\uFFFDc");
   EXPECT_EQ(CreateRegularExpression("(unclosed"), nullptr);
   // Callers that search raw text themselves get "no match", not a read past the end.
   Regex::Match match;
-  EXPECT_FALSE(any->Find("b\xE2" "c", 0, match));
+  EXPECT_FALSE(
+      any->Find("b\xE2"
+                "c",
+                0, match));
 }
 
 TEST(Regex, FlagsAndCharacterClasses) {

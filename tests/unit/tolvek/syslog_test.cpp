@@ -28,7 +28,9 @@ TEST(Syslog, MessageLinesBecomeInsertionStrings) {
   }
 }
 
-TEST(Syslog, SourceIsTheProgramFileName) { EXPECT_EQ(GetSyslogSource(), "tolvek_tests"); }
+TEST(Syslog, SourceIsTheProgramFileName) {
+  EXPECT_EQ(GetSyslogSource(), "tolvek_tests");
+}
 
 }  // namespace
 }  // namespace tolvek

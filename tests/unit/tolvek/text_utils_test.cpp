@@ -33,9 +33,11 @@ TEST(TextUtils, CssStyleParser) {
     Entries entries;
   };
   for (const Case& c : {
-           Case{"{Color: Red; Background-Color: #bgr#00FF00}", true,
+           Case{"{Color: Red; Background-Color: #bgr#00FF00}",
+                true,
                 {{"color", "red"}, {"background-color", "#00ff00"}}},
-           Case{"{Color: Red; Background-Color: #bgr#00FF00}", false,
+           Case{"{Color: Red; Background-Color: #bgr#00FF00}",
+                false,
                 {{"color", " red"}, {"background-color", " #bgr#00ff00"}}},
            Case{"c:$0000FF", true, {{"c", "#ff0000"}}},
            Case{"c:#rgb#112233", true, {{"c", "#112233"}}},
@@ -64,8 +66,8 @@ TEST(TextUtils, Maxima) {
 }
 
 TEST(TextUtils, ToAsciiGivesAnsiBytesAndOneZero) {
-  for (auto [text, bytes] : {std::pair<std::string, std::string>{"", ""},
-                             {"ä€x", "\xE4\x80x"}, {"Ж", "?"}}) {
+  for (auto [text, bytes] :
+       {std::pair<std::string, std::string>{"", ""}, {"ä€x", "\xE4\x80x"}, {"Ж", "?"}}) {
     auto* block = static_cast<char*>(ToAscii(text));
     ASSERT_EQ(MemorySize(block), static_cast<int64_t>(bytes.size() + 1));
     EXPECT_EQ(std::string(block, bytes.size()), bytes);

@@ -12,8 +12,8 @@ namespace tolvek {
 // steps so long outputs cost linear time.
 struct Stringbuffer {
   std::string text;
-  int64_t used = 0;        // bytes of text, two per UTF-16 unit
-  int64_t blockSize = 0;   // always a multiple of 1,000,000 and larger than used
+  int64_t used = 0;       // bytes of text, two per UTF-16 unit
+  int64_t blockSize = 0;  // always a multiple of 1,000,000 and larger than used
 };
 
 Stringbuffer* NewStringbuffer();

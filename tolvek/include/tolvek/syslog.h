@@ -30,6 +30,6 @@ void SetSyslogSink(SyslogSink sink);
 namespace detail {
 // Writes one event whose text is already the lines joined by LF. Allocation-free.
 void SyslogRaw(int type, std::string_view joined);
-}
+}  // namespace detail
 
 }  // namespace tolvek
