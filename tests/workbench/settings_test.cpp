@@ -156,15 +156,10 @@ class MissingConverterTest : public WorkbenchTest {
     m_tools = m_root + "/tools/";
     mkdir(m_tools.c_str(), 0700);
     workbench::detail::OverrideProgramFolder(m_tools);
-    m_savedPath = getenv("PATH") ? getenv("PATH") : "";
-    setenv("PATH", m_tools.c_str(), 1);
+    SetEnv("PATH", m_tools);
     WriteSettings(QuietSettings());
   }
-  void TearDown() override {
-    setenv("PATH", m_savedPath.c_str(), 1);
-    WorkbenchTest::TearDown();
-  }
-  std::string m_tools, m_savedPath;
+  std::string m_tools;
 };
 
 TEST_F(MissingConverterTest, AMissingConverterEndsTheProgramWithItsFinalizers) {

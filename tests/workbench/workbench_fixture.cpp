@@ -34,9 +34,6 @@ const bool kWideScreen = [] {
   throw ProgramEnded{code};
 }
 
-const char* const kIsolatedVariables[] = {"HOME", "TMPDIR", "APPDATA", "XDG_CONFIG_HOME",
-                                          "XDG_RUNTIME_DIR"};
-
 }  // namespace
 
 std::string ReadWholeFile(const std::string& path) {
@@ -71,11 +68,7 @@ void WorkbenchTest::SetUp() {
                                                      {"APPDATA", m_root + "/appdata"},
                                                      {"XDG_CONFIG_HOME", m_root + "/config"},
                                                      {"XDG_RUNTIME_DIR", m_root + "/run"}};
-  for (const char* name : kIsolatedVariables) {
-    const char* old = std::getenv(name);
-    m_savedEnvironment[name] = old ? std::optional<std::string>(old) : std::nullopt;
-    setenv(name, values.at(name).c_str(), 1);
-  }
+  for (const auto& [name, value] : values) SetEnv(name.c_str(), value);
   // The splash waits five seconds of this clock.
   platform::SetClock([] { return gFakeNow += 50; });
   tolvek::SetEndProgramHandler(ThrowProgramEnded);
@@ -86,15 +79,13 @@ void WorkbenchTest::TearDown() {
   platform::SetClock(nullptr);
   tolvek::SetEndProgramHandler(nullptr);
   workbench::detail::OverrideProgramFolder("");
-  for (const auto& [name, value] : m_savedEnvironment) {
-    if (value) {
-      setenv(name.c_str(), value->c_str(), 1);
-    } else {
-      unsetenv(name.c_str());
-    }
-  }
+  m_environment.clear();
   std::error_code ignored;
   std::filesystem::remove_all(m_root, ignored);
+}
+
+void WorkbenchTest::SetEnv(const char* name, const std::string& value) {
+  m_environment.push_back(std::make_unique<lumivex_testing::ScopedEnv>(name, value));
 }
 
 bool WorkbenchTest::Start(const std::vector<std::string>& parameters) {

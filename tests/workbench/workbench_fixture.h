@@ -7,9 +7,12 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "scoped_env.h"
 
 namespace wbtest {
 
@@ -41,9 +44,11 @@ class WorkbenchTest : public ::testing::Test {
 
   std::string m_root;
   std::optional<int64_t> m_exitCode;
+  // Sets a variable until the test ends.
+  void SetEnv(const char* name, const std::string& value);
 
  private:
-  std::map<std::string, std::optional<std::string>> m_savedEnvironment;
+  std::vector<std::unique_ptr<lumivex_testing::ScopedEnv>> m_environment;
 };
 
 std::string ReadWholeFile(const std::string& path);
