@@ -42,6 +42,7 @@ struct WindowRec {
   int parent = kNoParent;
   bool disabled = false;
   std::map<std::string, QShortcut*> shortcuts;
+  bool fieldsKeepConfirmKeys = false;  // Return and Escape stay with single-line fields
 };
 
 struct GadgetRec {

@@ -43,7 +43,7 @@ Field FieldOf(QWidget* widget) {
   return Field::kNone;
 }
 
-bool FieldKeeps(Field field, const QKeyEvent* key) {
+bool FieldKeeps(Field field, const QKeyEvent* key, bool keepConfirmKeys) {
   if (field == Field::kNone) return false;
   if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::SelectAll)) return true;
   if (field == Field::kReadOnly) return false;
@@ -67,7 +67,9 @@ bool FieldKeeps(Field field, const QKeyEvent* key) {
       return moving && field == Field::kMultiLine;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-      return plain && field == Field::kMultiLine;
+      return plain && (field == Field::kMultiLine || keepConfirmKeys);
+    case Qt::Key_Escape:
+      return plain && keepConfirmKeys;
     case Qt::Key_Space:
       return plain;
     default:
@@ -107,12 +109,25 @@ class ShortcutRule : public QObject {
     // focus widget, so no container on the way claims the key for itself.
     QWidget* focus = QApplication::focusWidget();
     if (!focus || focus->window() != widget->window()) focus = widget;
-    event->setAccepted(FieldKeeps(FieldOf(focus), key));
+    event->setAccepted(FieldKeeps(FieldOf(focus), key, window->fieldsKeepConfirmKeys));
     return true;
   }
 };
 
 }  // namespace
+
+}  // namespace platform::detail
+
+namespace platform {
+
+void KeepFieldConfirmKeys(int window, bool keep) {
+  auto found = detail::Layer().windows.find(window);
+  if (found != detail::Layer().windows.end()) found->second.fieldsKeepConfirmKeys = keep;
+}
+
+}  // namespace platform
+
+namespace platform::detail {
 
 void InstallShortcutRule() {
   static QPointer<ShortcutRule> rule;

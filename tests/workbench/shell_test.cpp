@@ -180,6 +180,8 @@ TEST_F(MainWindowTest, ShortcutsPostMenuEventsWhereverTheFocusIs) {
   QTest::keyClick(field, Qt::Key_End);
   QTest::keyClick(field, Qt::Key_Left);
   QTest::keyClicks(field, "y");
+  QTest::keyClick(field, Qt::Key_Return);
+  QTest::keyClick(field, Qt::Key_Escape);
   EXPECT_EQ(platform::GetGadgetText(String_Main_ProcmonFile), "xa yb");
   EXPECT_EQ(NextMenuEvent(), -1);
   // F5 still refreshes from the field.

@@ -197,6 +197,8 @@ void OpenWindow_Main() {
   DisableGadget(Button_Main_AnimationStop, true);
   DisableGadget(Button_Main_AnimationPlay, true);
 
+  // Return and Escape in a path field belong to the path, not to the timeline or find.
+  KeepFieldConfirmKeys(Window_Main, true);
   for (const Shortcut& shortcut : kShortcuts) {
     AddKeyboardShortcut(Window_Main, shortcut.key, shortcut.menuItem);
   }

@@ -149,6 +149,9 @@ void RemoveWindowTimer(int window, int timer);
 // cut, copy, paste, undo and select-all, and in a multi-line field Return and the page keys.
 // Those stay with the field. A read-only field keeps only copy and select-all.
 void AddKeyboardShortcut(int window, const std::string& key, int menuId);
+// A window whose single-line fields also keep Return and Escape (a path being typed is not a
+// command); requesters leave them to their shortcuts, which confirm and cancel.
+void KeepFieldConfirmKeys(int window, bool keep);
 void RemoveKeyboardShortcut(int window, const std::string& key);
 
 // ---------------------------------------------------------------------------------- gadgets
