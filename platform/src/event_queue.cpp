@@ -130,6 +130,9 @@ int WindowEvent() {
   auto& s = Layer();
   s.current = QueuedEvent{};
   QCoreApplication::processEvents();
+  if (TakeEvent()) return s.current.type;
+  // A loop that polls instead of waiting gives the hook its turn all the same.
+  RunHook();
   return TakeEvent() ? s.current.type : kEventNone;
 }
 

@@ -19,6 +19,9 @@ namespace wbtest {
 namespace {
 
 int64_t gFakeNow = 0;
+int64_t FastClock() {
+  return gFakeNow += 50;
+}
 
 // The offscreen platform's own screen (800 x 800) is smaller than the main window's minimum;
 // an analyst's desktop is not. Set before the application object exists.
@@ -70,7 +73,7 @@ void WorkbenchTest::SetUp() {
                                                      {"XDG_RUNTIME_DIR", m_root + "/run"}};
   for (const auto& [name, value] : values) SetEnv(name.c_str(), value);
   // The splash waits five seconds of this clock.
-  platform::SetClock([] { return gFakeNow += 50; });
+  platform::SetClock(FastClock);
   tolvek::SetEndProgramHandler(ThrowProgramEnded);
 }
 
@@ -108,6 +111,7 @@ void WorkbenchTest::ForgetWindows() {
   platform::FlushEvents();
   gui::detail::ResetFakeMenus();
   platform::ResetLayer();
+  platform::SetClock(FastClock);
 }
 
 bool WorkbenchTest::End() {

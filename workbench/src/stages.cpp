@@ -8,10 +8,6 @@
 
 namespace workbench {
 
-void GenerateGraph() {
-  platform::SetGadgetText(Text_Main_Status, "OK");
-}
-
 void RedrawGraph(bool) {
   if (!platform::IsGadget(Canvas_Main_Graph)) return;
   if (platform::StartDrawing(platform::CanvasOutput(Canvas_Main_Graph))) {

@@ -426,7 +426,8 @@ enum CursorShape : int {
 void SetGadgetCursor(int gadget, int shape);
 
 // ------------------------------------------------------------------------------ test seams
-// Called whenever a loop is about to wait; tests answer blocking requesters from it.
+// Called whenever a loop is about to wait or finds no event queued; tests answer blocking
+// requesters from it.
 void SetLoopHook(std::function<void()> hook);
 // The clock ElapsedMilliseconds reads; nullptr restores the real one.
 void SetClock(std::function<int64_t()> clock);

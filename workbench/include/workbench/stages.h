@@ -8,7 +8,7 @@
 namespace workbench {
 
 // ------------------------------------------------------------------- graph generation, view
-// Runs the converter and dot and reads the laid-out graph (not built yet: sets the status).
+// Runs the converter and dot and reads the laid-out graph into State().graph.
 void GenerateGraph();
 // Draws the graph into the canvas; force also redraws an unchanged view (not built yet:
 // clears the canvas).

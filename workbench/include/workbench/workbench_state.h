@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "graphview/graph_model.h"
+
 namespace workbench {
 
 inline constexpr int kBuildNumber = 55;
@@ -159,6 +161,9 @@ struct WorkbenchState {
   bool pluginOverrideFlag = false;
   double firstEventTime = 0.0;
   std::string currentNode;  // "" = none
+  // The laid-out graph of the last generation and its log.
+  graphview::GraphModel graph;
+  std::string generationLog;
   // The settings file could not be written once: reported once in the status line.
   bool settingsWriteReported = false;
 };

@@ -1,0 +1,265 @@
+// Refresh on real inputs through the real converter, dot and tcpdump, and the ways a
+// generation can fail or be cancelled.
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <chrono>
+#include <set>
+#include <string>
+
+#include "graphview/graph_model.h"
+#include "gui/wait_requester.h"
+#include "platform/window_system.h"
+#include "tolvek/temp_files.h"
+#include "workbench/gadgets.h"
+#include "workbench/stages.h"
+#include "workbench/startup.h"
+#include "workbench/workbench_state.h"
+#include "workbench_fixture.h"
+
+namespace {
+
+using namespace wbtest;
+using namespace workbench;
+
+const std::string kSampleCapture = LUMIVEX_SOURCE_DIR "/resources/sample_capture.txt";
+
+class GenerationTest : public WorkbenchTest {
+ protected:
+  void StartWith(std::map<std::string, std::string> changes = {}) {
+    auto settings = QuietSettings();
+    for (const auto& [key, value] : changes) settings[key] = value;
+    WriteSettings(settings);
+    // Changed tool paths may be reported missing at start.
+    platform::ScriptMessageAnswer(platform::kResultOk);
+    ASSERT_TRUE(Start());
+    QApplication::processEvents();
+    platform::FlushEvents();
+    platform::ClearScriptedAnswers();
+    // A failure's message box is answered, never waited on.
+    platform::ScriptMessageAnswer(platform::kResultOk);
+  }
+  void Inputs(const std::string& log, const std::string& capture = "") {
+    platform::SetGadgetText(String_Main_ProcmonFile, log);
+    platform::SetGadgetText(String_Main_WindumpFile, capture);
+  }
+  std::string Status() { return platform::GetGadgetText(Text_Main_Status); }
+  std::string LastMessage() {
+    auto shown = platform::ShownMessages();
+    return shown.empty() ? "" : shown.back().text;
+  }
+  std::set<std::string> NodePrefixes() {
+    std::set<std::string> prefixes;
+    for (const auto& node : State().graph.layout.nodes) {
+      std::string name(node.name);
+      prefixes.insert(name.substr(0, name.find(':') + 1));
+    }
+    return prefixes;
+  }
+  // A stand-in program at path.
+  void Script(const std::string& path, const std::string& body) {
+    WriteWholeFile(path, "#!/bin/sh\n" + body);
+    chmod(path.c_str(), 0700);
+  }
+};
+
+TEST_F(GenerationTest, TheSampleWithItsCaptureBecomesTheGraph) {
+  StartWith();
+  Inputs(LUMIVEX_SAMPLE_LOG, kSampleCapture);
+  GenerateGraph();
+  ASSERT_EQ(Status(), "OK") << State().generationLog;
+  EXPECT_TRUE(platform::IsWindowEnabled(Window_Main));
+  EXPECT_TRUE(platform::ShownMessages().empty());
+  const graphview::GraphModel& g = State().graph;
+  ASSERT_FALSE(g.layout.nodes.empty());
+  for (const char* prefix : {"PROCESS:", "THREAD:", "FILE:", "REGISTRYKEY:", "SERVER:"}) {
+    EXPECT_TRUE(NodePrefixes().count(prefix)) << prefix;
+  }
+  for (const auto& node : g.layout.nodes) {
+    EXPECT_GT(node.width, 0) << node.name;
+    EXPECT_GT(node.height, 0) << node.name;
+  }
+  EXPECT_FALSE(g.layout.edges.empty());
+  EXPECT_FALSE(g.Frames.empty());
+  // The converter's own lines reached the log.
+  EXPECT_NE(State().generationLog.find("Mode: lumivex"), std::string::npos);
+  EXPECT_NE(State().generationLog.find("----------------- evtweave"), std::string::npos);
+  EXPECT_NE(State().generationLog.find("Done."), std::string::npos) << State().generationLog;
+  EXPECT_NE(State().generationLog.find("----------------- dot (plain)"), std::string::npos);
+}
+
+TEST_F(GenerationTest, ARealPcapGoesThroughTcpdump) {
+  const std::string pcap = LUMIVEX_SHARED_DATA "/captures/dns-two-responses.pcap";
+  if (!FileExists(pcap)) GTEST_SKIP() << "no real captures at " << pcap;
+  StartWith();
+  Inputs(LUMIVEX_SAMPLE_LOG, pcap);
+  GenerateGraph();
+  ASSERT_EQ(Status(), "OK") << State().generationLog;
+  std::string text = ReadWholeFile(tolvek::GetTempFilePath(State().files.tempWindumpTxt));
+  EXPECT_EQ(text, ReadWholeFile(LUMIVEX_SHARED_DATA "/captures/dns-two-responses.tcpdump-n.txt"));
+  EXPECT_NE(State().generationLog.find("-n -p -r " + pcap), std::string::npos);
+}
+
+// A capture file without a single packet is an empty capture, not a failed conversion.
+TEST_F(GenerationTest, APcapWithoutPacketsIsAnEmptyCapture) {
+  StartWith();
+  const std::string pcap = m_root + "/empty.PCAP";
+  const unsigned char header[24] = {0xd4, 0xc3, 0xb2, 0xa1, 2,    0,    4, 0, 0, 0, 0, 0,
+                                    0,    0,    0,    0,    0xff, 0xff, 0, 0, 1, 0, 0, 0};
+  WriteWholeFile(pcap, std::string(reinterpret_cast<const char*>(header), sizeof header));
+  Inputs(LUMIVEX_SAMPLE_LOG, pcap);
+  GenerateGraph();
+  EXPECT_EQ(Status(), "OK") << State().generationLog << LastMessage();
+}
+
+TEST_F(GenerationTest, FailuresSayWhatWentWrong) {
+  const std::string noColumns = m_root + "/no_tid.csv";
+  WriteWholeFile(noColumns,
+                 "\"Time of Day\",\"Process Name\",\"PID\",\"Operation\",\"Path\","
+                 "\"Result\",\"Detail\"\r\n\"1:00:00\",\"a.exe\",\"1\",\"x\",\"\",\"\",\"\"\r\n");
+  const struct {
+    const char* what;
+    std::map<std::string, std::string> settings;
+    std::string log, capture, message, logLine;
+  } kCases[] = {
+      {"unreadable log",
+       {},
+       m_root + "/missing.csv",
+       "",
+       "Could not read Procmon file!",
+       "\nError: Could not read Procmon file!"},
+      {"unknown format",
+       {},
+       noColumns,
+       "",
+       "Procmon file has an unknown format!",
+       "\nProcmon file"},
+      {"no capture tool",
+       {{"windumpexecutable", ""}},
+       LUMIVEX_SAMPLE_LOG,
+       m_root + "/x.pcap",
+       "Tcpdump/Windump executable is not properly installed/configured!",
+       "\nError: Tcpdump/Windump"},
+      {"capture tool missing",
+       {{"windumpexecutable", "/nonexistent/tcpdump"}},
+       LUMIVEX_SAMPLE_LOG,
+       m_root + "/x.pcap",
+       "Error converting .pcap to .txt!",
+       "\nError: converting .pcap to .txt!"},
+      {"dot path empty",
+       {{"dotexecutable", ""}},
+       LUMIVEX_SAMPLE_LOG,
+       "",
+       "Dot executable is not properly installed/configured!",
+       ""},
+      {"dot missing",
+       {{"dotexecutable", "/nonexistent/dot"}},
+       LUMIVEX_SAMPLE_LOG,
+       "",
+       "Error running ...\ndot \"-v\" \"-Tplain\"",
+       ""},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.what);
+    StartWith(c.settings);
+    Inputs(c.log, c.capture);
+    GenerateGraph();
+    EXPECT_EQ(Status(), "Error!");
+    EXPECT_EQ(LastMessage().rfind(c.message, 0), 0u) << LastMessage();
+    if (!c.logLine.empty()) {
+      EXPECT_NE(State().generationLog.find(c.logLine), std::string::npos) << State().generationLog;
+    }
+    EXPECT_TRUE(platform::IsWindowEnabled(Window_Main));
+    ForgetWindows();
+  }
+}
+
+TEST_F(GenerationTest, AConverterThatFailsLeavesItsErrorInTheLog) {
+  const std::string tools = m_root + "/tools/";
+  mkdir(tools.c_str(), 0700);
+  Script(tools + "evtweave", "echo 'Error: Something broke!'\nexit 1\n");
+  workbench::detail::OverrideProgramFolder(tools);
+  StartWith();
+  Inputs(LUMIVEX_SAMPLE_LOG);
+  GenerateGraph();
+  EXPECT_EQ(Status(), "Error!");
+  EXPECT_EQ(LastMessage(), "Couldn't open dot file (" +
+                               tolvek::GetTempFilePath(State().files.graphFileDot) + ")!");
+  EXPECT_NE(State().generationLog.find("Error: Something broke!"), std::string::npos);
+}
+
+TEST_F(GenerationTest, DotWritingGarbageKeepsTheShownGraph) {
+  const std::string fakeDot = m_root + "/fake-dot";
+  // Writes nonsense where the plain layout belongs.
+  Script(fakeDot, "for a; do case \"$a\" in -o*) echo 'garbage !!' > \"${a#-o}\";; esac; done\n");
+  StartWith();
+  Inputs(LUMIVEX_SAMPLE_LOG);
+  GenerateGraph();
+  ASSERT_EQ(Status(), "OK");
+  size_t nodes = State().graph.layout.nodes.size();
+  State().options.dotExecutable = fakeDot;
+  GenerateGraph();
+  EXPECT_EQ(Status(), "Error!");
+  EXPECT_EQ(LastMessage().rfind("Error: Couldn't open TXT (", 0), 0u) << LastMessage();
+  EXPECT_EQ(State().graph.layout.nodes.size(), nodes);
+}
+
+TEST_F(GenerationTest, CancelEndsTheConverter) {
+  const std::string tools = m_root + "/tools/";
+  mkdir(tools.c_str(), 0700);
+  const std::string pidFile = m_root + "/converter.pid";
+  Script(tools + "evtweave",
+         "[ $# -eq 0 ] && exit 0\necho $$ > '" + pidFile + "'\necho working\nexec /bin/sleep 60\n");
+  workbench::detail::OverrideProgramFolder(tools);
+  StartWith();
+  Inputs(LUMIVEX_SAMPLE_LOG);
+  bool clicked = false;
+  platform::SetLoopHook([&] {
+    auto parts = gui::detail::WaitRequesterParts();
+    if (!clicked && parts.cancelButton && FileExists(pidFile)) {
+      platform::PostEvent(platform::kEventGadget, parts.window, parts.cancelButton);
+      clicked = true;
+    }
+  });
+  auto started = std::chrono::steady_clock::now();
+  GenerateGraph();
+  platform::SetLoopHook(nullptr);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
+  EXPECT_EQ(Status(), "Cancelled!");
+  const std::string tail = "\nCancelled by user!";
+  const std::string& log = State().generationLog;
+  ASSERT_GE(log.size(), tail.size());
+  EXPECT_EQ(log.substr(log.size() - tail.size()), tail);
+  pid_t pid = std::stoi(ReadWholeFile(pidFile));
+  EXPECT_NE(kill(pid, 0), 0) << "the converter still runs";
+}
+
+// Every line a chatty converter prints reaches the log without slowing the run to one line
+// per poll (1,000 lines at 100 ms would take 100 s).
+TEST_F(GenerationTest, AChattyConverterIsNotSlowedDown) {
+  const std::string tools = m_root + "/tools/";
+  mkdir(tools.c_str(), 0700);
+  // The real converter sits beside this test program.
+  char self[4096];
+  ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  ASSERT_GT(n, 0);
+  std::string real(self, static_cast<size_t>(n));
+  real = real.substr(0, real.rfind('/') + 1) + "evtweave";
+  Script(tools + "evtweave",
+         "i=0; while [ $i -lt 1000 ]; do echo \"Warning: line $i\"; i=$((i+1)); done\nexec '" +
+             real + "' \"$@\"\n");
+  workbench::detail::OverrideProgramFolder(tools);
+  StartWith();
+  Inputs(LUMIVEX_SAMPLE_LOG);
+  auto started = std::chrono::steady_clock::now();
+  GenerateGraph();
+  auto took = std::chrono::steady_clock::now() - started;
+  EXPECT_EQ(Status(), "OK");
+  EXPECT_NE(State().generationLog.find("Warning: line 999"), std::string::npos);
+  // Far below the 100 s a line per poll would need, whatever the machine's load.
+  EXPECT_LT(took, std::chrono::seconds(20));
+}
+
+}  // namespace

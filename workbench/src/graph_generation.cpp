@@ -1,0 +1,312 @@
+// Refresh: the analyst's inputs through the converter and dot into the graph model, with the
+// wait window showing progress and offering Cancel while the children run.
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "graphview/edge_kinds.h"
+#include "graphview/graph_inputs.h"
+#include "graphview/graph_reading.h"
+#include "graphview/render_filter.h"
+#include "gui/wait_requester.h"
+#include "platform/window_system.h"
+#include "tolvek/callstack.h"
+#include "tolvek/file_read.h"
+#include "tolvek/file_write.h"
+#include "tolvek/memory.h"
+#include "tolvek/process.h"
+#include "tolvek/temp_files.h"
+#include "workbench/child_lines.h"
+#include "workbench/gadgets.h"
+#include "workbench/settings.h"
+#include "workbench/stages.h"
+#include "workbench/workbench_state.h"
+
+namespace workbench {
+namespace {
+
+constexpr const char* kTitle = "LumiVEX";
+constexpr int kPollMs = 100;
+constexpr int kProgressMax = 3;
+
+// Why a generation ended early: the status, the message (none when empty) and the line the
+// generation log gets (none when empty).
+struct Ending {
+  std::string status, message, logLine;
+};
+
+const Ending kCancelled{"Cancelled!", "", "\nCancelled by user!"};
+
+// Thrown from a Cancel point or a failure; the generation ends in one place.
+struct GenerationEnded {
+  Ending ending;
+};
+
+std::string Path(int64_t id) {
+  return tolvek::GetTempFilePath(id);
+}
+
+bool BoxOn(int gadget, bool fallback) {
+  return platform::IsGadget(gadget) ? platform::GetGadgetState(gadget) != 0 : fallback;
+}
+
+std::string ReadWhole(const std::string& path) {
+  tolvek::MemoryPtr block(tolvek::ReadFile2Memory(path));
+  if (!block) return "";
+  return std::string(static_cast<const char*>(block.get()), tolvek::MemorySize(block.get()));
+}
+
+// Passes a log line to the wait window; Cancel ends the generation (killing child first).
+void CancelPoint(int progress, const std::string& logLine, tolvek::Program* child = nullptr) {
+  if (gui::UpdateWaitRequester(1, "", progress, kProgressMax, logLine)) return;
+  if (child) {
+    tolvek::KillProgram(*child);
+    tolvek::CloseProgram(*child);
+  }
+  throw GenerationEnded{kCancelled};
+}
+
+// Shows a running child's lines in the wait window until it has ended and said everything.
+void FollowChild(tolvek::Program& child, int progress) {
+  ChildLines lines(child);
+  for (;;) {
+    std::vector<std::string> got = lines.Poll(kPollMs);
+    // Every line that has arrived is shown now: a chatty child is never slowed to one line
+    // per poll.
+    for (const std::string& line : got) CancelPoint(progress, line, &child);
+    if (got.empty()) CancelPoint(progress, gui::kNoLogLine, &child);
+    if (lines.Drained()) break;
+    // A child that has ended while something it started still holds the pipes is done.
+    if (got.empty() && tolvek::WaitProgram(child, 0)) break;
+  }
+  tolvek::CloseProgram(child);
+}
+
+// The global rules of a kind, as the converter reads them. Session rules join them once
+// sessions carry filter groups.
+std::string IgnoreListText(const std::string& kind) {
+  std::string text = tolvek::ReadFile2String(GlobalFilterFilePath(kind));
+  std::string out;
+  out.reserve(text.size() + 1);
+  for (char c : text) {
+    if (c != '\r') out += c;
+  }
+  size_t first = out.find_first_not_of('\n');
+  size_t last = out.find_last_not_of('\n');
+  out = first == std::string::npos ? "" : out.substr(first, last - first + 1);
+  return out + "\n";
+}
+
+[[noreturn]] void Fail(const Ending& ending) {
+  throw GenerationEnded{ending};
+}
+
+void RunConverter(std::vector<std::string> args) {
+  WorkbenchState& s = State();
+  std::string converter = ConverterPath();
+  std::string parameters = graphview::QuotedParameters(args);
+  std::string shown = s.programFolder + "evtweave " + parameters;
+  CancelPoint(1, "RunProgram: " + shown + " (CWD=" + s.settingsFolder + ")");
+  tolvek::Program program;
+  if (!tolvek::StartProgram(converter, args, s.settingsFolder, program)) {
+    Fail({"Error!", "Error running ...\n" + shown, ""});
+  }
+  CancelPoint(1, "----------------- evtweave ------------------", &program);
+  FollowChild(program, 1);
+}
+
+// The capture file turned into text by the capture tool; the path of that text.
+std::string ConvertCapture(const std::string& capturePath) {
+  WorkbenchState& s = State();
+  const std::string& tool = s.options.windumpExecutable;
+  if (tool.empty()) {
+    Fail({"Error!",
+          "Tcpdump/Windump executable is not properly installed/configured!\nPlease follow our "
+          "installation guide in the readme.",
+          "\nError: Tcpdump/Windump executable is not properly installed/configured! Please "
+          "follow our installation guide in the readme."});
+  }
+  std::string text = Path(s.files.tempWindumpTxt);
+  unlink(text.c_str());
+  std::vector<std::string> args = graphview::CaptureToolArguments(capturePath);
+  std::string shown = tool;
+  for (const std::string& a : args) shown += " " + a;
+  CancelPoint(0, "RunProgram: " + shown);
+  const Ending failed{"Error!", "Error converting .pcap to .txt!",
+                      "\nError: converting .pcap to .txt!"};
+  tolvek::Program program;
+  if (!tolvek::StartProgram(tool, args, "", program)) Fail(failed);
+  tolvek::MemoryPtr output(tolvek::ReadProgramStream(program));
+  int code = tolvek::CloseProgram(program);
+  std::string bytes;
+  if (output) {
+    bytes.assign(static_cast<const char*>(output.get()), tolvek::MemorySize(output.get()));
+  }
+  // A valid capture without packets gives no text and exit code 0: an empty capture.
+  if (bytes.empty() && code != 0) Fail(failed);
+  if (!tolvek::WriteFileWhole(text, bytes)) Fail(failed);
+  return text;
+}
+
+void RunDot() {
+  WorkbenchState& s = State();
+  const std::string& dot = s.options.dotExecutable;
+  if (dot.empty()) {
+    Fail({"Error!",
+          "Dot executable is not properly installed/configured!\nPlease follow our "
+          "installation guide in the readme.",
+          ""});
+  }
+  std::vector<std::string> args =
+      graphview::DotArguments(Path(s.files.graphFileTxt), Path(s.files.graphFileDot4Render));
+  std::string parameters = graphview::QuotedParameters(args);
+  const char* tmp = std::getenv("TMPDIR");
+  std::string systemTemp = tmp && *tmp ? tmp : "/tmp";
+  if (systemTemp.back() != '/') systemTemp += '/';
+  CancelPoint(2, "RunProgram: " + dot + " " + parameters + " (CWD=" + systemTemp + ")");
+  tolvek::Program program;
+  if (!tolvek::StartProgram(dot, args, systemTemp, program)) {
+    Fail({"Error!", "Error running ...\ndot " + parameters, ""});
+  }
+  CancelPoint(2, "----------------- dot (plain) ------------------", &program);
+  FollowChild(program, 2);
+}
+
+void Generate() {
+  WorkbenchState& s = State();
+  graphview::ClearEdgeTypeCache();
+  std::string csvPath = platform::GetGadgetText(String_Main_ProcmonFile);
+  std::string capturePath = platform::GetGadgetText(String_Main_WindumpFile);
+  std::string launcher = platform::GetGadgetText(String_Main_Launcher);
+
+  graphview::ModeBoxes boxes;
+  boxes.noPaths = BoxOn(Checkbox_Main_ModeNoPaths, false);
+  boxes.compressed = BoxOn(Checkbox_Main_ModeCompressed, false);
+  boxes.dumb = BoxOn(Checkbox_Main_ModeDumb, false);
+  boxes.filesReadOnly = BoxOn(Checkbox_RenderOptions_FilesReadOnly, false);
+  boxes.forceAscii = BoxOn(Button_Main_ForceAscii, false);
+  std::string mode = graphview::BuildModeString(boxes);
+  CancelPoint(0, "Mode: " + mode);
+
+  std::string converterCsv = csvPath;
+  {
+    std::string log = ReadWhole(csvPath);
+    if (log.empty()) {
+      Fail({"Error!", "Could not read Procmon file!", "\nError: Could not read Procmon file!"});
+    }
+    if (!graphview::CheckCsvHeader(log)) {
+      Fail({"Error!",
+            "Procmon file has an unknown format!\nDid you pre-configure Procmon as mentioned in "
+            "our installation guide in the readme?",
+            "\nProcmon file has an unknown format! Did you pre-configure Procmon as mentioned in "
+            "our installation guide in the readme?"});
+    }
+    if (!launcher.empty()) {
+      graphview::LauncherCopy copy = graphview::BuildLauncherCopy(log, launcher);
+      if (copy.ok && tolvek::WriteFileWhole(Path(s.files.tempProcmonCsv), copy.bytes)) {
+        converterCsv = Path(s.files.tempProcmonCsv);
+      } else {
+        // The launcher was chosen in another log or the session was edited: the log goes to
+        // the converter as it is, and the analyst is told why.
+        CancelPoint(0, "Launcher not applied: " +
+                           (copy.ok ? "the copy could not be written" : copy.message));
+      }
+    }
+  }
+
+  std::string converterCapture = capturePath;
+  if (graphview::IsPcapCapture(capturePath)) converterCapture = ConvertCapture(capturePath);
+
+  for (const char* kind : kIgnoreListKinds) {
+    tolvek::WriteFileWhole(IgnoreListPath(kind), IgnoreListText(kind));
+  }
+
+  std::string dotPath = Path(s.files.graphFileDot);
+  RunConverter(graphview::ConverterArguments(converterCsv, dotPath, mode, converterCapture));
+
+  std::string dotText = ReadWhole(dotPath);
+  if (dotText.empty()) Fail({"Error!", "Couldn't open dot file (" + dotPath + ")!", ""});
+
+  graphview::RenderOptions render;
+  render.registry = BoxOn(Checkbox_RenderOptions_Registry, true);
+  render.registryNonAutostart = BoxOn(Checkbox_RenderOptions_RegistryNonAutostart, true);
+  render.registryGet = BoxOn(Checkbox_RenderOptions_RegistryGet, true);
+  render.registrySet = BoxOn(Checkbox_RenderOptions_RegistrySet, true);
+  render.files = BoxOn(Checkbox_RenderOptions_Files, true);
+  render.filesBulkCategories = BoxOn(Checkbox_RenderOptions_FilesBulkCategories, true);
+  render.filesRead = BoxOn(Checkbox_RenderOptions_FilesRead, true);
+  render.filesWrite = BoxOn(Checkbox_RenderOptions_FilesWrite, true);
+  render.filesCreate = BoxOn(Checkbox_RenderOptions_FilesCreate, true);
+  render.filesDelete = BoxOn(Checkbox_RenderOptions_FilesDelete, true);
+  render.filesBasedOn = BoxOn(Checkbox_RenderOptions_FilesBasedOn, true);
+  render.filesLoads = BoxOn(Checkbox_RenderOptions_FilesLoads, true);
+  graphview::FilteredGraph filtered = graphview::FilterGraphDot(
+      dotText, graphview::CollectAutostartIds(dotText), render, s.options.edgeLabelMode);
+  dotText.clear();
+  tolvek::WriteFileWhole(Path(s.files.graphFileDot4Render), filtered.layoutDot);
+  std::string graphDot = graphview::DropUnusedNodes(filtered.graphDot, filtered.usedIds);
+  tolvek::WriteFileWhole(dotPath, graphDot);
+
+  RunDot();
+}
+
+// Closes the wait window, keeping its log as the generation log.
+void StopWaitWindow() {
+  State().generationLog = gui::StopWaitRequester();
+}
+
+void EndWith(const Ending& ending) {
+  WorkbenchState& s = State();
+  StopWaitWindow();
+  platform::SetGadgetText(Text_Main_Status, ending.status);
+  if (!ending.message.empty()) platform::MessageRequester(kTitle, ending.message);
+  platform::DisableWindow(Window_Main, false);
+  s.generationLog += ending.logLine;
+}
+
+// The laid-out graph and its attributes into the model.
+void ReadResults() {
+  WorkbenchState& s = State();
+  platform::SetGadgetText(Text_Main_Status, "Parsing ...");
+  std::string plainPath = Path(s.files.graphFileTxt);
+  std::string dotPath = Path(s.files.graphFileDot);
+  graphview::GraphReadStatus status =
+      graphview::ReadGraph(s.graph, ReadWhole(plainPath), ReadWhole(dotPath));
+  if (status == graphview::GraphReadStatus::kLayoutUnreadable) {
+    std::string text = "Error: Couldn't open TXT (" + plainPath + ")!";
+    EndWith({"Error!", text, "\n" + text});
+    return;
+  }
+  if (status == graphview::GraphReadStatus::kDotUnreadable) {
+    std::string text = "Error: Couldn't open DOT (" + dotPath + ")!";
+    EndWith({"Error!", text, "\n" + text});
+    return;
+  }
+  platform::SetGadgetText(Text_Main_Status, "OK");
+  platform::DisableWindow(Window_Main, false);
+}
+
+}  // namespace
+
+void GenerateGraph() {
+  TOLVEK_TRACE("GenerateGraph");
+  WorkbenchState& s = State();
+  for (int64_t id : {s.files.graphFileDot, s.files.graphFileDot4Render}) unlink(Path(id).c_str());
+  unlink((Path(s.files.graphFileDot) + ".lumivex").c_str());
+  for (int64_t id : {s.files.graphFilePng, s.files.graphFileTxt}) unlink(Path(id).c_str());
+
+  platform::DisableWindow(Window_Main, true);
+  platform::SetGadgetText(Text_Main_Status, "Generating ...");
+  gui::StartWaitRequester("Please wait, generating interactive graph ...", 0, Window_Main, true);
+  try {
+    Generate();
+  } catch (const GenerationEnded& ended) {
+    EndWith(ended.ending);
+    return;
+  }
+  StopWaitWindow();
+  ReadResults();
+}
+
+}  // namespace workbench
