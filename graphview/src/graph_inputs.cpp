@@ -193,21 +193,21 @@ std::vector<std::string> CaptureToolArguments(const std::string& capturePath) {
   return {"-n", "-p", "-r", capturePath};
 }
 
-LauncherCopy BuildLauncherCopy(std::string_view logBytes, std::string_view launcherText) {
-  TOLVEK_TRACE("BuildLauncherCopy");
-  LauncherCopy copy;
+LauncherRows MakeLauncherRows(std::string_view logBytes, std::string_view launcherText) {
+  TOLVEK_TRACE("MakeLauncherRows");
+  LauncherRows out;
   size_t p = 0;
   if (!ParsePosition(detail::SplitField(launcherText, '|', 1), p)) {
-    copy.message = "The launcher's byte position is not a number; no launcher rows were added.";
-    return copy;
+    out.message = "The launcher's byte position is not a number; no launcher rows were added.";
+    return out;
   }
   LogUnits log(logBytes);
   std::string lineBreak = LineBreakBefore(log, p);
   if (lineBreak.empty()) {
-    copy.message = "The launcher's byte position " + std::to_string(p) +
-                   " is not the start of a record of this Procmon file; no launcher rows were "
-                   "added.";
-    return copy;
+    out.message = "The launcher's byte position " + std::to_string(p) +
+                  " is not the start of a record of this Procmon file; no launcher rows were "
+                  "added.";
+    return out;
   }
   std::string_view pid = detail::SplitField(launcherText, '|', 2);
   std::string_view name = detail::SplitField(launcherText, '|', 3);
@@ -220,10 +220,22 @@ LauncherCopy BuildLauncherCopy(std::string_view logBytes, std::string_view launc
     }
     rows += lineBreak;
   }
-  std::string encoded = log.FromUtf8(rows);
-  copy.bytes.reserve(logBytes.size() + encoded.size());
-  copy.bytes.append(logBytes.substr(0, p)).append(encoded).append(logBytes.substr(p));
-  copy.ok = true;
+  out.rows = log.FromUtf8(rows);
+  out.position = p;
+  out.ok = true;
+  return out;
+}
+
+LauncherCopy BuildLauncherCopy(std::string_view logBytes, std::string_view launcherText) {
+  LauncherRows rows = MakeLauncherRows(logBytes, launcherText);
+  LauncherCopy copy;
+  copy.ok = rows.ok;
+  copy.message = std::move(rows.message);
+  if (!rows.ok) return copy;
+  copy.bytes.reserve(logBytes.size() + rows.rows.size());
+  copy.bytes.append(logBytes.substr(0, rows.position))
+      .append(rows.rows)
+      .append(logBytes.substr(rows.position));
   return copy;
 }
 

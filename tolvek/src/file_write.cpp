@@ -109,6 +109,11 @@ std::string ReplaceableTarget(const std::string& path, const WriteOptions& optio
 }
 
 bool WriteFileWhole(const std::string& path, std::string_view bytes, const WriteOptions& options) {
+  return WriteFileWhole(path, std::initializer_list<std::string_view>{bytes}, options);
+}
+
+bool WriteFileWhole(const std::string& path, std::initializer_list<std::string_view> pieces,
+                    const WriteOptions& options) {
   TOLVEK_TRACE("WriteFileWhole");
   std::string target = ReplaceableTarget(path, options);
   if (target.empty()) return false;
@@ -120,7 +125,7 @@ bool WriteFileWhole(const std::string& path, std::string_view bytes, const Write
   if (lstat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
     ok = fchmod(fd, st.st_mode & 0777) == 0;
   }
-  ok = ok && WriteAllBytes(fd, bytes.data(), bytes.size());
+  for (std::string_view bytes : pieces) ok = ok && WriteAllBytes(fd, bytes.data(), bytes.size());
   if (options.sync) ok = ok && fsync(fd) == 0;
   ok = close(fd) == 0 && ok;
   ok = ok && rename(temp.c_str(), target.c_str()) == 0;

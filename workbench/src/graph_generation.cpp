@@ -1,7 +1,11 @@
 // Refresh: the analyst's inputs through the converter and dot into the graph model, with the
 // wait window showing progress and offering Cancel while the children run.
+#include <errno.h>
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -50,6 +54,38 @@ std::string Path(int64_t id) {
 bool BoxOn(int gadget, bool fallback) {
   return platform::IsGadget(gadget) ? platform::GetGadgetState(gadget) != 0 : fallback;
 }
+
+// The first line of a file (the whole file when it has no line break), up to limit bytes.
+std::string ReadFirstLine(const std::string& path, size_t limit = 1 << 20) {
+  std::string bytes;
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return bytes;
+  char buffer[65536];
+  while (bytes.size() < limit) {
+    ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    bytes.append(buffer, static_cast<size_t>(n));
+    if (bytes.find_first_of("\r\n") != std::string::npos) break;
+  }
+  close(fd);
+  return bytes;
+}
+
+// Adds the seconds since it was made to a phase's time when it goes.
+class PhaseTimer {
+ public:
+  explicit PhaseTimer(double& total) : m_total(total) {}
+  ~PhaseTimer() {
+    m_total += std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
+  }
+  PhaseTimer(const PhaseTimer&) = delete;
+  PhaseTimer& operator=(const PhaseTimer&) = delete;
+
+ private:
+  double& m_total;
+  std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+};
 
 std::string ReadWhole(const std::string& path) {
   tolvek::MemoryPtr block(tolvek::ReadFile2Memory(path));
@@ -191,7 +227,21 @@ void Generate() {
 
   std::string converterCsv = csvPath;
   {
-    std::string log = ReadWhole(csvPath);
+    PhaseTimer timer(s.generationTimes.inputs);
+    // Only a launcher copy needs the whole log; the check needs its header.
+    std::string head;
+    tolvek::MemoryPtr whole;
+    std::string_view log;
+    if (launcher.empty()) {
+      head = ReadFirstLine(csvPath);
+      log = head;
+    } else {
+      whole.reset(tolvek::ReadFile2Memory(csvPath));
+      if (whole) {
+        log = {static_cast<const char*>(whole.get()),
+               static_cast<size_t>(tolvek::MemorySize(whole.get()))};
+      }
+    }
     if (log.empty()) {
       Fail({"Error!", "Could not read Procmon file!", "\nError: Could not read Procmon file!"});
     }
@@ -203,28 +253,39 @@ void Generate() {
             "our installation guide in the readme?"});
     }
     if (!launcher.empty()) {
-      graphview::LauncherCopy copy = graphview::BuildLauncherCopy(log, launcher);
-      if (copy.ok && tolvek::WriteFileWhole(Path(s.files.tempProcmonCsv), copy.bytes)) {
+      graphview::LauncherRows rows = graphview::MakeLauncherRows(log, launcher);
+      // The copy is made anew on every run: no wait for the disk.
+      if (rows.ok && tolvek::WriteFileWhole(
+                         Path(s.files.tempProcmonCsv),
+                         {log.substr(0, rows.position), rows.rows, log.substr(rows.position)},
+                         {.sync = false})) {
         converterCsv = Path(s.files.tempProcmonCsv);
       } else {
         // The launcher was chosen in another log or the session was edited: the log goes to
         // the converter as it is, and the analyst is told why.
         CancelPoint(0, "Launcher not applied: " +
-                           (copy.ok ? "the copy could not be written" : copy.message));
+                           (rows.ok ? "the copy could not be written" : rows.message));
       }
     }
   }
 
   std::string converterCapture = capturePath;
-  if (graphview::IsPcapCapture(capturePath)) converterCapture = ConvertCapture(capturePath);
+  if (graphview::IsPcapCapture(capturePath)) {
+    PhaseTimer timer(s.generationTimes.capture);
+    converterCapture = ConvertCapture(capturePath);
+  }
 
   for (const char* kind : kIgnoreListKinds) {
     tolvek::WriteFileWhole(IgnoreListPath(kind), IgnoreListText(kind));
   }
 
   std::string dotPath = Path(s.files.graphFileDot);
-  RunConverter(graphview::ConverterArguments(converterCsv, dotPath, mode, converterCapture));
+  {
+    PhaseTimer timer(s.generationTimes.converter);
+    RunConverter(graphview::ConverterArguments(converterCsv, dotPath, mode, converterCapture));
+  }
 
+  auto filtering = std::make_unique<PhaseTimer>(s.generationTimes.filtering);
   std::string dotText = ReadWhole(dotPath);
   if (dotText.empty()) Fail({"Error!", "Couldn't open dot file (" + dotPath + ")!", ""});
 
@@ -247,7 +308,9 @@ void Generate() {
   tolvek::WriteFileWhole(Path(s.files.graphFileDot4Render), filtered.layoutDot);
   std::string graphDot = graphview::DropUnusedNodes(filtered.graphDot, filtered.usedIds);
   tolvek::WriteFileWhole(dotPath, graphDot);
+  filtering.reset();
 
+  PhaseTimer timer(s.generationTimes.dot);
   RunDot();
 }
 
@@ -271,8 +334,11 @@ void ReadResults() {
   platform::SetGadgetText(Text_Main_Status, "Parsing ...");
   std::string plainPath = Path(s.files.graphFileTxt);
   std::string dotPath = Path(s.files.graphFileDot);
-  graphview::GraphReadStatus status =
-      graphview::ReadGraph(s.graph, ReadWhole(plainPath), ReadWhole(dotPath));
+  graphview::GraphReadStatus status;
+  {
+    PhaseTimer timer(s.generationTimes.reading);
+    status = graphview::ReadGraph(s.graph, ReadWhole(plainPath), ReadWhole(dotPath));
+  }
   if (status == graphview::GraphReadStatus::kLayoutUnreadable) {
     std::string text = "Error: Couldn't open TXT (" + plainPath + ")!";
     EndWith({"Error!", text, "\n" + text});
@@ -292,6 +358,7 @@ void ReadResults() {
 void GenerateGraph() {
   TOLVEK_TRACE("GenerateGraph");
   WorkbenchState& s = State();
+  s.generationTimes = {};
   for (int64_t id : {s.files.graphFileDot, s.files.graphFileDot4Render}) unlink(Path(id).c_str());
   unlink((Path(s.files.graphFileDot) + ".lumivex").c_str());
   for (int64_t id : {s.files.graphFilePng, s.files.graphFileTxt}) unlink(Path(id).c_str());

@@ -36,16 +36,25 @@ std::string QuotedParameters(const std::vector<std::string>& arguments);
 bool IsPcapCapture(std::string_view capturePath);
 std::vector<std::string> CaptureToolArguments(const std::string& capturePath);
 
+struct LauncherRows {
+  bool ok = false;
+  size_t position = 0;  // where the rows go
+  std::string rows;     // in the log's encoding and line break
+  std::string message;  // why there are none
+};
+
+// The three launcher rows for the record the launcher text ("position|pid|name") points at.
+// The position must be the start of a record of this log (inside it, just after a line break
+// outside quotes); the rows are written in the log's own encoding and line break.
+LauncherRows MakeLauncherRows(std::string_view logBytes, std::string_view launcherText);
+
 struct LauncherCopy {
   bool ok = false;
   std::string bytes;    // the whole copy when ok
   std::string message;  // why no copy was made
 };
 
-// The log with the three launcher rows inserted before the record the launcher text
-// ("position|pid|name") points at. The position must be the start of a record of this log
-// (inside it, just after a line break outside quotes); the rows are written in the log's own
-// encoding and line break.
+// The log with the launcher rows inserted where they belong.
 LauncherCopy BuildLauncherCopy(std::string_view logBytes, std::string_view launcherText);
 
 // The quoted ids of the registry nodes the converter marked "(AUTOSTART!)", in file order.

@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,10 @@ struct WriteOptions {
 // user may write, is replaced: never a device, a FIFO, a folder or a file whose mode forbids
 // writing. False when anything fails; the old file then stays.
 bool WriteFileWhole(const std::string& path, std::string_view bytes,
+                    const WriteOptions& options = {});
+// The same with the file's bytes given as pieces in order, so a large file made of parts of
+// others never has to be put together in memory first.
+bool WriteFileWhole(const std::string& path, std::initializer_list<std::string_view> pieces,
                     const WriteOptions& options = {});
 
 // The path that a write of path under options would replace, or "" when it would refuse
