@@ -1,6 +1,8 @@
 #include "graphview/view_state.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "graphview/graph_model.h"
 #include "tolvek/callstack.h"
@@ -14,10 +16,22 @@ bool CanConvert(const ViewState& view, const GraphLayout& layout) {
   return view.scaledValid && layout.width > 0 && layout.height > 0;
 }
 
+// The picture size is a 32-bit value; a zoom beyond it keeps the largest size, not a wrapped one.
+int64_t ClampToInt32(int64_t value) {
+  return std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
+                             std::numeric_limits<int32_t>::max());
+}
+
 }  // namespace
 
 int64_t RoundHalfEven(double value) {
-  return static_cast<int64_t>(std::nearbyint(value));
+  if (std::isnan(value)) return 0;
+  double rounded = std::nearbyint(value);
+  // 2^63 is exact as a double; every double below it converts without overflow.
+  constexpr double kLimit = 9223372036854775808.0;
+  if (rounded >= kLimit) return std::numeric_limits<int64_t>::max();
+  if (rounded < -kLimit) return std::numeric_limits<int64_t>::min();
+  return static_cast<int64_t>(rounded);
 }
 
 int64_t GraphXToPixel(const ViewState& view, const GraphLayout& layout, double x) {
@@ -60,8 +74,8 @@ void RescaleView(ViewState& view, int64_t canvasWidth, int64_t canvasHeight) {
   view.scaledValid = 1;
   double imageWidth = static_cast<double>(view.layoutImage.width);
   double imageHeight = static_cast<double>(view.layoutImage.height);
-  view.scaledWidth = static_cast<int32_t>(RoundHalfEven(imageWidth * view.zoom));
-  view.scaledHeight = static_cast<int32_t>(RoundHalfEven(imageHeight * view.zoom));
+  view.scaledWidth = ClampToInt32(RoundHalfEven(imageWidth * view.zoom));
+  view.scaledHeight = ClampToInt32(RoundHalfEven(imageHeight * view.zoom));
   view.scaledZoom = view.zoom;
   view.scrollX = std::round(static_cast<double>(canvasWidth) * view.anchorCanvasX -
                             view.zoom * imageWidth * view.anchorImageX);

@@ -18,6 +18,23 @@ struct BezierPoint {
   double y = 0;
 };
 
+// What a fitted label size depends on: the size asked for and the node's box, in pixels.
+struct FontFitKey {
+  int64_t pixelSize = 0;
+  int64_t boxWidth = 0;
+  int64_t boxHeight = 0;
+  bool operator==(const FontFitKey&) const = default;
+};
+
+struct FontFitKeyHash {
+  size_t operator()(const FontFitKey& key) const {
+    uint64_t h = static_cast<uint64_t>(key.pixelSize) * 0x9E3779B97F4A7C15ull;
+    h ^= static_cast<uint64_t>(key.boxWidth) + 0x7F4A7C159E3779B9ull + (h << 6) + (h >> 2);
+    h ^= static_cast<uint64_t>(key.boxHeight) + 0x94D049BB133111EBull + (h << 6) + (h >> 2);
+    return static_cast<size_t>(h);
+  }
+};
+
 // Texts are views into the text kept by the layout they belong to (its TextArena); they stay
 // valid as long as that layout holds the record.
 struct GraphNode {
@@ -35,7 +52,9 @@ struct GraphNode {
   std::string_view fillcolor;
   std::string_view fontcolor;
   uint8_t onlyInCapture = 0;
-  std::unordered_map<std::string, int64_t> fontFitCache;
+  // Label font sizes in pixels that fit the box; a memo of drawing, so it may change while
+  // the node is drawn through a const reference.
+  mutable std::unordered_map<FontFitKey, int64_t, FontFitKeyHash> fontFitCache;
 };
 
 struct GraphEdge {

@@ -54,7 +54,7 @@ double CanvasYToImageFraction(const ViewState& view, int64_t y);
 void RescaleView(ViewState& view, int64_t canvasWidth, int64_t canvasHeight);
 
 // Nearest integer, halves to the even neighbour (the rounding of every real-to-integer
-// conversion of the graph view).
+// conversion of the graph view). Values beyond 64 bits saturate; NaN gives 0.
 int64_t RoundHalfEven(double value);
 
 }  // namespace graphview

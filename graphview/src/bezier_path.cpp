@@ -1,0 +1,102 @@
+#include "graphview/bezier_path.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "graphview/view_state.h"
+#include "platform/drawing.h"
+
+namespace graphview {
+namespace {
+
+BezierPoint Lerp(const BezierPoint& p, const BezierPoint& q, double t) {
+  return {t * q.x + (1 - t) * p.x, t * q.y + (1 - t) * p.y};
+}
+
+BezierPoint Shifted(const BezierPoint& p, double dx, double dy) {
+  return {p.x + dx, p.y + dy};
+}
+
+double Rounded(double value) {
+  return static_cast<double>(RoundHalfEven(value));
+}
+
+}  // namespace
+
+void AddBezierPath(std::span<const BezierPoint> points, double offsetX, double offsetY) {
+  if (points.empty()) return;
+  platform::MovePathCursor(offsetX + points[0].x, offsetY + points[0].y);
+  ForEachBezierSegment(points, [&](const BezierSegment& s) {
+    platform::AddPathCurve(Rounded(offsetX + s.control1.x), Rounded(offsetY + s.control1.y),
+                           Rounded(offsetX + s.control2.x), Rounded(offsetY + s.control2.y),
+                           Rounded(offsetX + s.end.x), Rounded(offsetY + s.end.y));
+  });
+}
+
+BezierPoint CubicBezierPoint(const BezierPoint& p0, const BezierPoint& p1, const BezierPoint& p2,
+                             const BezierPoint& p3, double t) {
+  BezierPoint a = Lerp(p0, p1, t);
+  BezierPoint b = Lerp(p1, p2, t);
+  BezierPoint c = Lerp(p2, p3, t);
+  return Lerp(Lerp(a, b, t), Lerp(b, c, t), t);
+}
+
+double PointDistance(const BezierPoint& a, const BezierPoint& b) {
+  double dx = b.x - a.x;
+  double dy = b.y - a.y;
+  return std::sqrt(dx * dx + dy * dy);
+}
+
+BezierPoint BezierPathMidpoint(std::span<const BezierPoint> points, int steps, double offsetX,
+                               double offsetY, MidpointChord* chord) {
+  MidpointChord found;
+  if (points.size() < 2) {
+    if (chord) *chord = found;
+    return {};
+  }
+  steps = std::max(steps, 1);
+  // Both passes take the same samples, so the second finds the sample that crosses half of
+  // what the first summed.
+  auto walk = [&](auto&& sample) {
+    bool stop = false;
+    ForEachBezierSegment(points, [&](const BezierSegment& s) {
+      if (stop) return;
+      BezierPoint p0 = Shifted(s.start, offsetX, offsetY);
+      BezierPoint c1 = Shifted(s.control1, offsetX, offsetY);
+      BezierPoint c2 = Shifted(s.control2, offsetX, offsetY);
+      BezierPoint p3 = Shifted(s.end, offsetX, offsetY);
+      BezierPoint last = CubicBezierPoint(p0, c1, c2, p3, 0);
+      for (int k = 1; k <= steps && !stop; ++k) {
+        BezierPoint cur = CubicBezierPoint(p0, c1, c2, p3, static_cast<double>(k) / steps);
+        stop = sample(last, cur);
+        last = cur;
+      }
+    });
+  };
+  double total = 0;
+  walk([&](const BezierPoint& last, const BezierPoint& cur) {
+    total += PointDistance(last, cur);
+    return false;
+  });
+  double half = total / 2;
+  double acc = 0;
+  walk([&](const BezierPoint& last, const BezierPoint& cur) {
+    acc += PointDistance(last, cur);
+    found = {last, cur};
+    if (acc > half) return true;
+    // A path without length ends with both chord ends on the final sample.
+    found.start = cur;
+    return false;
+  });
+  if (chord) *chord = found;
+  return {found.start.x + (found.end.x - found.start.x) / 2,
+          found.start.y + (found.end.y - found.start.y) / 2};
+}
+
+double BezierPathMidpointAngle(const MidpointChord& chord) {
+  return std::atan2(chord.end.y - chord.start.y, chord.end.x - chord.start.x) * 180.0 /
+         std::numbers::pi;
+}
+
+}  // namespace graphview
