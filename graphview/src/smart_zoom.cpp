@@ -38,7 +38,8 @@ struct LabelBox {
   detail::TextInk ink;
 };
 
-// The picture of a zoom is at most 2^31 - 1 pixels wide and high.
+// Where the search gives up: the picture is at most 2^31 - 1 pixels wide and high, and no
+// label of a real graph needs a zoom of a million.
 int64_t ZoomLimit(const LayoutImage& image) {
   int64_t side = std::max<int64_t>({image.width, image.height, 1});
   return std::clamp<int64_t>(std::numeric_limits<int32_t>::max() / side, 1, 1000000);

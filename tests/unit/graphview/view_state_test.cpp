@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include "graphview/graph_model.h"
 
 namespace graphview {
@@ -64,6 +67,27 @@ TEST(ViewState, RescaleKeepsTheAnchoredPointInPlace) {
   view.zoom = 1;
   RescaleView(view, 800, 600);
   EXPECT_EQ(view.scrollX, 200);
+}
+
+TEST(ViewState, ConversionsSaturateInsteadOfOverflowing) {
+  constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
+  constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
+  EXPECT_EQ(RoundHalfEven(std::nan("")), 0);
+  EXPECT_EQ(RoundHalfEven(1e300), kMax);
+  EXPECT_EQ(RoundHalfEven(-std::numeric_limits<double>::infinity()), kMin);
+  EXPECT_EQ(RoundHalfEven(-9223372036854775808.0), kMin);
+  EXPECT_EQ(RoundHalfEven(-2.5), -2);
+
+  GraphLayout layout;
+  layout.width = 10;
+  layout.height = 8;
+  ViewState view;
+  view.layoutImage = {1000, 800};
+  view.zoom = 1e12;
+  RescaleView(view, 1000, 800);
+  EXPECT_EQ(view.scaledWidth, std::numeric_limits<int32_t>::max());
+  EXPECT_EQ(GraphXToPixel(view, layout, 1e300), kMax);
+  EXPECT_EQ(GraphXToPixel(view, layout, std::nan("")), 0);
 }
 
 TEST(GraphModel, ClearGraphLeavesNoReferenceToGoneRecords) {
