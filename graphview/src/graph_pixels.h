@@ -16,17 +16,20 @@ inline double CanvasY(const GraphModel& model, double y) {
   return model.view.scrollY + static_cast<double>(GraphYToPixel(model.view, model.layout, y));
 }
 
-// The inked outline of text in the current vector font, each side rounded to whole pixels.
+// The inked outline of a label at a size in pixels, each side rounded to whole pixels.
 struct TextInk {
   int64_t width = 0;
   int64_t height = 0;
 };
-TextInk MeasureInk(const std::string& text);
+TextInk InkAt(const LabelInk& ink, int64_t pixelSize);
 
-// The largest pixel size up to requested at which text stays below 90 % of the box both
+// The node's label ink, measured in the graph font on first use (which changes the vector
+// font); text is the node's unescaped label.
+const LabelInk& NodeLabelInk(const GraphNode& node, const std::string& text, int font);
+
+// The largest pixel size up to requested at which the label stays below 90 % of the box both
 // ways; 0 when none does.
-int64_t FitLabelSize(const std::string& text, int64_t requested, int64_t boxWidth,
-                     int64_t boxHeight, int font);
+int64_t FitLabelSize(const LabelInk& ink, int64_t requested, int64_t boxWidth, int64_t boxHeight);
 
 // Empties the current path without drawing: the cursor moves made for text leave a lone
 // point in it that would keep the next box off the fast fill.

@@ -7,24 +7,32 @@
 namespace graphview {
 namespace detail {
 
-TextInk MeasureInk(const std::string& text) {
-  return {RoundHalfEven(platform::VectorTextWidth(text, platform::kVectorTextVisible)),
-          RoundHalfEven(platform::VectorTextHeight(text, platform::kVectorTextVisible))};
+TextInk InkAt(const LabelInk& ink, int64_t pixelSize) {
+  double scale = static_cast<double>(pixelSize) / kLabelInkSize;
+  return {RoundHalfEven(ink.width * scale), RoundHalfEven(ink.height * scale)};
 }
 
-int64_t FitLabelSize(const std::string& text, int64_t requested, int64_t boxWidth,
-                     int64_t boxHeight, int font) {
-  if (text.empty() || requested <= 0) return 0;
+const LabelInk& NodeLabelInk(const GraphNode& node, const std::string& text, int font) {
+  // Measuring an outline costs far more than anything else drawing does; a node's label is
+  // measured once for the life of the graph.
+  if (node.labelInk.width < 0) {
+    platform::VectorFont(font, kLabelInkSize);
+    node.labelInk = {platform::VectorTextWidth(text, platform::kVectorTextVisible),
+                     platform::VectorTextHeight(text, platform::kVectorTextVisible)};
+  }
+  return node.labelInk;
+}
+
+int64_t FitLabelSize(const LabelInk& ink, int64_t requested, int64_t boxWidth, int64_t boxHeight) {
+  if (requested <= 0) return 0;
   int64_t maxWidth = RoundHalfEven(0.9 * static_cast<double>(boxWidth));
   int64_t maxHeight = RoundHalfEven(0.9 * static_cast<double>(boxHeight));
   auto fits = [&](int64_t size) {
-    platform::VectorFont(font, static_cast<double>(size));
-    TextInk ink = MeasureInk(text);
-    return ink.width < maxWidth && ink.height < maxHeight;
+    TextInk at = InkAt(ink, size);
+    return at.width < maxWidth && at.height < maxHeight;
   };
   if (fits(requested)) return requested;
-  // Text grows with its size, so the largest size that fits is found by halving: a few
-  // measures even for labels asked for at hundreds of pixels.
+  // The ink grows with the size, so the largest size that fits is found by halving.
   int64_t good = 0;
   int64_t bad = requested;
   while (bad - good > 1) {
@@ -103,9 +111,10 @@ void DrawNode(const GraphModel& model, const GraphNode& node, double fontSize, i
     UnescapeLabel(node.label, text);
     FontFitKey key{hp, w, h};
     auto it = node.fontFitCache.find(key);
-    if (it == node.fontFitCache.end())
-      it = node.fontFitCache.emplace(key, detail::FitLabelSize(text, hp, w, h, settings.graphFont))
-               .first;
+    if (it == node.fontFitCache.end()) {
+      const LabelInk& ink = detail::NodeLabelInk(node, text, settings.graphFont);
+      it = node.fontFitCache.emplace(key, detail::FitLabelSize(ink, hp, w, h)).first;
+    }
     fitted = it->second;
   }
   platform::VectorFont(settings.graphFont, static_cast<double>(std::max<int64_t>(fitted, 1)));

@@ -51,18 +51,18 @@ void SmartZoom(GraphModel& model, const GraphDrawSettings& settings) {
   TOLVEK_TRACE("SmartZoom");
   const GraphLayout& layout = model.layout;
   int64_t target = settings.smartzoomTargetFontsize;
-  // Text keeps its size in pixels whatever the zoom, so each label is measured once; the
-  // search itself only compares numbers.
+  // Text keeps its size in pixels whatever the zoom, so each label is measured once (and
+  // node drawing later finds the measure on the node); the search only compares numbers.
   std::vector<LabelBox> boxes;
   int scratch = platform::CreateImage(platform::kNewNumber, 1, 1);
   platform::StartVectorDrawing(platform::ImageOutput(scratch));
-  platform::VectorFont(settings.graphFont, static_cast<double>(target));
   std::string text;
   for (const GraphNode& node : layout.nodes) {
     if (detail::TrimBlanks(node.label).empty()) continue;
     if (!(node.width > 0) || !(node.height > 0)) continue;
     UnescapeLabel(node.label, text);
-    boxes.push_back({node.width, node.height, detail::MeasureInk(text)});
+    const LabelInk& ink = detail::NodeLabelInk(node, text, settings.graphFont);
+    boxes.push_back({node.width, node.height, detail::InkAt(ink, target)});
   }
   platform::StopVectorDrawing();
   platform::FreeImage(scratch);

@@ -35,6 +35,14 @@ struct FontFitKeyHash {
   }
 };
 
+// A label's inked outline in the graph font at kLabelInkSize pixels. Outlines grow in
+// proportion to the size, so one measure serves every size the label is fitted at.
+constexpr double kLabelInkSize = 1000;
+struct LabelInk {
+  double width = -1;  // negative until measured
+  double height = -1;
+};
+
 // Texts are views into the text kept by the layout they belong to (its TextArena); they stay
 // valid as long as that layout holds the record.
 struct GraphNode {
@@ -55,6 +63,7 @@ struct GraphNode {
   // Label font sizes in pixels that fit the box; a memo of drawing, so it may change while
   // the node is drawn through a const reference.
   mutable std::unordered_map<FontFitKey, int64_t, FontFitKeyHash> fontFitCache;
+  mutable LabelInk labelInk;
 };
 
 struct GraphEdge {

@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "graphview/graph_drawing.h"
 #include "graphview/smart_zoom.h"
 #include "platform/drawing.h"
 #include "platform/window_system.h"
@@ -103,6 +104,29 @@ TEST_F(SmartZoomGraph, TheTightestLabelDecidesAndOnlyTwoValuesChange) {
   EXPECT_EQ(after.scrollY, before.scrollY);
   EXPECT_EQ(after.anchorImageX, before.anchorImageX);
   EXPECT_EQ(after.anchorCanvasY, before.anchorCanvasY);
+}
+
+TEST_F(SmartZoomGraph, NodeDrawingWritesEveryLabelAtTheTargetSizeAtTheZoomFound) {
+  AddNode("Fits easily", 20, 20);
+  AddNode(R"(explorer.exe\n1234)", 1, 0.5);
+  AddNode("C:\\Windows\\System32", 2, 0.4);
+  SmartZoom(m_model, m_settings);
+  int image = platform::CreateImage(platform::kNewNumber, 800, 600);
+  ASSERT_TRUE(platform::StartVectorDrawing(platform::ImageOutput(image)));
+  // All in the middle of the picture, which stays in the middle of the canvas.
+  for (GraphNode& node : m_model.layout.nodes) node.x = node.y = 5;
+  ViewState& view = m_model.view;
+  view.zoom = view.maxZoom;
+  RescaleView(view, 800, 600);
+  double fontSize = m_model.layout.smartFontSize;
+  ASSERT_EQ(GraphHeightToPixels(view, m_model.layout, fontSize), 12);
+  // Both measure the labels alike, so no label is shrunk below the size it was searched for.
+  for (const GraphNode& node : m_model.layout.nodes) {
+    DrawNode(m_model, node, fontSize, 255, m_settings);
+    ASSERT_EQ(node.fontFitCache.size(), 1u);
+    EXPECT_EQ(node.fontFitCache.begin()->second, 12) << node.label;
+  }
+  platform::StopVectorDrawing();
 }
 
 TEST_F(SmartZoomGraph, BlankLabelsAndBoxlessNodesAreLeftOut) {
