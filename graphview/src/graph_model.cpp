@@ -32,6 +32,7 @@ void ClearGraph(GraphModel& model) {
   }
   model.Highlights.clear();
   model.CurrentNode = nullptr;
+  ++model.revision;
 }
 
 int64_t CountVisibleFrames(const GraphModel& model) {

@@ -8,15 +8,6 @@
 
 namespace workbench {
 
-void RedrawGraph(bool) {
-  if (!platform::IsGadget(Canvas_Main_Graph)) return;
-  if (platform::StartDrawing(platform::CanvasOutput(Canvas_Main_Graph))) {
-    platform::Box(0, 0, platform::OutputWidth(), platform::OutputHeight(),
-                  platform::Rgb(255, 255, 255));
-    platform::StopDrawing();
-  }
-}
-
 void ClearHighlights() {}
 void HandleGraphCanvasEvent() {}
 void ShowGraphContextMenu() {}

@@ -144,6 +144,8 @@ struct GraphModel {
   double FirstEventTime = 0;
   int8_t TimelineMode = 3;
   ViewState view;
+  // Counts the graphs the model has held: pictures drawn of an older one are stale.
+  uint64_t revision = 0;
 };
 
 // Empties the layout and resets the view. Frames keep their levels, times and messages (the

@@ -10,8 +10,8 @@ namespace workbench {
 // ------------------------------------------------------------------- graph generation, view
 // Runs the converter and dot and reads the laid-out graph into State().graph.
 void GenerateGraph();
-// Draws the graph into the canvas; force also redraws an unchanged view (not built yet:
-// clears the canvas).
+// Draws the graph into the canvas, the frame fields and the timeline strip; force after
+// anything that changes what the graph looks like.
 void RedrawGraph(bool force);
 // Empties the highlight list.
 void ClearHighlights();

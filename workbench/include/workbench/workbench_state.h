@@ -5,9 +5,11 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "graphview/graph_model.h"
+#include "graphview/graph_renderer.h"
 
 namespace workbench {
 
@@ -163,6 +165,8 @@ struct WorkbenchState {
   std::string currentNode;  // "" = none
   // The laid-out graph of the last generation and its log.
   graphview::GraphModel graph;
+  // Draws the graph; made at the first redraw.
+  std::shared_ptr<graphview::GraphRenderer> renderer;
   std::string generationLog;
   // Seconds each phase of the last generation took: the workbench's own work (inputs: the
   // log's header and the launcher copy; filtering; reading: the plain layout, the attributes
