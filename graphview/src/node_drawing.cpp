@@ -56,6 +56,7 @@ void DropPath() {
 namespace {
 
 constexpr double kMaxOutline = 256;
+constexpr size_t kMaxFits = 64;
 
 // The node's outline, as a path of the current vector drawing.
 void AddShapePath(std::string_view shape, double left, double top, double right, double bottom,
@@ -112,6 +113,9 @@ void DrawNode(const GraphModel& model, const GraphNode& node, double fontSize, i
     FontFitKey key{hp, w, h};
     auto it = node.fontFitCache.find(key);
     if (it == node.fontFitCache.end()) {
+      // Every zoom the view passes through makes its own box size; a node keeps the fits of
+      // the last few dozen rather than of the whole session.
+      if (node.fontFitCache.size() >= kMaxFits) node.fontFitCache.clear();
       const LabelInk& ink = detail::NodeLabelInk(node, text, settings.graphFont);
       it = node.fontFitCache.emplace(key, detail::FitLabelSize(ink, hp, w, h)).first;
     }

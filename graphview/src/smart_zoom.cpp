@@ -50,7 +50,8 @@ int64_t ZoomLimit(const LayoutImage& image) {
 void SmartZoom(GraphModel& model, const GraphDrawSettings& settings) {
   TOLVEK_TRACE("SmartZoom");
   const GraphLayout& layout = model.layout;
-  int64_t target = settings.smartzoomTargetFontsize;
+  // Text is never written below one pixel, and a size of 0 would read as "not yet found".
+  int64_t target = std::max<int64_t>(settings.smartzoomTargetFontsize, 1);
   // Text keeps its size in pixels whatever the zoom, so each label is measured once (and
   // node drawing later finds the measure on the node); the search only compares numbers.
   std::vector<LabelBox> boxes;

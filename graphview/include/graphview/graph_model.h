@@ -60,8 +60,8 @@ struct GraphNode {
   std::string_view fillcolor;
   std::string_view fontcolor;
   uint8_t onlyInCapture = 0;
-  // Label font sizes in pixels that fit the box; a memo of drawing, so it may change while
-  // the node is drawn through a const reference.
+  // Label font sizes in pixels that fit the box, by the size asked for and the box; memos of
+  // drawing, so they may change while the node is drawn through a const reference.
   mutable std::unordered_map<FontFitKey, int64_t, FontFitKeyHash> fontFitCache;
   mutable LabelInk labelInk;
 };

@@ -260,6 +260,14 @@ TEST_F(GraphDrawing, LabelsFitTheirBoxAndTheFitIsKeptPerSizeAndBox) {
   EXPECT_EQ(node.fontFitCache.size(), 2u);
   EXPECT_EQ(node.fontFitCache.at({12, 100, 100}), 12);
   EXPECT_EQ(node.fontFitCache.at({6, 100, 100}), 6);
+
+  // A long zoom through many box sizes keeps only the recent fits.
+  for (int step = 0; step < 200; ++step) {
+    m_model.view.zoom = 0.5 + step * 0.01;
+    RescaleView(m_model.view, 400, 300);
+    DrawNode(m_model, node, kFont, 255, m_settings);
+  }
+  EXPECT_LE(node.fontFitCache.size(), 64u);
 }
 
 TEST_F(GraphDrawing, EdgeLineArrowheadAndKindsWithout) {

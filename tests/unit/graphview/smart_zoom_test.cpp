@@ -136,6 +136,10 @@ TEST_F(SmartZoomGraph, BlankLabelsAndBoxlessNodesAreLeftOut) {
   SmartZoom(m_model, m_settings);
   EXPECT_EQ(m_model.view.maxZoom, 1);
   EXPECT_DOUBLE_EQ(m_model.layout.smartFontSize, 1.2);
+  // A target of no size still settles on a size, or every redraw would search again.
+  m_settings.smartzoomTargetFontsize = 0;
+  SmartZoom(m_model, m_settings);
+  EXPECT_DOUBLE_EQ(m_model.layout.smartFontSize, 0.1);
 }
 
 TEST_F(SmartZoomGraph, EndsForALabelThatFitsNowhereNear) {
