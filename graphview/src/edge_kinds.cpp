@@ -130,14 +130,30 @@ bool ParseEdgeLine(std::string_view line, EdgeLineParts& parts) {
   return false;
 }
 
+namespace {
+
+// The line as the cache knows it. Event lines differ only in their closing time comment
+// ("]; // 9:00:06.75 AM"); a comment without '"', ']' or ';' can take no part in a match
+// but the optional comment group, so lines that differ only there have one kind.
+std::string_view CacheKey(std::string_view line) {
+  size_t comment = line.rfind("]; //");
+  if (comment == std::string_view::npos) return line;
+  std::string_view rest = line.substr(comment + 5);
+  if (rest.find_first_of("\"];") != std::string_view::npos) return line;
+  return line.substr(0, comment + 2);
+}
+
+}  // namespace
+
 int GetEdgeType(std::string_view line) {
   TOLVEK_TRACE("GetEdgeType");
   EdgeKindState& state = State();
-  auto it = state.cache.find(std::string(line));
+  std::string key(CacheKey(line));
+  auto it = state.cache.find(key);
   if (it != state.cache.end()) return it->second;
   EdgeLineParts parts;
   int kind = ParseEdgeLine(line, parts) ? Classify(parts) : EDGETYPE_NoEdge;
-  state.cache.emplace(std::string(line), kind);
+  state.cache.emplace(std::move(key), kind);
   return kind;
 }
 

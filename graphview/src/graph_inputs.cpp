@@ -193,11 +193,20 @@ std::vector<std::string> CaptureToolArguments(const std::string& capturePath) {
   return {"-n", "-p", "-r", capturePath};
 }
 
+bool LauncherPosition(std::string_view launcherText, size_t& position) {
+  return ParsePosition(detail::SplitField(launcherText, '|', 1), position);
+}
+
+bool LogEncodingKnownFromStart(std::string_view head) {
+  LogUnits log(head.substr(0, 3));
+  return log.start > 0 || log.width == 2;
+}
+
 LauncherRows MakeLauncherRows(std::string_view logBytes, std::string_view launcherText) {
   TOLVEK_TRACE("MakeLauncherRows");
   LauncherRows out;
   size_t p = 0;
-  if (!ParsePosition(detail::SplitField(launcherText, '|', 1), p)) {
+  if (!LauncherPosition(launcherText, p)) {
     out.message = "The launcher's byte position is not a number; no launcher rows were added.";
     return out;
   }

@@ -9,10 +9,12 @@
 #include <set>
 #include <string>
 
+#include "graphview/graph_inputs.h"
 #include "graphview/graph_model.h"
 #include "gui/wait_requester.h"
 #include "platform/window_system.h"
 #include "tolvek/temp_files.h"
+#include "tolvek/text_codec.h"
 #include "workbench/gadgets.h"
 #include "workbench/stages.h"
 #include "workbench/startup.h"
@@ -126,6 +128,39 @@ TEST_F(GenerationTest, TheConverterFollowsTheChosenLauncher) {
     launched = launched || std::string(node.name).rfind("PROCESS:3120-", 0) == 0;
   }
   EXPECT_TRUE(launched);
+}
+
+// The copy is written from the part of the log before the record, the rows and the rest of
+// the file; it must equal the copy made from the whole log in memory, whatever the encoding
+// (an ANSI log is told from UTF-8 only by bytes after the record).
+TEST_F(GenerationTest, TheLauncherCopyOnDiskIsTheWholeCopy) {
+  const std::string header =
+      "\"Time of Day\",\"Process Name\",\"PID\",\"Operation\",\"Path\",\"Result\","
+      "\"Detail\",\"TID\"\r\n";
+  const std::string record = "\"1:00:00\",\"a.exe\",\"7\",\"x\",\"\",\"\",\"\",\"8\"\r\n";
+  const std::string ansi = "\"1:00:01\",\"caf\xE9.exe\",\"7\",\"x\",\"\",\"\",\"\",\"8\"\r\n";
+  const struct {
+    const char* what;
+    std::string before, after;
+  } kCases[] = {
+      {"UTF-8 with a byte-order mark", "\xEF\xBB\xBF" + header, record + record},
+      {"ANSI", header, record + ansi},
+      {"UTF-16", "\xFF\xFE" + tolvek::Utf8ToUtf16Le(header), tolvek::Utf8ToUtf16Le(record)},
+  };
+  StartWith();
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.what);
+    const std::string log = m_root + "/launcher.csv";
+    WriteWholeFile(log, c.before + c.after);
+    std::string launcher = std::to_string(c.before.size()) + "|7|caf\xC3\xA9.exe";
+    Inputs(log);
+    platform::SetGadgetText(String_Main_Launcher, launcher);
+    platform::ScriptMessageAnswer(platform::kResultOk);
+    GenerateGraph();
+    graphview::LauncherCopy expected = graphview::BuildLauncherCopy(c.before + c.after, launcher);
+    ASSERT_TRUE(expected.ok) << expected.message;
+    EXPECT_EQ(ReadWholeFile(tolvek::GetTempFilePath(State().files.tempProcmonCsv)), expected.bytes);
+  }
 }
 
 TEST_F(GenerationTest, ARealPcapGoesThroughTcpdump) {

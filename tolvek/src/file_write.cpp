@@ -114,6 +114,19 @@ bool WriteFileWhole(const std::string& path, std::string_view bytes, const Write
 
 bool WriteFileWhole(const std::string& path, std::initializer_list<std::string_view> pieces,
                     const WriteOptions& options) {
+  return WriteFileWholeWith(
+      path,
+      [&](int fd) {
+        for (std::string_view bytes : pieces) {
+          if (!WriteAllBytes(fd, bytes.data(), bytes.size())) return false;
+        }
+        return true;
+      },
+      options);
+}
+
+bool WriteFileWholeWith(const std::string& path, const std::function<bool(int fd)>& fill,
+                        const WriteOptions& options) {
   TOLVEK_TRACE("WriteFileWhole");
   std::string target = ReplaceableTarget(path, options);
   if (target.empty()) return false;
@@ -125,12 +138,35 @@ bool WriteFileWhole(const std::string& path, std::initializer_list<std::string_v
   if (lstat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
     ok = fchmod(fd, st.st_mode & 0777) == 0;
   }
-  for (std::string_view bytes : pieces) ok = ok && WriteAllBytes(fd, bytes.data(), bytes.size());
+  ok = ok && fill(fd);
   if (options.sync) ok = ok && fsync(fd) == 0;
   ok = close(fd) == 0 && ok;
   ok = ok && rename(temp.c_str(), target.c_str()) == 0;
   if (!ok) unlink(temp.c_str());
   return ok;
+}
+
+bool CopyFileTail(int from, int64_t offset, int to) {
+  TOLVEK_TRACE("CopyFileTail");
+  loff_t at = offset;
+  for (;;) {
+    ssize_t n = copy_file_range(from, &at, to, nullptr, size_t{1} << 30, 0);
+    if (n == 0) return true;
+    if (n > 0) continue;
+    if (errno == EINTR) continue;
+    // Not between these files (other file systems, old kernels): copied through a buffer.
+    if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return false;
+    break;
+  }
+  std::vector<char> buffer(size_t{1} << 20);
+  for (;;) {
+    ssize_t n = pread(from, buffer.data(), buffer.size(), at);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return true;
+    if (!WriteAllBytes(to, buffer.data(), static_cast<size_t>(n))) return false;
+    at += n;
+  }
 }
 
 }  // namespace tolvek

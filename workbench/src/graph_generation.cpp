@@ -2,8 +2,10 @@
 // wait window showing progress and offering Cancel while the children run.
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -33,6 +35,8 @@ namespace {
 constexpr const char* kTitle = "LumiVEX";
 constexpr int kPollMs = 100;
 constexpr int kProgressMax = 3;
+// Files that every generation makes anew: no wait for the disk.
+constexpr tolvek::WriteOptions kScratch{.sync = false};
 
 // Why a generation ended early: the status, the message (none when empty) and the line the
 // generation log gets (none when empty).
@@ -87,10 +91,28 @@ class PhaseTimer {
   std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
 };
 
+// The first length bytes of the file open as fd (fewer when it is shorter).
+std::string ReadHead(int fd, size_t length) {
+  std::string bytes(length, '\0');
+  size_t got = 0;
+  while (got < length) {
+    ssize_t n = pread(fd, bytes.data() + got, length - got, static_cast<off_t>(got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  bytes.resize(got);
+  return bytes;
+}
+
+// A whole file read straight into the text, "" when it cannot be read.
 std::string ReadWhole(const std::string& path) {
-  tolvek::MemoryPtr block(tolvek::ReadFile2Memory(path));
-  if (!block) return "";
-  return std::string(static_cast<const char*>(block.get()), tolvek::MemorySize(block.get()));
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return "";
+  struct stat st;
+  std::string bytes = fstat(fd, &st) == 0 ? ReadHead(fd, static_cast<size_t>(st.st_size)) : "";
+  close(fd);
+  return bytes;
 }
 
 // Passes a log line to the wait window; Cancel ends the generation (killing child first).
@@ -181,7 +203,7 @@ std::string ConvertCapture(const std::string& capturePath) {
   }
   // A valid capture without packets gives no text and exit code 0: an empty capture.
   if (bytes.empty() && code != 0) Fail(failed);
-  if (!tolvek::WriteFileWhole(text, bytes)) Fail(failed);
+  if (!tolvek::WriteFileWhole(text, bytes, kScratch)) Fail(failed);
   return text;
 }
 
@@ -209,6 +231,41 @@ void RunDot() {
   FollowChild(program, 2);
 }
 
+// Writes the launcher copy of the log: the log up to the chosen record, the three launcher
+// rows, the rest of the log copied file to file. Only the part before the record is read
+// (all of the log when only all of it tells its encoding). "" when written, else why not.
+std::string WriteLauncherCopy(const std::string& csvPath, const std::string& launcher,
+                              const std::string& copyPath) {
+  const std::string unwritten = "the copy could not be written";
+  int fd = open(csvPath.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return unwritten;
+  struct stat st;
+  size_t position = 0;
+  std::string head;
+  if (fstat(fd, &st) == 0) {
+    size_t size = static_cast<size_t>(st.st_size);
+    bool numbered = graphview::LauncherPosition(launcher, position);
+    head = ReadHead(fd, numbered ? std::min(size, position + 4) : size);
+    if (!graphview::LogEncodingKnownFromStart(head)) head = ReadHead(fd, size);
+  }
+  graphview::LauncherRows rows = graphview::MakeLauncherRows(head, launcher);
+  std::string why;
+  if (!rows.ok) {
+    why = rows.message;
+  } else if (!tolvek::WriteFileWholeWith(
+                 copyPath,
+                 [&](int out) {
+                   return tolvek::WriteAllBytes(out, head.data(), rows.position) &&
+                          tolvek::WriteAllBytes(out, rows.rows.data(), rows.rows.size()) &&
+                          tolvek::CopyFileTail(fd, static_cast<int64_t>(rows.position), out);
+                 },
+                 kScratch)) {
+    why = unwritten;
+  }
+  close(fd);
+  return why;
+}
+
 void Generate() {
   WorkbenchState& s = State();
   graphview::ClearEdgeTypeCache();
@@ -228,20 +285,7 @@ void Generate() {
   std::string converterCsv = csvPath;
   {
     PhaseTimer timer(s.generationTimes.inputs);
-    // Only a launcher copy needs the whole log; the check needs its header.
-    std::string head;
-    tolvek::MemoryPtr whole;
-    std::string_view log;
-    if (launcher.empty()) {
-      head = ReadFirstLine(csvPath);
-      log = head;
-    } else {
-      whole.reset(tolvek::ReadFile2Memory(csvPath));
-      if (whole) {
-        log = {static_cast<const char*>(whole.get()),
-               static_cast<size_t>(tolvek::MemorySize(whole.get()))};
-      }
-    }
+    std::string log = ReadFirstLine(csvPath);
     if (log.empty()) {
       Fail({"Error!", "Could not read Procmon file!", "\nError: Could not read Procmon file!"});
     }
@@ -253,18 +297,14 @@ void Generate() {
             "our installation guide in the readme?"});
     }
     if (!launcher.empty()) {
-      graphview::LauncherRows rows = graphview::MakeLauncherRows(log, launcher);
-      // The copy is made anew on every run: no wait for the disk.
-      if (rows.ok && tolvek::WriteFileWhole(
-                         Path(s.files.tempProcmonCsv),
-                         {log.substr(0, rows.position), rows.rows, log.substr(rows.position)},
-                         {.sync = false})) {
-        converterCsv = Path(s.files.tempProcmonCsv);
+      std::string copy = Path(s.files.tempProcmonCsv);
+      std::string why = WriteLauncherCopy(csvPath, launcher, copy);
+      if (why.empty()) {
+        converterCsv = copy;
       } else {
         // The launcher was chosen in another log or the session was edited: the log goes to
         // the converter as it is, and the analyst is told why.
-        CancelPoint(0, "Launcher not applied: " +
-                           (rows.ok ? "the copy could not be written" : rows.message));
+        CancelPoint(0, "Launcher not applied: " + why);
       }
     }
   }
@@ -276,7 +316,7 @@ void Generate() {
   }
 
   for (const char* kind : kIgnoreListKinds) {
-    tolvek::WriteFileWhole(IgnoreListPath(kind), IgnoreListText(kind));
+    tolvek::WriteFileWhole(IgnoreListPath(kind), IgnoreListText(kind), kScratch);
   }
 
   std::string dotPath = Path(s.files.graphFileDot);
@@ -305,9 +345,9 @@ void Generate() {
   graphview::FilteredGraph filtered = graphview::FilterGraphDot(
       dotText, graphview::CollectAutostartIds(dotText), render, s.options.edgeLabelMode);
   dotText.clear();
-  tolvek::WriteFileWhole(Path(s.files.graphFileDot4Render), filtered.layoutDot);
+  tolvek::WriteFileWhole(Path(s.files.graphFileDot4Render), filtered.layoutDot, kScratch);
   std::string graphDot = graphview::DropUnusedNodes(filtered.graphDot, filtered.usedIds);
-  tolvek::WriteFileWhole(dotPath, graphDot);
+  tolvek::WriteFileWhole(dotPath, graphDot, kScratch);
   filtering.reset();
 
   PhaseTimer timer(s.generationTimes.dot);

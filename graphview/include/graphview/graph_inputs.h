@@ -48,6 +48,12 @@ struct LauncherRows {
 // outside quotes); the rows are written in the log's own encoding and line break.
 LauncherRows MakeLauncherRows(std::string_view logBytes, std::string_view launcherText);
 
+// The byte position of a launcher text; false when it has none.
+bool LauncherPosition(std::string_view launcherText, size_t& position);
+// True when the first bytes of a log tell its encoding (a byte-order mark, or UTF-16 text);
+// otherwise only all of its bytes tell UTF-8 from ANSI.
+bool LogEncodingKnownFromStart(std::string_view head);
+
 struct LauncherCopy {
   bool ok = false;
   std::string bytes;    // the whole copy when ok

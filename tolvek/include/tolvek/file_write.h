@@ -4,6 +4,8 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -31,6 +33,10 @@ bool WriteFileWhole(const std::string& path, std::string_view bytes,
 // others never has to be put together in memory first.
 bool WriteFileWhole(const std::string& path, std::initializer_list<std::string_view> pieces,
                     const WriteOptions& options = {});
+// The same with the bytes that fill writes to the new file's descriptor; fill's false (or
+// any failure) keeps the old file.
+bool WriteFileWholeWith(const std::string& path, const std::function<bool(int fd)>& fill,
+                        const WriteOptions& options = {});
 
 // The path that a write of path under options would replace, or "" when it would refuse
 // (see WriteFileWhole). Lets a caller check several outputs before it writes any.
@@ -42,6 +48,9 @@ int CreateSiblingFile(const std::string& target, std::string& name);
 
 // Writes all bytes to fd, in pieces as the system takes them; false on any failure.
 bool WriteAllBytes(int fd, const void* data, size_t length);
+// Appends what the file open as from holds from offset to its end to fd, copied inside the
+// kernel where it can; false on any failure.
+bool CopyFileTail(int from, int64_t offset, int to);
 
 namespace detail {
 // The user whose files count as the program's own (the effective user).
