@@ -24,8 +24,8 @@ constexpr int kOlderFrameAlpha = 50;
 constexpr int kHintRows = 4;
 
 int ToInt(int64_t value) {
-  return static_cast<int>(std::clamp<int64_t>(value, std::numeric_limits<int>::min(),
-                                              std::numeric_limits<int>::max()));
+  return static_cast<int>(
+      std::clamp<int64_t>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
 int64_t RoundHalfAway(double value) {
@@ -94,8 +94,7 @@ bool Visible(const GraphModel& model, const TimelineFrame& frame) {
 
 namespace detail {
 
-double FitZoom(int64_t imageWidth, int64_t imageHeight, int64_t canvasWidth,
-               int64_t canvasHeight) {
+double FitZoom(int64_t imageWidth, int64_t imageHeight, int64_t canvasWidth, int64_t canvasHeight) {
   double fx = static_cast<double>(canvasWidth) / static_cast<double>(imageWidth);
   double fy = static_cast<double>(canvasHeight) / static_cast<double>(imageHeight);
   bool fitsAcross = RoundHalfAway(static_cast<double>(imageWidth) * fx) <= canvasWidth &&
@@ -130,8 +129,7 @@ void GraphRenderer::FreeImages() {
   Free(m_shade);
 }
 
-void GraphRenderer::BuildWorkImage(GraphModel& model, const RenderSettings& settings,
-                                   double fs) {
+void GraphRenderer::BuildWorkImage(GraphModel& model, const RenderSettings& settings, double fs) {
   TOLVEK_TRACE("BuildWorkImage");
   Free(m_work);
   Free(m_replay);
@@ -185,8 +183,7 @@ void GraphRenderer::AdvanceReplay(GraphModel& model, const RenderSettings& setti
   platform::StopVectorDrawing();
 }
 
-RenderOutput GraphRenderer::Redraw(GraphModel& model, const RenderSettings& settings,
-                                   bool force) {
+RenderOutput GraphRenderer::Redraw(GraphModel& model, const RenderSettings& settings, bool force) {
   TOLVEK_TRACE("RedrawGraph");
   RenderOutput out;
   Free(m_display);
@@ -206,8 +203,7 @@ RenderOutput GraphRenderer::Redraw(GraphModel& model, const RenderSettings& sett
 
   bool fitted = false;
   if (view.zoom == 0) {
-    view.fitZoom =
-        detail::FitZoom(view.layoutImage.width, view.layoutImage.height, width, height);
+    view.fitZoom = detail::FitZoom(view.layoutImage.width, view.layoutImage.height, width, height);
     view.zoom = view.fitZoom;
     view.anchorImageX = view.anchorImageY = view.anchorCanvasX = view.anchorCanvasY = 0.5;
     fitted = true;
@@ -348,8 +344,8 @@ void GraphRenderer::DrawStrip(const GraphModel& model, const RenderSettings& set
   const int64_t stripWidth = settings.stripWidth;
   const int64_t stripHeight = settings.stripHeight;
   if (stripWidth <= 0 || stripHeight <= 0) return;
-  m_strip = platform::CreateImage(platform::kNewNumber, ToInt(stripWidth), ToInt(stripHeight),
-                                  kWhite);
+  m_strip =
+      platform::CreateImage(platform::kNewNumber, ToInt(stripWidth), ToInt(stripHeight), kWhite);
   if (!m_strip || model.Frames.empty() || visible <= 0) return;
   const int w = ToInt(detail::StripColumnWidth(stripWidth, visible));
   auto column = [&](int64_t i) { return ToInt(detail::StripColumnStart(i, stripWidth, visible)); };

@@ -16,7 +16,9 @@ namespace platform {
 namespace detail {
 
 LayerState& Layer() {
-  static LayerState state;
+  // Never destroyed: objects of other programs' static state (a renderer's images, say) may
+  // still hand their handles back while the program ends.
+  static LayerState& state = *new LayerState;
   return state;
 }
 

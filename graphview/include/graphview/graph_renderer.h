@@ -70,8 +70,7 @@ class GraphRenderer {
 
   void BuildWorkImage(GraphModel& model, const RenderSettings& settings, double fs);
   // Brings the replay image (the wash and the visible frames before `upTo`, faded) to upTo.
-  void AdvanceReplay(GraphModel& model, const RenderSettings& settings, double fs,
-                     int64_t upTo);
+  void AdvanceReplay(GraphModel& model, const RenderSettings& settings, double fs, int64_t upTo);
   void DrawStrip(const GraphModel& model, const RenderSettings& settings, int64_t visible);
   void FreeImages();
 
@@ -100,8 +99,7 @@ class GraphRenderer {
 
 namespace detail {
 // The fit zoom of a layout image on a canvas: the smaller ratio that shows the whole picture.
-double FitZoom(int64_t imageWidth, int64_t imageHeight, int64_t canvasWidth,
-               int64_t canvasHeight);
+double FitZoom(int64_t imageWidth, int64_t imageHeight, int64_t canvasWidth, int64_t canvasHeight);
 // Where the column of visible frame i starts, and every column's width, on a strip.
 int64_t StripColumnStart(int64_t i, int64_t stripWidth, int64_t visibleFrames);
 int64_t StripColumnWidth(int64_t stripWidth, int64_t visibleFrames);

@@ -1,0 +1,215 @@
+// The graph view's picture of the bundled sample through the real converter and dot: fit,
+// overlays, the replay of the frames and the strip; the reusing renderer against one that
+// follows every step literally.
+#include "graphview/graph_renderer.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <string>
+
+#include "graph_road_fixture.h"
+#include "platform/drawing.h"
+#include "platform/window_system.h"
+
+namespace graphview {
+namespace {
+
+TEST(RendererArithmetic, FitPicksTheRatioThatShowsTheWholePicture) {
+  struct Case {
+    int64_t imageWidth, imageHeight, canvasWidth, canvasHeight;
+    double zoom;
+  } cases[] = {
+      {1000, 500, 800, 600, 0.8},  // wide: the width decides
+      {400, 600, 800, 600, 1.0},   // tall: 600 x 2.0 would not fit
+      {800, 600, 800, 600, 1.0},
+      {3, 1000, 1600, 1000, 1.0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_DOUBLE_EQ(detail::FitZoom(c.imageWidth, c.imageHeight, c.canvasWidth, c.canvasHeight),
+                     c.zoom)
+        << c.imageWidth << "x" << c.imageHeight;
+  }
+}
+
+TEST(RendererArithmetic, StripColumnsCoverTheStrip) {
+  struct Case {
+    int64_t i, width, frames, start, columnWidth;
+  } cases[] = {
+      {0, 100, 3, 0, 34},    {1, 100, 3, 33, 34},
+      {2, 100, 3, 67, 34},   {5, 10, 20, 2, 1},  // halves go to the even neighbour: 2.5 -> 2
+      {7, 10, 20, 4, 1},                         // 3.5 -> 4
+      {0, 1000, 1, 0, 1000},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(detail::StripColumnStart(c.i, c.width, c.frames), c.start) << c.i;
+    EXPECT_EQ(detail::StripColumnWidth(c.width, c.frames), c.columnWidth) << c.i;
+  }
+}
+
+class Renderer : public GraphRoad {
+ protected:
+  void SetUp() override {
+    GraphRoad::SetUp();
+    m_settings.draw.graphFont = platform::LoadFont(platform::kNewNumber, "Times-Roman", 10);
+    m_settings.draw.canvasWidth = 900;
+    m_settings.draw.canvasHeight = 560;
+    m_settings.stripWidth = 600;
+    m_settings.stripHeight = 24;
+    m_settings.smartHighlight = true;
+  }
+  void LoadSample() {
+    Result r = Refresh(LUMIVEX_SOURCE_DIR "/resources/sample_procmon.csv",
+                       LUMIVEX_SOURCE_DIR "/resources/sample_capture.txt", {});
+    ASSERT_EQ(r.status, GraphReadStatus::kOk) << r.converterOutput;
+    ASSERT_GT(m_model.Frames.size(), 5u);
+  }
+  GraphNode* Node(std::string_view prefix) {
+    for (GraphNode& node : m_model.layout.nodes) {
+      if (node.name.substr(0, prefix.size()) == prefix) return &node;
+    }
+    return nullptr;
+  }
+  static uint32_t Pixel(int image, int x, int y) { return platform::ImagePixel(image, x, y); }
+
+  RenderSettings m_settings;
+};
+
+TEST_F(Renderer, AnEmptyGraphDrawsNothing) {
+  m_model.view.scrollX = 7;
+  GraphRenderer renderer;
+  RenderOutput out = renderer.Redraw(m_model, m_settings, true);
+  EXPECT_TRUE(out.empty);
+  EXPECT_EQ(out.display, 0);
+  EXPECT_EQ(m_model.view.lastScrollX, 7);
+}
+
+TEST_F(Renderer, TheFirstRedrawFitsAndFindsTheSmartZoom) {
+  LoadSample();
+  GraphRenderer renderer;
+  RenderOutput out = renderer.Redraw(m_model, m_settings, true);
+  ASSERT_FALSE(out.empty);
+  EXPECT_TRUE(out.rescaled);
+  const ViewState& v = m_model.view;
+  EXPECT_EQ(v.zoom, v.fitZoom);
+  EXPECT_EQ(v.anchorImageX, 0.5);
+  EXPECT_GE(v.maxZoom, 1);
+  EXPECT_GT(m_model.layout.smartFontSize, 0);
+  EXPECT_DOUBLE_EQ(v.zoomStep, std::abs(v.maxZoom - v.fitZoom) / 10);
+  // The whole picture fits: it touches neither side of the canvas beyond it.
+  EXPECT_LE(v.scaledWidth, m_settings.draw.canvasWidth);
+  EXPECT_LE(v.scaledHeight, m_settings.draw.canvasHeight);
+  EXPECT_EQ(out.frameNumber, "0/" + std::to_string(CountVisibleFrames(m_model) - 1));
+  EXPECT_EQ(out.frameMessage, m_model.Frames.front().message);
+
+  // Something is drawn on the white, and the capture's box is there in its grey.
+  int drawn = 0, grey = 0;
+  for (int y = 0; y < m_settings.draw.canvasHeight; y += 2) {
+    for (int x = 0; x < m_settings.draw.canvasWidth; x += 2) {
+      uint32_t p = Pixel(out.display, x, y);
+      drawn += p != platform::Rgba(255, 255, 255, 255);
+      grey += p == platform::Rgba(220, 220, 220, 255);
+    }
+  }
+  EXPECT_GT(drawn, 1000);
+  EXPECT_GT(grey, 100);
+
+  // The current frame's column shows above the bars of the strip.
+  EXPECT_EQ(Pixel(out.strip, 0, 5), platform::Rgba(255, 20, 147, 255));
+  EXPECT_EQ(out.shade, 0);
+
+  // A second redraw of the same view reuses the picture.
+  renderer.Redraw(m_model, m_settings, true);
+  EXPECT_EQ(renderer.GraphBuilds(), 1);
+}
+
+TEST_F(Renderer, HighlightsWashTheRestAndShadeTheStrip) {
+  LoadSample();
+  GraphRenderer renderer;
+  RenderOutput plain = renderer.Redraw(m_model, m_settings, true);
+  QImage before = platform::ImageData(plain.display)->copy();
+  GraphNode* process = Node("PROCESS:3120");
+  ASSERT_NE(process, nullptr);
+  m_model.Highlights.push_back({process, nullptr});
+  RenderOutput lit = renderer.Redraw(m_model, m_settings, true);
+  const ViewState& v = m_model.view;
+  const GraphLayout& L = m_model.layout;
+  // Just inside the node's left side: its fill, not its label.
+  int px = static_cast<int>(v.scrollX + GraphXToPixel(v, L, process->x) -
+                            GraphWidthToPixels(v, L, process->width) / 2 + 4);
+  int py = static_cast<int>(v.scrollY + GraphYToPixel(v, L, process->y));
+  // The highlighted node keeps its colours; another node fades towards white.
+  GraphNode* other = Node("PROCESS:1880");
+  ASSERT_NE(other, nullptr);
+  int ox = static_cast<int>(v.scrollX + GraphXToPixel(v, L, other->x) +
+                            GraphWidthToPixels(v, L, other->width) / 2 - 3);
+  int oy = static_cast<int>(v.scrollY + GraphYToPixel(v, L, other->y));
+  EXPECT_EQ(platform::ImageData(lit.display)->pixel(px, py), before.pixel(px, py));
+  QColor was = before.pixelColor(ox, oy);
+  QColor now = platform::ImageData(lit.display)->pixelColor(ox, oy);
+  EXPECT_GT(now.lightness(), was.lightness()) << ox << "," << oy;
+  // The strip: frames without the node are shaded, the hint rows stay clear.
+  ASSERT_NE(lit.shade, 0);
+  EXPECT_EQ(platform::Alpha(Pixel(lit.shade, 1, 1)), 0u);
+  bool shaded = false, clear = false;
+  for (int x = 0; x < m_settings.stripWidth; ++x) {
+    uint32_t a = platform::Alpha(Pixel(lit.shade, x, 10));
+    shaded = shaded || a == 100;
+    clear = clear || a == 0;
+  }
+  EXPECT_TRUE(shaded);
+  EXPECT_TRUE(clear);
+  EXPECT_EQ(renderer.GraphBuilds(), 1);
+}
+
+// Every picture of a session of hovering, highlighting and replaying is the same whether the
+// renderer reuses what it drew or draws each one as the steps say.
+TEST_F(Renderer, ReusingGivesThePicturesOfTheLiteralSteps) {
+  LoadSample();
+  GraphRenderer fast(true), literal(false);
+  int step = 0;
+  auto same = [&](bool force) {
+    SCOPED_TRACE("step " + std::to_string(step++));
+    ViewState view = m_model.view;
+    RenderOutput a = fast.Redraw(m_model, m_settings, force);
+    ViewState after = m_model.view;
+    m_model.view = view;
+    RenderOutput b = literal.Redraw(m_model, m_settings, force);
+    ASSERT_EQ(a.empty, b.empty);
+    EXPECT_TRUE(*platform::ImageData(a.display) == *platform::ImageData(b.display));
+    EXPECT_TRUE(*platform::ImageData(a.strip) == *platform::ImageData(b.strip));
+    EXPECT_EQ(a.shade != 0, b.shade != 0);
+    if (a.shade && b.shade) {
+      EXPECT_TRUE(*platform::ImageData(a.shade) == *platform::ImageData(b.shade));
+    }
+    EXPECT_EQ(a.frameNumber, b.frameNumber);
+    EXPECT_EQ(a.frameMessage, b.frameMessage);
+    EXPECT_EQ(m_model.view.lastScrollX, after.lastScrollX);
+  };
+  same(true);
+  m_model.view.hoveredNode = Node("FILE:");
+  same(true);
+  m_model.Highlights.push_back({Node("PROCESS:3120"), nullptr});
+  same(true);
+  m_model.view.hoveredNode = nullptr;
+  m_settings.framesMode = true;
+  const int64_t frames = CountVisibleFrames(m_model);
+  for (int64_t f = 0; f <= frames; ++f) {
+    m_model.view.currentFrame = f;
+    m_model.view.hoveredNode = f % 3 == 0 ? Node("PROCESS:3120") : nullptr;
+    same(false);
+  }
+  m_model.view.currentFrame = 2;  // a step back
+  same(false);
+  m_model.TimelineMode = 1;
+  same(false);
+  m_settings.smartHighlight = false;
+  m_settings.hideUnvisitedGraphparts = true;
+  same(false);
+  // Only the graph build of the first redraw, and a replay per change of direction or mode.
+  EXPECT_EQ(fast.GraphBuilds(), 1);
+  EXPECT_LE(fast.ReplayBuilds(), 4);
+}
+
+}  // namespace
+}  // namespace graphview
