@@ -6,8 +6,6 @@ bash scripts/deps.sh
 cmake --preset release >/dev/null
 cmake --build --preset release
 out=build/sample && mkdir -p "$out"
-build/release/bin/evtweave resources/sample_procmon.csv "$out/sample.dot" lumivex resources/sample_capture.txt
-dot -Tpng "$out/sample.dot" -o "$out/sample.png" && echo "Graph picture: $(pwd)/$out/sample.png"
 # The workbench on the sample: paths typed, Refresh pressed, the window photographed. Its
 # settings live in build/sample/home, never in the user's home.
 demo=(build/release/bin/sample_demo "$out/home" resources/sample_procmon.csv resources/sample_capture.txt "$out/workbench.png")
