@@ -1,0 +1,167 @@
+// The graph view's redraws on a laid-out graph, offscreen, 1600 x 1000: full redraws at the
+// fit zoom and at the smart zoom, and the redraws an analyst causes most (hover, a highlight,
+// a frame step early and late in the replay, a pan step, a wheel step), each timed as the
+// median of several runs.
+//   render_bench PLAIN DOT [COPIES]
+// PLAIN is dot's plain layout of DOT; COPIES side by side (default 1) make a larger graph of
+// the same kind. Prints name=value pairs (milliseconds; peak memory in MB).
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "graphview/graph_reading.h"
+#include "graphview/graph_renderer.h"
+#include "platform/window_system.h"
+
+namespace {
+
+using namespace graphview;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kWidth = 1600;
+constexpr int kHeight = 1000;
+constexpr int kRuns = 5;
+
+std::string ReadBytes(const char* path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+// copies - 1 more of every node and edge, each copy one layout width further right.
+void Widen(GraphModel& model, int copies) {
+  GraphLayout& layout = model.layout;
+  size_t nodes = layout.nodes.size();
+  size_t edges = layout.edges.size();
+  for (int c = 1; c < copies; ++c) {
+    double dx = layout.width * c;
+    for (size_t i = 0; i < nodes; ++i) {
+      GraphNode copy = layout.nodes[i];
+      copy.x += dx;
+      layout.nodes.push_back(std::move(copy));
+    }
+    for (size_t i = 0; i < edges; ++i) {
+      GraphEdge copy = layout.edges[i];
+      for (BezierPoint& p : copy.points) p.x += dx;
+      if (!copy.label.empty()) copy.labelX += dx;
+      layout.edges.push_back(std::move(copy));
+    }
+  }
+  layout.width *= copies;
+  model.view.layoutImage.width *= copies;
+}
+
+// The median time of kRuns runs of step, each after prepare.
+double Median(const std::function<void()>& prepare, const std::function<void()>& step) {
+  std::vector<double> ms;
+  for (int i = 0; i < kRuns; ++i) {
+    prepare();
+    Clock::time_point start = Clock::now();
+    step();
+    ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+  }
+  std::sort(ms.begin(), ms.end());
+  return ms[ms.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: render_bench PLAIN DOT [COPIES]\n");
+    return 2;
+  }
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  GraphModel model;
+  if (ReadGraph(model, ReadBytes(argv[1]), ReadBytes(argv[2])) != GraphReadStatus::kOk) {
+    std::fprintf(stderr, "render_bench: the graph cannot be read\n");
+    return 1;
+  }
+  Widen(model, argc > 3 ? std::max(1, std::atoi(argv[3])) : 1);
+
+  RenderSettings settings;
+  settings.draw.graphFont = platform::LoadFont(platform::kNewNumber, "Times-Roman", 10);
+  settings.draw.canvasWidth = kWidth;
+  settings.draw.canvasHeight = kHeight;
+  settings.stripWidth = kWidth;
+  settings.stripHeight = 24;
+  settings.smartHighlight = true;
+  GraphRenderer renderer(true), literal(false);
+  ViewState& view = model.view;
+
+  Clock::time_point start = Clock::now();
+  renderer.Redraw(model, settings, true);  // fit, rescale, smart zoom
+  double firstMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+  const ViewState fitView = view;
+  auto none = [] {};
+  double fullFit = Median(none, [&] { literal.Redraw(model, settings, true); });
+
+  GraphNode* hovered = &model.layout.nodes[model.layout.nodes.size() / 2];
+  double hover = Median([&] { view.hoveredNode = view.hoveredNode ? nullptr : hovered; },
+                        [&] { renderer.Redraw(model, settings, true); });
+  view.hoveredNode = nullptr;
+  double highlight = Median(
+      [&] {
+        if (model.Highlights.empty()) {
+          model.Highlights.push_back({hovered, nullptr});
+        } else {
+          model.Highlights.clear();
+        }
+      },
+      [&] { renderer.Redraw(model, settings, true); });
+  model.Highlights.clear();
+
+  settings.framesMode = true;
+  const int64_t frames = CountVisibleFrames(model);
+  auto frameStep = [&](int64_t at) {
+    return Median(
+        [&] {
+          view.currentFrame = at - 1;
+          renderer.Redraw(model, settings, false);
+          view.currentFrame = at;
+        },
+        [&] { renderer.Redraw(model, settings, false); });
+  };
+  double step10 = frames > 10 ? frameStep(10) : 0;
+  double stepLast = frames > 1 ? frameStep(frames - 1) : 0;
+  settings.framesMode = false;
+  view.currentFrame = 0;
+
+  double pan =
+      Median([&] { view.scrollX += 20; }, [&] { renderer.Redraw(model, settings, false); });
+  view = fitView;
+  renderer.Redraw(model, settings, true);
+  double wheel = Median(
+      [&] {
+        view = fitView;
+        view.zoom = fitView.zoom + fitView.zoomStep;
+      },
+      [&] { renderer.Redraw(model, settings, false); });
+
+  view = fitView;
+  view.zoom = view.maxZoom;
+  literal.Redraw(model, settings, true);
+  double fullMax = Median(none, [&] { literal.Redraw(model, settings, true); });
+
+  struct rusage usage {};
+  getrusage(RUSAGE_SELF, &usage);
+  std::printf(
+      "nodes=%zu edges=%zu frames=%lld max_zoom=%.0f first_ms=%.1f full_fit_ms=%.1f "
+      "full_max_ms=%.1f hover_ms=%.2f highlight_ms=%.2f step10_ms=%.2f step_last_ms=%.2f "
+      "pan_ms=%.1f wheel_ms=%.1f peak_mb=%.0f\n",
+      model.layout.nodes.size(), model.layout.edges.size(), static_cast<long long>(frames),
+      fitView.maxZoom, firstMs, fullFit, fullMax, hover, highlight, step10, stepLast, pan, wheel,
+      static_cast<double>(usage.ru_maxrss) / 1024.0);
+  return 0;
+}

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# The graph view's redraws against Graphviz drawing the same positions, in one run:
+#   bench/render_bench.sh [BUILD_DIR] [ROWS ...]     (default: build/release 1000000 5000000)
+# Each generated log goes through the converter and dot; the graph is timed as it is and, for
+# the largest, three copies side by side (about 10k edges). Graphviz's own drawing of the same
+# positions: `dot -Tdot` once, then `neato -n2 -Tpng` timed.
+set -euo pipefail
+export LC_ALL=C
+here="$(cd "$(dirname "$0")" && pwd)"
+build="${1:-$here/../build/release}"
+shift || true
+sizes=("$@")
+((${#sizes[@]})) || sizes=(1000000 5000000)
+bench="$build/bench/render_bench"
+evtweave="$build/bin/evtweave"
+[[ -x "$bench" && -x "$evtweave" ]] || { echo "render_bench.sh: build the release first" >&2; exit 2; }
+
+dir="$(mktemp -d "${TMPDIR:-/tmp}/render_bench.XXXXXX")"
+trap 'rm -rf "$dir"' EXIT
+
+seconds() { # command... -> elapsed milliseconds
+  local t0 t1
+  t0=$(date +%s.%N); "$@" >/dev/null 2>&1; t1=$(date +%s.%N)
+  echo "1000 * ($t1 - $t0)" | bc -l
+}
+
+printf '%6s %6s %7s %8s %8s %8s %7s %7s %7s %7s %7s %7s %6s %6s %6s %6s\n' \
+  edges frames gv_ms full_fit full_max fit/gv hover highl step10 stepN pan wheel hov/f stN/10 pan/f mem_mb
+row() { # bench-output-line graphviz-ms
+  declare -A v=()
+  for pair in $1; do v[${pair%%=*}]=${pair#*=}; done
+  local gv="$2" ratio="-"
+  [[ "$gv" != "-" ]] && ratio=$(printf '%.2f' "$(echo "${v[full_fit_ms]} / $gv" | bc -l)")
+  printf '%6s %6s %7s %8.1f %8.1f %7s %7.2f %7.2f %7.2f %7.2f %7.1f %7.1f %6.3f %6.2f %6.2f %6.0f\n' \
+    "${v[edges]}" "${v[frames]}" "$gv" "${v[full_fit_ms]}" "${v[full_max_ms]}" "$ratio" \
+    "${v[hover_ms]}" "${v[highlight_ms]}" "${v[step10_ms]}" "${v[step_last_ms]}" \
+    "${v[pan_ms]}" "${v[wheel_ms]}" \
+    "$(echo "${v[hover_ms]} / ${v[full_fit_ms]}" | bc -l)" \
+    "$(echo "${v[step_last_ms]} / (${v[step10_ms]} + 0.001)" | bc -l)" \
+    "$(echo "${v[pan_ms]} / ${v[full_fit_ms]}" | bc -l)" "${v[peak_mb]}"
+}
+
+last=${sizes[-1]}
+for rows in "${sizes[@]}"; do
+  python3 "$here/gen_procmon.py" "$rows" "$dir/log.csv" >/dev/null
+  "$evtweave" "$dir/log.csv" "$dir/graph.dot" lumivex "" >/dev/null 2>&1
+  rm -f "$dir/log.csv"
+  dot -Tplain "$dir/graph.dot" -o "$dir/graph.txt"
+  dot -Tdot "$dir/graph.dot" -o "$dir/positioned.dot"
+  gv=$(seconds neato -n2 -Tpng "$dir/positioned.dot" -o "$dir/graph.png")
+  row "$("$bench" "$dir/graph.txt" "$dir/graph.dot")" "$(printf '%.0f' "$gv")"
+  if [[ "$rows" == "$last" ]]; then
+    row "$("$bench" "$dir/graph.txt" "$dir/graph.dot" 3)" "-"
+  fi
+done
