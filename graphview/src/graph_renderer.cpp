@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "graphview/dot_attributes.h"
 #include "graphview/smart_zoom.h"
@@ -88,6 +89,23 @@ void DrawCaptureBox(const GraphModel& model, const RenderSettings& settings, dou
 // The visible frame at index i of the frame list (level within the timeline mode).
 bool Visible(const GraphModel& model, const TimelineFrame& frame) {
   return frame.level <= model.TimelineMode;
+}
+
+// Draws one band of rows, height high from row y, as runs of equal colour across the width;
+// runs of `base`, the colour already there, are left alone.
+template <typename ColourAt>
+void DrawRuns(int64_t width, int height, int y, const ColourAt& colourAt, uint32_t base = kWhite) {
+  if (height <= 0 || width <= 0) return;
+  int64_t runStart = 0;
+  uint32_t runColour = colourAt(0);
+  for (int64_t x = 1; x <= width; ++x) {
+    uint32_t colour = x < width ? colourAt(x) : 0;
+    if (x < width && colour == runColour) continue;
+    if (runColour != base)
+      platform::Box(ToInt(runStart), y, ToInt(x - runStart), height, runColour);
+    runStart = x;
+    runColour = colour;
+  }
 }
 
 }  // namespace
@@ -347,39 +365,72 @@ void GraphRenderer::DrawStrip(const GraphModel& model, const RenderSettings& set
   m_strip =
       platform::CreateImage(platform::kNewNumber, ToInt(stripWidth), ToInt(stripHeight), kWhite);
   if (!m_strip || model.Frames.empty() || visible <= 0) return;
-  const int w = ToInt(detail::StripColumnWidth(stripWidth, visible));
-  auto column = [&](int64_t i) { return ToInt(detail::StripColumnStart(i, stripWidth, visible)); };
+  const int64_t w = detail::StripColumnWidth(stripWidth, visible);
+  const int64_t width = stripWidth;
   const int h = ToInt(stripHeight);
-  if (!platform::StartDrawing(platform::ImageOutput(m_strip))) return;
-  if (settings.showHintsForSeconds) {
-    int64_t lastGrey = 0, lastBlack = 0, i = 0;
-    for (const TimelineFrame& frame : model.Frames) {
-      if (!Visible(model, frame)) continue;
-      if (frame.relTime - static_cast<double>(lastGrey) >= 1.0) {
-        lastGrey = RoundHalfEven(frame.relTime);
-        platform::Box(column(i), 0, w, kHintRows, kSecondMark);
-      }
-      if (frame.relTime - static_cast<double>(lastBlack) >= 5.0) {
-        lastBlack = RoundHalfEven(frame.relTime);
-        platform::Box(column(i), 0, w, kHintRows, kBlack);
-      }
-      ++i;
-    }
-  }
-  platform::Box(column(model.view.currentFrame), 0, w, h, kCurrentColumn);
-  int64_t i = 0;
+  // The strip holds far more frames than pixels. Every mark is a box the whole height of its
+  // rows, and a later box covers an earlier one, so each pixel column shows the last mark of
+  // each kind that reaches it: those are found first, then drawn as runs of equal colour.
+  std::vector<uint32_t> hint(static_cast<size_t>(width), 0), bar(hint), line(hint), middle(hint);
+  auto mark = [&](std::vector<uint32_t>& columns, int64_t i, uint32_t colour) {
+    int64_t from = std::max<int64_t>(detail::StripColumnStart(i, stripWidth, visible), 0);
+    int64_t to = std::min<int64_t>(from + w, width);
+    for (int64_t x = from; x < to; ++x) columns[static_cast<size_t>(x)] = colour;
+  };
+  int64_t lastGrey = 0, lastBlack = 0, i = 0;
   for (const TimelineFrame& frame : model.Frames) {
     if (!Visible(model, frame)) continue;
-    uint32_t bar = frame.nodeRefs.empty() || !frame.nodeRefs.front()
-                       ? 0
-                       : GetColorByName(frame.nodeRefs.front()->fillcolor, 255);
-    uint32_t line = frame.edgeRefs.empty() || !frame.edgeRefs.front()
-                        ? 0
-                        : GetColorByName(frame.edgeRefs.front()->color, 255);
+    if (settings.showHintsForSeconds && frame.relTime - static_cast<double>(lastGrey) >= 1.0) {
+      lastGrey = RoundHalfEven(frame.relTime);
+      mark(hint, i, kSecondMark);
+    }
+    if (settings.showHintsForSeconds && frame.relTime - static_cast<double>(lastBlack) >= 5.0) {
+      lastBlack = RoundHalfEven(frame.relTime);
+      mark(hint, i, kBlack);
+    }
+    uint32_t barColour = frame.nodeRefs.empty() || !frame.nodeRefs.front()
+                             ? 0
+                             : GetColorByName(frame.nodeRefs.front()->fillcolor, 255);
+    uint32_t lineColour = frame.edgeRefs.empty() || !frame.edgeRefs.front()
+                              ? 0
+                              : GetColorByName(frame.edgeRefs.front()->color, 255);
     // A colour the table lacks draws nothing.
-    if (platform::Alpha(bar)) platform::Box(column(i), 7, w, h - 15, bar);
-    if (platform::Alpha(line)) platform::Box(column(i), h / 2 - 1, w, 2, line);
+    if (platform::Alpha(barColour)) {
+      mark(bar, i, barColour);
+      mark(middle, i, barColour);
+    }
+    if (platform::Alpha(lineColour)) {
+      mark(line, i, lineColour);
+      mark(middle, i, lineColour);
+    }
     ++i;
+  }
+  const int64_t currentFrom =
+      detail::StripColumnStart(model.view.currentFrame, stripWidth, visible);
+  // The rows each kind of box covers, as the boxes are given (a negative height reaches up).
+  auto rows = [&](int y, int height, int row) {
+    return height >= 0 ? row >= y && row < y + height : row >= y + height && row < y;
+  };
+  auto colourAt = [&](int row, int64_t x) -> uint32_t {
+    const size_t c = static_cast<size_t>(x);
+    const bool inBar = rows(7, h - 15, row), inLine = rows(h / 2 - 1, 2, row);
+    uint32_t top = inBar && inLine ? middle[c] : inBar ? bar[c] : inLine ? line[c] : 0;
+    if (top) return top;
+    if (x >= currentFrom && x < currentFrom + w) return kCurrentColumn;
+    if (row < kHintRows && hint[c]) return hint[c];
+    return kWhite;
+  };
+  if (!platform::StartDrawing(platform::ImageOutput(m_strip))) return;
+  // Rows of one kind (which boxes reach them) look alike: one band of boxes each.
+  for (int row = 0; row < h;) {
+    auto kind = [&](int r) {
+      return (rows(7, h - 15, r) ? 1 : 0) | (rows(h / 2 - 1, 2, r) ? 2 : 0) |
+             (r < kHintRows ? 4 : 0);
+    };
+    int band = row + 1;
+    while (band < h && kind(band) == kind(row)) ++band;
+    DrawRuns(width, band - row, row, [&](int64_t x) { return colourAt(row, x); });
+    row = band;
   }
   platform::StopDrawing();
 
@@ -397,17 +448,23 @@ void GraphRenderer::DrawStrip(const GraphModel& model, const RenderSettings& set
       platform::CreateImage(platform::kNewNumber, ToInt(stripWidth), ToInt(stripHeight), kShade);
   if (!m_shade || !platform::StartDrawing(platform::ImageOutput(m_shade))) return;
   platform::DrawingMode(platform::kDrawAllChannels);
-  platform::Box(0, 0, ToInt(stripWidth), kHintRows, platform::Rgba(0, 0, 0, 0));
+  constexpr uint32_t kClear = platform::Rgba(0, 0, 0, 0);
+  platform::Box(0, 0, ToInt(stripWidth), kHintRows, kClear);
+  std::vector<uint32_t> lit(static_cast<size_t>(width), kShade);
   i = 0;
   for (const TimelineFrame& frame : model.Frames) {
     if (!Visible(model, frame)) continue;
-    bool lit = std::any_of(frame.nodeRefs.begin(), frame.nodeRefs.end(),
-                           [&](const GraphNode* n) { return nodes.count(n) > 0; }) ||
-               std::any_of(frame.edgeRefs.begin(), frame.edgeRefs.end(),
-                           [&](const GraphEdge* e) { return edges.count(e) > 0; });
-    if (lit) platform::Box(column(i), kHintRows, w, h - kHintRows, platform::Rgba(0, 0, 0, 0));
+    if (std::any_of(frame.nodeRefs.begin(), frame.nodeRefs.end(),
+                    [&](const GraphNode* n) { return nodes.count(n) > 0; }) ||
+        std::any_of(frame.edgeRefs.begin(), frame.edgeRefs.end(),
+                    [&](const GraphEdge* e) { return edges.count(e) > 0; })) {
+      mark(lit, i, kClear);
+    }
     ++i;
   }
+  DrawRuns(
+      width, h - kHintRows, kHintRows, [&](int64_t x) { return lit[static_cast<size_t>(x)]; },
+      kShade);
   platform::StopDrawing();
 }
 

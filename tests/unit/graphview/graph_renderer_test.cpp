@@ -162,6 +162,67 @@ TEST_F(Renderer, HighlightsWashTheRestAndShadeTheStrip) {
   EXPECT_EQ(renderer.GraphBuilds(), 1);
 }
 
+// The strip drawn box by box, frame after frame, as its steps say.
+void LiteralStrip(const GraphModel& model, int image, int w, int h, bool hints) {
+  const int64_t visible = CountVisibleFrames(model);
+  const int cw = static_cast<int>(detail::StripColumnWidth(w, visible));
+  auto column = [&](int64_t i) {
+    return static_cast<int>(detail::StripColumnStart(i, w, visible));
+  };
+  platform::StartDrawing(platform::ImageOutput(image));
+  platform::Box(0, 0, w, h, platform::Rgba(255, 255, 255, 255));
+  int64_t grey = 0, black = 0, i = 0;
+  for (const TimelineFrame& f : model.Frames) {
+    if (f.level > model.TimelineMode) continue;
+    if (hints && f.relTime - grey >= 1.0) {
+      grey = RoundHalfEven(f.relTime);
+      platform::Box(column(i), 0, cw, 4, platform::Rgba(128, 128, 128, 255));
+    }
+    if (hints && f.relTime - black >= 5.0) {
+      black = RoundHalfEven(f.relTime);
+      platform::Box(column(i), 0, cw, 4, platform::Rgba(0, 0, 0, 255));
+    }
+    ++i;
+  }
+  platform::Box(column(model.view.currentFrame), 0, cw, h, platform::Rgba(255, 20, 147, 255));
+  i = 0;
+  for (const TimelineFrame& f : model.Frames) {
+    if (f.level > model.TimelineMode) continue;
+    uint32_t bar = f.nodeRefs.empty() ? 0 : GetColorByName(f.nodeRefs[0]->fillcolor, 255);
+    uint32_t line = f.edgeRefs.empty() ? 0 : GetColorByName(f.edgeRefs[0]->color, 255);
+    if (platform::Alpha(bar)) platform::Box(column(i), 7, cw, h - 15, bar);
+    if (platform::Alpha(line)) platform::Box(column(i), h / 2 - 1, cw, 2, line);
+    ++i;
+  }
+  platform::StopDrawing();
+}
+
+// The strip drawn as runs of the last mark per pixel column equals the strip drawn box by box,
+// with more frames than pixels too.
+TEST_F(Renderer, TheStripIsTheBoxesOfItsFrames) {
+  LoadSample();
+  // Mixed times, so that second and five-second marks both appear.
+  for (size_t f = 0; f < m_model.Frames.size(); ++f) m_model.Frames[f].relTime = 0.7 * f;
+  GraphRenderer renderer;
+  for (int64_t width : {600, 37, 7, 1}) {
+    for (int64_t height : {24, 30, 9}) {
+      for (int64_t current : {0, 3, 14}) {
+        SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height) + " at " +
+                     std::to_string(current));
+        m_settings.stripWidth = width;
+        m_settings.stripHeight = height;
+        m_model.view.currentFrame = current;
+        RenderOutput out = renderer.Redraw(m_model, m_settings, false);
+        int expected = platform::CreateImage(platform::kNewNumber, static_cast<int>(width),
+                                             static_cast<int>(height));
+        LiteralStrip(m_model, expected, static_cast<int>(width), static_cast<int>(height), true);
+        EXPECT_TRUE(*platform::ImageData(out.strip) == *platform::ImageData(expected));
+        platform::FreeImage(expected);
+      }
+    }
+  }
+}
+
 // Every picture of a session of hovering, highlighting and replaying is the same whether the
 // renderer reuses what it drew or draws each one as the steps say.
 TEST_F(Renderer, ReusingGivesThePicturesOfTheLiteralSteps) {
