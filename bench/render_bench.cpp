@@ -2,9 +2,10 @@
 // fit zoom and at the smart zoom, and the redraws an analyst causes most (hover, a highlight,
 // a frame step early and late in the replay, a pan step, a wheel step), each timed as the
 // median of several runs.
-//   render_bench PLAIN DOT [COPIES]
+//   render_bench PLAIN DOT [COPIES [SHOTS]]
 // PLAIN is dot's plain layout of DOT; COPIES side by side (default 1) make a larger graph of
-// the same kind. Prints name=value pairs (milliseconds; peak memory in MB).
+// the same kind; SHOTS, a path prefix, saves the pictures at the fit and the smart zoom as
+// SHOTS-fit.png and SHOTS-max.png. Prints name=value pairs (milliseconds; peak memory in MB).
 #include <sys/resource.h>
 
 #include <QApplication>
@@ -106,6 +107,10 @@ int main(int argc, char** argv) {
   const ViewState fitView = view;
   auto none = [] {};
   double fullFit = Median(none, [&] { literal.Redraw(model, settings, true); });
+  const std::string shots = argc > 4 ? argv[4] : "";
+  if (!shots.empty()) {
+    platform::SaveImage(literal.Redraw(model, settings, true).display, shots + "-fit.png");
+  }
 
   GraphNode* hovered = &model.layout.nodes[model.layout.nodes.size() / 2];
   double hover = Median([&] { view.hoveredNode = view.hoveredNode ? nullptr : hovered; },
@@ -153,6 +158,9 @@ int main(int argc, char** argv) {
   view.zoom = view.maxZoom;
   literal.Redraw(model, settings, true);
   double fullMax = Median(none, [&] { literal.Redraw(model, settings, true); });
+  if (!shots.empty()) {
+    platform::SaveImage(literal.Redraw(model, settings, true).display, shots + "-max.png");
+  }
 
   struct rusage usage {};
   getrusage(RUSAGE_SELF, &usage);
