@@ -162,14 +162,41 @@ int main(int argc, char** argv) {
     platform::SaveImage(literal.Redraw(model, settings, true).display, shots + "-max.png");
   }
 
+  // The reusing renderer's pictures equal the literal ones on this graph too: hover,
+  // highlights and a replay stepping forward and back.
+  bool same = true;
+  auto compare = [&](bool force) {
+    const ViewState before = view;
+    RenderOutput a = renderer.Redraw(model, settings, force);
+    view = before;
+    RenderOutput b = literal.Redraw(model, settings, force);
+    same = same && *platform::ImageData(a.display) == *platform::ImageData(b.display) &&
+           *platform::ImageData(a.strip) == *platform::ImageData(b.strip);
+  };
+  view = fitView;
+  compare(true);
+  view.hoveredNode = hovered;
+  compare(true);
+  model.Highlights.push_back({hovered, nullptr});
+  compare(true);
+  model.Highlights.clear();
+  view.hoveredNode = nullptr;
+  settings.framesMode = true;
+  for (int64_t f :
+       {int64_t{0}, int64_t{1}, int64_t{2}, frames / 2, frames / 2 + 1, frames - 1, int64_t{3}}) {
+    view.currentFrame = f;
+    compare(false);
+  }
+  settings.framesMode = false;
+
   struct rusage usage {};
   getrusage(RUSAGE_SELF, &usage);
   std::printf(
       "nodes=%zu edges=%zu frames=%lld max_zoom=%.0f first_ms=%.1f full_fit_ms=%.1f "
       "full_max_ms=%.1f hover_ms=%.2f highlight_ms=%.2f step10_ms=%.2f step_last_ms=%.2f "
-      "pan_ms=%.1f wheel_ms=%.1f peak_mb=%.0f\n",
+      "pan_ms=%.1f wheel_ms=%.1f peak_mb=%.0f same_pixels=%s\n",
       model.layout.nodes.size(), model.layout.edges.size(), static_cast<long long>(frames),
       fitView.maxZoom, firstMs, fullFit, fullMax, hover, highlight, step10, stepLast, pan, wheel,
-      static_cast<double>(usage.ru_maxrss) / 1024.0);
+      static_cast<double>(usage.ru_maxrss) / 1024.0, same ? "yes" : "no");
   return 0;
 }
