@@ -52,14 +52,6 @@ class GenerationTest : public WorkbenchTest {
     auto shown = platform::ShownMessages();
     return shown.empty() ? "" : shown.back().text;
   }
-  std::set<std::string> NodePrefixes() {
-    std::set<std::string> prefixes;
-    for (const auto& node : State().graph.layout.nodes) {
-      std::string name(node.name);
-      prefixes.insert(name.substr(0, name.find(':') + 1));
-    }
-    return prefixes;
-  }
   // A stand-in program at path.
   void Script(const std::string& path, const std::string& body) {
     WriteWholeFile(path, "#!/bin/sh\n" + body);

@@ -108,7 +108,9 @@ TEST_F(WorkbenchTest, TheConverterAcceptsTheDefaultLists) {
 
 TEST_F(WorkbenchTest, ALaterStartAsksNothingAndRewritesNothing) {
   auto settings = QuietSettings();
-  settings["lastsession"] = "/cases/last.lv";
+  const std::string last = m_root + "/last.lv";
+  WriteWholeFile(last, "");
+  settings["lastsession"] = last;
   settings["hovereffects"] = "0";
   settings["edge_label_mode"] = "Long";
   WriteSettings(settings);
@@ -125,7 +127,7 @@ TEST_F(WorkbenchTest, ALaterStartAsksNothingAndRewritesNothing) {
   EXPECT_FALSE(FileExists(folder + "evtweave_serverignores.dat"));
   EXPECT_FALSE(FileExists(folder + "evtweave_serverignores.global"));
   EXPECT_EQ(ReadWholeFile(folder + "default.lv"), "kept");
-  EXPECT_EQ(State().sessionFile, "/cases/last.lv");
+  EXPECT_EQ(State().sessionFile, last);
   EXPECT_EQ(State().options.hovereffects, 0);
   EXPECT_EQ(State().options.edgeLabelMode, "Long");
   EXPECT_EQ(State().options.dotExecutable, "/usr/bin/dot");
@@ -133,10 +135,12 @@ TEST_F(WorkbenchTest, ALaterStartAsksNothingAndRewritesNothing) {
 
 TEST_F(WorkbenchTest, ASessionOnTheCommandLineWinsOverTheLastOne) {
   auto settings = QuietSettings();
-  settings["lastsession"] = "/cases/last.lv";
+  settings["lastsession"] = m_root + "/last.lv";
+  WriteWholeFile(m_root + "/last.lv", "");
+  WriteWholeFile(m_root + "/named one.lv", "");
   WriteSettings(settings);
-  ASSERT_TRUE(Start({"/cases/named one.lv"}));
-  EXPECT_EQ(State().sessionFile, "/cases/named one.lv");
+  ASSERT_TRUE(Start({m_root + "/named one.lv"}));
+  EXPECT_EQ(State().sessionFile, m_root + "/named one.lv");
 }
 
 // A settings file that could not be opened must not cost the analyst the default session.

@@ -22,10 +22,7 @@ class MainWindowTest : public WorkbenchTest {
  protected:
   void SetUp() override {
     WorkbenchTest::SetUp();
-    WriteSettings(QuietSettings());
-    ASSERT_TRUE(Start());
-    QApplication::processEvents();
-    platform::FlushEvents();
+    StartQuietly();
   }
   // Takes queued events until a menu event comes; its id, or -1.
   int NextMenuEvent() {
@@ -55,7 +52,7 @@ TEST_F(MainWindowTest, EveryGadgetConstantIsRegistered) {
 }
 
 TEST_F(MainWindowTest, TheWindowStartsAsTheAnalystExpects) {
-  EXPECT_EQ(platform::GetWindowTitle(Window_Main), "LumiVEX");
+  EXPECT_EQ(platform::GetWindowTitle(Window_Main), "LumiVEX - " + SettingsFolder() + "default.lv");
   EXPECT_EQ(platform::GetGadgetText(Text_Main_Status), "OK");
   EXPECT_EQ(platform::GetGadgetText(Text_Main_FrameNumber), "-");
   EXPECT_EQ(platform::GetGadgetText(Text_Main_FrameTimestamp), "-");

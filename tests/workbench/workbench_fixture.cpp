@@ -8,12 +8,15 @@
 #include <fstream>
 #include <sstream>
 
+#include <QApplication>
+
 #include "gui/fake_menu.h"
 #include "platform/window_system.h"
 #include "tolvek/callstack.h"
 #include "tolvek/preferences.h"
 #include "workbench/stages.h"
 #include "workbench/startup.h"
+#include "workbench/workbench_state.h"
 
 namespace wbtest {
 namespace {
@@ -106,6 +109,22 @@ bool WorkbenchTest::Start(const std::vector<std::string>& parameters) {
   return true;
 }
 
+void WorkbenchTest::StartQuietly() {
+  WriteSettings(QuietSettings());
+  ASSERT_TRUE(Start());
+  QApplication::processEvents();
+  platform::FlushEvents();
+}
+
+std::set<std::string> NodePrefixes() {
+  std::set<std::string> prefixes;
+  for (const auto& node : workbench::State().graph.layout.nodes) {
+    std::string name(node.name);
+    prefixes.insert(name.substr(0, name.find(':') + 1));
+  }
+  return prefixes;
+}
+
 void WorkbenchTest::ForgetWindows() {
   platform::ClearScriptedAnswers();
   platform::FlushEvents();
@@ -149,6 +168,9 @@ void WorkbenchTest::WriteSettings(const std::map<std::string, std::string>& keys
   std::string text;
   for (const auto& [key, value] : keys) text += key + " = " + value + "\r\n";
   WriteWholeFile(SettingsFolder() + ".lumivex", text);
+  // Every run after the first finds the default session the first run made.
+  if (!FileExists(SettingsFolder() + "default.lv"))
+    WriteWholeFile(SettingsFolder() + "default.lv", "");
 }
 
 std::map<std::string, std::string> WorkbenchTest::QuietSettings() {

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,8 @@ class WorkbenchTest : public ::testing::Test {
   // Runs the start-up with these command-line parameters; true when it returned (false when
   // the program ended during it, m_exitCode then holds the code).
   bool Start(const std::vector<std::string>& parameters = {});
+  // Starts with the quiet settings and nothing left queued.
+  void StartQuietly();
   // Closes every window so that the next Start begins afresh.
   void ForgetWindows();
   // Runs the end sequence; true when it ended the program as it should.
@@ -37,7 +40,8 @@ class WorkbenchTest : public ::testing::Test {
   std::string SettingsFolder() const { return Home() + ".lumivex/"; }
   // The settings file's top-level keys.
   std::map<std::string, std::string> SettingsKeys() const;
-  // Writes a settings file with these keys (and the folder).
+  // Writes a settings file with these keys (and the folder, and an empty default session
+  // unless there is one).
   void WriteSettings(const std::map<std::string, std::string>& keys) const;
   // The keys with which nothing is asked at start.
   static std::map<std::string, std::string> QuietSettings();
@@ -54,5 +58,7 @@ class WorkbenchTest : public ::testing::Test {
 std::string ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
+// The prefixes ("FILE:", "PROCESS:", ...) of the nodes of the graph laid out last.
+std::set<std::string> NodePrefixes();
 
 }  // namespace wbtest

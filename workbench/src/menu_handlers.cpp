@@ -21,7 +21,7 @@ void HandleMenuItem(int id) {
       OpenSession();
       break;
     case MenuItem_Save:
-      SaveSession(s.sessionFile);
+      SaveCurrentSession();
       break;
     case MenuItem_SaveAs:
       SaveSessionAs();

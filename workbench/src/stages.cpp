@@ -24,21 +24,6 @@ void OpenFilterManager(int) {}
 void OpenAddFilterFromNode(int) {}
 void HandleAddFilterGadget(int) {}
 
-void OpenOptionsDialog() {}
-void HandleOptionsGadget(int) {}
-void CreateRenderOptionsWindow() {}
-void HandleRenderOptionsGadget(int) {}
-void NewSession() {}
-void OpenSession() {}
-bool SaveSession(const std::string&) {
-  return false;
-}
-void SaveSessionAs() {}
-void LoadSession(const std::string&, bool) {}
-bool IsSessionSavePending() {
-  return false;
-}
-
 void LoadPluginDescriptions() {}
 void FirePluginEvent(const std::string&) {
   State().pluginOverrideFlag = false;

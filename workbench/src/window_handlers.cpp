@@ -12,26 +12,10 @@
 namespace workbench {
 namespace {
 
-// The close button of the main window: asks about unsaved changes first.
+// The close button of the main window: asks about unsaved changes first. A session that
+// could not be saved keeps the program open: nothing may be lost.
 void CloseMainWindow() {
-  WorkbenchState& s = State();
-  bool quit = true;
-  if (IsSessionSavePending()) {
-    int answer = platform::MessageRequester("LumiVEX", "Do you want to save the current session?",
-                                            platform::kMessageYesNoCancel);
-    if (answer == platform::kResultCancel) {
-      quit = false;
-    } else if (answer == platform::kResultYes) {
-      std::string path = s.sessionFile;
-      if (path.find("/default.lv") != std::string::npos) {
-        path = platform::SaveFileRequester("Save session to ...", s.sessionFile,
-                                           "LumiVEX-Session (*.lv)|*.lv", 0);
-      }
-      // A session that could not be saved keeps the program open: nothing may be lost.
-      if (path.empty() || !SaveSession(path)) quit = false;
-    }
-  }
-  if (quit) EndSequence();
+  if (AskToSavePendingSession()) EndSequence();
 }
 
 }  // namespace

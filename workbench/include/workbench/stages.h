@@ -42,17 +42,29 @@ void OpenAddFilterFromNode(int menuItem);
 void HandleAddFilterGadget(int gadget);
 
 // --------------------------------------------------------------------- options, sessions
-void OpenOptionsDialog();  // not built yet
+// The options dialog (menu item 9) and its gadget events.
+void OpenOptionsDialog();
 void HandleOptionsGadget(int gadget);
-void CreateRenderOptionsWindow();  // the hidden render-options window (not built yet)
+// The hidden render-options popup, built once at start-up, and its box events.
+void CreateRenderOptionsWindow();
 void HandleRenderOptionsGadget(int gadget);
-// Sessions (not built yet: no session is ever pending).
+// Greys the sub-options of an unticked master box out (their ticks stay).
+void UpdateRenderOptionGadgets();
+// Sessions. The File menu's New and Open ask about pending changes and for a file; the
+// path versions do the work. Save and load return with a message when they fail; a failed
+// save keeps the current session, its title and the old file.
 void NewSession();
+bool NewSession(const std::string& path);
 void OpenSession();
 bool SaveSession(const std::string& path);
+void SaveCurrentSession();  // Save: asks for a name when the session has none
 void SaveSessionAs();
 void LoadSession(const std::string& path, bool fallBackToDefault);
+// True when an input differs from the current session file (read afresh each time).
 bool IsSessionSavePending();
+// Asks whether pending changes are to be saved and saves them; false when the analyst
+// cancelled or the save did not happen, so the action that asked is abandoned.
+bool AskToSavePendingSession();
 
 // ------------------------------------------------------------------------------- plugins
 void LoadPluginDescriptions();  // not built yet

@@ -1,0 +1,222 @@
+// The options dialog and the render-options popup: what Ok stores, what Cancel keeps, the
+// master boxes, and what the boxes take out of the next graph.
+#include <QApplication>
+#include <QWidget>
+#include <set>
+#include <string>
+
+#include "platform/window_system.h"
+#include "tolvek/temp_files.h"
+#include "workbench/gadgets.h"
+#include "workbench/main_loop.h"
+#include "workbench/stages.h"
+#include "workbench/workbench_state.h"
+#include "workbench_fixture.h"
+
+namespace {
+
+using namespace wbtest;
+using namespace workbench;
+
+class OptionsTest : public WorkbenchTest {
+ protected:
+  void SetUp() override {
+    WorkbenchTest::SetUp();
+    StartQuietly();
+  }
+  // Serves what is queued, the posted event included (showing a window queues its own).
+  static void Serve() {
+    do {
+      MainLoopTurn();
+    } while (platform::QueuedEventCount() > 0);
+  }
+  static void Click(int window, int gadget) {
+    platform::PostEvent(platform::kEventGadget, window, gadget);
+    Serve();
+  }
+  static void Toggle(int window, int gadget) {
+    platform::SetGadgetState(gadget, !platform::GetGadgetState(gadget));
+    Click(window, gadget);
+  }
+  static void OpenDialog() {
+    platform::PostEvent(platform::kEventMenu, Window_Main, -1, 0, MenuItem_Options);
+    Serve();
+    ASSERT_TRUE(platform::IsWindow(Window_Options));
+  }
+  std::string SettingsText() const { return ReadWholeFile(SettingsFolder() + ".lumivex"); }
+};
+
+TEST_F(OptionsTest, TheDialogShowsTheOptionsAndDisablesTheMainWindow) {
+  State().options.hovereffects = 0;
+  State().options.smartHighlight = 1;
+  State().options.edgeLabelMode = "Short";
+  State().options.smartzoomTargetFontsize = 17;
+  OpenDialog();
+  EXPECT_EQ(platform::GetWindowTitle(Window_Options), "Options");
+  EXPECT_FALSE(platform::IsWindowEnabled(Window_Main));
+  EXPECT_EQ(platform::GetGadgetText(String_Options_DotPath), "/usr/bin/dot");
+  EXPECT_EQ(platform::GetGadgetText(String_Options_WindumpTcpdumpPath), "/usr/bin/tcpdump");
+  EXPECT_EQ(platform::GetGadgetState(Checkbox_Options_Hovereffects), 0);
+  EXPECT_EQ(platform::GetGadgetState(Checkbox_Options_SmartHighlight), 1);
+  EXPECT_EQ(platform::GetGadgetState(Checkbox_Options_ShowHintsForSeconds), 1);
+  EXPECT_EQ(platform::CountGadgetItems(Combo_Options_EdgeLabelMode), 5);
+  EXPECT_EQ(platform::GetGadgetText(Combo_Options_EdgeLabelMode), "Short");
+  EXPECT_EQ(platform::GetGadgetState(Spin_Options_SmartzoomTargetFontsize), 17);
+  platform::SetGadgetState(Spin_Options_SmartzoomTargetFontsize, 150);
+  EXPECT_EQ(platform::GetGadgetState(Spin_Options_SmartzoomTargetFontsize), 99);
+  platform::SetGadgetState(Spin_Options_SmartzoomTargetFontsize, 0);
+  EXPECT_EQ(platform::GetGadgetState(Spin_Options_SmartzoomTargetFontsize), 1);
+}
+
+TEST_F(OptionsTest, OkStoresEveryKeyInItsOrderAndTheOptionsAtOnce) {
+  OpenDialog();
+  platform::SetGadgetText(String_Options_DotPath, "/opt/graph viz/dot");
+  platform::ScriptFileAnswer("/opt/täp/tcpdump");
+  Click(Window_Options, Button_Options_WindumpTcpdumpPath);
+  EXPECT_EQ(platform::GetGadgetText(String_Options_WindumpTcpdumpPath), "/opt/täp/tcpdump");
+  for (int box = Checkbox_Options_HideUnvisitedGraphparts; box <= Checkbox_Options_Hovereffects;
+       ++box) {
+    platform::SetGadgetState(box, !platform::GetGadgetState(box));
+  }
+  platform::SetGadgetState(Combo_Options_EdgeLabelMode, 3);
+  platform::SetGadgetState(Spin_Options_SmartzoomTargetFontsize, 30);
+  // Keys the file lacks are added in the dialog's order; the others keep their places.
+  WriteWholeFile(SettingsFolder() + ".lumivex", "lastrunbuild = 55\n");
+  Click(Window_Options, Button_Options_Ok);
+
+  EXPECT_EQ(SettingsText(),
+            "lastrunbuild = 55\n"
+            "windumpexecutable = /opt/täp/tcpdump\n"
+            "dotexecutable = /opt/graph viz/dot\n"
+            "hide_unvisited_graphparts = 1\n"
+            "back_to_search_after_details = 1\n"
+            "smart_highlight = 1\n"
+            "auto_update_check = 1\n"
+            "update_check_betas = 1\n"
+            "show_original_timestamps = 1\n"
+            "edge_label_mode = Long\n"
+            "horizontally_isolated_edgelabels = 1\n"
+            "hovereffects = 0\n"
+            "smartzoom_target_fontsize = 30\n"
+            "show_hints_for_seconds = 0\n");
+  const Options& o = State().options;
+  EXPECT_EQ(o.dotExecutable, "/opt/graph viz/dot");
+  EXPECT_EQ(o.windumpExecutable, "/opt/täp/tcpdump");
+  EXPECT_EQ(o.hideUnvisitedGraphparts, 1);
+  EXPECT_EQ(o.autoUpdateCheck, 1);
+  EXPECT_EQ(o.hovereffects, 0);
+  EXPECT_EQ(o.showHintsForSeconds, 0);
+  EXPECT_EQ(o.edgeLabelMode, "Long");
+  EXPECT_EQ(o.smartzoomTargetFontsize, 30);
+  EXPECT_FALSE(platform::IsWindow(Window_Options));
+  EXPECT_TRUE(platform::IsWindowEnabled(Window_Main));
+}
+
+TEST_F(OptionsTest, CancelAndTheCloseBoxStoreNothingButACancelledPickEmptiesTheField) {
+  const std::string before = SettingsText();
+  const Options options = State().options;
+  for (bool closeBox : {false, true}) {
+    OpenDialog();
+    platform::ScriptFileAnswer("");
+    Click(Window_Options, Button_Options_DotPath);
+    EXPECT_EQ(platform::GetGadgetText(String_Options_DotPath), "");
+    platform::SetGadgetState(Checkbox_Options_Hovereffects, 0);
+    platform::SetGadgetState(Combo_Options_EdgeLabelMode, 4);
+    if (closeBox) {
+      platform::PostEvent(platform::kEventCloseWindow, Window_Options, -1);
+      Serve();
+    } else {
+      Click(Window_Options, Button_Options_Cancel);
+    }
+    EXPECT_FALSE(platform::IsWindow(Window_Options));
+    EXPECT_TRUE(platform::IsWindowEnabled(Window_Main));
+    EXPECT_EQ(SettingsText(), before);
+    EXPECT_EQ(State().options.dotExecutable, options.dotExecutable);
+    EXPECT_EQ(State().options.hovereffects, options.hovereffects);
+    EXPECT_EQ(State().options.edgeLabelMode, options.edgeLabelMode);
+  }
+  // Ok then stores the emptied path as it stands.
+  OpenDialog();
+  platform::ScriptFileAnswer("");
+  Click(Window_Options, Button_Options_DotPath);
+  Click(Window_Options, Button_Options_Ok);
+  EXPECT_EQ(SettingsKeys()["dotexecutable"], "");
+  EXPECT_EQ(State().options.dotExecutable, "");
+}
+
+TEST_F(OptionsTest, AMasterGreysItsSubOptionsOutAndTheyKeepTheirTicks) {
+  struct Group {
+    int master, first, last;
+  } groups[] = {
+      {Checkbox_RenderOptions_Registry, Checkbox_RenderOptions_RegistryNonAutostart,
+       Checkbox_RenderOptions_RegistrySet},
+      {Checkbox_RenderOptions_Files, Checkbox_RenderOptions_FilesBulkCategories,
+       Checkbox_RenderOptions_FilesLoads},
+  };
+  for (const Group& g : groups) {
+    std::vector<int64_t> ticks;
+    for (int box = g.first; box <= g.last; ++box) ticks.push_back(platform::GetGadgetState(box));
+    Toggle(Window_RenderOptions, g.master);
+    for (int box = g.first; box <= g.last; ++box) {
+      EXPECT_FALSE(platform::IsGadgetEnabled(box)) << box;
+      EXPECT_EQ(platform::GetGadgetState(box), ticks[box - g.first]) << box;
+    }
+    // The other group stays editable.
+    int other = g.master == Checkbox_RenderOptions_Registry ? Checkbox_RenderOptions_FilesRead
+                                                            : Checkbox_RenderOptions_RegistryGet;
+    EXPECT_TRUE(platform::IsGadgetEnabled(other));
+    Toggle(Window_RenderOptions, g.master);
+    for (int box = g.first; box <= g.last; ++box) EXPECT_TRUE(platform::IsGadgetEnabled(box));
+  }
+  // A loaded session greys them out as its masters say.
+  WriteWholeFile(m_root + "/s.lv", "renderoption_files = 0\n");
+  LoadSession(m_root + "/s.lv", false);
+  EXPECT_FALSE(platform::IsGadgetEnabled(Checkbox_RenderOptions_FilesLoads));
+  EXPECT_TRUE(platform::IsGadgetEnabled(Checkbox_RenderOptions_RegistrySet));
+}
+
+TEST_F(OptionsTest, ThePopupDropsFromItsButtonAndHidesWhenItLosesTheFocus) {
+  EXPECT_TRUE(platform::IsWindow(Window_RenderOptions));
+  EXPECT_EQ(platform::WindowWidth(Window_RenderOptions), 335);
+  EXPECT_EQ(platform::WindowHeight(Window_RenderOptions), 350);
+  EXPECT_EQ(platform::GetGadgetState(Checkbox_RenderOptions_FilesReadOnly), 0);
+  platform::SetGadgetState(Button_Main_RenderingOptions, 1);
+  Click(Window_Main, Button_Main_RenderingOptions);
+  EXPECT_NE(platform::WindowWidget(Window_RenderOptions)->isVisible(), false);
+  platform::PostEvent(platform::kEventDeactivateWindow, Window_RenderOptions, -1);
+  Serve();
+  EXPECT_FALSE(platform::WindowWidget(Window_RenderOptions)->isVisible());
+}
+
+// The boxes act at the next Refresh, through the real converter and dot.
+class RenderRefreshTest : public OptionsTest {
+ protected:
+  static std::set<std::string> Prefixes() { return NodePrefixes(); }
+  std::string GraphDot() {
+    return ReadWholeFile(tolvek::GetTempFilePath(State().files.graphFileDot));
+  }
+};
+
+TEST_F(RenderRefreshTest, AnUntickedKindLeavesTheNextGraph) {
+  platform::SetGadgetText(String_Main_ProcmonFile, LUMIVEX_SAMPLE_LOG);
+  platform::ScriptMessageAnswer(platform::kResultOk);
+  GenerateGraph();
+  ASSERT_TRUE(Prefixes().count("FILE:"));
+  ASSERT_TRUE(Prefixes().count("REGISTRYKEY:"));
+  ASSERT_NE(GraphDot().find("label = \"loads\""), std::string::npos);
+
+  Toggle(Window_RenderOptions, Checkbox_RenderOptions_FilesLoads);
+  GenerateGraph();
+  EXPECT_EQ(GraphDot().find("label = \"loads\""), std::string::npos);
+  EXPECT_TRUE(Prefixes().count("FILE:"));
+
+  Toggle(Window_RenderOptions, Checkbox_RenderOptions_Files);
+  Toggle(Window_RenderOptions, Checkbox_RenderOptions_Registry);
+  GenerateGraph();
+  EXPECT_FALSE(Prefixes().count("FILE:"));
+  EXPECT_FALSE(Prefixes().count("REGISTRYKEY:"));
+  EXPECT_TRUE(Prefixes().count("PROCESS:"));
+  EXPECT_EQ(GraphDot().find("\"FILE:"), std::string::npos);
+}
+
+}  // namespace

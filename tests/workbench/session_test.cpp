@@ -1,0 +1,307 @@
+// Sessions driven through the workbench: saving and loading the inputs, the title and its
+// pending mark, the File menu's questions and dialogs, and files that fail or are damaged.
+#include <sys/stat.h>
+
+#include <QApplication>
+#include <string>
+
+#include "platform/window_system.h"
+#include "workbench/gadgets.h"
+#include "workbench/main_loop.h"
+#include "workbench/session_file.h"
+#include "workbench/stages.h"
+#include "workbench/workbench_state.h"
+#include "workbench_fixture.h"
+
+namespace {
+
+using namespace wbtest;
+using namespace workbench;
+
+class SessionTest : public WorkbenchTest {
+ protected:
+  void SetUp() override {
+    WorkbenchTest::SetUp();
+    StartQuietly();
+  }
+  static SessionValues Inputs() {
+    SessionValues values;
+    for (size_t k = 0; k < kSessionKeyCount; ++k) {
+      const SessionKey& key = kSessionKeys[k];
+      values[k] = key.text ? platform::GetGadgetText(key.gadget)
+                           : std::to_string(platform::GetGadgetState(key.gadget));
+    }
+    return values;
+  }
+  static void SetInputs(const SessionValues& values) {
+    for (size_t k = 0; k < kSessionKeyCount; ++k) {
+      const SessionKey& key = kSessionKeys[k];
+      if (key.text) {
+        platform::SetGadgetText(key.gadget, values[k]);
+      } else {
+        platform::SetGadgetState(key.gadget, values[k] == "1");
+      }
+    }
+  }
+  // Every input away from its default.
+  static SessionValues Unusual(const std::string& tag) {
+    SessionValues values;
+    values[0] = "/cases/with blank/" + tag + " \xC3\xBC\"q\".csv";
+    values[1] = " C:\\Dumps\\'" + tag + "'.pcap ";
+    values[2] = "1234|56|m\xC3\xA4lware [x]; =.exe";
+    for (size_t k = 3; k < kSessionKeyCount; ++k) {
+      values[k] = kSessionKeys[k].loadDefault ? "0" : "1";
+    }
+    return values;
+  }
+  static std::string Title() { return platform::GetWindowTitle(Window_Main); }
+  // The analyst clicks a gadget; the loop serves the click and updates the title.
+  static void Click(int window, int gadget) {
+    if (platform::GadgetKindOf(gadget) == platform::kGadgetCheckBox ||
+        gadget == Button_Main_ForceAscii) {
+      platform::SetGadgetState(gadget, !platform::GetGadgetState(gadget));
+    }
+    platform::PostEvent(platform::kEventGadget, window, gadget);
+    MainLoopTurn();
+  }
+  static void Menu(int item) {
+    platform::PostEvent(platform::kEventMenu, Window_Main, -1, 0, item);
+    MainLoopTurn();
+  }
+  static std::string LastMessage() {
+    auto shown = platform::ShownMessages();
+    return shown.empty() ? "" : shown.back().text;
+  }
+};
+
+TEST_F(SessionTest, EveryInputSurvivesSaveAndLoadAndASecondSaveChangesNoByte) {
+  for (const std::string name : {"plain", "with blanks", "\xE6\x97\xA5\xE6\x9C\xAC \"quoted\""}) {
+    const std::string path = m_root + "/" + name + ".lv";
+    const SessionValues values = Unusual(name);
+    SetInputs(values);
+    ASSERT_TRUE(SaveSession(path)) << name;
+    EXPECT_EQ(Title(), "LumiVEX - " + path);
+    EXPECT_FALSE(IsSessionSavePending());
+    const std::string bytes = ReadWholeFile(path);
+
+    ASSERT_TRUE(NewSession(m_root + "/other.lv"));
+    EXPECT_NE(Inputs(), values);
+    LoadSession(path, false);
+    EXPECT_EQ(Inputs(), values) << name;
+    EXPECT_EQ(State().sessionFile, path);
+    EXPECT_FALSE(IsSessionSavePending());
+    ASSERT_TRUE(SaveSession(path));
+    EXPECT_EQ(ReadWholeFile(path), bytes) << name;
+  }
+  // Without the extension it is added, for saving and loading alike.
+  ASSERT_TRUE(SaveSession(m_root + "/bare"));
+  EXPECT_TRUE(FileExists(m_root + "/bare.lv"));
+  LoadSession(m_root + "/bare", false);
+  EXPECT_EQ(State().sessionFile, m_root + "/bare.lv");
+  EXPECT_TRUE(platform::ShownMessages().empty());
+}
+
+TEST_F(SessionTest, ThePendingMarkFollowsEveryChangeAndEverySave) {
+  const std::string path = m_root + "/case.lv";
+  ASSERT_TRUE(SaveSession(path));
+  const std::string title = "LumiVEX - " + path;
+
+  Click(Window_Main, Checkbox_Main_ModeDumb);
+  EXPECT_EQ(Title(), title + "*");
+  Click(Window_Main, Checkbox_Main_ModeDumb);
+  EXPECT_EQ(Title(), title);
+
+  Click(Window_RenderOptions, Checkbox_RenderOptions_FilesWrite);
+  EXPECT_EQ(Title(), title + "*");
+  Click(Window_Main, Button_Main_ForceAscii);
+  EXPECT_EQ(Title(), title + "*");
+  Menu(MenuItem_Save);
+  EXPECT_EQ(Title(), title);
+  EXPECT_NE(ReadWholeFile(path).find("renderoption_files_write = 0\nrenderoption_files_create"),
+            std::string::npos);
+  EXPECT_NE(ReadWholeFile(path).find("forceascii = 1\n"), std::string::npos);
+
+  // A typed path marks nothing by itself, but the question at the end sees it at once.
+  platform::SetGadgetText(String_Main_ProcmonFile, "/typed.csv");
+  MainLoopTurn();
+  EXPECT_EQ(Title(), title);
+  EXPECT_TRUE(IsSessionSavePending());
+  Click(Window_Main, Checkbox_Main_ModeNoPaths);
+  Click(Window_Main, Checkbox_Main_ModeNoPaths);
+  EXPECT_EQ(Title(), title + "*");
+  SaveSessionAs();  // cancelled: nothing saved
+  EXPECT_EQ(Title(), title + "*");
+}
+
+TEST_F(SessionTest, TheDefaultSessionIsSavedUnderANameAndThenSilently) {
+  const std::string defaultPath = SettingsFolder() + "default.lv";
+  EXPECT_EQ(Title(), "LumiVEX - " + defaultPath);
+  // The empty default session lacks the render options that load as ticked.
+  EXPECT_TRUE(IsSessionSavePending());
+
+  platform::ScriptFileAnswer(m_root + "/named");
+  Menu(MenuItem_Save);
+  EXPECT_EQ(State().sessionFile, m_root + "/named.lv");
+  EXPECT_EQ(ReadWholeFile(defaultPath), "");
+  EXPECT_FALSE(IsSessionSavePending());
+
+  platform::ScriptFileAnswer(m_root + "/not-asked.lv");
+  Click(Window_Main, Checkbox_Main_ModeCompressed);
+  Menu(MenuItem_Save);
+  EXPECT_FALSE(FileExists(m_root + "/not-asked.lv"));
+  EXPECT_NE(ReadWholeFile(m_root + "/named.lv").find("modecompressed = 1\n"), std::string::npos);
+}
+
+TEST_F(SessionTest, SaveAsLeavesTheFilterRulesInTheOldFile) {
+  const std::string old = m_root + "/old.lv";
+  const std::string rules = "[evtweave_fileignores.session]\n*.tmp\trw\n";
+  WriteWholeFile(old, "procmonfile = /a.csv\n" + rules);
+  LoadSession(old, false);
+  EXPECT_EQ(platform::GetGadgetText(String_Main_ProcmonFile), "/a.csv");
+
+  platform::ScriptFileAnswer(m_root + "/new.lv");
+  Menu(MenuItem_SaveAs);
+  EXPECT_EQ(State().sessionFile, m_root + "/new.lv");
+  EXPECT_EQ(ReadWholeFile(m_root + "/new.lv").find("[evtweave"), std::string::npos);
+  EXPECT_NE(ReadWholeFile(old).find(rules), std::string::npos);
+}
+
+TEST_F(SessionTest, NewAndSaveAsAskBeforeRewritingAnExistingFile) {
+  const std::string existing = m_root + "/existing.lv";
+  const std::string content = "launcher = 1|2|x\n[evtweave_serverignores.session]\nsrv\tr\n";
+  WriteWholeFile(existing, content);
+  const SessionValues values = Unusual("mine");
+  SetInputs(values);
+  State().graph.layout.nodes.emplace_back();
+
+  // New: no question pending when the answer is No to saving; then the file exists: No.
+  for (int item : {MenuItem_New, MenuItem_SaveAs}) {
+    platform::ClearScriptedAnswers();
+    if (item == MenuItem_New) platform::ScriptMessageAnswer(platform::kResultNo);
+    platform::ScriptFileAnswer(existing);
+    platform::ScriptMessageAnswer(platform::kResultNo);
+    Menu(item);
+    EXPECT_EQ(ReadWholeFile(existing), content);
+    EXPECT_EQ(Inputs(), values);
+    EXPECT_NE(LastMessage().find("already exists"), std::string::npos);
+  }
+
+  platform::ScriptMessageAnswer(platform::kResultNo);
+  platform::ScriptFileAnswer(existing);
+  platform::ScriptMessageAnswer(platform::kResultYes);
+  Menu(MenuItem_New);
+  EXPECT_EQ(State().sessionFile, existing);
+  SessionValues fresh = SessionValuesOnLoad(ReadSessionKeys(""));
+  fresh[6] = "1";  // force ASCII is kept
+  EXPECT_EQ(Inputs(), fresh);
+  EXPECT_NE(ReadWholeFile(existing).find("[evtweave_serverignores.session]\nsrv\tr\n"),
+            std::string::npos);
+  EXPECT_FALSE(IsSessionSavePending());
+  // New leaves the graph on screen; loading clears it.
+  EXPECT_EQ(State().graph.layout.nodes.size(), 1u);
+  LoadSession(existing, false);
+  EXPECT_TRUE(State().graph.layout.nodes.empty());
+}
+
+TEST_F(SessionTest, AFailedSaveIsReportedAndKeepsTheSessionItsTitleAndTheProgram) {
+  const std::string path = m_root + "/case.lv";
+  ASSERT_TRUE(SaveSession(path));
+  const std::string bytes = ReadWholeFile(path);
+  const std::string title = Title();
+  const std::string unwritable = m_root + "/no such folder/s.lv";
+  mkdir((m_root + "/a folder.lv").c_str(), 0700);
+
+  for (const std::string target : {unwritable, m_root + "/a folder.lv"}) {
+    platform::ScriptMessageAnswer(platform::kResultOk);
+    EXPECT_FALSE(SaveSession(target));
+    EXPECT_EQ(LastMessage(), "Error: Session could not be saved");
+    EXPECT_EQ(State().sessionFile, path);
+    EXPECT_EQ(Title(), title);
+  }
+
+  // A failed New keeps the inputs it would have cleared.
+  const SessionValues values = Unusual("kept");
+  SetInputs(values);
+  platform::ScriptMessageAnswer(platform::kResultOk);
+  EXPECT_FALSE(NewSession(unwritable));
+  EXPECT_EQ(Inputs(), values);
+  EXPECT_EQ(ReadWholeFile(path), bytes);
+
+  // Yes to saving on close, the save fails: the program stays.
+  LoadSession(SettingsFolder() + "default.lv", false);
+  SetInputs(values);
+  platform::ScriptMessageAnswer(platform::kResultYes);
+  platform::ScriptFileAnswer(unwritable);
+  platform::ScriptMessageAnswer(platform::kResultOk);
+  platform::PostEvent(platform::kEventCloseWindow, Window_Main, -1);
+  EXPECT_NO_THROW(MainLoopTurn());
+  EXPECT_EQ(LastMessage(), "Error: Session could not be saved");
+
+  // Cancel to the question, and a cancelled name, keep it too; No ends it.
+  platform::ScriptMessageAnswer(platform::kResultCancel);
+  platform::PostEvent(platform::kEventCloseWindow, Window_Main, -1);
+  EXPECT_NO_THROW(MainLoopTurn());
+  platform::ScriptMessageAnswer(platform::kResultYes);
+  platform::ScriptFileAnswer("");
+  platform::PostEvent(platform::kEventCloseWindow, Window_Main, -1);
+  EXPECT_NO_THROW(MainLoopTurn());
+  platform::ScriptMessageAnswer(platform::kResultNo);
+  platform::PostEvent(platform::kEventCloseWindow, Window_Main, -1);
+  EXPECT_THROW(MainLoopTurn(), ProgramEnded);
+}
+
+TEST_F(SessionTest, DamagedFilesLoadTheirDefaultsAndAMissingOneChangesNothing) {
+  std::string garbage;
+  for (int i = 0; i < 65536; ++i) garbage += static_cast<char>((i * 7919 + 13) % 256);
+  const SessionValues defaults = SessionValuesOnLoad(ReadSessionKeys(""));
+  struct Case {
+    const char* name;
+    std::string text;
+    SessionValues expected;
+  } cases[] = {
+      {"binary garbage", garbage, defaults},
+      {"a 10 MB line", std::string(10 << 20, 'q') + "\n", defaults},
+      {"missing keys", "modedumb = 1\n",
+       [&] {
+         SessionValues v = defaults;
+         v[5] = "1";
+         return v;
+       }()},
+  };
+  for (const Case& c : cases) {
+    const std::string path = m_root + "/damaged.lv";
+    WriteWholeFile(path, c.text);
+    SetInputs(Unusual("before"));
+    LoadSession(path, false);
+    EXPECT_EQ(Inputs(), c.expected) << c.name;
+    EXPECT_EQ(State().sessionFile, path);
+  }
+  EXPECT_TRUE(platform::ShownMessages().empty());
+
+  const SessionValues before = Inputs();
+  const std::string title = Title();
+  State().interaction.savedZoom = 2.5;
+  platform::ScriptMessageAnswer(platform::kResultNo);  // not saving the pending inputs
+  platform::ScriptFileAnswer(m_root + "/gone");
+  platform::ScriptMessageAnswer(platform::kResultOk);
+  Menu(MenuItem_Open);
+  EXPECT_EQ(LastMessage(), "Error: Session \"" + m_root + "/gone.lv\" could not be found!");
+  EXPECT_EQ(Inputs(), before);
+  EXPECT_EQ(Title(), title);
+  EXPECT_EQ(State().interaction.savedZoom, 0);
+}
+
+TEST_F(SessionTest, AStartWithAMissingLastSessionFallsBackToTheDefault) {
+  ForgetWindows();
+  auto settings = QuietSettings();
+  settings["lastsession"] = m_root + "/vanished.lv";
+  WriteSettings(settings);
+  WriteWholeFile(SettingsFolder() + "default.lv", "modedumb = 1\n");
+  platform::ScriptMessageAnswer(platform::kResultOk);
+  ASSERT_TRUE(Start());
+  EXPECT_EQ(LastMessage(), "Error: Session \"" + m_root + "/vanished.lv\" could not be found!");
+  EXPECT_EQ(State().sessionFile, SettingsFolder() + "default.lv");
+  EXPECT_EQ(platform::GetGadgetState(Checkbox_Main_ModeDumb), 1);
+}
+
+}  // namespace
