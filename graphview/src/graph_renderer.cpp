@@ -234,22 +234,22 @@ RenderOutput GraphRenderer::Redraw(GraphModel& model, const RenderSettings& sett
   view.zoomStep = std::abs(view.maxZoom - view.fitZoom) / 10;
   const double fs = layout.smartFontSize;
 
-  // What the drawn graph depends on besides the scroll: with reuse a forced redraw draws the
-  // graph again only when one of these changed.
-  WorkKey key{view.scaledZoom, view.scrollX, view.scrollY, width, height};
-  const bool sameGraph = m_work && key == m_workKey && m_workRevision == model.revision &&
-                         m_workFont == settings.draw.graphFont &&
-                         m_workIsolated == settings.draw.horizontallyIsolatedEdgeLabels &&
-                         m_workFontSize == fs;
-  bool rebuild = m_reuse ? !sameGraph
+  // With reuse a forced redraw draws the graph again only when something it depends on
+  // changed.
+  WorkKey key{view.scaledZoom,
+              view.scrollX,
+              view.scrollY,
+              width,
+              height,
+              model.revision,
+              settings.draw.graphFont,
+              settings.draw.horizontallyIsolatedEdgeLabels,
+              fs};
+  bool rebuild = m_reuse ? !m_work || !(key == m_workKey)
                          : (force || out.rescaled || !m_work || view.scrollX != view.lastScrollX ||
                             view.scrollY != view.lastScrollY);
   if (rebuild) {
     m_workKey = key;
-    m_workRevision = model.revision;
-    m_workFont = settings.draw.graphFont;
-    m_workIsolated = settings.draw.horizontallyIsolatedEdgeLabels;
-    m_workFontSize = fs;
     BuildWorkImage(model, settings, fs);
   }
   if (!m_work) {

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -59,23 +58,6 @@ bool BoxOn(int gadget, bool fallback) {
   return platform::IsGadget(gadget) ? platform::GetGadgetState(gadget) != 0 : fallback;
 }
 
-// The first line of a file (the whole file when it has no line break), up to limit bytes.
-std::string ReadFirstLine(const std::string& path, size_t limit = 1 << 20) {
-  std::string bytes;
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return bytes;
-  char buffer[65536];
-  while (bytes.size() < limit) {
-    ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    bytes.append(buffer, static_cast<size_t>(n));
-    if (bytes.find_first_of("\r\n") != std::string::npos) break;
-  }
-  close(fd);
-  return bytes;
-}
-
 // Adds the seconds since it was made to a phase's time when it goes.
 class PhaseTimer {
  public:
@@ -102,6 +84,23 @@ std::string ReadHead(int fd, size_t length) {
     got += static_cast<size_t>(n);
   }
   bytes.resize(got);
+  return bytes;
+}
+
+// The start of a file that holds its first line (all of a file without a line break), up to
+// limit bytes.
+std::string ReadFirstLine(const std::string& path, size_t limit = 1 << 20) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return "";
+  std::string bytes;
+  for (size_t length = 65536;; length *= 2) {
+    bytes = ReadHead(fd, std::min(length, limit));
+    if (bytes.size() < length || length >= limit ||
+        bytes.find_first_of("\r\n") != std::string::npos) {
+      break;
+    }
+  }
+  close(fd);
   return bytes;
 }
 
@@ -266,6 +265,35 @@ std::string WriteLauncherCopy(const std::string& csvPath, const std::string& lau
   return why;
 }
 
+// The converter's DOT file filtered by the render options: the layout file for dot, and the
+// graph file (unused nodes dropped) in place of the converter's.
+void FilterByRenderOptions(const std::string& dotPath) {
+  WorkbenchState& s = State();
+  PhaseTimer timer(s.generationTimes.filtering);
+  std::string dotText = ReadWhole(dotPath);
+  if (dotText.empty()) Fail({"Error!", "Couldn't open dot file (" + dotPath + ")!", ""});
+
+  graphview::RenderOptions render;
+  render.registry = BoxOn(Checkbox_RenderOptions_Registry, true);
+  render.registryNonAutostart = BoxOn(Checkbox_RenderOptions_RegistryNonAutostart, true);
+  render.registryGet = BoxOn(Checkbox_RenderOptions_RegistryGet, true);
+  render.registrySet = BoxOn(Checkbox_RenderOptions_RegistrySet, true);
+  render.files = BoxOn(Checkbox_RenderOptions_Files, true);
+  render.filesBulkCategories = BoxOn(Checkbox_RenderOptions_FilesBulkCategories, true);
+  render.filesRead = BoxOn(Checkbox_RenderOptions_FilesRead, true);
+  render.filesWrite = BoxOn(Checkbox_RenderOptions_FilesWrite, true);
+  render.filesCreate = BoxOn(Checkbox_RenderOptions_FilesCreate, true);
+  render.filesDelete = BoxOn(Checkbox_RenderOptions_FilesDelete, true);
+  render.filesBasedOn = BoxOn(Checkbox_RenderOptions_FilesBasedOn, true);
+  render.filesLoads = BoxOn(Checkbox_RenderOptions_FilesLoads, true);
+  graphview::FilteredGraph filtered = graphview::FilterGraphDot(
+      dotText, graphview::CollectAutostartIds(dotText), render, s.options.edgeLabelMode);
+  dotText.clear();
+  tolvek::WriteFileWhole(Path(s.files.graphFileDot4Render), filtered.layoutDot, kScratch);
+  std::string graphDot = graphview::DropUnusedNodes(filtered.graphDot, filtered.usedIds);
+  tolvek::WriteFileWhole(dotPath, graphDot, kScratch);
+}
+
 void Generate() {
   WorkbenchState& s = State();
   graphview::ClearEdgeTypeCache();
@@ -325,30 +353,7 @@ void Generate() {
     RunConverter(graphview::ConverterArguments(converterCsv, dotPath, mode, converterCapture));
   }
 
-  auto filtering = std::make_unique<PhaseTimer>(s.generationTimes.filtering);
-  std::string dotText = ReadWhole(dotPath);
-  if (dotText.empty()) Fail({"Error!", "Couldn't open dot file (" + dotPath + ")!", ""});
-
-  graphview::RenderOptions render;
-  render.registry = BoxOn(Checkbox_RenderOptions_Registry, true);
-  render.registryNonAutostart = BoxOn(Checkbox_RenderOptions_RegistryNonAutostart, true);
-  render.registryGet = BoxOn(Checkbox_RenderOptions_RegistryGet, true);
-  render.registrySet = BoxOn(Checkbox_RenderOptions_RegistrySet, true);
-  render.files = BoxOn(Checkbox_RenderOptions_Files, true);
-  render.filesBulkCategories = BoxOn(Checkbox_RenderOptions_FilesBulkCategories, true);
-  render.filesRead = BoxOn(Checkbox_RenderOptions_FilesRead, true);
-  render.filesWrite = BoxOn(Checkbox_RenderOptions_FilesWrite, true);
-  render.filesCreate = BoxOn(Checkbox_RenderOptions_FilesCreate, true);
-  render.filesDelete = BoxOn(Checkbox_RenderOptions_FilesDelete, true);
-  render.filesBasedOn = BoxOn(Checkbox_RenderOptions_FilesBasedOn, true);
-  render.filesLoads = BoxOn(Checkbox_RenderOptions_FilesLoads, true);
-  graphview::FilteredGraph filtered = graphview::FilterGraphDot(
-      dotText, graphview::CollectAutostartIds(dotText), render, s.options.edgeLabelMode);
-  dotText.clear();
-  tolvek::WriteFileWhole(Path(s.files.graphFileDot4Render), filtered.layoutDot, kScratch);
-  std::string graphDot = graphview::DropUnusedNodes(filtered.graphDot, filtered.usedIds);
-  tolvek::WriteFileWhole(dotPath, graphDot, kScratch);
-  filtering.reset();
+  FilterByRenderOptions(dotPath);
 
   PhaseTimer timer(s.generationTimes.dot);
   RunDot();

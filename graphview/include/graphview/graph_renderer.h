@@ -55,9 +55,14 @@ class GraphRenderer {
   int64_t ReplayBuilds() const { return m_replayBuilds; }
 
  private:
+  // Everything the drawn graph depends on.
   struct WorkKey {
     double zoom = 0, scrollX = 0, scrollY = 0;
     int64_t width = 0, height = 0;
+    uint64_t revision = 0;
+    int font = 0;
+    bool isolatedLabels = false;
+    double fontSize = 0;
     bool operator==(const WorkKey&) const = default;
   };
   struct ReplayKey {
@@ -76,12 +81,7 @@ class GraphRenderer {
 
   bool m_reuse;
   int m_work = 0;
-  // What the work image was drawn for.
-  WorkKey m_workKey;
-  uint64_t m_workRevision = 0;
-  int m_workFont = 0;
-  bool m_workIsolated = false;
-  double m_workFontSize = 0;
+  WorkKey m_workKey;  // what the work image was drawn for
   int64_t m_graphBuilds = 0;
   int64_t m_replayBuilds = 0;
 
