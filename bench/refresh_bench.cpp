@@ -15,6 +15,7 @@
 #include "graphview/graph_model.h"
 #include "graphview/plain_layout.h"
 #include "platform/window_system.h"
+#include "quiet_home.h"
 #include "tolvek/temp_files.h"
 #include "workbench/gadgets.h"
 #include "workbench/stages.h"
@@ -50,11 +51,7 @@ int main(int argc, char** argv) {
   setenv("HOME", home.c_str(), 1);
   setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  std::string folder = home + "/.lumivex/";
-  mkdir(folder.c_str(), 0700);
-  std::ofstream(folder + ".lumivex") << "lastrunbuild = 55\r\nauto_update_check = 0\r\n"
-                                        "update_check_betas = 0\r\ndotexecutable = /usr/bin/dot\r\n"
-                                        "windumpexecutable = /usr/bin/tcpdump\r\n";
+  lumivex_testing::PrepareQuietHome(home);
   platform::EnsureApplication(argc, argv);
   // The splash's five seconds pass at once.
   static int64_t now = 0;

@@ -16,6 +16,7 @@
 
 #include "gui/gadget_screenshot.h"
 #include "platform/window_system.h"
+#include "quiet_home.h"
 #include "workbench/gadgets.h"
 #include "workbench/main_loop.h"
 #include "workbench/startup.h"
@@ -51,14 +52,11 @@ int main(int argc, char** argv) {
   const std::string shot = fs::absolute(argv[4]).string();
 
   // A settings folder of its own, with the tools named, so nothing is asked at start.
-  fs::create_directories(home / ".lumivex");
-  chmod(home.c_str(), 0700);
+  fs::create_directories(home.parent_path());
+  lumivex_testing::PrepareQuietHome(home.string(), Tool({"/usr/bin/dot", "/usr/local/bin/dot"}),
+                                    Tool({"/usr/bin/tcpdump", "/usr/sbin/tcpdump"}));
   setenv("HOME", home.c_str(), 1);
   setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
-  std::ofstream(home / ".lumivex" / ".lumivex")
-      << "lastrunbuild = 55\r\nauto_update_check = 0\r\nupdate_check_betas = 0\r\n"
-      << "dotexecutable = " << Tool({"/usr/bin/dot", "/usr/local/bin/dot"}) << "\r\n"
-      << "windumpexecutable = " << Tool({"/usr/bin/tcpdump", "/usr/sbin/tcpdump"}) << "\r\n";
 
   platform::EnsureApplication(argc, argv);
   // The splash's five seconds pass at once.

@@ -13,6 +13,7 @@
 
 #include "gui/gadget_screenshot.h"
 #include "platform/window_system.h"
+#include "quiet_home.h"
 #include "tolvek/callstack.h"
 #include "workbench/main_loop.h"
 #include "workbench/startup.h"
@@ -23,11 +24,7 @@ int main(int argc, char** argv) {
   char home[] = "/tmp/lumivex-demo-XXXXXX";
   if (!mkdtemp(home)) return 1;
   setenv("HOME", home, 1);
-  std::string folder = std::string(home) + "/.lumivex/";
-  mkdir(folder.c_str(), 0700);
-  std::ofstream(folder + ".lumivex") << "lastrunbuild = 55\r\nauto_update_check = 0\r\n"
-                                        "update_check_betas = 0\r\ndotexecutable = /usr/bin/dot\r\n"
-                                        "windumpexecutable = /usr/bin/tcpdump\r\n";
+  lumivex_testing::PrepareQuietHome(home);
   platform::EnsureApplication(argc, argv);
   if (shot) {
     // The splash's five seconds pass at once.
