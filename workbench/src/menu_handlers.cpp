@@ -113,7 +113,7 @@ void HandleMenuItem(int id) {
       break;
     default:
       if (id >= MenuItem_Plugin1 && id <= MenuItem_Plugin9) {
-        s.currentNode.clear();
+        s.graph.CurrentNode = nullptr;
         RunMainMenuPlugin(id - MenuItem_PluginsManager);
       } else if (id >= MenuItem_AddFilterFirst && id <= MenuItem_AddFilterLast) {
         OpenAddFilterFromNode(id);

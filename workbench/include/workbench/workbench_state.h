@@ -137,13 +137,21 @@ struct GraphFiles {
   int64_t tempWindumpTxt = 0;
 };
 
-// What the canvas handlers remember between events.
+// What the canvas and timeline handlers remember between events.
 struct InteractionState {
-  int dragAnchorX = -1, dragAnchorY = -1;
-  double savedZoom = 0;
-  int lastMouseX = 0, lastMouseY = 0;
-  bool skipNextContextMenu = false;
+  double pointerX = 0, pointerY = 0;           // canvas pixels at the last event that read them
+  bool clickCandidate = false;                 // a left press not dragged yet
+  int64_t dragAnchorX = -1, dragAnchorY = -1;  // last pan step; -1 when no drag
+  bool rubberBand = false;                     // a rubber band is drawn ...
+  int64_t rubberX = 0, rubberY = 0;            // ... to this far corner
+  double savedZoom = 0;                        // zoom before a left double click; 0 = none
+  int64_t suppressNextClick = 0;               // the next single left click does nothing
+  bool skipNextContextMenu = false;            // the next right click opens no menu
+  // Name and label of the node of the last context menu ("" on empty space).
+  std::string contextNodeName, contextNodeLabel;
+  int graphContextMenu = 0;  // the context menu built last; 0 = none
   bool animationPlaying = false;
+  double stripFrameWidth = 0;  // pixels per visible frame on the strip
 };
 
 struct WorkbenchState {
@@ -162,7 +170,6 @@ struct WorkbenchState {
   bool inputChanged = false;
   bool pluginOverrideFlag = false;
   double firstEventTime = 0.0;
-  std::string currentNode;  // "" = none
   // The laid-out graph of the last generation and its log.
   graphview::GraphModel graph;
   // Draws the graph; made at the first redraw.
