@@ -226,6 +226,7 @@ RenderOutput GraphRenderer::Redraw(GraphModel& model, const RenderSettings& sett
     view.anchorImageX = view.anchorImageY = view.anchorCanvasX = view.anchorCanvasY = 0.5;
     fitted = true;
   }
+  view.zoom = std::min(view.zoom, ZoomCap(view.layoutImage));
   if (fitted || !view.scaledValid || view.zoom != view.scaledZoom) {
     RescaleView(view, width, height);
     out.rescaled = true;

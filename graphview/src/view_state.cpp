@@ -69,6 +69,12 @@ double CanvasYToImageFraction(const ViewState& view, int64_t y) {
   return (static_cast<double>(y) - view.scrollY) / static_cast<double>(view.scaledHeight);
 }
 
+double ZoomCap(const LayoutImage& image) {
+  constexpr double kLargestSide = 1073741823.0;  // 2^30 - 1
+  const int64_t side = std::max<int64_t>({image.width, image.height, 1});
+  return kLargestSide / static_cast<double>(side);
+}
+
 void RescaleView(ViewState& view, int64_t canvasWidth, int64_t canvasHeight) {
   TOLVEK_TRACE("RescaleView");
   view.scaledValid = 1;

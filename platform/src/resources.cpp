@@ -96,6 +96,11 @@ int GrabImage(int image, int copy, int x, int y, int w, int h) {
   return Store(copy, data->copy(part));
 }
 
+int GrabCanvasImage(int gadget, int copy) {
+  QImage* shown = CanvasBuffer(gadget);
+  return shown ? Store(copy, shown->convertToFormat(QImage::Format_ARGB32)) : 0;
+}
+
 int CatchImage(int image, const void* data, size_t size) {
   TOLVEK_TRACE("CatchImage");
   QImage decoded = DecodePng(data, size);

@@ -65,7 +65,12 @@ struct PreferenceState {
   std::string m_pendingGroup;  // selected but not yet created
   bool m_pending = false;
   size_t m_examined = 0;  // next group handed out by NextPreferenceGroup
-  std::string m_folded;   // scratch for lookups
+  // The key listing: its group, the next line to look at and the key handed out last.
+  size_t m_keyGroup = 0;
+  size_t m_keyNext = 0;
+  std::optional<size_t> m_keyLine;
+  bool m_listingKeys = false;
+  std::string m_folded;  // scratch for lookups
 };
 
 PreferenceState& Prefs() {
@@ -353,6 +358,44 @@ bool NextPreferenceGroup() {
   s.m_pending = false;
   s.m_current = s.m_examined++;
   return true;
+}
+
+bool ExaminePreferenceKeys() {
+  TOLVEK_TRACE("ExaminePreferenceKeys");
+  PreferenceState& s = Prefs();
+  s.m_listingKeys = s.m_open && !s.m_pending;
+  s.m_keyGroup = s.m_current;
+  s.m_keyNext = 0;
+  s.m_keyLine.reset();
+  return s.m_listingKeys;
+}
+
+bool NextPreferenceKey() {
+  TOLVEK_TRACE("NextPreferenceKey");
+  PreferenceState& s = Prefs();
+  s.m_keyLine.reset();
+  if (!s.m_listingKeys || s.m_pending || s.m_current != s.m_keyGroup) return false;
+  const std::vector<Line>& lines = s.m_groups[s.m_keyGroup].m_lines;
+  while (s.m_keyNext < lines.size()) {
+    size_t at = s.m_keyNext++;
+    if (lines[at].m_isKey) {
+      s.m_keyLine = at;
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string PreferenceKeyName() {
+  PreferenceState& s = Prefs();
+  if (!s.m_keyLine) return "";
+  return std::string(View(s, s.m_groups[s.m_keyGroup].m_lines[*s.m_keyLine].m_key));
+}
+
+std::string PreferenceKeyValue() {
+  PreferenceState& s = Prefs();
+  if (!s.m_keyLine) return "";
+  return std::string(View(s, s.m_groups[s.m_keyGroup].m_lines[*s.m_keyLine].m_text));
 }
 
 std::string PreferenceGroupName() {

@@ -8,13 +8,11 @@
 
 namespace workbench {
 
-void ClearHighlights() {}
-void HandleGraphCanvasEvent() {}
-void ShowGraphContextMenu() {}
-void HandleSingleLeftClick() {}
-void ExportGraphImage() {}
-void ShowNodeDetails() {}
 void FindInGraph() {}
+std::string EditImageRequesterFromPath(const std::string&, const std::string&, int, int64_t,
+                                       const std::string&) {
+  return "";
+}
 
 void HandleTimelineGadget(int) {}
 void AnimationStep() {}

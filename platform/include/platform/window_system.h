@@ -372,6 +372,8 @@ uint32_t FontStyleOf(int font);
 int CreateImage(int image, int width, int height, uint32_t colour = Rgba(0, 0, 0, 255));
 int CopyImage(int image, int copy);
 int GrabImage(int image, int copy, int x, int y, int w, int h);
+// A copy of the picture a canvas gadget shows (its whole drawing area); 0 for no canvas.
+int GrabCanvasImage(int gadget, int copy);
 // PNG, JPEG and BMP from memory or a file; 0 for anything else, damaged data or a file that
 // cannot be read.
 int CatchImage(int image, const void* data, size_t size);

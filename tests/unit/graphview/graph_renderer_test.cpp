@@ -123,6 +123,21 @@ TEST_F(Renderer, TheFirstRedrawFitsAndFindsTheSmartZoom) {
   EXPECT_EQ(renderer.GraphBuilds(), 1);
 }
 
+// However far a zoom is pushed, the picture stays below 2^30 pixels each way.
+TEST_F(Renderer, TheZoomStopsAtItsCap) {
+  LoadSample();
+  GraphRenderer renderer;
+  renderer.Redraw(m_model, m_settings, true);
+  ViewState& v = m_model.view;
+  const double cap = ZoomCap(v.layoutImage);
+  v.zoom = cap * 1000;
+  ASSERT_FALSE(renderer.Redraw(m_model, m_settings, false).empty);
+  EXPECT_EQ(v.zoom, cap);
+  EXPECT_EQ(v.scaledZoom, cap);
+  EXPECT_LT(std::max(v.scaledWidth, v.scaledHeight), int64_t{1} << 30);
+  EXPECT_GT(std::max(v.scaledWidth, v.scaledHeight), (int64_t{1} << 30) - 2);
+}
+
 TEST_F(Renderer, HighlightsWashTheRestAndShadeTheStrip) {
   LoadSample();
   GraphRenderer renderer;

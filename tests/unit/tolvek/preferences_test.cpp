@@ -66,6 +66,36 @@ TEST_F(Preferences, WritesGroupsInOrderAndReadsThemBack) {
   ASSERT_TRUE(ClosePreferences());
 }
 
+// Keys come in file order, comments and blank lines skipped, a repeated key each time; the
+// listing belongs to its group and ends when another group is chosen.
+TEST_F(Preferences, ListsTheKeysOfTheCurrentGroup) {
+  std::string path = Path("keys.prefs");
+  std::ofstream(path, std::ios::binary)
+      << "top = 1\n[g]\n; note\nB-Key = two = 2\n\nStopTime = \nb-key = again\n[empty]\n";
+  ASSERT_TRUE(OpenPreferences(path));
+  ASSERT_TRUE(PreferenceGroup("G"));
+  ASSERT_TRUE(ExaminePreferenceKeys());
+  std::vector<std::string> seen;
+  while (NextPreferenceKey()) seen.push_back(PreferenceKeyName() + "|" + PreferenceKeyValue());
+  EXPECT_EQ(seen, (std::vector<std::string>{"B-Key|two = 2", "StopTime|", "b-key|again"}));
+  EXPECT_FALSE(NextPreferenceKey());
+  EXPECT_EQ(PreferenceKeyName(), "");
+
+  ASSERT_TRUE(PreferenceGroup("empty"));
+  ASSERT_TRUE(ExaminePreferenceKeys());
+  EXPECT_FALSE(NextPreferenceKey());
+
+  ASSERT_TRUE(PreferenceGroup("g"));
+  ASSERT_TRUE(ExaminePreferenceKeys());
+  ASSERT_TRUE(NextPreferenceKey());
+  PreferenceGroup("");
+  EXPECT_FALSE(NextPreferenceKey());
+  EXPECT_FALSE(PreferenceGroup("missing"));
+  EXPECT_FALSE(ExaminePreferenceKeys());
+  ClosePreferences();
+  EXPECT_FALSE(ExaminePreferenceKeys());
+}
+
 TEST_F(Preferences, KeepsCommentsAndForeignLineEndsOnRewrite) {
   std::string path = Path("b.prefs");
   std::ofstream(path, std::ios::binary) << "\xEF\xBB\xBF; note\r\n[g]\r\na=1\r\n\r\n[h]\rb = 2\r";

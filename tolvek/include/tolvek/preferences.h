@@ -38,4 +38,12 @@ bool ExaminePreferenceGroups();
 bool NextPreferenceGroup();
 std::string PreferenceGroupName();
 
+// Lists the current group's keys in file order: ExaminePreferenceKeys (false when no group
+// is current), then NextPreferenceKey until it returns false; each true makes that key the
+// one PreferenceKeyName and PreferenceKeyValue give. Choosing another group ends the listing.
+bool ExaminePreferenceKeys();
+bool NextPreferenceKey();
+std::string PreferenceKeyName();
+std::string PreferenceKeyValue();
+
 }  // namespace tolvek

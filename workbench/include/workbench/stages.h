@@ -3,6 +3,7 @@
 // sound) and say so below.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace workbench {
@@ -15,17 +16,20 @@ void GenerateGraph();
 void RedrawGraph(bool force);
 // Empties the highlight list.
 void ClearHighlights();
-// A gadget event of the graph canvas (not built yet).
+// A gadget event of the graph canvas.
 void HandleGraphCanvasEvent();
-// Timer actions of the canvas: the context menu and the single left click (not built yet).
+// Timer actions of the canvas: the context menu and the single left click.
 void ShowGraphContextMenu();
 void HandleSingleLeftClick();
-// Opens the canvas picture in the image editor (not built yet).
+// Opens the canvas picture in the image editor.
 void ExportGraphImage();
-// Node details of the current node (not built yet).
+// Node details of the current node.
 void ShowNodeDetails();
 // Find in graph (not built yet).
 void FindInGraph();
+// The image editor on a picture file; the result is the editor's (not built yet).
+std::string EditImageRequesterFromPath(const std::string& title, const std::string& path,
+                                       int parentWindow, int64_t flags, const std::string& id);
 
 // ------------------------------------------------------------------------------ timeline
 // Gadget events of the timeline buttons and the strip (not built yet).

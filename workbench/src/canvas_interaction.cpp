@@ -1,0 +1,443 @@
+// The graph canvas under the mouse: wheel scrolling and zooming, panning, the rubber band,
+// the double-click zooms, hover, the single left click, the context menu and the middle
+// click, and the export of the canvas picture. The handlers change the view and ask for
+// redraws; zooming and panning redraw through TimerRedraw, so a burst of events costs one.
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "graphview/hit_testing.h"
+#include "platform/drawing.h"
+#include "platform/window_system.h"
+#include "tolvek/callstack.h"
+#include "tolvek/regex.h"
+#include "tolvek/temp_files.h"
+#include "workbench/gadgets.h"
+#include "workbench/stages.h"
+#include "workbench/workbench_state.h"
+
+namespace workbench {
+namespace {
+
+constexpr int kScrollPerNotch = 50;
+constexpr int kPanRedrawMs = 10;
+constexpr int kZoomRedrawMs = 100;
+constexpr int kLeftClickMs = 50;
+constexpr int kContextMenuMs = 250;
+constexpr int kPluginSubmenuAbove = 10;
+
+graphview::ViewState& View() {
+  return State().graph.view;
+}
+
+bool GraphShown() {
+  return View().layoutImage.IsSet();
+}
+
+void ArmTimer(int timer, int ms) {
+  platform::RemoveWindowTimer(Window_Main, timer);
+  platform::AddWindowTimer(Window_Main, timer, ms);
+}
+
+// The picture point under canvas point (x, y) stays there at the next rescale.
+void AnchorAt(double x, double y) {
+  graphview::ViewState& view = View();
+  const int64_t px = graphview::RoundHalfEven(x), py = graphview::RoundHalfEven(y);
+  view.anchorImageX = graphview::CanvasXToImageFraction(view, px);
+  view.anchorImageY = graphview::CanvasYToImageFraction(view, py);
+  view.anchorCanvasX = x / static_cast<double>(platform::GadgetWidth(Canvas_Main_Graph));
+  view.anchorCanvasY = y / static_cast<double>(platform::GadgetHeight(Canvas_Main_Graph));
+}
+
+double CappedZoom(double zoom) {
+  return std::min(zoom, graphview::ZoomCap(View().layoutImage));
+}
+
+// Back to the zoom a left double click left, where a saved fit zoom becomes a fresh fit.
+void RestoreSavedZoom() {
+  InteractionState& in = State().interaction;
+  graphview::ViewState& view = View();
+  view.zoom = in.savedZoom == view.fitZoom ? 0 : in.savedZoom;
+  in.savedZoom = 0;
+}
+
+void RecordPointer() {
+  InteractionState& in = State().interaction;
+  in.pointerX = platform::EventMouseX();
+  in.pointerY = platform::EventMouseY();
+}
+
+int64_t PointerX() {
+  return graphview::RoundHalfEven(State().interaction.pointerX);
+}
+int64_t PointerY() {
+  return graphview::RoundHalfEven(State().interaction.pointerY);
+}
+
+bool ModifierHeld() {
+  return (platform::EventModifiers() &
+          (platform::kModifierShift | platform::kModifierCtrl | platform::kModifierAlt)) != 0;
+}
+
+void OnWheel() {
+  RecordPointer();
+  graphview::ViewState& view = View();
+  const int notches = platform::EventData();
+  if (!ModifierHeld()) {
+    view.scrollY += kScrollPerNotch * notches;
+    ArmTimer(TimerRedraw, kPanRedrawMs);
+    return;
+  }
+  State().interaction.savedZoom = 0;
+  AnchorAt(State().interaction.pointerX, State().interaction.pointerY);
+  double zoom = std::round((view.zoom + view.zoomStep * notches) * 10) / 10;
+  view.zoom = CappedZoom(std::max(zoom, view.fitZoom));
+  ArmTimer(TimerRedraw, kZoomRedrawMs);
+}
+
+void OnLeftDoubleClick() {
+  InteractionState& in = State().interaction;
+  in.suppressNextClick = 1;
+  RecordPointer();
+  FirePluginEvent("BeforeLeftDblClickOnGraph");
+  if (!State().pluginOverrideFlag) {
+    graphview::ViewState& view = View();
+    AnchorAt(in.pointerX, in.pointerY);
+    if (in.savedZoom == 0) {
+      in.savedZoom = view.zoom;
+      view.zoom = CappedZoom(view.maxZoom);
+    } else {
+      RestoreSavedZoom();
+    }
+    ArmTimer(TimerRedraw, kZoomRedrawMs);
+  }
+  FirePluginEvent("AfterLeftDblClickOnGraph");
+}
+
+void OnRightDoubleClick() {
+  InteractionState& in = State().interaction;
+  in.skipNextContextMenu = true;
+  platform::RemoveWindowTimer(Window_Main, TimerContextMenu);
+  RecordPointer();
+  FirePluginEvent("BeforeRightDblClickOnGraph");
+  if (!State().pluginOverrideFlag) {
+    AnchorAt(in.pointerX, in.pointerY);
+    RestoreSavedZoom();
+    ArmTimer(TimerRedraw, kZoomRedrawMs);
+  }
+  FirePluginEvent("AfterRightDblClickOnGraph");
+}
+
+void OnRightClick() {
+  InteractionState& in = State().interaction;
+  RecordPointer();
+  View().pressX = PointerX();
+  View().pressY = PointerY();
+  if (!in.skipNextContextMenu) ArmTimer(TimerContextMenu, kContextMenuMs);
+  in.skipNextContextMenu = false;
+}
+
+void OnLeftButtonDown() {
+  InteractionState& in = State().interaction;
+  RecordPointer();
+  in.clickCandidate = true;
+  in.dragAnchorX = View().pressX = PointerX();
+  in.dragAnchorY = View().pressY = PointerY();
+}
+
+bool Panning() {
+  const InteractionState& in = State().interaction;
+  return in.dragAnchorX >= 0 && in.dragAnchorY >= 0;
+}
+
+// Moves the picture by the pointer's way since the last pan step.
+void PanStep() {
+  InteractionState& in = State().interaction;
+  View().scrollX += in.pointerX - static_cast<double>(in.dragAnchorX);
+  View().scrollY += in.pointerY - static_cast<double>(in.dragAnchorY);
+  in.dragAnchorX = PointerX();
+  in.dragAnchorY = PointerY();
+}
+
+// The band's outline, drawn by inverting the pixels under it: drawn twice, it is gone.
+void InvertBandOutline(int64_t farX, int64_t farY) {
+  const graphview::ViewState& view = View();
+  if (!platform::StartDrawing(platform::CanvasOutput(Canvas_Main_Graph))) return;
+  platform::DrawingMode(platform::kDrawCustomFilter | platform::kDrawOutlined);
+  platform::CustomFilterCallback(
+      [](int, int, uint32_t, uint32_t target) { return target ^ platform::Rgb(255, 255, 255); });
+  const int64_t x = std::min(view.pressX, farX), y = std::min(view.pressY, farY);
+  platform::Box(static_cast<int>(x), static_cast<int>(y),
+                static_cast<int>(std::abs(farX - view.pressX) + 1),
+                static_cast<int>(std::abs(farY - view.pressY) + 1), 0);
+  platform::StopDrawing();
+}
+
+// Hover: the node under the pointer is drawn on top, enlarged when labels are small. Only a
+// change of node redraws, and only the overlays.
+void Hover() {
+  graphview::GraphModel& graph = State().graph;
+  graphview::GraphNode* node = graphview::FindNodeAt(graph, PointerX(), PointerY());
+  if (node == graph.view.hoveredNode) return;
+  graph.view.hoveredNode = node;
+  RedrawGraph(false);
+}
+
+void OnMouseMove() {
+  InteractionState& in = State().interaction;
+  RecordPointer();
+  if (!ModifierHeld() && !in.rubberBand) {
+    if (Panning()) {
+      in.clickCandidate = false;
+      PanStep();
+      ArmTimer(TimerRedraw, kPanRedrawMs);
+    } else {
+      Hover();
+    }
+    return;
+  }
+  if (!(platform::EventButtons() & platform::kMouseLeft)) return;
+  in.clickCandidate = false;
+  if (in.rubberBand) InvertBandOutline(in.rubberX, in.rubberY);
+  InvertBandOutline(PointerX(), PointerY());
+  in.rubberBand = true;
+  in.rubberX = PointerX();
+  in.rubberY = PointerY();
+}
+
+// The band's box fills the canvas: its larger side relative to the canvas decides the zoom.
+void ZoomIntoBand() {
+  graphview::ViewState& view = View();
+  const int64_t x = std::min(view.pressX, PointerX()), width = std::abs(PointerX() - view.pressX);
+  const int64_t y = std::min(view.pressY, PointerY()), height = std::abs(PointerY() - view.pressY);
+  view.anchorCanvasX = view.anchorCanvasY = 0.5;
+  view.anchorImageX = graphview::CanvasXToImageFraction(view, x + width / 2);
+  view.anchorImageY = graphview::CanvasYToImageFraction(view, y + height / 2);
+  const int64_t canvasWidth = platform::GadgetWidth(Canvas_Main_Graph);
+  const int64_t canvasHeight = platform::GadgetHeight(Canvas_Main_Graph);
+  if (canvasWidth / width < canvasHeight / height) {
+    view.zoom *= static_cast<double>(canvasWidth) / static_cast<double>(width);
+  } else {
+    view.zoom *= static_cast<double>(canvasHeight) / static_cast<double>(height);
+  }
+  view.zoom = CappedZoom(view.zoom);
+  ArmTimer(TimerRedraw, kZoomRedrawMs);
+}
+
+void OnLeftButtonUp() {
+  InteractionState& in = State().interaction;
+  RecordPointer();
+  if (in.clickCandidate) {
+    ArmTimer(TimerLeftClick, kLeftClickMs);
+  } else if (!in.rubberBand) {
+    if (Panning()) {
+      platform::RemoveWindowTimer(Window_Main, TimerRedraw);
+      PanStep();
+      RedrawGraph(false);
+    }
+  } else {
+    in.rubberBand = false;
+    InvertBandOutline(in.rubberX, in.rubberY);
+    in.savedZoom = 0;
+    if (PointerX() != View().pressX && PointerY() != View().pressY) ZoomIntoBand();
+  }
+  in.dragAnchorX = in.dragAnchorY = -1;
+}
+
+void OnMiddleButtonUp() {
+  WorkbenchState& s = State();
+  graphview::GraphNode* node = graphview::FindNodeAt(s.graph, PointerX(), PointerY());
+  if (node) s.graph.CurrentNode = node;
+  FirePluginEvent("BeforeMiddleClickOnGraph");
+  if (node && !s.pluginOverrideFlag) ShowNodeDetails();
+  FirePluginEvent("AfterMiddleClickOnGraph");
+}
+
+// ---------------------------------------------------------------------------- context menu
+
+// A context-menu plugin: its position in the plugin list and its name.
+struct MenuPlugin {
+  int position = 0;
+  std::string name;
+};
+
+// The active plugins of the graph's context menu that pass their verification, in list
+// order. The plugin list is empty until plugins are loaded.
+std::vector<MenuPlugin> ContextMenuPlugins() {
+  return {};
+}
+
+void AddPluginItems(const std::vector<MenuPlugin>& plugins, bool grouped) {
+  const bool submenu = grouped && plugins.size() > kPluginSubmenuAbove;
+  if (grouped) platform::MenuBar();
+  if (submenu) platform::OpenSubMenu("Plugins");
+  for (const MenuPlugin& plugin : plugins) {
+    platform::MenuItem(MenuItem_PluginBase + plugin.position, plugin.name);
+  }
+  if (submenu) platform::CloseSubMenu();
+}
+
+void NewContextMenu() {
+  InteractionState& in = State().interaction;
+  if (in.graphContextMenu && platform::IsMenu(in.graphContextMenu)) {
+    platform::FreeMenu(in.graphContextMenu);
+  }
+  in.graphContextMenu = platform::CreatePopupMenu(platform::kNewNumber);
+}
+
+bool Matches(const char* pattern, int flags, const std::string& text) {
+  static std::vector<std::pair<const char*, std::unique_ptr<tolvek::Regex>>> compiled;
+  auto it = std::find_if(compiled.begin(), compiled.end(),
+                         [&](const auto& entry) { return entry.first == pattern; });
+  if (it == compiled.end()) {
+    compiled.emplace_back(pattern, tolvek::CreateRegularExpression(pattern, flags));
+    it = compiled.end() - 1;
+  }
+  tolvek::Regex::Match match;
+  return it->second && it->second->Find(text, 0, match);
+}
+
+// Any one line of a server's label may be its domain name.
+constexpr const char* kDomainNamePattern =
+    "(*ANYCRLF)^[a-z0-9\\-_+]+\\.([a-z0-9\\-_+]+\\.)*[a-z]+$";
+constexpr const char* kIpAddressPattern = "\\d{1,3}\\.\\d{1,3}\\.\\d{1,3}\\.\\d{1,3}";
+
+void AddFilterItems(const std::string& name, const std::string& label) {
+  if (name.rfind("FILE:", 0) == 0) {
+    platform::MenuItem(MenuItem_AddFilterFirst, "Add filter for file ...");
+  } else if (name.rfind("REGISTRYKEY:", 0) == 0) {
+    platform::MenuItem(MenuItem_AddFilterFirst, "Add filter registrykey ...");
+  } else if (name.rfind("SERVER:", 0) == 0) {
+    std::string lines = label;
+    for (size_t at = 0; (at = lines.find("\\n", at)) != std::string::npos;) {
+      lines.replace(at, 2, "\n");
+      ++at;
+    }
+    if (Matches(kDomainNamePattern, tolvek::kRegexCaseless | tolvek::kRegexMultiline, lines)) {
+      platform::MenuItem(MenuItem_AddFilterFirst + 1, "Add filter for domain ...");
+    }
+    if (Matches(kIpAddressPattern, 0, lines)) {
+      platform::MenuItem(MenuItem_AddFilterFirst + 2, "Add filter for IP address ...");
+    }
+  }
+}
+
+}  // namespace
+
+void HandleGraphCanvasEvent() {
+  if (!GraphShown()) return;
+  switch (platform::EventSubtype()) {
+    case platform::kSubMouseWheel:
+      OnWheel();
+      break;
+    case platform::kSubLeftDoubleClick:
+      OnLeftDoubleClick();
+      break;
+    case platform::kSubRightDoubleClick:
+      OnRightDoubleClick();
+      break;
+    case platform::kSubRightClick:
+      OnRightClick();
+      break;
+    case platform::kSubLeftButtonDown:
+      OnLeftButtonDown();
+      break;
+    case platform::kSubMouseMove:
+      OnMouseMove();
+      break;
+    case platform::kSubLeftButtonUp:
+      OnLeftButtonUp();
+      break;
+    case platform::kSubMiddleButtonDown:
+      RecordPointer();
+      break;
+    case platform::kSubMiddleButtonUp:
+      OnMiddleButtonUp();
+      break;
+    default:
+      break;
+  }
+}
+
+void HandleSingleLeftClick() {
+  WorkbenchState& s = State();
+  if (s.interaction.suppressNextClick == 0) {
+    graphview::GraphNode* node =
+        graphview::FindNodeAt(s.graph, s.graph.view.pressX, s.graph.view.pressY);
+    FirePluginEvent("BeforeLeftClickOnGraph");
+    if (!s.pluginOverrideFlag) {
+      if (node) {
+        graphview::HighlightNodesOfSameName(s.graph, *node);
+      } else {
+        ClearHighlights();
+      }
+      RedrawGraph(false);
+    }
+    FirePluginEvent("AfterLeftClickOnGraph");
+  }
+  s.interaction.suppressNextClick = 0;
+}
+
+void ShowGraphContextMenu() {
+  TOLVEK_TRACE("ShowGraphContextMenu");
+  WorkbenchState& s = State();
+  InteractionState& in = s.interaction;
+  s.graph.CurrentNode = nullptr;
+  graphview::GraphNode* node =
+      graphview::FindNodeAt(s.graph, s.graph.view.pressX, s.graph.view.pressY);
+  if (node) {
+    s.graph.CurrentNode = node;
+    FirePluginEvent("BeforeRightClickOnGraph");
+    if (!s.pluginOverrideFlag) {
+      in.contextNodeLabel = std::string(node->label);
+      in.contextNodeName = std::string(node->name);
+      NewContextMenu();
+      AddFilterItems(in.contextNodeName, in.contextNodeLabel);
+      platform::MenuItem(MenuItem_NodeDetails, "Details ...");
+      std::vector<MenuPlugin> plugins = ContextMenuPlugins();
+      if (!plugins.empty()) AddPluginItems(plugins, true);
+      platform::DisplayPopupMenu(in.graphContextMenu, Window_Main);
+    }
+  } else {
+    FirePluginEvent("BeforeRightClickOnGraph");
+    if (!s.pluginOverrideFlag) {
+      std::vector<MenuPlugin> plugins = ContextMenuPlugins();
+      if (!plugins.empty()) {
+        in.contextNodeLabel.clear();
+        in.contextNodeName.clear();
+        NewContextMenu();
+        AddPluginItems(plugins, false);
+        platform::DisplayPopupMenu(in.graphContextMenu, Window_Main);
+      }
+    }
+  }
+  FirePluginEvent("AfterRightClickOnGraph");
+}
+
+void ClearHighlights() {
+  State().graph.Highlights.clear();
+}
+
+void ExportGraphImage() {
+  TOLVEK_TRACE("ExportGraphImage");
+  WorkbenchState& s = State();
+  if (!GraphShown()) return;
+  const std::string path = tolvek::GetTempFilePath(s.files.graphFilePng);
+  int picture = platform::GrabCanvasImage(Canvas_Main_Graph, platform::kNewNumber);
+  if (!picture) return;
+  const bool saved = !path.empty() && platform::SaveImage(picture, path, platform::kImagePng);
+  platform::FreeImage(picture);
+  if (!saved) {
+    platform::MessageRequester("LumiVEX", "Couldn't save the canvas picture to '" + path + "'!");
+    return;
+  }
+  // Remember geometry, disable parent, Save item, menu bar, tool bar, status bar, start
+  // fitted, annotation menu.
+  constexpr int64_t kEditorFlags = 0x11E25;
+  EditImageRequesterFromPath("Export canvas to bitmap ...", path, platform::kNoParent, kEditorFlags,
+                             "");
+}
+
+}  // namespace workbench
