@@ -118,6 +118,12 @@ std::string ThreadRows(const std::string& processPart) {
          others;
 }
 
+// The list shows a row after every LF, so the last row has none.
+std::string Items(std::string rows) {
+  if (!rows.empty() && rows.back() == '\n') rows.pop_back();
+  return rows;
+}
+
 void Highlight(graphview::GraphModel& graph, const std::string& name) {
   for (graphview::GraphNode& node : graph.layout.nodes) {
     if (node.name == name) graph.Highlights.push_back({&node, nullptr});
@@ -170,7 +176,7 @@ void ShowNodeDetails() {
     }
     const std::string chosen =
         gui::ListIconRequester("Details for ...", message, " ", "Key|Value", "150|*",
-                               DetailsRows(keys), "", Window_Main, kListFlags, "");
+                               Items(DetailsRows(keys)), "", Window_Main, kListFlags, "");
     if (chosen.substr(0, chosen.find('|')) == "Threads") {
       const std::string processPart = IdField(name, 1);
       std::string rows;
@@ -180,8 +186,8 @@ void ShowNodeDetails() {
       }
       HighlightThreads(graph, processPart);
       RedrawGraph(false);
-      gui::ListIconRequester("Threads of ...", message, " ", "TID|Key|Value", "50|150|*", rows, "",
-                             Window_Main, kListFlags, "");
+      gui::ListIconRequester("Threads of ...", message, " ", "TID|Key|Value", "50|150|*",
+                             Items(rows), "", Window_Main, kListFlags, "");
     }
   }
   if (s.options.backToSearchAfterDetails) graph.Highlights = saved;
