@@ -21,6 +21,7 @@
 
 #include "graphview/graph_reading.h"
 #include "graphview/graph_renderer.h"
+#include "graphview/hit_testing.h"
 #include "platform/window_system.h"
 
 namespace {
@@ -73,6 +74,41 @@ double Median(const std::function<void()>& prepare, const std::function<void()>&
   }
   std::sort(ms.begin(), ms.end());
   return ms[ms.size() / 2];
+}
+
+// 200 pointer moves at the fit zoom, each onto another node (the worst case of hover: every
+// move finds a new node and redraws), as the canvas's mouse-move handler does them: the hit
+// test, then a redraw of the overlays. Starts from the fit view; prints the mean time per move and
+// its ratio to fullMs, one full redraw.
+void PointerMoves(GraphModel& model, GraphRenderer& renderer, const RenderSettings& settings,
+                  const ViewState& fit, double fullMs) {
+  constexpr int kMoves = 200;
+  model.view = fit;
+  std::vector<std::pair<int64_t, int64_t>> centres;
+  const ViewState& view = model.view;
+  for (const GraphNode& node : model.layout.nodes) {
+    int64_t x = static_cast<int64_t>(view.scrollX) + GraphXToPixel(view, model.layout, node.x);
+    int64_t y = static_cast<int64_t>(view.scrollY) + GraphYToPixel(view, model.layout, node.y);
+    if (x >= 0 && y >= 0 && x < kWidth && y < kHeight) centres.emplace_back(x, y);
+  }
+  if (centres.empty()) return;
+  model.view.hoveredNode = nullptr;
+  renderer.Redraw(model, settings, false);
+  int changes = 0;
+  Clock::time_point start = Clock::now();
+  for (int i = 0; i < kMoves; ++i) {
+    const auto& [x, y] = centres[(static_cast<size_t>(i) * 7919) % centres.size()];
+    GraphNode* node = FindNodeAt(model, x, y);
+    if (node == model.view.hoveredNode) continue;
+    ++changes;
+    model.view.hoveredNode = node;
+    renderer.Redraw(model, settings, false);
+  }
+  const double mean =
+      std::chrono::duration<double, std::milli>(Clock::now() - start).count() / kMoves;
+  model.view.hoveredNode = nullptr;
+  std::printf("pointer_moves=%d hover_changes=%d move_ms=%.3f move_per_full=%.4f\n", kMoves,
+              changes, mean, mean / fullMs);
 }
 
 }  // namespace
@@ -153,6 +189,8 @@ int main(int argc, char** argv) {
         view.zoom = fitView.zoom + fitView.zoomStep;
       },
       [&] { renderer.Redraw(model, settings, false); });
+
+  PointerMoves(model, renderer, settings, fitView, fullFit);
 
   view = fitView;
   view.zoom = view.maxZoom;

@@ -1,12 +1,15 @@
 // The workbench on the bundled sample, as an analyst meets it: the real main window with a
 // settings folder of its own, the log and capture paths typed into their fields, Refresh
-// pressed, and a screenshot of the window once the graph is there.
-//   sample_demo FOLDER LOG CAPTURE SCREENSHOT
+// pressed, and a screenshot of the window once the graph is there. With DETAILS, a middle
+// click on the sample's process opens its details (photographed to DETAILS), and its Threads
+// row its threads (photographed to DETAILS with "-threads" before the extension).
+//   sample_demo FOLDER LOG CAPTURE SCREENSHOT [DETAILS]
 // FOLDER becomes the workbench's home (its settings in FOLDER/.lumivex/); never the user's.
 #include <sys/stat.h>
 
 #include <QApplication>
 #include <QTest>
+#include <QTreeWidget>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +17,7 @@
 #include <fstream>
 #include <string>
 
+#include "graphview/view_state.h"
 #include "gui/gadget_screenshot.h"
 #include "platform/window_system.h"
 #include "quiet_home.h"
@@ -38,11 +42,58 @@ void Type(int gadget, const std::string& text) {
   QTest::keyClicks(field, QString::fromStdString(text));
 }
 
+bool Shoot(const std::string& path) {
+  int image = gui::MakeScreenshot(platform::kNewNumber, 0, 0, 0, 0);
+  bool saved = image && platform::SaveImage(image, path);
+  if (image) platform::FreeImage(image);
+  return saved;
+}
+
+// Middle click on the sample process; the loop hook photographs the lists as they open.
+bool ShowDetails(const std::string& shot) {
+  using namespace workbench;
+  const graphview::GraphNode* process = State().graph.layout.FindNode("PROCESS:3120-n3");
+  if (!process) return false;
+  const auto& g = State().graph;
+  QPoint at(int(g.view.scrollX) + int(graphview::GraphXToPixel(g.view, g.layout, process->x)) + 1,
+            int(g.view.scrollY) + int(graphview::GraphYToPixel(g.view, g.layout, process->y)) + 1);
+  const std::string threadsShot = shot.substr(0, shot.rfind('.')) + "-threads.png";
+  bool detailsSaved = false, threadsSaved = false;
+  int waited = 0;
+  platform::SetLoopHook([&] {
+    // A few turns first, so the list has painted.
+    if (++waited < 20) return;
+    int details = platform::FindWindowByTitle("Details for ...");
+    int threads = platform::FindWindowByTitle("Threads of ...");
+    if (threads >= 0) {
+      threadsSaved = Shoot(threadsShot);
+      platform::PostEvent(platform::kEventCloseWindow, threads, -1);
+      platform::SetLoopHook(nullptr);
+    } else if (details >= 0 && !detailsSaved) {
+      detailsSaved = Shoot(shot);
+      waited = 0;
+      // The Threads row is the last; choosing it opens the threads list.
+      auto* list = static_cast<QTreeWidget*>(
+          platform::GadgetWidget(platform::FindGadgetByName(details, "lst")));
+      QTreeWidgetItem* last = list->topLevelItem(list->topLevelItemCount() - 1);
+      QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(last).center());
+    }
+  });
+  QWidget* canvas = platform::GadgetWidget(Canvas_Main_Graph);
+  QTest::mousePress(canvas, Qt::MiddleButton, {}, at);
+  QTest::mouseRelease(canvas, Qt::MiddleButton, {}, at);
+  for (int i = 0; i < 10 && !threadsSaved; ++i) MainLoopTurn();
+  platform::SetLoopHook(nullptr);
+  std::printf("Details: %s, threads: %s\n", detailsSaved ? "saved" : "missing",
+              threadsSaved ? "saved" : "missing");
+  return detailsSaved && threadsSaved;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 5) {
-    std::fprintf(stderr, "usage: sample_demo FOLDER LOG CAPTURE SCREENSHOT\n");
+  if (argc != 5 && argc != 6) {
+    std::fprintf(stderr, "usage: sample_demo FOLDER LOG CAPTURE SCREENSHOT [DETAILS]\n");
     return 2;
   }
   namespace fs = std::filesystem;
@@ -81,10 +132,10 @@ int main(int argc, char** argv) {
   std::string status = platform::GetGadgetText(workbench::Text_Main_Status);
   for (int i = 0; i < 20; ++i) workbench::MainLoopTurn();
 
-  int image = gui::MakeScreenshot(platform::kNewNumber, 0, 0, 0, 0);
-  bool saved = image && platform::SaveImage(image, shot);
+  bool saved = Shoot(shot);
   std::printf("Refresh: %s (%zu nodes, %zu edges)\n", status.c_str(),
               workbench::State().graph.layout.nodes.size(),
               workbench::State().graph.layout.edges.size());
+  if (argc == 6) saved = ShowDetails(fs::absolute(argv[5]).string()) && saved;
   return saved && status == "OK" ? 0 : 1;
 }

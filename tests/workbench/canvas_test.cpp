@@ -1,6 +1,8 @@
 // The graph canvas driven with the mouse as the analyst drives it, on the bundled sample after
 // a real Refresh: wheel, pan, rubber band, double clicks, hover, clicks, the context menu and
 // the node details lists.
+#include <unistd.h>
+
 #include <QApplication>
 #include <QHeaderView>
 #include <QMouseEvent>
@@ -512,3 +514,49 @@ TEST_F(CanvasTest, HostileDetailsShowLiterally) {
 }
 
 }  // namespace
+
+// Without its details file (a later generation failed) a node is named in a message; with
+// back_to_search_after_details the highlights from before come back.
+TEST_F(CanvasTest, WithoutTheDetailsFileAMessageNamesTheNode) {
+  RefreshOn(LUMIVEX_SAMPLE_LOG);
+  const std::string details = tolvek::GetTempFilePath(State().files.graphFileDot) + ".lumivex";
+  ASSERT_EQ(unlink(details.c_str()), 0);
+  State().options.backToSearchAfterDetails = 1;
+  State().graph.Highlights = {{Node("PROCESS:3120-n3"), nullptr}};
+  GraphNode* server = Node("SERVER:203.0.113.50");
+  platform::ScriptMessageAnswer(platform::kResultOk);
+  Mouse(QEvent::MouseButtonPress, Centre(server), Qt::MiddleButton, Qt::MiddleButton);
+  Mouse(QEvent::MouseButtonRelease, Centre(server), Qt::MiddleButton, Qt::NoButton);
+  Turns(100);
+  ASSERT_FALSE(platform::ShownMessages().empty());
+  EXPECT_EQ(platform::ShownMessages().back().title, "Node-Details");
+  EXPECT_EQ(platform::ShownMessages().back().text,
+            "name: SERVER:203.0.113.50\nlabel: [1]\\nupdate-check.example.net\\n203.0.113.50");
+  EXPECT_EQ(HighlightedNames(), std::vector<std::string>{"PROCESS:3120-n3"});
+  EXPECT_EQ(State().graph.CurrentNode, server);
+}
+
+// Menu item 4 saves what the canvas shows as the PNG the image editor opens; without a graph
+// it does nothing.
+TEST_F(CanvasTest, TheExportSavesTheCanvasPicture) {
+  WriteSettings(QuietSettings());
+  ASSERT_TRUE(Start());
+  const std::string png = tolvek::GetTempFilePath(State().files.graphFilePng);
+  platform::PostEvent(platform::kEventMenu, Window_Main, -1, 0, MenuItem_Export);
+  Turns(50);
+  EXPECT_EQ(ReadWholeFile(png), "");
+  ForgetWindows();
+
+  RefreshOn(LUMIVEX_SAMPLE_LOG);
+  Mouse(QEvent::MouseMove, Centre(Node("PROCESS:3120-n3")), Qt::NoButton, Qt::NoButton);
+  Turns(30);
+  platform::PostEvent(platform::kEventMenu, Window_Main, -1, 0, MenuItem_Export);
+  Turns(50);
+  int saved = platform::LoadImage(platform::kNewNumber,
+                                  tolvek::GetTempFilePath(State().files.graphFilePng));
+  ASSERT_NE(saved, 0);
+  int shown = platform::GrabCanvasImage(Canvas_Main_Graph, platform::kNewNumber);
+  // The drawing area inside the canvas's frame, pixel for pixel.
+  EXPECT_EQ(platform::ImageWidth(saved), platform::GadgetWidth(Canvas_Main_Graph) - 2);
+  EXPECT_EQ(*platform::ImageData(saved), *platform::ImageData(shown));
+}
