@@ -511,6 +511,35 @@ TEST_F(CanvasTest, HostileDetailsShowLiterally) {
     fullPathSeen = fullPathSeen || keys[i].second == path;
   }
   EXPECT_TRUE(fullPathSeen);
+
+  // A thread whose part, key and value open with braces, in silver rows without cell styles.
+  const std::string details = tolvek::GetTempFilePath(State().files.graphFileDot) + ".lumivex";
+  ASSERT_TRUE(tolvek::OpenPreferences(details));
+  tolvek::PreferenceGroupHexified("THREAD:3120-n3:{t}|");
+  tolvek::WritePreferenceString("{k}", "{{color:red}}v|w\\");
+  tolvek::WritePreferenceString("Relevant", "No");
+  ASSERT_TRUE(tolvek::ClosePreferences());
+  ShownList threads;
+  {
+    guitest::Script script({[&] { return ReadList("Details for ...", list); }, guitest::Do([&] {
+                              ChooseRow("Details for ...", int(list.rows.size()) - 1);
+                            }),
+                            [&] { return ReadList("Threads of ...", threads); },
+                            guitest::Do([] { Close("Threads of ..."); })},
+                           "Details for ...");
+    list = {};
+    GraphNode* process = Node("PROCESS:3120-n3");
+    Mouse(QEvent::MouseButtonPress, Centre(process), Qt::MiddleButton, Qt::MiddleButton);
+    Mouse(QEvent::MouseButtonRelease, Centre(process), Qt::MiddleButton, Qt::NoButton);
+    Turns(100);
+    EXPECT_TRUE(script.Finished());
+  }
+  const std::vector<std::vector<std::string>> last(threads.rows.end() - 3, threads.rows.end());
+  EXPECT_EQ(last, (std::vector<std::vector<std::string>>{
+                      {"{t}|", "", ""},
+                      {"", "{k}", "{{color:red}}v|w\\"},
+                      {"", "Relevant", "No"},
+                  }));
 }
 
 }  // namespace
