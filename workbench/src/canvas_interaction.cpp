@@ -241,7 +241,13 @@ void OnLeftButtonUp() {
     in.rubberBand = false;
     InvertBandOutline(in.rubberX, in.rubberY);
     in.savedZoom = 0;
-    if (PointerX() != View().pressX && PointerY() != View().pressY) ZoomIntoBand();
+    if (PointerX() != View().pressX && PointerY() != View().pressY) {
+      ZoomIntoBand();
+    } else {
+      // The picture again, in case a redraw during the drag left an outline the inversion
+      // could not take back.
+      ArmTimer(TimerRedraw, kPanRedrawMs);
+    }
   }
   in.dragAnchorX = in.dragAnchorY = -1;
 }
