@@ -65,7 +65,12 @@ struct PreferenceState {
   std::string m_pendingGroup;  // selected but not yet created
   bool m_pending = false;
   size_t m_examined = 0;  // next group handed out by NextPreferenceGroup
-  std::string m_folded;   // scratch for lookups
+  // The key listing: its group, the line that holds the current key and whether one is.
+  size_t m_keyGroup = 0;
+  size_t m_keyLine = 0;
+  bool m_keyListed = false;
+  bool m_keysOpen = false;
+  std::string m_folded;  // scratch for lookups
 };
 
 PreferenceState& Prefs() {
@@ -360,6 +365,45 @@ std::string PreferenceGroupName() {
   PreferenceState& s = Prefs();
   if (s.m_pending) return s.m_pendingGroup;
   return std::string(View(s, s.m_groups[s.m_current].m_name));
+}
+
+bool ExaminePreferenceKeys() {
+  TOLVEK_TRACE("ExaminePreferenceKeys");
+  PreferenceState& s = Prefs();
+  s.m_keysOpen = s.m_open && !s.m_pending;
+  s.m_keyGroup = s.m_current;
+  s.m_keyLine = 0;
+  s.m_keyListed = false;
+  return s.m_keysOpen;
+}
+
+bool NextPreferenceKey() {
+  TOLVEK_TRACE("NextPreferenceKey");
+  PreferenceState& s = Prefs();
+  if (!s.m_keysOpen || s.m_keyGroup >= s.m_groups.size()) return false;
+  const std::vector<Line>& lines = s.m_groups[s.m_keyGroup].m_lines;
+  size_t next = s.m_keyListed ? s.m_keyLine + 1 : 0;
+  while (next < lines.size() && !lines[next].m_isKey) ++next;
+  if (next >= lines.size()) {
+    s.m_keysOpen = false;
+    s.m_keyListed = false;
+    return false;
+  }
+  s.m_keyLine = next;
+  s.m_keyListed = true;
+  return true;
+}
+
+std::string PreferenceKeyName() {
+  PreferenceState& s = Prefs();
+  if (!s.m_keysOpen || !s.m_keyListed) return "";
+  return std::string(View(s, s.m_groups[s.m_keyGroup].m_lines[s.m_keyLine].m_key));
+}
+
+std::string PreferenceKeyValue() {
+  PreferenceState& s = Prefs();
+  if (!s.m_keysOpen || !s.m_keyListed) return "";
+  return std::string(View(s, s.m_groups[s.m_keyGroup].m_lines[s.m_keyLine].m_text));
 }
 
 }  // namespace tolvek

@@ -8,16 +8,11 @@
 
 namespace workbench {
 
-void ClearHighlights() {}
 void HandleGraphCanvasEvent() {}
 void ShowGraphContextMenu() {}
 void HandleSingleLeftClick() {}
 void ExportGraphImage() {}
 void ShowNodeDetails() {}
-void FindInGraph() {}
-
-void HandleTimelineGadget(int) {}
-void AnimationStep() {}
 
 void HandleInputButton(int) {}
 void OpenFilterManager(int) {}

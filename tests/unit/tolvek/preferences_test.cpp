@@ -66,6 +66,32 @@ TEST_F(Preferences, WritesGroupsInOrderAndReadsThemBack) {
   ASSERT_TRUE(ClosePreferences());
 }
 
+// Keys are listed as the file holds them: comments skipped, repeats kept, names as spelled.
+TEST_F(Preferences, ListsTheKeysOfAGroupInFileOrder) {
+  std::string path = Path("keys.prefs");
+  std::ofstream(path, std::ios::binary) << "top=1\n[g]\n; note\nIP-Address = 10.0.0.1\n\n"
+                                           "Path = C:\\x\nIP-ADDRESS = again\n[empty]\n; only\n";
+  ASSERT_TRUE(OpenPreferences(path));
+  auto list = [] {
+    std::vector<std::string> keys;
+    if (!ExaminePreferenceKeys()) return std::vector<std::string>{"(none)"};
+    while (NextPreferenceKey()) keys.push_back(PreferenceKeyName() + "=" + PreferenceKeyValue());
+    return keys;
+  };
+  ASSERT_TRUE(PreferenceGroup("G"));
+  EXPECT_EQ(list(),
+            (std::vector<std::string>{"IP-Address=10.0.0.1", "Path=C:\\x", "IP-ADDRESS=again"}));
+  ASSERT_TRUE(PreferenceGroup("empty"));
+  EXPECT_EQ(list(), std::vector<std::string>{});
+  ASSERT_TRUE(PreferenceGroup(""));
+  EXPECT_EQ(list(), std::vector<std::string>{"top=1"});
+  // A group that is not in the file has no keys to list, and listing does not make it.
+  EXPECT_FALSE(PreferenceGroup("missing"));
+  EXPECT_EQ(list(), std::vector<std::string>{"(none)"});
+  ClosePreferences();
+  EXPECT_FALSE(ExaminePreferenceKeys());
+}
+
 TEST_F(Preferences, KeepsCommentsAndForeignLineEndsOnRewrite) {
   std::string path = Path("b.prefs");
   std::ofstream(path, std::ios::binary) << "\xEF\xBB\xBF; note\r\n[g]\r\na=1\r\n\r\n[h]\rb = 2\r";

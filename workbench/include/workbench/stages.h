@@ -24,13 +24,13 @@ void HandleSingleLeftClick();
 void ExportGraphImage();
 // Node details of the current node (not built yet).
 void ShowNodeDetails();
-// Find in graph (not built yet).
+// Asks for a text and highlights every node and edge that holds it.
 void FindInGraph();
 
 // ------------------------------------------------------------------------------ timeline
-// Gadget events of the timeline buttons and the strip (not built yet).
+// Gadget events of the timeline buttons, the frames-mode toggle and the strip.
 void HandleTimelineGadget(int gadget);
-// One animation step (not built yet).
+// One step of the running animation, when its timer fires.
 void AnimationStep();
 
 // ------------------------------------------------------------------------ inputs, filters
