@@ -1,7 +1,9 @@
 // The workbench on the bundled sample, as an analyst meets it: the real main window with a
 // settings folder of its own, the log and capture paths typed into their fields, Refresh
-// pressed, and a screenshot of the window once the graph is there.
-//   sample_demo FOLDER LOG CAPTURE SCREENSHOT
+// pressed, and a screenshot of the window once the graph is there. With --replay the
+// screenshot shows frames mode half-way through the replay: Return, then Space plays at the
+// starting speed and Space again stops it once the middle frame is reached.
+//   sample_demo FOLDER LOG CAPTURE SCREENSHOT [--replay]
 // FOLDER becomes the workbench's home (its settings in FOLDER/.lumivex/); never the user's.
 #include <sys/stat.h>
 
@@ -14,6 +16,7 @@
 #include <fstream>
 #include <string>
 
+#include "graphview/graph_model.h"
 #include "gui/gadget_screenshot.h"
 #include "platform/window_system.h"
 #include "quiet_home.h"
@@ -41,8 +44,9 @@ void Type(int gadget, const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 5) {
-    std::fprintf(stderr, "usage: sample_demo FOLDER LOG CAPTURE SCREENSHOT\n");
+  const bool replay = argc == 6 && std::string(argv[5]) == "--replay";
+  if (argc != 5 && !replay) {
+    std::fprintf(stderr, "usage: sample_demo FOLDER LOG CAPTURE SCREENSHOT [--replay]\n");
     return 2;
   }
   namespace fs = std::filesystem;
@@ -81,10 +85,34 @@ int main(int argc, char** argv) {
   std::string status = platform::GetGadgetText(workbench::Text_Main_Status);
   for (int i = 0; i < 20; ++i) workbench::MainLoopTurn();
 
+  const int64_t& frame = workbench::State().graph.view.currentFrame;
+  if (replay && status == "OK") {
+    QWidget* button = platform::GadgetWidget(workbench::Button_Main_Refresh);
+    platform::SetActiveWindow(workbench::Window_Main);
+    QApplication::processEvents();
+    button->setFocus();
+    QTest::keyClick(button, Qt::Key_Return);
+    for (int i = 0; i < 5; ++i) workbench::MainLoopTurn();
+    QTest::keyClick(button, Qt::Key_Space);
+    const int64_t middle = graphview::CountVisibleFrames(workbench::State().graph) / 2;
+    deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (frame < middle && std::chrono::steady_clock::now() < deadline) {
+      workbench::MainLoopTurn();
+    }
+    QTest::keyClick(button, Qt::Key_Space);
+    for (int i = 0; i < 5; ++i) workbench::MainLoopTurn();
+  }
+
   int image = gui::MakeScreenshot(platform::kNewNumber, 0, 0, 0, 0);
   bool saved = image && platform::SaveImage(image, shot);
   std::printf("Refresh: %s (%zu nodes, %zu edges)\n", status.c_str(),
               workbench::State().graph.layout.nodes.size(),
               workbench::State().graph.layout.edges.size());
+  if (replay) {
+    std::printf("Frame: %s (%s) %s\n",
+                platform::GetGadgetText(workbench::Text_Main_FrameNumber).c_str(),
+                platform::GetGadgetText(workbench::Text_Main_FrameTimestamp).c_str(),
+                platform::GetGadgetText(workbench::String_Main_FrameMessage).c_str());
+  }
   return saved && status == "OK" ? 0 : 1;
 }
