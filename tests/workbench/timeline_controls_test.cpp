@@ -1,6 +1,7 @@
 // Frames mode driven as the analyst drives it: keys, menu items, the play button's timer on a
 // stepped clock and the strip under the mouse, on the sample after a real Refresh.
 #include <QApplication>
+#include <QMouseEvent>
 #include <QTest>
 #include <QWidget>
 
@@ -308,6 +309,19 @@ TEST_F(FramesModeTest, PressingAndDraggingOnTheStripPicksFrames) {
   QTest::mouseRelease(strip, Qt::RightButton, {}, QPoint(700, y));
   Settle();
   EXPECT_EQ(Frame(), 1);
+  // Two quick clicks a few pixels apart reach the strip as a click and a double click (the
+  // toolkit sends the second press as the double click); the second picks its frame too.
+  ASSERT_EQ(platform::GadgetWidth(Canvas_Main_AnimationFrames), 800);
+  QTest::mouseClick(strip, Qt::LeftButton, {}, QPoint(348, y));
+  Settle();
+  EXPECT_EQ(Frame(), 6);
+  const QPointF second(352, y);
+  QMouseEvent doubleClick(QEvent::MouseButtonDblClick, second, strip->mapToGlobal(second),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(strip, &doubleClick);
+  QTest::mouseRelease(strip, Qt::LeftButton, {}, QPoint(352, y));
+  Settle();
+  EXPECT_EQ(Frame(), 7);
 
   // The strip picks among the visible frames only and leaves a running animation running (the
   // strip has its laid-out width again once the mode button changed).
