@@ -2,12 +2,15 @@
 // settings folder of its own, the log and capture paths typed into their fields, Refresh
 // pressed, and a screenshot of the window once the graph is there. With --replay the
 // screenshot shows frames mode half-way through the replay: Return, then Space plays at the
-// starting speed and Space again stops it once the middle frame is reached.
-//   sample_demo FOLDER LOG CAPTURE SCREENSHOT [--replay]
+// starting speed and Space again stops it once the middle frame is reached. With --find TEXT
+// it shows the highlights of Ctrl+F with TEXT typed into the input box.
+//   sample_demo FOLDER LOG CAPTURE SCREENSHOT [--replay | --find TEXT]
 // FOLDER becomes the workbench's home (its settings in FOLDER/.lumivex/); never the user's.
 #include <sys/stat.h>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QTest>
 #include <chrono>
 #include <cstdio>
@@ -45,8 +48,10 @@ void Type(int gadget, const std::string& text) {
 
 int main(int argc, char** argv) {
   const bool replay = argc == 6 && std::string(argv[5]) == "--replay";
-  if (argc != 5 && !replay) {
-    std::fprintf(stderr, "usage: sample_demo FOLDER LOG CAPTURE SCREENSHOT [--replay]\n");
+  const bool find = argc == 7 && std::string(argv[5]) == "--find";
+  if (argc != 5 && !replay && !find) {
+    std::fprintf(stderr,
+                 "usage: sample_demo FOLDER LOG CAPTURE SCREENSHOT [--replay | --find TEXT]\n");
     return 2;
   }
   namespace fs = std::filesystem;
@@ -103,11 +108,29 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 5; ++i) workbench::MainLoopTurn();
   }
 
+  if (find && status == "OK") {
+    const QString text = QString::fromUtf8(argv[6]);
+    platform::SetLoopHook([text] {
+      int box = platform::FindWindowByTitle("LumiVEX");
+      int field = box < 0 ? -1 : platform::FindGadgetByName(box, "field");
+      auto* combo = field < 0 ? nullptr : qobject_cast<QComboBox*>(platform::GadgetWidget(field));
+      if (!combo || !combo->isVisible()) return;
+      platform::SetLoopHook(nullptr);
+      combo->lineEdit()->insert(text);
+      QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
+    });
+    platform::PostEvent(platform::kEventMenu, workbench::Window_Main, -1, 0,
+                        workbench::MenuItem_Find);
+    for (int i = 0; i < 10; ++i) workbench::MainLoopTurn();
+    platform::SetLoopHook(nullptr);
+  }
+
   int image = gui::MakeScreenshot(platform::kNewNumber, 0, 0, 0, 0);
   bool saved = image && platform::SaveImage(image, shot);
   std::printf("Refresh: %s (%zu nodes, %zu edges)\n", status.c_str(),
               workbench::State().graph.layout.nodes.size(),
               workbench::State().graph.layout.edges.size());
+  if (find) std::printf("Highlights: %zu\n", workbench::State().graph.Highlights.size());
   if (replay) {
     std::printf("Frame: %s (%s) %s\n",
                 platform::GetGadgetText(workbench::Text_Main_FrameNumber).c_str(),
