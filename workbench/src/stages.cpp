@@ -19,11 +19,6 @@ void FindInGraph() {}
 void HandleTimelineGadget(int) {}
 void AnimationStep() {}
 
-void HandleInputButton(int) {}
-void OpenFilterManager(int) {}
-void OpenAddFilterFromNode(int) {}
-void HandleAddFilterGadget(int) {}
-
 void LoadPluginDescriptions() {}
 void FirePluginEvent(const std::string&) {
   State().pluginOverrideFlag = false;
