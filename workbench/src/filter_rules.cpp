@@ -247,12 +247,19 @@ bool SessionKeyReadsBack(std::string_view pattern) {
 }
 
 std::string DecodeStoredText(std::string_view bytes) {
-  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return tolvek::SanitizeUtf8(bytes.substr(3));
-  if (bytes.substr(0, 2) == "\xFF\xFE") {
-    return tolvek::Utf16LeToUtf8(bytes.data() + 2, (bytes.size() - 2) / 2);
+  std::string text;
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+    text = tolvek::SanitizeUtf8(bytes.substr(3));
+  } else if (bytes.substr(0, 2) == "\xFF\xFE") {
+    text = tolvek::Utf16LeToUtf8(bytes.data() + 2, (bytes.size() - 2) / 2);
+  } else if (tolvek::IsValidUtf8(bytes)) {
+    text = std::string(bytes);
+  } else {
+    text = tolvek::AnsiToUtf8(bytes);
   }
-  if (tolvek::IsValidUtf8(bytes)) return std::string(bytes);
-  return tolvek::AnsiToUtf8(bytes);
+  // A zero byte ends a text for the converter's reader: every rule after it would be lost.
+  std::erase(text, '\0');
+  return text;
 }
 
 std::string NormaliseGlobalText(std::string_view text) {
@@ -393,6 +400,7 @@ std::string IgnoreListText(std::string_view globalText, std::string_view session
     out += (rule.enabled ? "" : "#") + rule.pattern + "\t" + std::string(TrimBlanks(rule.access)) +
            "\r\n";
   }
+  std::erase(out, '\0');
   return out;
 }
 
