@@ -1,5 +1,6 @@
 #include "workbench/launcher_scan.h"
 
+#include <algorithm>
 #include <array>
 #include <unordered_set>
 
@@ -38,8 +39,11 @@ std::string EscapeField(std::string_view field) {
 // every quote-comma-quote; "" for a field the record lacks.
 std::array<std::string, 3> Fields(std::string_view record, const std::array<size_t, 3>& wanted) {
   std::array<std::string, 3> out;
+  size_t last = std::max({wanted[0], wanted[1], wanted[2]});
   size_t number = 0, start = 0;
-  for (;;) {
+  // The fields after the last one wanted are never split off: most of a record is its path
+  // and detail.
+  while (number <= last) {
     size_t end = record.find("\",\"", start);
     std::string_view field =
         record.substr(start, end == std::string_view::npos ? end : end - start);
