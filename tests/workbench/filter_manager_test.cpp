@@ -320,8 +320,9 @@ TEST_F(FilterManagerTest, ASessionThatARuleCreatedKeepsItsKeysBeforeTheGroup) {
 // Damaged and huge stores are listed, rewritten and handed to the converter without loss.
 TEST_F(FilterManagerTest, AHugePatternAndADamagedFileAreCarriedThrough) {
   const std::string huge = std::string(100000, 'q') + "*";
-  const std::string damaged = std::string("\x01\x02\xFF\xFE garbage\0with nul\t\t\t\r", 27) +
-                              "\n\n\r\r#\n\xC3\x28 bad utf-8\trw\n" + kWuau + "\trw";
+  // Control characters, a zero byte, broken UTF-8 and every kind of line end.
+  const char kDamage[] = "\x01\x02\xFF\xFE garbage\0with nul\t\t\t\r\n\n\r\r#\n\xC3\x28 bad\trw\n";
+  const std::string damaged = std::string(kDamage, sizeof kDamage - 1) + kWuau + "\trw";
   WriteWholeFile(SettingsFolder() + "evtweave_serverignores.global", huge + "\trw\r\n");
   WriteWholeFile(SettingsFolder() + "evtweave_fileignores.global", damaged);
   std::vector<std::string> rows = Listed(MenuItem_GlobalServers);

@@ -378,8 +378,8 @@ std::string DeleteSessionRules(std::string_view sessionText, std::string_view gr
 std::string RewriteSessionRules(std::string_view sessionText, std::string_view group,
                                 const std::vector<FilterRule>& rules,
                                 const std::vector<ListedRule>& enabled) {
+  if (rules.empty()) return std::string(sessionText);
   SessionLines lines(sessionText, group);
-  if (rules.empty()) return lines.Text();
   lines.RemoveGroups();
   for (const FilterRule& rule : rules) {
     lines.Set(SessionKey({CanonicalPattern(ListedForm(rule)), "", false}), rule.access);
