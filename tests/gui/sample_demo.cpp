@@ -4,8 +4,10 @@
 // screenshot shows frames mode half-way through the replay: Return, then Space plays at the
 // starting speed and Space again stops it once the middle frame is reached. With --find TEXT
 // it shows the highlights of Ctrl+F with TEXT typed into the input box.
-//   sample_demo FOLDER LOG CAPTURE SCREENSHOT [--replay | --find TEXT]
+//   sample_demo FOLDER LOG CAPTURE SCREENSHOT [--replay | --find TEXT | --dialogs DIR]
 // FOLDER becomes the workbench's home (its settings in FOLDER/.lumivex/); never the user's.
+// With --dialogs it then photographs, into DIR, the options dialog, the render-options popup,
+// a filter manager holding a few rules and the add-filter dialog opened from it.
 #include <sys/stat.h>
 
 #include <QApplication>
@@ -44,14 +46,74 @@ void Type(int gadget, const std::string& text) {
   QTest::keyClicks(field, QString::fromStdString(text));
 }
 
+void Turns(int n) {
+  for (int i = 0; i < n; ++i) workbench::MainLoopTurn();
+}
+
+bool Shoot(const std::string& path) {
+  int image = gui::MakeScreenshot(platform::kNewNumber, 0, 0, 0, 0);
+  bool saved = image && platform::SaveImage(image, path);
+  if (image) platform::FreeImage(image);
+  std::printf("%s: %s\n", saved ? "saved" : "NOT saved", path.c_str());
+  return saved;
+}
+
+// The dialogs the analyst meets around the graph, each photographed once it is painted.
+bool ShootDialogs(const std::filesystem::path& home, const std::filesystem::path& dir) {
+  using namespace workbench;
+  std::filesystem::create_directories(dir);
+  bool ok = true;
+
+  platform::PostEvent(platform::kEventMenu, Window_Main, -1, 0, MenuItem_Options);
+  Turns(10);
+  ok = Shoot((dir / "options_dialog.png").string()) && ok;
+  platform::PostEvent(platform::kEventGadget, Window_Options, Button_Options_Cancel);
+  Turns(5);
+
+  platform::SetGadgetState(Button_Main_RenderingOptions, 1);
+  platform::PostEvent(platform::kEventGadget, Window_Main, Button_Main_RenderingOptions);
+  Turns(10);
+  ok = Shoot((dir / "render_options.png").string()) && ok;
+  platform::HideWindow(Window_RenderOptions, true);
+  platform::SetGadgetState(Button_Main_RenderingOptions, 0);
+  Turns(5);
+
+  std::ofstream(home / ".lumivex" / "evtweave_fileignores.global", std::ios::binary)
+      << "c:\\windows\\prefetch\\*\trw\n#*.tmp\tw\n*\\appdata\\local\\temp\\*\tr\n"
+         "REGEX:^c:\\\\users\\\\[^\\\\]+\\\\ntuser\\.dat\trw\r\n";
+  // The manager's list waits in a loop of its own: it is photographed from the loop hook,
+  // then its "Add new rule ..." row is chosen.
+  int calls = 0;
+  platform::SetLoopHook([&] {
+    int window = platform::FindWindowByTitle("Filter Manager");
+    if (window < 0 || ++calls != 30) return;
+    ok = Shoot((dir / "filter_manager.png").string()) && ok;
+    int list = platform::FindGadgetByName(window, "lst");
+    platform::SetGadgetState(list, 0);
+    QTest::keyClick(platform::GadgetWidget(list), Qt::Key_Return);
+  });
+  platform::PostEvent(platform::kEventMenu, Window_Main, -1, 0, MenuItem_GlobalFiles);
+  Turns(10);
+  platform::SetLoopHook(nullptr);
+  platform::SetGadgetText(String_AddFilter_Filter, "c:\\users\\bob\\downloads\\");
+  platform::SetGadgetState(Option_AddFilter_HeadingStringMatch, 1);
+  Turns(5);
+  ok = Shoot((dir / "add_filter.png").string()) && ok;
+  platform::PostEvent(platform::kEventGadget, Window_AddFilter, Button_AddFilter_Cancel);
+  Turns(5);
+  return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const bool replay = argc == 6 && std::string(argv[5]) == "--replay";
   const bool find = argc == 7 && std::string(argv[5]) == "--find";
-  if (argc != 5 && !replay && !find) {
+  const bool dialogs = argc == 7 && std::string(argv[5]) == "--dialogs";
+  if (argc != 5 && !replay && !find && !dialogs) {
     std::fprintf(stderr,
-                 "usage: sample_demo FOLDER LOG CAPTURE SCREENSHOT [--replay | --find TEXT]\n");
+                 "usage: sample_demo FOLDER LOG CAPTURE SCREENSHOT"
+                 " [--replay | --find TEXT | --dialogs DIR]\n");
     return 2;
   }
   namespace fs = std::filesystem;
@@ -125,8 +187,7 @@ int main(int argc, char** argv) {
     platform::SetLoopHook(nullptr);
   }
 
-  int image = gui::MakeScreenshot(platform::kNewNumber, 0, 0, 0, 0);
-  bool saved = image && platform::SaveImage(image, shot);
+  bool saved = Shoot(shot);
   std::printf("Refresh: %s (%zu nodes, %zu edges)\n", status.c_str(),
               workbench::State().graph.layout.nodes.size(),
               workbench::State().graph.layout.edges.size());
@@ -137,5 +198,6 @@ int main(int argc, char** argv) {
                 platform::GetGadgetText(workbench::Text_Main_FrameTimestamp).c_str(),
                 platform::GetGadgetText(workbench::String_Main_FrameMessage).c_str());
   }
+  if (dialogs && !ShootDialogs(home, fs::absolute(argv[6]))) saved = false;
   return saved && status == "OK" ? 0 : 1;
 }

@@ -14,11 +14,6 @@ void HandleSingleLeftClick() {}
 void ExportGraphImage() {}
 void ShowNodeDetails() {}
 
-void HandleInputButton(int) {}
-void OpenFilterManager(int) {}
-void OpenAddFilterFromNode(int) {}
-void HandleAddFilterGadget(int) {}
-
 void LoadPluginDescriptions() {}
 void FirePluginEvent(const std::string&) {
   State().pluginOverrideFlag = false;

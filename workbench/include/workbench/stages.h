@@ -34,9 +34,9 @@ void HandleTimelineGadget(int gadget);
 void AnimationStep();
 
 // ------------------------------------------------------------------------ inputs, filters
-// The three input buttons (not built yet).
+// The three input buttons.
 void HandleInputButton(int gadget);
-// Filter managers 20 to 25 and the add-filter dialog (not built yet).
+// Filter managers 20 to 25 and the add-filter dialog.
 void OpenFilterManager(int menuItem);
 void OpenAddFilterFromNode(int menuItem);
 void HandleAddFilterGadget(int gadget);
