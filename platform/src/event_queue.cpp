@@ -73,6 +73,7 @@ namespace {
 
 bool TakeEvent() {
   auto& s = Layer();
+  QueueDueTimers();
   if (s.queue.empty()) return false;
   s.current = s.queue.front();
   s.queue.pop_front();
@@ -200,8 +201,13 @@ void AddWindowTimer(int window, int timer, int ms) {
   auto w = s.windows.find(window);
   if (w == s.windows.end() || !w->second.widget) return;
   RemoveWindowTimer(window, timer);
+  const int period = ms < 1 ? 1 : ms;
+  if (s.timersOnClock) {
+    s.timers[{window, timer}] = TimerRec{nullptr, false, period, ElapsedMilliseconds() + period};
+    return;
+  }
   auto* qtimer = new QTimer(w->second.widget);
-  qtimer->setInterval(ms < 1 ? 1 : ms);
+  qtimer->setInterval(period);
   s.timers[{window, timer}] = TimerRec{qtimer, false};
   QObject::connect(qtimer, &QTimer::timeout, [window, timer] {
     auto& st = Layer();
@@ -259,6 +265,38 @@ void RemoveKeyboardShortcut(int window, const std::string& key) {
   if (it == w->second.shortcuts.end()) return;
   delete it->second;
   w->second.shortcuts.erase(it);
+}
+
+int QueueDueTimers() {
+  auto& s = Layer();
+  if (!s.timersOnClock) return 0;
+  int queued = 0;
+  int64_t now = 0;
+  bool read = false;
+  for (auto& [key, timer] : s.timers) {
+    if (timer.timer) continue;
+    if (!read) {
+      now = ElapsedMilliseconds();
+      read = true;
+    }
+    if (timer.due > now) continue;
+    // Periods the clock jumped over collapse into the one event a timer may have waiting.
+    timer.due += (now - timer.due) / timer.period * timer.period + timer.period;
+    if (timer.pending) continue;
+    timer.pending = true;
+    QueuedEvent e;
+    e.type = kEventTimer;
+    e.window = key.first;
+    e.data = key.second;
+    e.fromUser = false;
+    Enqueue(e);
+    ++queued;
+  }
+  return queued;
+}
+
+void SetTimersOnClock(bool onClock) {
+  Layer().timersOnClock = onClock;
 }
 
 void SetLoopHook(std::function<void()> hook) {

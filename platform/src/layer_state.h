@@ -56,8 +56,9 @@ struct GadgetRec {
 };
 
 struct TimerRec {
-  QTimer* timer = nullptr;
+  QTimer* timer = nullptr;  // null for a timer on the injected clock
   bool pending = false;
+  int64_t period = 0, due = 0;  // a timer on the injected clock: its period and next time
 };
 
 struct MenuRec {
@@ -83,6 +84,7 @@ struct LayerState {
   std::function<void()> loopHook;
   bool inHook = false;
   std::function<int64_t()> clock;
+  bool timersOnClock = false;
 
   std::vector<int> gadgetListStack;  // windows (or containers, as -gadget - 2)
   int buildingMenu = -1;

@@ -327,6 +327,7 @@ void ResetLayer() {
   s.current = QueuedEvent{};
   s.loopHook = nullptr;
   s.clock = nullptr;
+  s.timersOnClock = false;
   s.gadgetListStack.clear();
   s.menuStack.clear();
   s.buildingMenu = -1;

@@ -1,13 +1,22 @@
 // The workbench on the bundled sample, as an analyst meets it: the real main window with a
 // settings folder of its own, the log and capture paths typed into their fields, Refresh
-// pressed, and a screenshot of the window once the graph is there. With DETAILS, a middle
-// click on the sample's process opens its details (photographed to DETAILS), and its Threads
-// row its threads (photographed to DETAILS with "-threads" before the extension).
-//   sample_demo FOLDER LOG CAPTURE SCREENSHOT [DETAILS]
+// pressed, and a screenshot of the window once the graph is there. With --replay the
+// screenshot shows frames mode half-way through the replay: Return, then Space plays at the
+// starting speed and Space again stops it once the middle frame is reached. With --find TEXT
+// it shows the highlights of Ctrl+F with TEXT typed into the input box.
+// With --details FILE a middle click on the sample's process then opens its details
+// (photographed to FILE), and its Threads row its threads (FILE with "-threads" before the
+// extension).
+//   sample_demo FOLDER LOG CAPTURE SCREENSHOT
+//               [--replay | --find TEXT | --dialogs DIR | --details FILE]
 // FOLDER becomes the workbench's home (its settings in FOLDER/.lumivex/); never the user's.
+// With --dialogs it then photographs, into DIR, the options dialog, the render-options popup,
+// a filter manager holding a few rules and the add-filter dialog opened from it.
 #include <sys/stat.h>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QTest>
 #include <QTreeWidget>
 #include <chrono>
@@ -17,6 +26,7 @@
 #include <fstream>
 #include <string>
 
+#include "graphview/graph_model.h"
 #include "graphview/view_state.h"
 #include "gui/gadget_screenshot.h"
 #include "platform/window_system.h"
@@ -42,11 +52,62 @@ void Type(int gadget, const std::string& text) {
   QTest::keyClicks(field, QString::fromStdString(text));
 }
 
+void Turns(int n) {
+  for (int i = 0; i < n; ++i) workbench::MainLoopTurn();
+}
+
 bool Shoot(const std::string& path) {
   int image = gui::MakeScreenshot(platform::kNewNumber, 0, 0, 0, 0);
   bool saved = image && platform::SaveImage(image, path);
   if (image) platform::FreeImage(image);
+  std::printf("%s: %s\n", saved ? "saved" : "NOT saved", path.c_str());
   return saved;
+}
+
+// The dialogs the analyst meets around the graph, each photographed once it is painted.
+bool ShootDialogs(const std::filesystem::path& home, const std::filesystem::path& dir) {
+  using namespace workbench;
+  std::filesystem::create_directories(dir);
+  bool ok = true;
+
+  platform::PostEvent(platform::kEventMenu, Window_Main, -1, 0, MenuItem_Options);
+  Turns(10);
+  ok = Shoot((dir / "options_dialog.png").string()) && ok;
+  platform::PostEvent(platform::kEventGadget, Window_Options, Button_Options_Cancel);
+  Turns(5);
+
+  platform::SetGadgetState(Button_Main_RenderingOptions, 1);
+  platform::PostEvent(platform::kEventGadget, Window_Main, Button_Main_RenderingOptions);
+  Turns(10);
+  ok = Shoot((dir / "render_options.png").string()) && ok;
+  platform::HideWindow(Window_RenderOptions, true);
+  platform::SetGadgetState(Button_Main_RenderingOptions, 0);
+  Turns(5);
+
+  std::ofstream(home / ".lumivex" / "evtweave_fileignores.global", std::ios::binary)
+      << "c:\\windows\\prefetch\\*\trw\n#*.tmp\tw\n*\\appdata\\local\\temp\\*\tr\n"
+         "REGEX:^c:\\\\users\\\\[^\\\\]+\\\\ntuser\\.dat\trw\r\n";
+  // The manager's list waits in a loop of its own: it is photographed from the loop hook,
+  // then its "Add new rule ..." row is chosen.
+  int calls = 0;
+  platform::SetLoopHook([&] {
+    int window = platform::FindWindowByTitle("Filter Manager");
+    if (window < 0 || ++calls != 30) return;
+    ok = Shoot((dir / "filter_manager.png").string()) && ok;
+    int list = platform::FindGadgetByName(window, "lst");
+    platform::SetGadgetState(list, 0);
+    QTest::keyClick(platform::GadgetWidget(list), Qt::Key_Return);
+  });
+  platform::PostEvent(platform::kEventMenu, Window_Main, -1, 0, MenuItem_GlobalFiles);
+  Turns(10);
+  platform::SetLoopHook(nullptr);
+  platform::SetGadgetText(String_AddFilter_Filter, "c:\\users\\bob\\downloads\\");
+  platform::SetGadgetState(Option_AddFilter_HeadingStringMatch, 1);
+  Turns(5);
+  ok = Shoot((dir / "add_filter.png").string()) && ok;
+  platform::PostEvent(platform::kEventGadget, Window_AddFilter, Button_AddFilter_Cancel);
+  Turns(5);
+  return ok;
 }
 
 // Middle click on the sample process; the loop hook photographs the lists as they open.
@@ -92,8 +153,14 @@ bool ShowDetails(const std::string& shot) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 5 && argc != 6) {
-    std::fprintf(stderr, "usage: sample_demo FOLDER LOG CAPTURE SCREENSHOT [DETAILS]\n");
+  const bool replay = argc == 6 && std::string(argv[5]) == "--replay";
+  const bool find = argc == 7 && std::string(argv[5]) == "--find";
+  const bool dialogs = argc == 7 && std::string(argv[5]) == "--dialogs";
+  const bool details = argc == 7 && std::string(argv[5]) == "--details";
+  if (argc != 5 && !replay && !find && !dialogs && !details) {
+    std::fprintf(stderr,
+                 "usage: sample_demo FOLDER LOG CAPTURE SCREENSHOT"
+                 " [--replay | --find TEXT | --dialogs DIR | --details FILE]\n");
     return 2;
   }
   namespace fs = std::filesystem;
@@ -132,10 +199,53 @@ int main(int argc, char** argv) {
   std::string status = platform::GetGadgetText(workbench::Text_Main_Status);
   for (int i = 0; i < 20; ++i) workbench::MainLoopTurn();
 
+  const int64_t& frame = workbench::State().graph.view.currentFrame;
+  if (replay && status == "OK") {
+    QWidget* button = platform::GadgetWidget(workbench::Button_Main_Refresh);
+    platform::SetActiveWindow(workbench::Window_Main);
+    QApplication::processEvents();
+    button->setFocus();
+    QTest::keyClick(button, Qt::Key_Return);
+    for (int i = 0; i < 5; ++i) workbench::MainLoopTurn();
+    QTest::keyClick(button, Qt::Key_Space);
+    const int64_t middle = graphview::CountVisibleFrames(workbench::State().graph) / 2;
+    deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (frame < middle && std::chrono::steady_clock::now() < deadline) {
+      workbench::MainLoopTurn();
+    }
+    QTest::keyClick(button, Qt::Key_Space);
+    for (int i = 0; i < 5; ++i) workbench::MainLoopTurn();
+  }
+
+  if (find && status == "OK") {
+    const QString text = QString::fromUtf8(argv[6]);
+    platform::SetLoopHook([text] {
+      int box = platform::FindWindowByTitle("LumiVEX");
+      int field = box < 0 ? -1 : platform::FindGadgetByName(box, "field");
+      auto* combo = field < 0 ? nullptr : qobject_cast<QComboBox*>(platform::GadgetWidget(field));
+      if (!combo || !combo->isVisible()) return;
+      platform::SetLoopHook(nullptr);
+      combo->lineEdit()->insert(text);
+      QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
+    });
+    platform::PostEvent(platform::kEventMenu, workbench::Window_Main, -1, 0,
+                        workbench::MenuItem_Find);
+    for (int i = 0; i < 10; ++i) workbench::MainLoopTurn();
+    platform::SetLoopHook(nullptr);
+  }
+
   bool saved = Shoot(shot);
   std::printf("Refresh: %s (%zu nodes, %zu edges)\n", status.c_str(),
               workbench::State().graph.layout.nodes.size(),
               workbench::State().graph.layout.edges.size());
-  if (argc == 6) saved = ShowDetails(fs::absolute(argv[5]).string()) && saved;
+  if (find) std::printf("Highlights: %zu\n", workbench::State().graph.Highlights.size());
+  if (replay) {
+    std::printf("Frame: %s (%s) %s\n",
+                platform::GetGadgetText(workbench::Text_Main_FrameNumber).c_str(),
+                platform::GetGadgetText(workbench::Text_Main_FrameTimestamp).c_str(),
+                platform::GetGadgetText(workbench::String_Main_FrameMessage).c_str());
+  }
+  if (dialogs && !ShootDialogs(home, fs::absolute(argv[6]))) saved = false;
+  if (details && !ShowDetails(fs::absolute(argv[6]).string())) saved = false;
   return saved && status == "OK" ? 0 : 1;
 }

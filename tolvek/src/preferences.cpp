@@ -65,11 +65,11 @@ struct PreferenceState {
   std::string m_pendingGroup;  // selected but not yet created
   bool m_pending = false;
   size_t m_examined = 0;  // next group handed out by NextPreferenceGroup
-  // The key listing: its group, the next line to look at and the key handed out last.
+  // The key listing: its group, the line that holds the current key and whether one is.
   size_t m_keyGroup = 0;
-  size_t m_keyNext = 0;
-  std::optional<size_t> m_keyLine;
-  bool m_listingKeys = false;
+  size_t m_keyLine = 0;
+  bool m_keyListed = false;
+  bool m_keysOpen = false;
   std::string m_folded;  // scratch for lookups
 };
 
@@ -360,49 +360,50 @@ bool NextPreferenceGroup() {
   return true;
 }
 
-bool ExaminePreferenceKeys() {
-  TOLVEK_TRACE("ExaminePreferenceKeys");
-  PreferenceState& s = Prefs();
-  s.m_listingKeys = s.m_open && !s.m_pending;
-  s.m_keyGroup = s.m_current;
-  s.m_keyNext = 0;
-  s.m_keyLine.reset();
-  return s.m_listingKeys;
-}
-
-bool NextPreferenceKey() {
-  TOLVEK_TRACE("NextPreferenceKey");
-  PreferenceState& s = Prefs();
-  s.m_keyLine.reset();
-  if (!s.m_listingKeys || s.m_pending || s.m_current != s.m_keyGroup) return false;
-  const std::vector<Line>& lines = s.m_groups[s.m_keyGroup].m_lines;
-  while (s.m_keyNext < lines.size()) {
-    size_t at = s.m_keyNext++;
-    if (lines[at].m_isKey) {
-      s.m_keyLine = at;
-      return true;
-    }
-  }
-  return false;
-}
-
-std::string PreferenceKeyName() {
-  PreferenceState& s = Prefs();
-  if (!s.m_keyLine) return "";
-  return std::string(View(s, s.m_groups[s.m_keyGroup].m_lines[*s.m_keyLine].m_key));
-}
-
-std::string PreferenceKeyValue() {
-  PreferenceState& s = Prefs();
-  if (!s.m_keyLine) return "";
-  return std::string(View(s, s.m_groups[s.m_keyGroup].m_lines[*s.m_keyLine].m_text));
-}
-
 std::string PreferenceGroupName() {
   TOLVEK_TRACE("PreferenceGroupName");
   PreferenceState& s = Prefs();
   if (s.m_pending) return s.m_pendingGroup;
   return std::string(View(s, s.m_groups[s.m_current].m_name));
+}
+
+bool ExaminePreferenceKeys() {
+  TOLVEK_TRACE("ExaminePreferenceKeys");
+  PreferenceState& s = Prefs();
+  s.m_keysOpen = s.m_open && !s.m_pending;
+  s.m_keyGroup = s.m_current;
+  s.m_keyLine = 0;
+  s.m_keyListed = false;
+  return s.m_keysOpen;
+}
+
+bool NextPreferenceKey() {
+  TOLVEK_TRACE("NextPreferenceKey");
+  PreferenceState& s = Prefs();
+  if (!s.m_keysOpen || s.m_keyGroup >= s.m_groups.size()) return false;
+  const std::vector<Line>& lines = s.m_groups[s.m_keyGroup].m_lines;
+  size_t next = s.m_keyListed ? s.m_keyLine + 1 : 0;
+  while (next < lines.size() && !lines[next].m_isKey) ++next;
+  if (next >= lines.size()) {
+    s.m_keysOpen = false;
+    s.m_keyListed = false;
+    return false;
+  }
+  s.m_keyLine = next;
+  s.m_keyListed = true;
+  return true;
+}
+
+std::string PreferenceKeyName() {
+  PreferenceState& s = Prefs();
+  if (!s.m_keysOpen || !s.m_keyListed) return "";
+  return std::string(View(s, s.m_groups[s.m_keyGroup].m_lines[s.m_keyLine].m_key));
+}
+
+std::string PreferenceKeyValue() {
+  PreferenceState& s = Prefs();
+  if (!s.m_keysOpen || !s.m_keyListed) return "";
+  return std::string(View(s, s.m_groups[s.m_keyGroup].m_lines[s.m_keyLine].m_text));
 }
 
 }  // namespace tolvek

@@ -422,10 +422,6 @@ void ShowGraphContextMenu() {
   FirePluginEvent("AfterRightClickOnGraph");
 }
 
-void ClearHighlights() {
-  State().graph.Highlights.clear();
-}
-
 void ExportGraphImage() {
   TOLVEK_TRACE("ExportGraphImage");
   WorkbenchState& s = State();

@@ -37,7 +37,6 @@ void HandleMainGadget(int gadget) {
     case Button_Main_WindumpFile:
     case Button_Main_Launcher:
       HandleInputButton(gadget);
-      s.inputChanged = true;
       break;
     case Button_Main_RenderingOptions:
       if (platform::GetGadgetState(Button_Main_RenderingOptions)) ShowRenderOptionsAtButton();

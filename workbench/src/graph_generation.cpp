@@ -23,7 +23,9 @@
 #include "tolvek/process.h"
 #include "tolvek/temp_files.h"
 #include "workbench/child_lines.h"
+#include "workbench/filter_rules.h"
 #include "workbench/gadgets.h"
+#include "workbench/preference_text.h"
 #include "workbench/settings.h"
 #include "workbench/stages.h"
 #include "workbench/workbench_state.h"
@@ -138,21 +140,6 @@ void FollowChild(tolvek::Program& child, int progress) {
     if (got.empty() && tolvek::WaitProgram(child, 0)) break;
   }
   tolvek::CloseProgram(child);
-}
-
-// The global rules of a kind, as the converter reads them. Session rules join them once
-// sessions carry filter groups.
-std::string IgnoreListText(const std::string& kind) {
-  std::string text = tolvek::ReadFile2String(GlobalFilterFilePath(kind));
-  std::string out;
-  out.reserve(text.size() + 1);
-  for (char c : text) {
-    if (c != '\r') out += c;
-  }
-  size_t first = out.find_first_not_of('\n');
-  size_t last = out.find_last_not_of('\n');
-  out = first == std::string::npos ? "" : out.substr(first, last - first + 1);
-  return out + "\n";
 }
 
 [[noreturn]] void Fail(const Ending& ending) {
@@ -343,8 +330,13 @@ void Generate() {
     converterCapture = ConvertCapture(capturePath);
   }
 
+  // The global rules and the session's, in the lists the converter reads from its folder.
+  std::string session = preference_text::ReadTextFile(s.sessionFile).value_or("");
   for (const char* kind : kIgnoreListKinds) {
-    tolvek::WriteFileWhole(IgnoreListPath(kind), IgnoreListText(kind), kScratch);
+    std::string global = preference_text::ReadTextFile(GlobalFilterFilePath(kind)).value_or("");
+    tolvek::WriteFileWhole(
+        IgnoreListPath(kind),
+        IgnoreListText(DecodeStoredText(global), session, SessionFilterGroup(kind)), kScratch);
   }
 
   std::string dotPath = Path(s.files.graphFileDot);

@@ -45,14 +45,16 @@ void HandleMenuItem(int id) {
       GenerateGraph();
       RedrawGraph(true);
       break;
+    // Each mode button moves on to the next mode, so a mode is chosen by clicking the button
+    // before it: Unique leads to All, All to All (RLE), All (RLE) to Unique.
     case MenuItem_FramesAll:
-      PostMainClick(Button_Main_AnimationFramesAll);
+      PostMainClick(Button_Main_AnimationFramesUnique);
       break;
     case MenuItem_FramesAllRle:
-      PostMainClick(Button_Main_AnimationFramesAllRle);
+      PostMainClick(Button_Main_AnimationFramesAll);
       break;
     case MenuItem_FramesUnique:
-      PostMainClick(Button_Main_AnimationFramesUnique);
+      PostMainClick(Button_Main_AnimationFramesAllRle);
       break;
     case MenuItem_ViewCurrentFrame:
       platform::SetGadgetState(Button_Main_AnimationShow,

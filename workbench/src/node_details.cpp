@@ -13,6 +13,7 @@
 #include "tolvek/hex_form.h"
 #include "tolvek/preferences.h"
 #include "tolvek/temp_files.h"
+#include "workbench/filter_rules.h"
 #include "workbench/stages.h"
 #include "workbench/workbench_state.h"
 
@@ -51,22 +52,11 @@ std::string Shown(const std::string& key, const std::string& value) {
   return graphview::FormatTimestamp(s.graph, value, s.options.showOriginalTimestamps != 0);
 }
 
-// Text from the details file shown as it is: the list's escapes for "\" and "|", so a value
-// can neither end its cell nor swallow the next character.
-std::string Escaped(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    if (c == '\\' || c == '|') out += '\\';
-    out += c;
-  }
-  return out;
-}
-
-// The same for text that opens a cell, where a leading "{" would start the cell's style:
-// an empty style in front takes that place.
+// Text from the details file shown as it is: escaped, so a value can neither end its cell
+// nor swallow the next character, and when it opens a cell, a leading "{" (which would start
+// the cell's style) gets an empty style in front.
 std::string EscapedCell(std::string_view text) {
-  return (!text.empty() && text.front() == '{' ? "{}" : "") + Escaped(text);
+  return (!text.empty() && text.front() == '{' ? "{}" : "") + EscapeListCell(text);
 }
 
 // The current group's keys and values in file order.
@@ -86,7 +76,7 @@ std::string DetailsRows(const KeyValues& keys) {
     rows += threads ? "{{color:black;}}" : "{{color:black;disabled;}}";
     rows += EscapedCell(key);
     rows += threads ? "|{color:gray;color:blue;}" : "|{color:gray;}";
-    rows += Escaped(Shown(key, value));
+    rows += EscapeListCell(Shown(key, value));
     rows += '\n';
   }
   return rows;
@@ -109,7 +99,8 @@ std::string ThreadRows(const std::string& processPart) {
     for (const auto& [key, value] : GroupKeys()) {
       rows += rowStyle;
       rows += '|' + EscapedCell(key) + '|';
-      rows += yes ? "{color:gray}" + Escaped(Shown(key, value)) : EscapedCell(Shown(key, value));
+      rows +=
+          yes ? "{color:gray}" + EscapeListCell(Shown(key, value)) : EscapedCell(Shown(key, value));
       rows += '\n';
     }
   }

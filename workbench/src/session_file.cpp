@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "workbench/gadgets.h"
+#include "workbench/preference_text.h"
 
 namespace workbench {
 
@@ -33,58 +34,7 @@ const std::array<SessionKey, kSessionKeyCount> kSessionKeys = {{
 
 namespace {
 
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
-
-bool EqualFolded(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (fold(a[i]) != fold(b[i])) return false;
-  }
-  return true;
-}
-
-// The lines of the text without their ends (LF, CR LF or a lone CR); a UTF-8 byte-order
-// mark is not part of the first line.
-std::vector<std::string_view> SplitLines(std::string_view text) {
-  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-  std::vector<std::string_view> lines;
-  size_t start = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\n' && text[i] != '\r') continue;
-    lines.push_back(text.substr(start, i - start));
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    start = i + 1;
-  }
-  if (start < text.size()) lines.push_back(text.substr(start));
-  return lines;
-}
-
-bool IsGroupLine(std::string_view line) {
-  std::string_view trimmed = TrimBlanks(line);
-  return trimmed.size() >= 2 && trimmed.front() == '[' && trimmed.back() == ']';
-}
-
-// The key of a key line, or nullopt for comments, blank lines and other text.
-std::optional<std::string_view> KeyOf(std::string_view line) {
-  size_t eq = line.find('=');
-  std::string_view trimmed = TrimBlanks(line);
-  if (eq == std::string_view::npos || trimmed.empty() || trimmed.front() == ';') {
-    return std::nullopt;
-  }
-  return TrimBlanks(line.substr(0, eq));
-}
-
-// One blank after "=" belongs to the layout; anything more is the value's own.
-std::string_view ValueOf(std::string_view line) {
-  std::string_view value = line.substr(line.find('=') + 1);
-  if (!value.empty() && value.front() == ' ') value.remove_prefix(1);
-  return value;
-}
+using namespace preference_text;
 
 std::optional<size_t> KeyIndex(std::string_view key) {
   for (size_t k = 0; k < kSessionKeyCount; ++k) {

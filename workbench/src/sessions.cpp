@@ -1,8 +1,6 @@
 // The current session: its file, the window title that names it, and the File menu's New,
 // Open, Save and Save as.
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <optional>
 #include <string>
@@ -12,6 +10,7 @@
 #include "tolvek/callstack.h"
 #include "tolvek/file_write.h"
 #include "workbench/gadgets.h"
+#include "workbench/preference_text.h"
 #include "workbench/session_file.h"
 #include "workbench/stages.h"
 #include "workbench/workbench_state.h"
@@ -30,22 +29,6 @@ bool IsRegularFile(const std::string& path) {
 bool Exists(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0;
-}
-
-// The file's bytes; "" when there is no file; nullopt when something is there that cannot be
-// read, which must never be taken for an empty session.
-std::optional<std::string> ReadSessionText(const std::string& path) {
-  if (!Exists(path)) return std::string();
-  if (!IsRegularFile(path)) return std::nullopt;
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  std::string bytes;
-  char buffer[65536];
-  ssize_t n;
-  while ((n = read(fd, buffer, sizeof buffer)) > 0) bytes.append(buffer, static_cast<size_t>(n));
-  close(fd);
-  if (n < 0) return std::nullopt;
-  return bytes;
 }
 
 // The default session is never written without a name of its own.
@@ -89,7 +72,7 @@ void NameSession(const std::string& path) {
 bool WriteSession(const std::string& requested, const SessionValues& values) {
   TOLVEK_TRACE("WriteSession");
   std::string path = NormaliseSessionPath(requested);
-  std::optional<std::string> old = ReadSessionText(path);
+  std::optional<std::string> old = preference_text::ReadTextFile(path);
   std::optional<std::string> text = old ? WriteSessionKeys(*old, values) : std::nullopt;
   if (!text || !tolvek::WriteFileWhole(path, *text)) {
     platform::MessageRequester(kTitle, "Error: Session could not be saved");
@@ -141,7 +124,7 @@ void LoadSession(const std::string& requested, bool fallBackToDefault) {
     path = s.settingsFolder + "default.lv";
   }
   // A file that cannot be read loads as one without keys.
-  std::string text = ReadSessionText(path).value_or("");
+  std::string text = preference_text::ReadTextFile(path).value_or("");
   SetGadgetValues(SessionValuesOnLoad(ReadSessionKeys(text)));
   NameSession(path);
   graphview::ClearGraph(s.graph);
@@ -167,7 +150,7 @@ bool NewSession(const std::string& path) {
 }
 
 bool IsSessionSavePending() {
-  std::string text = ReadSessionText(State().sessionFile).value_or("");
+  std::string text = preference_text::ReadTextFile(State().sessionFile).value_or("");
   return SessionValuesAsStored(ReadSessionKeys(text)) != GadgetValues();
 }
 

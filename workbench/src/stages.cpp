@@ -8,19 +8,10 @@
 
 namespace workbench {
 
-void FindInGraph() {}
 std::string EditImageRequesterFromPath(const std::string&, const std::string&, int, int64_t,
                                        const std::string&) {
   return "";
 }
-
-void HandleTimelineGadget(int) {}
-void AnimationStep() {}
-
-void HandleInputButton(int) {}
-void OpenFilterManager(int) {}
-void OpenAddFilterFromNode(int) {}
-void HandleAddFilterGadget(int) {}
 
 void LoadPluginDescriptions() {}
 void FirePluginEvent(const std::string&) {

@@ -77,7 +77,7 @@ void StartUp(int argc, char** argv) {
   s.settingsFolder = HomeFolder() + ".lumivex/";
   s.settingsFile = s.settingsFolder + ".lumivex";
   s.sessionFile = argc > 1 && argv[1] ? argv[1] : "";
-  s.timelineMode = 3;
+  s.graph.TimelineMode = 3;
   CreateGraphFiles();
   s.graphFont = platform::LoadFont(platform::kNewNumber, "Times-Roman", 10);
 

@@ -434,6 +434,12 @@ void SetLoopHook(std::function<void()> hook);
 // The clock ElapsedMilliseconds reads; nullptr restores the real one.
 void SetClock(std::function<int64_t()> clock);
 int64_t ElapsedMilliseconds();
+// Window timers armed while this is on run on the injected clock instead of real time: a
+// timer is due once ElapsedMilliseconds() has passed its period, and its event is queued when
+// a loop next looks for events or QueueDueTimers is called. Tests step time so.
+void SetTimersOnClock(bool onClock);
+// Queues the events of the timers due on the clock; the number queued.
+int QueueDueTimers();
 // Answers for the next message boxes and file dialogs, first in first out. While answers
 // are scripted no dialog is shown; the texts shown are recorded.
 void ScriptMessageAnswer(int result);

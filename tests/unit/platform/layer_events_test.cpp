@@ -59,6 +59,42 @@ TEST_F(LayerEvents, ATimerKeepsAtMostOneEventQueuedAndStopsWhenRemoved) {
   EXPECT_EQ(WindowEvent(), kEventNone);
 }
 
+// On the injected clock a timer fires exactly when its period has passed, however long the
+// real wait; periods jumped over give one event, and a removed timer gives none.
+TEST_F(LayerEvents, TimersOnTheInjectedClockFollowIt) {
+  int64_t now = 1000;
+  SetClock([&now] { return now; });
+  SetTimersOnClock(true);
+  int window = OpenWindow(kNewNumber, 0, 0, 100, 100, "clock");
+  Drain();
+  AddWindowTimer(window, 4, 250);
+  auto fired = [] {
+    int timers = 0;
+    for (const std::string& e : Drain()) timers += e == std::to_string(kEventTimer) + "/-1/0";
+    return timers;
+  };
+  QTest::qWait(300);  // real time does not count
+  now += 249;
+  EXPECT_EQ(fired(), 0);
+  now += 1;
+  EXPECT_EQ(fired(), 1);
+  now += 1000;  // four periods at once
+  EXPECT_EQ(QueueDueTimers(), 1);
+  EXPECT_EQ(QueueDueTimers(), 0);
+  EXPECT_EQ(fired(), 1);
+  // Arming again counts from now.
+  now += 100;
+  AddWindowTimer(window, 4, 250);
+  now += 200;
+  EXPECT_EQ(fired(), 0);
+  now += 50;
+  EXPECT_EQ(fired(), 1);
+  RemoveWindowTimer(window, 4);
+  now += 1000;
+  EXPECT_EQ(fired(), 0);
+  SetClock(nullptr);
+}
+
 TEST_F(LayerEvents, ProgrammaticChangesPostNothingButTheUsersDo) {
   int window = OpenWindow(kNewNumber, 0, 0, 400, 300, "changes");
   int edit = StringGadget(kNewNumber, 5, 5, 100, 24, "");

@@ -39,8 +39,9 @@ bool NextPreferenceGroup();
 std::string PreferenceGroupName();
 
 // Lists the current group's keys in file order: ExaminePreferenceKeys (false when no group
-// is current), then NextPreferenceKey until it returns false; each true makes that key the
-// one PreferenceKeyName and PreferenceKeyValue give. Choosing another group ends the listing.
+// is current, or it is selected but not yet made), then NextPreferenceKey until it returns
+// false; each true makes that key current, PreferenceKeyName naming it as spelled and
+// PreferenceKeyValue giving its value.
 bool ExaminePreferenceKeys();
 bool NextPreferenceKey();
 std::string PreferenceKeyName();

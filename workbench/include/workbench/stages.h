@@ -25,22 +25,22 @@ void HandleSingleLeftClick();
 void ExportGraphImage();
 // Node details of the current node.
 void ShowNodeDetails();
-// Find in graph (not built yet).
+// Asks for a text and highlights every node and edge that holds it.
 void FindInGraph();
 // The image editor on a picture file; the result is the editor's (not built yet).
 std::string EditImageRequesterFromPath(const std::string& title, const std::string& path,
                                        int parentWindow, int64_t flags, const std::string& id);
 
 // ------------------------------------------------------------------------------ timeline
-// Gadget events of the timeline buttons and the strip (not built yet).
+// Gadget events of the timeline buttons, the frames-mode toggle and the strip.
 void HandleTimelineGadget(int gadget);
-// One animation step (not built yet).
+// One step of the running animation, when its timer fires.
 void AnimationStep();
 
 // ------------------------------------------------------------------------ inputs, filters
-// The three input buttons (not built yet).
+// The three input buttons.
 void HandleInputButton(int gadget);
-// Filter managers 20 to 25 and the add-filter dialog (not built yet).
+// Filter managers 20 to 25 and the add-filter dialog.
 void OpenFilterManager(int menuItem);
 void OpenAddFilterFromNode(int menuItem);
 void HandleAddFilterGadget(int gadget);

@@ -165,7 +165,6 @@ struct WorkbenchState {
   InteractionState interaction;
   std::array<int, kPictureCount> pictures{};  // image numbers
   int graphFont = 0;
-  int timelineMode = 3;  // 1 unique, 2 all (RLE), 3 all events
   bool toolsMissing = false;
   bool inputChanged = false;
   bool pluginOverrideFlag = false;
