@@ -384,6 +384,15 @@ TEST_F(CanvasTest, TheContextMenuOffersTheFiltersOfTheNodesKind) {
     EXPECT_EQ(State().interaction.contextNodeName, std::string(node->name));
     EXPECT_EQ(State().interaction.contextNodeLabel, std::string(node->label));
   }
+  // The domain item hands the server's domain to the add-filter dialog.
+  Click(Centre(Node("SERVER:203.0.113.50")), Qt::RightButton);
+  Turns(350);
+  ASSERT_TRUE(platform::TriggerMenuItem(platform::LastShownPopupMenu(), 1001));
+  Turns(50);
+  EXPECT_EQ(platform::GetGadgetText(String_AddFilter_Filter), "update-check.example.net");
+  platform::PostEvent(platform::kEventGadget, Window_AddFilter, Button_AddFilter_Cancel);
+  Turns(50);
+
   // Empty space without context-menu plugins: no menu, and no current node.
   const int last = platform::LastShownPopupMenu();
   Click(Empty(), Qt::RightButton);

@@ -14,6 +14,7 @@
 #include "tolvek/callstack.h"
 #include "tolvek/regex.h"
 #include "tolvek/temp_files.h"
+#include "workbench/filter_rules.h"
 #include "workbench/gadgets.h"
 #include "workbench/stages.h"
 #include "workbench/workbench_state.h"
@@ -304,11 +305,6 @@ bool Matches(const char* pattern, int flags, const std::string& text) {
   tolvek::Regex::Match match;
   return it->second && it->second->Find(text, 0, match);
 }
-
-// Any one line of a server's label may be its domain name.
-constexpr const char* kDomainNamePattern =
-    "(*ANYCRLF)^[a-z0-9\\-_+]+\\.([a-z0-9\\-_+]+\\.)*[a-z]+$";
-constexpr const char* kIpAddressPattern = "\\d{1,3}\\.\\d{1,3}\\.\\d{1,3}\\.\\d{1,3}";
 
 void AddFilterItems(const std::string& name, const std::string& label) {
   if (name.rfind("FILE:", 0) == 0) {
