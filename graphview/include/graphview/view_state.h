@@ -53,8 +53,9 @@ double CanvasYToImageFraction(const ViewState& view, int64_t y);
 // a canvas of the given size.
 void RescaleView(ViewState& view, int64_t canvasWidth, int64_t canvasHeight);
 
-// The largest zoom the view is taken to: the picture stays below 2^30 pixels each way, far
-// within the 32-bit sizes and the drawing's coordinates. Every zoom the view is set to obeys it.
+// The largest zoom the view is taken to: the picture stays below 2^30 pixels each way, well
+// within the 32-bit sizes and the drawing's coordinates. The renderer holds the zoom to it,
+// and the canvas's own zooms (rubber band, double click) stop there.
 double ZoomCap(const LayoutImage& image);
 
 // Nearest integer, halves to the even neighbour (the rounding of every real-to-integer
