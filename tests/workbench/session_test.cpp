@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/window_system.h"
+#include "workbench/filter_rules.h"
 #include "workbench/gadgets.h"
 #include "workbench/main_loop.h"
 #include "workbench/session_file.h"
@@ -99,6 +100,47 @@ TEST_F(SessionTest, EveryInputSurvivesSaveAndLoadAndASecondSaveChangesNoByte) {
   LoadSession(m_root + "/bare", false);
   EXPECT_EQ(State().sessionFile, m_root + "/bare.lv");
   EXPECT_TRUE(platform::ShownMessages().empty());
+}
+
+TEST_F(SessionTest, RulesOfEveryKindAndAccessSurviveSaveAndLoad) {
+  // Every store, match type, access and state, put in as the managers put them.
+  const std::string path = m_root + "/rules.lv";
+  ASSERT_TRUE(SaveSession(path));
+  std::string text = ReadWholeFile(path);
+  std::vector<std::string> groups;
+  for (const char* word : {"file", "registrykey", "server"}) {
+    groups.push_back(SessionFilterGroup(word));
+    int n = 0;
+    for (MatchType type : {MatchType::kFull, MatchType::kHeading, MatchType::kTrailing,
+                           MatchType::kSub, MatchType::kRegex}) {
+      for (const char* access : {"r", "w", "rw"}) {
+        const std::string pattern = CanonicalPattern(
+            type, std::string(word) + "=c:\\" + std::to_string(n++) + "\xC3\xBC \"q\"");
+        text = SetSessionRule(text, groups.back(), {pattern, access, n % 2 == 0});
+      }
+    }
+  }
+  WriteWholeFile(path, text);
+  std::vector<std::vector<FilterRule>> before;
+  for (const std::string& group : groups) before.push_back(ParseSessionRules(text, group));
+
+  SetInputs(Unusual("rules"));
+  ASSERT_TRUE(SaveSession(path));
+  ASSERT_TRUE(NewSession(m_root + "/other.lv"));
+  LoadSession(path, false);
+  EXPECT_EQ(Inputs(), Unusual("rules"));
+  const std::string saved = ReadWholeFile(path);
+  for (size_t g = 0; g < groups.size(); ++g) {
+    const std::vector<FilterRule> after = ParseSessionRules(saved, groups[g]);
+    ASSERT_EQ(after.size(), 15u) << groups[g];
+    for (size_t i = 0; i < after.size(); ++i) {
+      EXPECT_EQ(after[i].pattern, before[g][i].pattern);
+      EXPECT_EQ(after[i].access, before[g][i].access);
+      EXPECT_EQ(after[i].enabled, before[g][i].enabled);
+    }
+  }
+  ASSERT_TRUE(SaveSession(path));
+  EXPECT_EQ(ReadWholeFile(path), saved);
 }
 
 TEST_F(SessionTest, ThePendingMarkFollowsEveryChangeAndEverySave) {

@@ -341,7 +341,7 @@ std::string RewriteGlobalRules(const std::vector<FilterRule>& rules,
   return GlobalFileBytes(out);
 }
 
-std::string SessionKey(const FilterRule& rule) {
+std::string SessionRuleKey(const FilterRule& rule) {
   return (rule.enabled ? "" : ">") + ReplaceAll(rule.pattern, "=", kEqualsWord);
 }
 
@@ -352,7 +352,7 @@ std::vector<FilterRule> ParseSessionRules(std::string_view sessionText, std::str
 std::string SetSessionRule(std::string_view sessionText, std::string_view group,
                            const FilterRule& rule) {
   SessionLines lines(sessionText, group);
-  lines.Set(SessionKey(rule), rule.access);
+  lines.Set(SessionRuleKey(rule), rule.access);
   return lines.Text();
 }
 
@@ -364,7 +364,7 @@ std::string EditSessionRule(std::string_view sessionText, std::string_view group
       lines.RemoveIf([&](const FilterRule& rule) { return ListedForm(rule) == old; });
   bool disabled = std::any_of(removed.begin(), removed.end(),
                               [](const FilterRule& rule) { return !rule.enabled; });
-  lines.Set(SessionKey({std::string(pattern), "", !disabled}), access);
+  lines.Set(SessionRuleKey({std::string(pattern), "", !disabled}), access);
   return lines.Text();
 }
 
@@ -382,13 +382,13 @@ std::string RewriteSessionRules(std::string_view sessionText, std::string_view g
   SessionLines lines(sessionText, group);
   lines.RemoveGroups();
   for (const FilterRule& rule : rules) {
-    lines.Set(SessionKey({CanonicalPattern(ListedForm(rule)), "", false}), rule.access);
+    lines.Set(SessionRuleKey({CanonicalPattern(ListedForm(rule)), "", false}), rule.access);
   }
   for (const ListedRule& rule : enabled) {
     std::string pattern = CanonicalPattern(rule);
     lines.RemoveIf(
         [&](const FilterRule& r) { return !r.enabled && EqualFolded(r.pattern, pattern); });
-    lines.Set(SessionKey({pattern, "", true}), rule.access);
+    lines.Set(SessionRuleKey({pattern, "", true}), rule.access);
   }
   return lines.Text();
 }

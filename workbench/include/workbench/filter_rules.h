@@ -84,7 +84,8 @@ std::string RewriteGlobalRules(const std::vector<FilterRule>& rules,
                                const std::vector<ListedRule>& enabled);
 
 // --------------------------------------------------------------------------- session store
-std::string SessionKey(const FilterRule& rule);
+// The key a rule is stored under in its session group.
+std::string SessionRuleKey(const FilterRule& rule);
 // The rules of a group of the session text, in group order.
 std::vector<FilterRule> ParseSessionRules(std::string_view sessionText, std::string_view group);
 // New session text for each change of a group. Keys compare without regard to letter case:
