@@ -146,8 +146,21 @@ bool LabelBounds(std::string_view label, double em, double& width, double& heigh
 // The edge's control points in canvas pixels, into one buffer per caller.
 void CanvasPoints(const GraphModel& model, const GraphEdge& edge, std::vector<BezierPoint>& out) {
   out.clear();
-  for (const BezierPoint& p : edge.points)
-    out.push_back({detail::CanvasX(model, p.x), detail::CanvasY(model, p.y)});
+  const ViewState& view = model.view;
+  const GraphLayout& layout = model.layout;
+  if (!view.scaledValid || !(layout.width > 0) || !(layout.height > 0)) {
+    for (const BezierPoint& p : edge.points)
+      out.push_back({detail::CanvasX(model, p.x), detail::CanvasY(model, p.y)});
+    return;
+  }
+  // The conversions of GraphXToPixel and GraphYToPixel, term for term, their ratios taken once.
+  const double perX = static_cast<double>(view.scaledWidth) / layout.width;
+  const double h = static_cast<double>(view.scaledHeight);
+  const double perY = h / layout.height;
+  for (const BezierPoint& p : edge.points) {
+    out.push_back({view.scrollX + static_cast<double>(RoundHalfEven(perX * p.x)),
+                   view.scrollY + static_cast<double>(RoundHalfEven(h - perY * p.y))});
+  }
 }
 
 // The points rounded to whole pixels, into one buffer.

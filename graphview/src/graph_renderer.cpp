@@ -153,10 +153,19 @@ bool Inside(const Area& inner, const Area& outer) {
 // The pixels a box touches.
 Area PixelsOf(const PixelBox& box) {
   if (box.Empty()) return {};
-  // Far beyond any canvas, and well within 64 bits.
-  auto to = [](double v) { return static_cast<int64_t>(std::clamp(v, -1e12, 1e12)); };
-  return {to(std::floor(box.left)), to(std::floor(box.top)), to(std::ceil(box.right)),
-          to(std::ceil(box.bottom))};
+  // Clamped far beyond any canvas, well within 64 bits; rounded down and up by hand, as this
+  // runs for every item at every pan.
+  auto down = [](double v) {
+    v = std::clamp(v, -1e12, 1e12);
+    const auto t = static_cast<int64_t>(v);
+    return t - (v < static_cast<double>(t) ? 1 : 0);
+  };
+  auto up = [](double v) {
+    v = std::clamp(v, -1e12, 1e12);
+    const auto t = static_cast<int64_t>(v);
+    return t + (v > static_cast<double>(t) ? 1 : 0);
+  };
+  return {down(box.left), down(box.top), up(box.right), up(box.bottom)};
 }
 
 // The areas as few boxes that do not overlap: every tile of kTile x kTile pixels that an
