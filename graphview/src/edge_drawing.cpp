@@ -208,6 +208,7 @@ ItemReach EdgeReach(const GraphModel& model, const GraphEdge& edge, double fontS
     thinLines.push_back({box.left - 0.5, box.top - 0.5, box.right + 0.5, box.bottom + 0.5});
   };
   if (pens.width <= 1 && edge.style == "dashed") {
+    reach.thinDashed = true;
     addLine(Hull(points));
   } else if (pens.width <= 1) {
     ForEachBezierSegment(points, [&](const BezierSegment& s) {

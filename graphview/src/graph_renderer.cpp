@@ -1,6 +1,7 @@
 #include "graphview/graph_renderer.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -166,6 +167,20 @@ Area PixelsOf(const PixelBox& box) {
     return t + (v > static_cast<double>(t) ? 1 : 0);
   };
   return {down(box.left), down(box.top), up(box.right), up(box.bottom)};
+}
+
+// How far from a canvas's edge a cut thin line may change pixels: its piece, the first pixel
+// of the next and their smoothing.
+constexpr int64_t kNearCut = static_cast<int64_t>(platform::kThinLinePiece) + 4;
+
+// The pixels at most reach away from the outline of an area, inside or outside, as the four
+// sides of a frame.
+std::array<Area, 4> NearEdges(const Area& area, int64_t reach) {
+  const Area out{area.left - reach, area.top - reach, area.right + reach, area.bottom + reach};
+  const Area in{area.left + reach, area.top + reach, area.right - reach, area.bottom - reach};
+  return {Area{out.left, out.top, out.right, in.top},
+          Area{out.left, in.bottom, out.right, out.bottom},
+          Area{out.left, in.top, in.left, in.bottom}, Area{in.right, in.top, out.right, in.bottom}};
 }
 
 // The areas as few boxes that do not overlap: every tile of kTile x kTile pixels that an
@@ -346,9 +361,19 @@ bool GraphRenderer::ShiftWorkImage(GraphModel& model, const RenderSettings& sett
     for (const PixelBox& line : lines) {
       const Area cut = PixelsOf(line);
       if (Inside(cut, canvas) && Inside(cut, before)) continue;
-      // Smoothing, and the first pixel of the next curve, which depends on where this ends.
+      // Smoothing, and the first pixel of the next piece, which depends on where this ends.
       const Area reached{cut.left - 3, cut.top - 3, cut.right + 3, cut.bottom + 3};
-      if (Meet(reached, kept)) redrawn.push_back(Intersection(reached, canvas));
+      if (reach.thinDashed) {
+        if (Meet(reached, kept)) redrawn.push_back(Intersection(reached, canvas));
+        continue;
+      }
+      // A solid line changes only in the pieces that a canvas's edges cut.
+      for (const Area& edges : {canvas, before}) {
+        for (const Area& near : NearEdges(edges, kNearCut)) {
+          const Area part = Intersection(Intersection(reached, near), canvas);
+          if (Meet(part, kept)) redrawn.push_back(part);
+        }
+      }
     }
   }
   redrawn = CoverByTiles(redrawn, width, height);

@@ -201,7 +201,72 @@ void FillPath() {
   Consume(Qt::NoPen, QBrush(Vector().colour));
 }
 
+namespace {
+
+// The path with its long stretches cut into pieces of at most kThinLinePiece pixels: a curve
+// whose control points lie further apart becomes a chain of its points at even steps of its
+// parameter. Corners lie on a 1/64 pixel grid, which moving by whole pixels keeps exact.
+QPainterPath InPieces(const QPainterPath& path) {
+  auto aligned = [](QPointF p) {
+    return QPointF(std::round(p.x() * 64) / 64, std::round(p.y() * 64) / 64);
+  };
+  auto length = [](QPointF a, QPointF b) { return std::hypot(b.x() - a.x(), b.y() - a.y()); };
+  QPainterPath out;
+  out.setFillRule(path.fillRule());
+  QPointF last;
+  for (int i = 0; i < path.elementCount(); ++i) {
+    const QPainterPath::Element& e = path.elementAt(i);
+    if (e.isMoveTo()) {
+      out.moveTo(e);
+      last = e;
+      continue;
+    }
+    if (e.isLineTo()) {
+      const int n = int(std::ceil(length(last, e) / kThinLinePiece));
+      for (int k = 1; k < n; ++k) out.lineTo(aligned(last + (QPointF(e) - last) * k / n));
+      out.lineTo(e);
+      last = e;
+      continue;
+    }
+    const QPointF c1 = e, c2 = path.elementAt(i + 1), to = path.elementAt(i + 2);
+    i += 2;
+    // The curve moves at most three times its longest leg per unit of its parameter.
+    const double leg = std::max({length(last, c1), length(c1, c2), length(c2, to)});
+    const int n = int(std::ceil(3 * leg / kThinLinePiece));
+    if (n <= 1) {
+      out.cubicTo(c1, c2, to);
+    } else {
+      for (int k = 1; k < n; ++k) {
+        const double t = double(k) / n, u = 1 - t;
+        out.lineTo(aligned(last * (u * u * u) + c1 * (3 * u * u * t) + c2 * (3 * u * t * t) +
+                           to * (t * t * t)));
+      }
+      out.lineTo(to);
+    }
+    last = to;
+  }
+  return out;
+}
+
+// Whether some stretch of the path may be longer than a piece, judged by its control points.
+bool HasLongStretch(const QPainterPath& path) {
+  const QRectF bounds = path.controlPointRect();
+  if (bounds.width() + bounds.height() <= kThinLinePiece / 3) return false;
+  QPointF last;
+  for (int i = 0; i < path.elementCount(); ++i) {
+    const QPointF p = path.elementAt(i);
+    if (!path.elementAt(i).isMoveTo() &&
+        std::abs(p.x() - last.x()) + std::abs(p.y() - last.y()) > kThinLinePiece / 3)
+      return true;
+    last = p;
+  }
+  return false;
+}
+
+}  // namespace
+
 void StrokePath(double width) {
+  if (width <= 1 && HasLongStretch(Vector().path)) Vector().path = InPieces(Vector().path);
   QPen pen(Vector().colour, std::max(width, 0.0), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
   Consume(pen, Qt::NoBrush);
 }

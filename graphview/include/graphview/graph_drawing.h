@@ -59,14 +59,17 @@ struct ItemReach {
   // from a skipped item.
   bool culled = false;
   bool culledShifted = false;
+  // The edge's line is dashed and thin: a cut by the canvas's edges moves all later dashes.
+  bool thinDashed = false;
 };
 
 ItemReach NodeReach(const GraphModel& model, const GraphNode& node, double fontSize,
                     const GraphDrawSettings& settings, int64_t shiftX, int64_t shiftY);
 // A line drawn with a pen of one pixel is smoothed along its length from where the canvas's
 // edges cut it, so where such a line reaches past them it comes out a little differently at
-// another scroll position. For a pen that thin, thinLines receives the box of each curve of
-// the edge's line, or of the whole line when it is dashed (a cut moves every later dash).
+// another scroll position (near the cut, platform::kThinLinePiece, unless it is dashed). For a
+// pen that thin, thinLines receives the box of each curve of the edge's line, or of the whole
+// line when it is dashed.
 ItemReach EdgeReach(const GraphModel& model, const GraphEdge& edge, double fontSize,
                     const GraphDrawSettings& settings, int64_t shiftX, int64_t shiftY,
                     std::vector<PixelBox>& thinLines);

@@ -113,6 +113,11 @@ void FillPath();
 void StrokePath(double width);
 // Dashes and the gaps between them are both `length` pixels long.
 void DashPath(double width, double length);
+// Solid lines of width 1 or less are drawn as pieces no longer than this, corners on a grid
+// of 1/64 pixel relative to the origin. Such a line is smoothed from where an edge of the
+// output cuts it, so a cut changes only the pixels of the piece it falls in and the first of
+// the next; a dashed line's cut moves every later dash.
+constexpr double kThinLinePiece = 32;
 
 // The text's top left is the path cursor; lines break at LF.
 void DrawVectorText(const std::string& text);
@@ -134,10 +139,9 @@ void ResetCoordinates();
 
 // Coordinates stay output pixels, but shapes are worked out relative to the output pixel
 // (x, y) and then moved there whole. A drawing repeated with every coordinate and the origin
-// moved by the same whole number of pixels thus comes out moved, pixel for pixel, as far as
-// it stays inside the output (lines of width 1 or less are cut at the output's edges where
-// they cross them, which changes their smoothing). Setting it resets the turns; a new
-// drawing starts at (0, 0).
+// moved by the same whole number of pixels thus comes out moved, pixel for pixel, except
+// near where a thin line crosses the output's edges (see kThinLinePiece). Setting it resets
+// the turns; a new drawing starts at (0, 0).
 void VectorOrigin(int x, int y);
 // Limits what is drawn afterwards to the box (output pixels) until the next clip, the unclip
 // or the end of the drawing; pixels inside come out as they would without the clip. A box

@@ -245,6 +245,34 @@ TEST_F(VectorDrawing, DrawingMovedWithTheOriginComesOutMovedExactly) {
   EXPECT_EQ(differing, 0);
 }
 
+// A long thin line that an edge of the output cuts comes out moved with the origin, pixel for
+// pixel, except within a piece's length of the cut.
+TEST_F(VectorDrawing, AThinLineCutByAnEdgeChangesOnlyNearTheCut) {
+  auto draw = [&](int dx) {
+    int image = Open(400, 120);
+    VectorOrigin(dx, 0);
+    VectorSourceColor(Rgba(0, 0, 0, 255));
+    // From 37 pixels left of the output (less after the move) far into it, nearly straight:
+    // one stretch that would be smoothed from the cut to its end.
+    MovePathCursor(-37 + dx, 90);
+    AddPathCurve(100 + dx, 75, 200 + dx, 64, 330 + dx, 50);
+    StrokePath(1);
+    StopVectorDrawing();
+    return image;
+  };
+  const int before = draw(0), after = draw(23);
+  const int near = int(kThinLinePiece) + 4 + 23;
+  int differing = 0, inked = 0;
+  for (int y = 0; y < 120; ++y) {
+    for (int x = near; x < 360; ++x) {
+      differing += ImagePixel(before, x - 23, y) != ImagePixel(after, x, y);
+      inked += Inked(after, x, y);
+    }
+  }
+  EXPECT_EQ(differing, 0);
+  EXPECT_GT(inked, 250);
+}
+
 // A clip lets through exactly the pixels the unclipped drawing makes inside its box, also of
 // thin lines and text that cross it; unclipping lets everything through again.
 TEST_F(VectorDrawing, ClippingKeepsThePixelsInsideTheBox) {
