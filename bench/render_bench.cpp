@@ -200,7 +200,7 @@ int main(int argc, char** argv) {
     platform::SaveImage(literal.Redraw(model, settings, true).display, shots + "-max.png");
   }
 
-  // The reusing renderer's pictures equal the literal ones on this graph too: hover,
+  // The reusing renderer's pictures equal the literal ones on this graph too: pans, hover,
   // highlights and a replay stepping forward and back.
   bool same = true;
   auto compare = [&](bool force) {
@@ -213,6 +213,12 @@ int main(int argc, char** argv) {
   };
   view = fitView;
   compare(true);
+  for (double step : {20.0, -7.0, 13.0}) {  // pans that move the drawn graph along
+    view.scrollX += step;
+    view.scrollY -= 5;
+    compare(false);
+  }
+  view = fitView;
   view.hoveredNode = hovered;
   compare(true);
   model.Highlights.push_back({hovered, nullptr});

@@ -1,5 +1,7 @@
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "graph_pixels.h"
@@ -20,19 +22,19 @@ void AsciiUpper(std::string& text) {
   }
 }
 
-// True when some stretch of the control polygon meets the canvas widened by margin on every
-// side; touching counts.
-bool PolygonMeetsCanvas(const std::vector<BezierPoint>& points, int64_t margin,
-                        const GraphDrawSettings& settings) {
-  double low = -static_cast<double>(margin);
-  double right = static_cast<double>(settings.canvasWidth) + static_cast<double>(margin);
-  double bottom = static_cast<double>(settings.canvasHeight) + static_cast<double>(margin);
-  for (size_t i = 1; i < points.size(); ++i) {
-    double x1 = static_cast<double>(RoundHalfEven(points[i - 1].x));
-    double y1 = static_cast<double>(RoundHalfEven(points[i - 1].y));
-    double x2 = static_cast<double>(RoundHalfEven(points[i].x));
-    double y2 = static_cast<double>(RoundHalfEven(points[i].y));
-    if (std::max(x1, x2) >= low && std::min(x1, x2) <= right && std::max(y1, y2) >= low &&
+// True when some stretch of the control polygon, its points rounded to whole pixels, meets
+// the canvas widened by margin on every side; touching counts. The canvas's top left lies at
+// (shiftX, shiftY).
+bool PolygonMeetsCanvas(const std::vector<BezierPoint>& rounded, int64_t margin,
+                        const GraphDrawSettings& settings, int64_t shiftX = 0, int64_t shiftY = 0) {
+  double left = static_cast<double>(shiftX - margin);
+  double top = static_cast<double>(shiftY - margin);
+  double right = static_cast<double>(shiftX + settings.canvasWidth + margin);
+  double bottom = static_cast<double>(shiftY + settings.canvasHeight + margin);
+  for (size_t i = 1; i < rounded.size(); ++i) {
+    const double x1 = rounded[i - 1].x, y1 = rounded[i - 1].y;
+    const double x2 = rounded[i].x, y2 = rounded[i].y;
+    if (std::max(x1, x2) >= left && std::min(x1, x2) <= right && std::max(y1, y2) >= top &&
         std::min(y1, y2) <= bottom)
       return true;
   }
@@ -59,8 +61,15 @@ void DrawLabel(const GraphModel& model, const GraphEdge& edge,
     detail::DropPath();
     return;
   }
+  // Measured from the first point: the walk along the path compares sums of lengths, and on a
+  // symmetric path a tie must be decided the same wherever the path lies on the canvas.
+  static std::vector<BezierPoint> relative;
+  relative.clear();
+  const BezierPoint base = canvasPoints.empty() ? BezierPoint{} : canvasPoints.front();
+  for (const BezierPoint& p : canvasPoints) relative.push_back({p.x - base.x, p.y - base.y});
   MidpointChord chord;
-  BezierPoint mid = BezierPathMidpoint(canvasPoints, 10, 0, 0, &chord);
+  BezierPoint mid = BezierPathMidpoint(relative, 10, 0, 0, &chord);
+  mid = {base.x + mid.x, base.y + mid.y};
   double angle = BezierPathMidpointAngle(chord);
   // Never upside down.
   if (std::abs(angle) > 90) angle += 180;
@@ -103,26 +112,150 @@ void DrawArrowhead(const GraphEdge& edge, const std::vector<BezierPoint>& points
   platform::FillPath();
 }
 
+// The sizes an edge's drawing takes from the font size, in pixels.
+struct EdgePens {
+  double hp = 0, fontPx = 0, arrow = 0, width = 0;
+};
+
+EdgePens PensFor(const GraphModel& model, const GraphEdge& edge, double fontSize) {
+  EdgePens pens;
+  pens.hp = static_cast<double>(GraphHeightToPixels(model.view, model.layout, fontSize));
+  pens.fontPx = detail::ClampPixels(std::max(0.7 * pens.hp, 1.0), 1, kMaxDash);
+  pens.arrow = detail::ClampPixels(std::max(0.65 * pens.hp, 1.0), 1, kMaxDash);
+  pens.width = detail::ClampPixels(std::max(0.1 * edge.penWidth * pens.hp, 1.0), 1, kMaxLineWidth);
+  return pens;
+}
+
+// Bounds of a label's text at a font size without measuring it: no glyph is wider than two
+// ems per byte of the label and no line higher than two ems, and every backslash or line
+// feed may start a line. False when the label holds other control characters.
+bool LabelBounds(std::string_view label, double em, double& width, double& height) {
+  double lines = 1;
+  for (char c : label) {
+    if (c == '\\' || c == '\n') {
+      ++lines;
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      return false;
+    }
+  }
+  width = 2 * em * static_cast<double>(label.size());
+  height = 2 * em * lines;
+  return true;
+}
+
+// The edge's control points in canvas pixels, into one buffer per caller.
+void CanvasPoints(const GraphModel& model, const GraphEdge& edge, std::vector<BezierPoint>& out) {
+  out.clear();
+  const ViewState& view = model.view;
+  const GraphLayout& layout = model.layout;
+  if (!view.scaledValid || !(layout.width > 0) || !(layout.height > 0)) {
+    for (const BezierPoint& p : edge.points)
+      out.push_back({detail::CanvasX(model, p.x), detail::CanvasY(model, p.y)});
+    return;
+  }
+  // The conversions of GraphXToPixel and GraphYToPixel, term for term, their ratios taken once.
+  const double perX = static_cast<double>(view.scaledWidth) / layout.width;
+  const double h = static_cast<double>(view.scaledHeight);
+  const double perY = h / layout.height;
+  for (const BezierPoint& p : edge.points) {
+    out.push_back({view.scrollX + static_cast<double>(RoundHalfEven(perX * p.x)),
+                   view.scrollY + static_cast<double>(RoundHalfEven(h - perY * p.y))});
+  }
+}
+
+// The points rounded to whole pixels, into one buffer.
+const std::vector<BezierPoint>& Rounded(const std::vector<BezierPoint>& points) {
+  static std::vector<BezierPoint> rounded;
+  rounded.clear();
+  for (const BezierPoint& p : points)
+    rounded.push_back(
+        {static_cast<double>(RoundHalfEven(p.x)), static_cast<double>(RoundHalfEven(p.y))});
+  return rounded;
+}
+
+bool Culled(const GraphModel& model, const std::vector<BezierPoint>& rounded,
+            const GraphDrawSettings& settings, int64_t shiftX = 0, int64_t shiftY = 0) {
+  return !PolygonMeetsCanvas(rounded, GraphWidthToPixels(model.view, model.layout, 0.25), settings,
+                             shiftX, shiftY);
+}
+
+PixelBox Hull(std::span<const BezierPoint> points) {
+  PixelBox box{std::numeric_limits<double>::max(), std::numeric_limits<double>::max(),
+               std::numeric_limits<double>::lowest(), std::numeric_limits<double>::lowest()};
+  for (const BezierPoint& p : points) {
+    box = {std::min(box.left, p.x), std::min(box.top, p.y), std::max(box.right, p.x),
+           std::max(box.bottom, p.y)};
+  }
+  return box;
+}
+
 }  // namespace
+
+ItemReach EdgeReach(const GraphModel& model, const GraphEdge& edge, double fontSize,
+                    const GraphDrawSettings& settings, int64_t shiftX, int64_t shiftY,
+                    std::vector<PixelBox>& thinLines) {
+  ItemReach reach;
+  reach.culled = reach.culledShifted = true;
+  if (!model.view.scaledValid || edge.points.size() < 2) return reach;
+  static std::vector<BezierPoint> points;
+  CanvasPoints(model, edge, points);
+  const std::vector<BezierPoint>& rounded = Rounded(points);
+  reach.culled = Culled(model, rounded, settings);
+  reach.culledShifted = Culled(model, rounded, settings, shiftX, shiftY);
+  const EdgePens pens = PensFor(model, edge, fontSize);
+  // The path's coordinates are rounded to whole pixels.
+  auto addLine = [&](PixelBox box) {
+    thinLines.push_back({box.left - 0.5, box.top - 0.5, box.right + 0.5, box.bottom + 0.5});
+  };
+  if (pens.width <= 1 && edge.style == "dashed") {
+    reach.thinDashed = true;
+    addLine(Hull(points));
+  } else if (pens.width <= 1) {
+    ForEachBezierSegment(points, [&](const BezierSegment& s) {
+      addLine(Hull(std::array{s.start, s.control1, s.control2, s.end}));
+    });
+  }
+
+  PixelBox box = Hull(points);
+  // The curve stays inside its control points (rounded to whole pixels); round caps, the
+  // arrowhead at an end and smoothing reach past them.
+  double margin = std::max(pens.width / 2, pens.arrow) + 2.5;
+  if (!edge.label.empty()) {
+    const double em = pens.fontPx + 1;  // the font's size is rounded to whole pixels
+    double tw = 0, th = 0;
+    if (!LabelBounds(edge.label, em, tw, th)) {
+      constexpr double kAll = 1e300;
+      reach.ink = {-kAll, -kAll, kAll, kAll};
+      return reach;
+    }
+    if (settings.horizontallyIsolatedEdgeLabels) {
+      // Centred on the layout's position by a measure of its own, so anywhere within a
+      // text's width of it.
+      const double x = detail::CanvasX(model, edge.labelX);
+      const double y = detail::CanvasY(model, edge.labelY);
+      box = {std::min(box.left, x - tw - em), std::min(box.top, y - th - em),
+             std::max(box.right, x + tw + em), std::max(box.bottom, y + th + em)};
+    } else {
+      // A box around the curve's midpoint, turned any way, the text a little past it.
+      margin = std::max(margin, tw / 2 + th / 2 + 2 * em + 2);
+    }
+  }
+  reach.ink = {box.left - margin, box.top - margin, box.right + margin, box.bottom + margin};
+  return reach;
+}
 
 void DrawEdge(const GraphModel& model, const GraphEdge& edge, double fontSize, int alpha,
               const GraphDrawSettings& settings) {
-  const ViewState& view = model.view;
-  const GraphLayout& layout = model.layout;
-  if (!view.scaledValid) return;
+  if (!model.view.scaledValid) return;
   // One buffer for every edge: the renderer draws thousands per rebuild.
   static std::vector<BezierPoint> points;
-  points.clear();
-  for (const BezierPoint& p : edge.points)
-    points.push_back({detail::CanvasX(model, p.x), detail::CanvasY(model, p.y)});
-  if (!PolygonMeetsCanvas(points, GraphWidthToPixels(view, layout, 0.25), settings)) return;
+  CanvasPoints(model, edge, points);
+  if (Culled(model, Rounded(points), settings)) return;
 
-  double hp = static_cast<double>(GraphHeightToPixels(view, layout, fontSize));
-  double fontPx = detail::ClampPixels(std::max(0.7 * hp, 1.0), 1, kMaxDash);
-  double arrow = detail::ClampPixels(std::max(0.65 * hp, 1.0), 1, kMaxDash);
+  const EdgePens pens = PensFor(model, edge, fontSize);
+  const double hp = pens.hp, fontPx = pens.fontPx, arrow = pens.arrow, width = pens.width;
   uint32_t colour = GetColorByName(edge.color, alpha);
 
-  double width = detail::ClampPixels(std::max(0.1 * edge.penWidth * hp, 1.0), 1, kMaxLineWidth);
   platform::VectorSourceColor(colour);
   AddBezierPath(points, 0, 0);
   if (edge.style == "dashed") {

@@ -1,6 +1,7 @@
 #include "graphview/graph_renderer.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -49,41 +50,182 @@ void Wash(int image, uint32_t colour) {
   platform::StopDrawing();
 }
 
-// The box behind the nodes that only the capture knows, with its caption.
-void DrawCaptureBox(const GraphModel& model, const RenderSettings& settings, double fs) {
+// The box behind the nodes that only the capture knows, and its caption, in canvas pixels.
+struct CaptureBox {
+  bool any = false;
+  double x = 0, y = 0, w = 0, h = 0, captionY = 0;
+  int64_t captionHeight = 0;
+};
+
+CaptureBox PlaceCaptureBox(const GraphModel& model, double fs) {
   const ViewState& view = model.view;
   const GraphLayout& layout = model.layout;
-  bool any = false;
+  CaptureBox box;
   double top = 0, bottom = 0, x = 0, widest = 0, lastHeight = 0;
   for (const GraphNode& node : layout.nodes) {
     if (!node.onlyInCapture) continue;
-    any = true;
+    box.any = true;
     if (top == 0) top = node.y;
     bottom = node.y;
     x = node.x;
     widest = std::max(widest, node.width);
     lastHeight = node.height;
   }
-  if (!any) return;
+  if (!box.any) return box;
   top += lastHeight / 2 + 4 * fs;
   bottom -= lastHeight / 2 + fs;
   double left = x - widest / 2 - fs;
   double boxWidth = widest + 2 * fs;
-  const double px = view.scrollX + static_cast<double>(GraphXToPixel(view, layout, left));
-  const double w = static_cast<double>(GraphWidthToPixels(view, layout, boxWidth));
+  box.x = view.scrollX + static_cast<double>(GraphXToPixel(view, layout, left));
+  box.y = view.scrollY + static_cast<double>(GraphYToPixel(view, layout, top));
+  box.w = static_cast<double>(GraphWidthToPixels(view, layout, boxWidth));
+  box.h = static_cast<double>(GraphHeightToPixels(view, layout, top - bottom));
+  box.captionY = view.scrollY + static_cast<double>(GraphYToPixel(view, layout, top - fs / 2));
+  box.captionHeight = 2 * GraphHeightToPixels(view, layout, fs);
+  return box;
+}
+
+void DrawCaptureBox(const GraphModel& model, double fs) {
+  const CaptureBox box = PlaceCaptureBox(model, fs);
+  if (!box.any) return;
   platform::VectorSourceColor(kCaptureBox);
-  platform::AddPathBox(px, view.scrollY + static_cast<double>(GraphYToPixel(view, layout, top)), w,
-                       static_cast<double>(GraphHeightToPixels(view, layout, top - bottom)));
+  platform::AddPathBox(box.x, box.y, box.w, box.h);
   platform::FillPath();
-  const int64_t captionHeight = 2 * GraphHeightToPixels(view, layout, fs);
-  if (w > 0 && captionHeight > 0) {
+  if (box.w > 0 && box.captionHeight > 0) {
     platform::VectorSourceColor(kBlack);
-    platform::MovePathCursor(
-        px, view.scrollY + static_cast<double>(GraphYToPixel(view, layout, top - fs / 2)));
-    platform::DrawVectorParagraph("Only in PCAP", w, static_cast<double>(captionHeight),
+    platform::MovePathCursor(box.x, box.captionY);
+    platform::DrawVectorParagraph("Only in PCAP", box.w, static_cast<double>(box.captionHeight),
                                   platform::kParagraphCenter);
   }
-  (void)settings;
+}
+
+// The pixels DrawCaptureBox may change: the box, its caption's paragraph and the glyphs'
+// overhang in the font of the graph (fontPx).
+PixelBox CaptureInkBox(const GraphModel& model, double fs, double fontPx) {
+  const CaptureBox box = PlaceCaptureBox(model, fs);
+  if (!box.any) return {};
+  const double margin = fontPx + 2;
+  const double bottom =
+      std::max({box.y, box.y + box.h, box.captionY + static_cast<double>(box.captionHeight)});
+  return {std::min(box.x, box.x + box.w) - margin,
+          std::min({box.y, box.y + box.h, box.captionY}) - margin,
+          std::max(box.x, box.x + box.w) + margin, bottom + margin};
+}
+
+// Opens vector drawing on an image the way every drawing of the whole graph starts: in the
+// graph's font, with shapes worked out relative to the scroll position, so that a shape comes
+// out the same, moved, wherever a pan by whole pixels takes it.
+bool StartGraphDrawing(int image, const GraphModel& model) {
+  if (!platform::StartVectorDrawing(platform::ImageOutput(image))) return false;
+  auto whole = [](double scroll) {
+    return std::isfinite(scroll) ? static_cast<int>(std::clamp(std::floor(scroll), -1e9, 1e9)) : 0;
+  };
+  platform::VectorOrigin(whole(model.view.scrollX), whole(model.view.scrollY));
+  return true;
+}
+
+void SetGraphFont(const GraphModel& model, const RenderSettings& settings, double fs) {
+  platform::VectorFont(
+      settings.draw.graphFont,
+      std::max(1.0, static_cast<double>(GraphHeightToPixels(model.view, model.layout, fs))));
+}
+
+// Whole canvas pixels from left to right and top to bottom, right and bottom excluded.
+struct Area {
+  int64_t left = 0, top = 0, right = 0, bottom = 0;
+  bool Empty() const { return right <= left || bottom <= top; }
+  int64_t Size() const { return Empty() ? 0 : (right - left) * (bottom - top); }
+};
+
+Area Intersection(const Area& a, const Area& b) {
+  return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+          std::min(a.bottom, b.bottom)};
+}
+
+bool Meet(const Area& a, const Area& b) {
+  return !Intersection(a, b).Empty();
+}
+
+bool Inside(const Area& inner, const Area& outer) {
+  return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+         inner.bottom <= outer.bottom;
+}
+
+// The pixels a box touches.
+Area PixelsOf(const PixelBox& box) {
+  if (box.Empty()) return {};
+  // Clamped far beyond any canvas, well within 64 bits; rounded down and up by hand, as this
+  // runs for every item at every pan.
+  auto down = [](double v) {
+    v = std::clamp(v, -1e12, 1e12);
+    const auto t = static_cast<int64_t>(v);
+    return t - (v < static_cast<double>(t) ? 1 : 0);
+  };
+  auto up = [](double v) {
+    v = std::clamp(v, -1e12, 1e12);
+    const auto t = static_cast<int64_t>(v);
+    return t + (v > static_cast<double>(t) ? 1 : 0);
+  };
+  return {down(box.left), down(box.top), up(box.right), up(box.bottom)};
+}
+
+// How far from a canvas's edge a cut thin line may change pixels: its piece, the first pixel
+// of the next and their smoothing.
+constexpr int64_t kNearCut = static_cast<int64_t>(platform::kThinLinePiece) + 4;
+
+// The pixels at most reach away from the outline of an area, inside or outside, as the four
+// sides of a frame.
+std::array<Area, 4> NearEdges(const Area& area, int64_t reach) {
+  const Area out{area.left - reach, area.top - reach, area.right + reach, area.bottom + reach};
+  const Area in{area.left + reach, area.top + reach, area.right - reach, area.bottom - reach};
+  return {Area{out.left, out.top, out.right, in.top},
+          Area{out.left, in.bottom, out.right, out.bottom},
+          Area{out.left, in.top, in.left, in.bottom}, Area{in.right, in.top, out.right, in.bottom}};
+}
+
+// The areas as few boxes that do not overlap: every tile of kTile x kTile pixels that an
+// area touches, tiles joined into runs along each row and runs joined down the rows while
+// they span the same columns.
+std::vector<Area> CoverByTiles(const std::vector<Area>& areas, int64_t width, int64_t height) {
+  constexpr int64_t kTile = 16;
+  const int64_t columns = (width + kTile - 1) / kTile, rows = (height + kTile - 1) / kTile;
+  std::vector<uint8_t> touched(static_cast<size_t>(columns * rows), 0);
+  for (const Area& area : areas) {
+    if (area.Empty()) continue;
+    const int64_t right = std::min((area.right - 1) / kTile, columns - 1);
+    const int64_t bottom = std::min((area.bottom - 1) / kTile, rows - 1);
+    for (int64_t row = std::max<int64_t>(area.top / kTile, 0); row <= bottom; ++row)
+      for (int64_t column = std::max<int64_t>(area.left / kTile, 0); column <= right; ++column)
+        touched[static_cast<size_t>(row * columns + column)] = 1;
+  }
+  std::vector<Area> boxes;
+  std::vector<size_t> open;  // boxes that reach the row above, by their runs
+  for (int64_t row = 0; row < rows; ++row) {
+    std::vector<size_t> next;
+    for (int64_t column = 0; column < columns;) {
+      if (!touched[static_cast<size_t>(row * columns + column)]) {
+        ++column;
+        continue;
+      }
+      int64_t end = column;
+      while (end < columns && touched[static_cast<size_t>(row * columns + end)]) ++end;
+      const Area run{column * kTile, row * kTile, std::min(end * kTile, width),
+                     std::min((row + 1) * kTile, height)};
+      auto above = std::find_if(open.begin(), open.end(), [&](size_t b) {
+        return boxes[b].left == run.left && boxes[b].right == run.right;
+      });
+      if (above != open.end()) {
+        boxes[*above].bottom = run.bottom;
+        next.push_back(*above);
+      } else {
+        boxes.push_back(run);
+        next.push_back(boxes.size() - 1);
+      }
+      column = end;
+    }
+    open = std::move(next);
+  }
+  return boxes;
 }
 
 // The visible frame at index i of the frame list (level within the timeline mode).
@@ -154,14 +296,121 @@ void GraphRenderer::BuildWorkImage(GraphModel& model, const RenderSettings& sett
   ++m_graphBuilds;
   m_work = platform::CreateImage(platform::kNewNumber, ToInt(settings.draw.canvasWidth),
                                  ToInt(settings.draw.canvasHeight), kWhite);
-  if (!m_work || !platform::StartVectorDrawing(platform::ImageOutput(m_work))) return;
-  platform::VectorFont(
-      settings.draw.graphFont,
-      std::max(1.0, static_cast<double>(GraphHeightToPixels(model.view, model.layout, fs))));
-  DrawCaptureBox(model, settings, fs);
+  if (!m_work || !StartGraphDrawing(m_work, model)) return;
+  SetGraphFont(model, settings, fs);
+  DrawCaptureBox(model, fs);
   for (const GraphNode& node : model.layout.nodes) DrawNode(model, node, fs, 255, settings.draw);
   for (const GraphEdge& edge : model.layout.edges) DrawEdge(model, edge, fs, 255, settings.draw);
   platform::StopVectorDrawing();
+}
+
+bool GraphRenderer::ShiftWorkImage(GraphModel& model, const RenderSettings& settings, double fs,
+                                   const WorkKey& key) {
+  if (!m_reuse || !m_work) return false;
+  WorkKey unscrolled = key;
+  unscrolled.scrollX = m_workKey.scrollX;
+  unscrolled.scrollY = m_workKey.scrollY;
+  if (!(unscrolled == m_workKey)) return false;
+  // Drawing rounds canvas positions to whole pixels, halves to even; only from a whole scroll
+  // position to another does every position move by exactly the scroll's change.
+  auto whole = [](double scroll) { return std::abs(scroll) < 1e9 && scroll == std::floor(scroll); };
+  if (!whole(key.scrollX) || !whole(key.scrollY) || !whole(m_workKey.scrollX) ||
+      !whole(m_workKey.scrollY))
+    return false;
+  const auto dx = static_cast<int64_t>(key.scrollX - m_workKey.scrollX);
+  const auto dy = static_cast<int64_t>(key.scrollY - m_workKey.scrollY);
+  const int64_t width = key.width, height = key.height;
+  if (std::abs(dx) >= width || std::abs(dy) >= height) return false;
+  TOLVEK_TRACE("ShiftWorkImage");
+
+  // The old picture keeps the pixels it moves onto; the strips it uncovers are drawn anew.
+  const Area canvas{0, 0, width, height};
+  const Area before{dx, dy, dx + width, dy + height};  // the old canvas
+  const Area kept = Intersection(canvas, before);
+  std::vector<Area> redrawn;
+  if (dx != 0)
+    redrawn.push_back(dx > 0 ? Area{0, 0, dx, height} : Area{width + dx, 0, width, height});
+  if (dy != 0)
+    redrawn.push_back(dy > 0 ? Area{0, 0, width, dy} : Area{0, height + dy, width, height});
+  // A kept pixel holds what drawing gives it now where everything that reaches it was drawn
+  // then as it is drawn now, moved by whole pixels: shapes are worked out relative to the
+  // scroll position. Two things depend on where the canvas lies, and what they touch is drawn
+  // again: an item culled at one scroll position and not at the other, and a thin line cut by
+  // the edges of either canvas.
+  const double fontPx =
+      std::max(1.0, static_cast<double>(GraphHeightToPixels(model.view, model.layout, fs)));
+  std::vector<Area> inks;
+  inks.reserve(1 + model.layout.nodes.size() + model.layout.edges.size());
+  inks.push_back(PixelsOf(CaptureInkBox(model, fs, fontPx)));
+  size_t drawnInFull = 0;  // what a full drawing draws, for comparison
+  auto add = [&](const ItemReach& reach) {
+    drawnInFull += reach.culled ? 0 : 1;
+    inks.push_back(PixelsOf(reach.ink));
+    const Area& ink = inks.back();
+    if (reach.culled != reach.culledShifted && Meet(ink, kept))
+      redrawn.push_back(Intersection(ink, canvas));
+  };
+  for (const GraphNode& node : model.layout.nodes)
+    add(NodeReach(model, node, fs, settings.draw, dx, dy));
+  std::vector<PixelBox> lines;
+  for (const GraphEdge& edge : model.layout.edges) {
+    lines.clear();
+    const ItemReach reach = EdgeReach(model, edge, fs, settings.draw, dx, dy, lines);
+    add(reach);
+    if (reach.culled || reach.culledShifted || !Meet(inks.back(), kept)) continue;
+    for (const PixelBox& line : lines) {
+      const Area cut = PixelsOf(line);
+      if (Inside(cut, canvas) && Inside(cut, before)) continue;
+      // Smoothing, and the first pixel of the next piece, which depends on where this ends.
+      const Area reached{cut.left - 3, cut.top - 3, cut.right + 3, cut.bottom + 3};
+      if (reach.thinDashed) {
+        if (Meet(reached, kept)) redrawn.push_back(Intersection(reached, canvas));
+        continue;
+      }
+      // A solid line changes only in the pieces that a canvas's edges cut.
+      for (const Area& edges : {canvas, before}) {
+        for (const Area& near : NearEdges(edges, kNearCut)) {
+          const Area part = Intersection(Intersection(reached, near), canvas);
+          if (Meet(part, kept)) redrawn.push_back(part);
+        }
+      }
+    }
+  }
+  redrawn = CoverByTiles(redrawn, width, height);
+  // Each item is drawn again once for every area it reaches: when that comes near a full
+  // drawing (long thin lines crossing the edges when zoomed in), a full drawing it is.
+  size_t draws = 0;
+  for (const Area& area : redrawn) {
+    for (const Area& ink : inks) draws += Meet(ink, area) ? 1 : 0;
+  }
+  if (draws * 2 > drawnInFull) return false;
+
+  Free(m_replay);
+  if (!platform::StartDrawing(platform::ImageOutput(m_work))) return false;
+  platform::ScrollOutput(ToInt(dx), ToInt(dy), kWhite);
+  platform::StopDrawing();
+  if (!StartGraphDrawing(m_work, model)) return false;
+  // Each area from white, with everything that reaches it in the order of a full drawing.
+  for (const Area& area : redrawn) {
+    const int x = ToInt(area.left), y = ToInt(area.top);
+    const int w = ToInt(area.right - area.left), h = ToInt(area.bottom - area.top);
+    platform::ClipVectorDrawing(x, y, w, h);
+    platform::VectorSourceColor(kWhite);
+    platform::AddPathBox(x, y, w, h);
+    platform::FillPath();
+    SetGraphFont(model, settings, fs);
+    size_t i = 0;
+    if (Meet(inks[i++], area)) DrawCaptureBox(model, fs);
+    for (const GraphNode& node : model.layout.nodes) {
+      if (Meet(inks[i++], area)) DrawNode(model, node, fs, 255, settings.draw);
+    }
+    for (const GraphEdge& edge : model.layout.edges) {
+      if (Meet(inks[i++], area)) DrawEdge(model, edge, fs, 255, settings.draw);
+    }
+  }
+  platform::StopVectorDrawing();
+  m_workKey = key;
+  return true;
 }
 
 void GraphRenderer::AdvanceReplay(GraphModel& model, const RenderSettings& settings, double fs,
@@ -249,7 +498,7 @@ RenderOutput GraphRenderer::Redraw(GraphModel& model, const RenderSettings& sett
   bool rebuild = m_reuse ? !m_work || !(key == m_workKey)
                          : (force || out.rescaled || !m_work || view.scrollX != view.lastScrollX ||
                             view.scrollY != view.lastScrollY);
-  if (rebuild) {
+  if (rebuild && !ShiftWorkImage(model, settings, fs, key)) {
     m_workKey = key;
     BuildWorkImage(model, settings, fs);
   }

@@ -83,27 +83,96 @@ void FillAndStroke(const auto& addPath, uint32_t fill, uint32_t outline, double 
   platform::StrokePath(width);
 }
 
+// Where a node lies on the canvas, and the sizes its drawing takes from the font size.
+struct NodePlace {
+  int64_t w = 0, h = 0, hp = 0;
+  double cx = 0, cy = 0, halfW = 0, halfH = 0, left = 0, right = 0, top = 0, bottom = 0;
+  double outlineWidth = 0;
+};
+
+// False for a node without a box, which draws nothing.
+bool PlaceNode(const GraphModel& model, const GraphNode& node, double fontSize, NodePlace& p) {
+  const ViewState& view = model.view;
+  const GraphLayout& layout = model.layout;
+  p.w = GraphWidthToPixels(view, layout, node.width);
+  p.h = GraphHeightToPixels(view, layout, node.height);
+  if (p.w <= 0 || p.h <= 0) return false;
+  p.cx = detail::CanvasX(model, node.x);
+  p.cy = detail::CanvasY(model, node.y);
+  p.halfW = static_cast<double>(p.w) / 2;
+  p.halfH = static_cast<double>(p.h) / 2;
+  p.left = p.cx - p.halfW;
+  p.right = p.cx + p.halfW;
+  p.top = p.cy - p.halfH;
+  p.bottom = p.cy + p.halfH;
+  p.hp = GraphHeightToPixels(view, layout, fontSize);
+  p.outlineWidth = detail::ClampPixels(
+      static_cast<double>(RoundHalfEven(std::max(0.1 * static_cast<double>(p.hp), 2.0))), 2,
+      kMaxOutline);
+  return true;
+}
+
+// The fold of a note and the tab of a tab, in pixels.
+double NoteFoldX(const GraphModel& model) {
+  return static_cast<double>(GraphWidthToPixels(model.view, model.layout, 0.08));
+}
+double NoteFoldY(const GraphModel& model) {
+  return static_cast<double>(GraphHeightToPixels(model.view, model.layout, 0.08));
+}
+double TabWidth(const GraphModel& model) {
+  return static_cast<double>(GraphWidthToPixels(model.view, model.layout, 0.2));
+}
+double TabHeight(const GraphModel& model) {
+  return static_cast<double>(GraphHeightToPixels(model.view, model.layout, 0.07));
+}
+
+// DrawNode's cull, on a canvas whose top left lies at (shiftX, shiftY): a box that touches
+// the canvas's edge is drawn.
+bool Culled(const NodePlace& p, const GraphDrawSettings& settings, int64_t shiftX = 0,
+            int64_t shiftY = 0) {
+  const int64_t leftPx = RoundHalfEven(p.left) - shiftX;
+  const int64_t topPx = RoundHalfEven(p.top) - shiftY;
+  return leftPx > settings.canvasWidth || topPx > settings.canvasHeight || leftPx < -p.w ||
+         topPx < -p.h;
+}
+
 }  // namespace
+
+ItemReach NodeReach(const GraphModel& model, const GraphNode& node, double fontSize,
+                    const GraphDrawSettings& settings, int64_t shiftX, int64_t shiftY) {
+  ItemReach reach;
+  NodePlace p;
+  if (!PlaceNode(model, node, fontSize, p)) {
+    reach.culled = reach.culledShifted = true;
+    return reach;
+  }
+  reach.culled = Culled(p, settings);
+  reach.culledShifted = Culled(p, settings, shiftX, shiftY);
+  PixelBox box{p.left, p.top, p.right, p.bottom};
+  if (node.shape == "note") {
+    box.left = std::min(box.left, p.right - NoteFoldX(model));
+    box.bottom = std::max(box.bottom, p.top + NoteFoldY(model));
+  } else if (node.shape == "tab") {
+    box.top -= TabHeight(model);
+    box.right = std::max(box.right, p.left + TabWidth(model));
+  }
+  // The label's paragraph starts at most half the box above the centre and is as high as the
+  // box; glyphs may reach a little past their line.
+  if (!node.label.empty() && p.hp > 0) box.bottom = std::max(box.bottom, p.bottom + p.halfH);
+  // Half the outline and a pixel of smoothing on either side, or the glyphs' overhang.
+  const double margin = std::max(p.outlineWidth / 2, static_cast<double>(p.hp) / 2) + 2;
+  reach.ink = {box.left - margin, box.top - margin, box.right + margin, box.bottom + margin};
+  return reach;
+}
 
 void DrawNode(const GraphModel& model, const GraphNode& node, double fontSize, int alpha,
               const GraphDrawSettings& settings) {
-  const ViewState& view = model.view;
-  const GraphLayout& layout = model.layout;
-  int64_t w = GraphWidthToPixels(view, layout, node.width);
-  int64_t h = GraphHeightToPixels(view, layout, node.height);
-  if (w <= 0 || h <= 0) return;
-  double cx = detail::CanvasX(model, node.x);
-  double cy = detail::CanvasY(model, node.y);
-  double halfW = static_cast<double>(w) / 2;
-  double halfH = static_cast<double>(h) / 2;
-  double left = cx - halfW, right = cx + halfW, top = cy - halfH, bottom = cy + halfH;
-  int64_t leftPx = RoundHalfEven(left);
-  int64_t topPx = RoundHalfEven(top);
-  // A box that touches the canvas edge is drawn.
-  if (leftPx > settings.canvasWidth || topPx > settings.canvasHeight || leftPx < -w || topPx < -h)
-    return;
+  NodePlace p;
+  if (!PlaceNode(model, node, fontSize, p) || Culled(p, settings)) return;
+  const int64_t w = p.w, h = p.h, hp = p.hp;
+  const double cx = p.cx, cy = p.cy, halfW = p.halfW;
+  const double left = p.left, right = p.right, top = p.top, bottom = p.bottom;
 
-  int64_t hp = GraphHeightToPixels(view, layout, fontSize);
   bool hasText = !node.label.empty() && hp > 0;
   // One buffer for every label: the renderer draws thousands of nodes per rebuild.
   static std::string text;
@@ -128,9 +197,7 @@ void DrawNode(const GraphModel& model, const GraphNode& node, double fontSize, i
   uint32_t fill = GetColorByName(node.fillcolor, alpha);
   uint32_t textColour = node.fontcolor == "white" ? GetColorByName("white", 255)
                                                   : GetColorByName(node.fontcolor, alpha);
-  double outlineWidth = detail::ClampPixels(
-      static_cast<double>(RoundHalfEven(std::max(0.1 * static_cast<double>(hp), 2.0))), 2,
-      kMaxOutline);
+  const double outlineWidth = p.outlineWidth;
 
   std::string_view shape = node.shape;
   if (shape == "box" || shape == "oval" || shape == "diamond" || shape == "tripleoctagon") {
@@ -138,8 +205,8 @@ void DrawNode(const GraphModel& model, const GraphNode& node, double fontSize, i
                   outlineWidth);
     if (shape == "tripleoctagon") textColour = GetColorByName("white", 255);
   } else if (shape == "note") {
-    double fx = static_cast<double>(GraphWidthToPixels(view, layout, 0.08));
-    double fy = static_cast<double>(GraphHeightToPixels(view, layout, 0.08));
+    double fx = NoteFoldX(model);
+    double fy = NoteFoldY(model);
     FillAndStroke(
         [&] {
           platform::MovePathCursor(left, top);
@@ -157,8 +224,8 @@ void DrawNode(const GraphModel& model, const GraphNode& node, double fontSize, i
   } else if (shape == "tab") {
     FillAndStroke([&] { AddShapePath("box", left, top, right, bottom, cx, cy); }, fill, outline,
                   outlineWidth);
-    double tabW = static_cast<double>(GraphWidthToPixels(view, layout, 0.2));
-    double tabH = static_cast<double>(GraphHeightToPixels(view, layout, 0.07));
+    double tabW = TabWidth(model);
+    double tabH = TabHeight(model);
     FillAndStroke([&] { platform::AddPathBox(left, top - tabH, tabW, tabH); }, fill, outline,
                   outlineWidth);
   }

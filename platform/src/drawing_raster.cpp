@@ -524,4 +524,34 @@ void DrawImage(int image, int x, int y, int w, int h) {
   }
 }
 
+void ScrollOutput(int dx, int dy, uint32_t colour) {
+  TOLVEK_TRACE("ScrollOutput");
+  QImage* image = Target();
+  if (!image) return;
+  const int w = image->width(), h = image->height();
+  // The uncovered pixels hold the colour in the output's own layout.
+  QRgb fill = ToQRgb(colour);
+  if (IsPremultiplied(*image)) fill = qPremultiply(fill);
+  if (std::abs(int64_t(dx)) >= w || std::abs(int64_t(dy)) >= h) {
+    for (int y = 0; y < h; ++y) std::fill_n(PixelAt(*image, 0, y), w, fill);
+    return;
+  }
+  // Rows are walked away from the side the picture moves to, so each is read before it is
+  // overwritten; within a row the words move as one block.
+  const int count = w - std::abs(dx);
+  const int from = std::max(-dx, 0), to = std::max(dx, 0);
+  const int gap = dx > 0 ? 0 : count;
+  for (int i = 0; i < h; ++i) {
+    const int y = dy > 0 ? h - 1 - i : i;
+    QRgb* row = PixelAt(*image, 0, y);
+    const int source = y - dy;
+    if (source < 0 || source >= h) {
+      std::fill_n(row, w, fill);
+      continue;
+    }
+    std::memmove(row + to, PixelAt(*image, 0, source) + from, size_t(count) * sizeof(QRgb));
+    std::fill_n(row + gap, w - count, fill);
+  }
+}
+
 }  // namespace platform

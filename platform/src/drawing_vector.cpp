@@ -1,7 +1,9 @@
 // Vector drawing: anti-aliased paths and text through QPainter, on the premultiplied layout
 // it draws fastest on. Path points are turned by the rotation in force when they are added,
 // so a box added under a rotation stays turned after the rotation is reset, and strokes keep
-// their width in output pixels.
+// their width in output pixels. Qt receives every point relative to the origin and moves the
+// finished shape there by whole pixels: what it works out in floating point (stroke outlines,
+// joins, curve flattening) then depends only on the shape, not on where it lies.
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
@@ -29,8 +31,9 @@ struct VectorState {
   bool painterHasFont = false;
   QPainterPath path;
   bool pathIsBox = false;  // the path is one box, not turned
-  QPointF cursor;
-  QTransform transform;
+  QPointF cursor;          // in output pixels
+  QTransform transform;    // the turns, relative to the origin
+  QPoint origin;
 };
 
 VectorState& Vector() {
@@ -42,8 +45,15 @@ QPainter* Painter() {
   return Vector().painter.get();
 }
 
+// An output point relative to the origin, turned.
 QPointF Mapped(double x, double y) {
-  return Vector().transform.map(QPointF(x, y));
+  auto& v = Vector();
+  return v.transform.map(QPointF(x - v.origin.x(), y - v.origin.y()));
+}
+
+// What the painter applies to the points it gets: the move to the origin.
+QTransform Placement() {
+  return QTransform::fromTranslate(Vector().origin.x(), Vector().origin.y());
 }
 
 const QFontMetricsF& Metrics() {
@@ -60,7 +70,8 @@ void SetFont(const QFont& font) {
   v.painterHasFont = false;
 }
 
-// Leaves the painter as every drawing call expects it: no transform of its own.
+// Draws and empties the path. The painter holds only the placement at the origin, except
+// while text is drawn.
 void Consume(const QPen& pen, const QBrush& brush) {
   auto& v = Vector();
   if (QPainter* painter = Painter(); painter && v.colour.alpha() > 0) {
@@ -90,7 +101,7 @@ QPainter* TextPainter() {
     v.painterHasFont = true;
   }
   painter->setPen(v.colour);
-  painter->setTransform(v.transform);
+  painter->setTransform(v.transform * Placement());
   return painter;
 }
 
@@ -114,6 +125,7 @@ bool StartVectorDrawing(DrawOutput output) {
   v.path.setFillRule(Qt::WindingFill);
   v.cursor = QPointF();
   v.transform = QTransform();
+  v.origin = QPoint();
   if (!v.out.image) return false;
   ToLayout(*v.out.image, kPremultiplied);
   v.painter = std::make_unique<QPainter>(v.out.image.get());
@@ -167,7 +179,7 @@ void AddPathCurve(double x1, double y1, double x2, double y2, double x3, double 
 
 void AddPathBox(double x, double y, double w, double h) {
   QPainterPath box;
-  box.addRect(QRectF(x, y, w, h).normalized());
+  box.addRect(QRectF(x - Vector().origin.x(), y - Vector().origin.y(), w, h).normalized());
   auto& v = Vector();
   v.path.addPath(v.transform.map(box));
   // Five elements: the box's own, with no lone starting point before them.
@@ -177,7 +189,8 @@ void AddPathBox(double x, double y, double w, double h) {
 
 void AddPathEllipse(double centreX, double centreY, double radiusX, double radiusY) {
   QPainterPath ellipse;
-  ellipse.addEllipse(QPointF(centreX, centreY), std::abs(radiusX), std::abs(radiusY));
+  ellipse.addEllipse(QPointF(centreX - Vector().origin.x(), centreY - Vector().origin.y()),
+                     std::abs(radiusX), std::abs(radiusY));
   auto& v = Vector();
   v.pathIsBox = false;
   v.path.addPath(v.transform.map(ellipse));
@@ -188,7 +201,72 @@ void FillPath() {
   Consume(Qt::NoPen, QBrush(Vector().colour));
 }
 
+namespace {
+
+// The path with its long stretches cut into pieces of at most kThinLinePiece pixels: a curve
+// whose control points lie further apart becomes a chain of its points at even steps of its
+// parameter. Corners lie on a 1/64 pixel grid, which moving by whole pixels keeps exact.
+QPainterPath InPieces(const QPainterPath& path) {
+  auto aligned = [](QPointF p) {
+    return QPointF(std::round(p.x() * 64) / 64, std::round(p.y() * 64) / 64);
+  };
+  auto length = [](QPointF a, QPointF b) { return std::hypot(b.x() - a.x(), b.y() - a.y()); };
+  QPainterPath out;
+  out.setFillRule(path.fillRule());
+  QPointF last;
+  for (int i = 0; i < path.elementCount(); ++i) {
+    const QPainterPath::Element& e = path.elementAt(i);
+    if (e.isMoveTo()) {
+      out.moveTo(e);
+      last = e;
+      continue;
+    }
+    if (e.isLineTo()) {
+      const int n = int(std::ceil(length(last, e) / kThinLinePiece));
+      for (int k = 1; k < n; ++k) out.lineTo(aligned(last + (QPointF(e) - last) * k / n));
+      out.lineTo(e);
+      last = e;
+      continue;
+    }
+    const QPointF c1 = e, c2 = path.elementAt(i + 1), to = path.elementAt(i + 2);
+    i += 2;
+    // The curve moves at most three times its longest leg per unit of its parameter.
+    const double leg = std::max({length(last, c1), length(c1, c2), length(c2, to)});
+    const int n = int(std::ceil(3 * leg / kThinLinePiece));
+    if (n <= 1) {
+      out.cubicTo(c1, c2, to);
+    } else {
+      for (int k = 1; k < n; ++k) {
+        const double t = double(k) / n, u = 1 - t;
+        out.lineTo(aligned(last * (u * u * u) + c1 * (3 * u * u * t) + c2 * (3 * u * t * t) +
+                           to * (t * t * t)));
+      }
+      out.lineTo(to);
+    }
+    last = to;
+  }
+  return out;
+}
+
+// Whether some stretch of the path may be longer than a piece, judged by its control points.
+bool HasLongStretch(const QPainterPath& path) {
+  const QRectF bounds = path.controlPointRect();
+  if (bounds.width() + bounds.height() <= kThinLinePiece / 3) return false;
+  QPointF last;
+  for (int i = 0; i < path.elementCount(); ++i) {
+    const QPointF p = path.elementAt(i);
+    if (!path.elementAt(i).isMoveTo() &&
+        std::abs(p.x() - last.x()) + std::abs(p.y() - last.y()) > kThinLinePiece / 3)
+      return true;
+    last = p;
+  }
+  return false;
+}
+
+}  // namespace
+
 void StrokePath(double width) {
+  if (width <= 1 && HasLongStretch(Vector().path)) Vector().path = InPieces(Vector().path);
   QPen pen(Vector().colour, std::max(width, 0.0), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
   Consume(pen, Qt::NoBrush);
 }
@@ -211,12 +289,13 @@ void DrawVectorText(const std::string& text) {
   QString qtext = Q(text);
   if (!qtext.contains(QChar('\n'))) {
     // One line: its baseline lies the font's ascent below the top, as in the laid-out cell.
-    painter->drawText(QPointF(v.cursor.x(), v.cursor.y() + Metrics().ascent()), qtext);
+    const QPointF at = v.cursor - v.origin;
+    painter->drawText(QPointF(at.x(), at.y() + Metrics().ascent()), qtext);
   } else {
-    QRectF cell(v.cursor, Metrics().boundingRect(QRectF(), Qt::AlignLeft, qtext).size());
+    QRectF cell(v.cursor - v.origin, Metrics().boundingRect(QRectF(), Qt::AlignLeft, qtext).size());
     painter->drawText(cell, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, qtext);
   }
-  painter->resetTransform();
+  painter->setTransform(Placement());
 }
 
 void DrawVectorParagraph(const std::string& text, double width, double height, int align) {
@@ -224,8 +303,9 @@ void DrawVectorParagraph(const std::string& text, double width, double height, i
   auto& v = Vector();
   if (!Painter() || text.empty() || v.colour.alpha() == 0 || width <= 0 || height <= 0) return;
   QPainter* painter = TextPainter();
-  painter->drawText(QRectF(v.cursor, QSizeF(width, height)), ParagraphFlags(align), Q(text));
-  painter->resetTransform();
+  painter->drawText(QRectF(v.cursor - v.origin, QSizeF(width, height)), ParagraphFlags(align),
+                    Q(text));
+  painter->setTransform(Placement());
 }
 
 namespace {
@@ -264,15 +344,36 @@ double VectorParagraphHeight(const std::string& text, double width, double heigh
 void RotateCoordinates(double x, double y, double angle) {
   auto& v = Vector();
   // Around (x, y) as the caller sees it now, after earlier turns.
+  const double px = x - v.origin.x(), py = y - v.origin.y();
   QTransform turn;
-  turn.translate(x, y);
+  turn.translate(px, py);
   turn.rotate(angle);
-  turn.translate(-x, -y);
+  turn.translate(-px, -py);
   v.transform = turn * v.transform;
 }
 
 void ResetCoordinates() {
   Vector().transform = QTransform();
+}
+
+void VectorOrigin(int x, int y) {
+  auto& v = Vector();
+  v.origin = QPoint(x, y);
+  v.transform = QTransform();
+  if (QPainter* painter = Painter()) painter->setTransform(Placement());
+}
+
+void ClipVectorDrawing(int x, int y, int w, int h) {
+  QPainter* painter = Painter();
+  if (!painter) return;
+  // The box is in output pixels, whatever the painter's placement.
+  painter->resetTransform();
+  painter->setClipRect(QRect(x, y, std::max(w, 0), std::max(h, 0)));
+  painter->setTransform(Placement());
+}
+
+void UnclipVectorDrawing() {
+  if (QPainter* painter = Painter()) painter->setClipping(false);
 }
 
 }  // namespace platform

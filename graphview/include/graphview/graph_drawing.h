@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "graphview/graph_model.h"
 
@@ -37,6 +38,41 @@ void DrawNode(const GraphModel& model, const GraphNode& node, double fontSize, i
 // Paints the edge's spline, its label and its arrowhead in the edge's colour at alpha.
 void DrawEdge(const GraphModel& model, const GraphEdge& edge, double fontSize, int alpha,
               const GraphDrawSettings& settings);
+
+// A box in canvas pixels; empty when right < left or bottom < top.
+struct PixelBox {
+  double left = 0, top = 0, right = -1, bottom = -1;
+  bool Empty() const { return right < left || bottom < top; }
+};
+
+// Where drawing an item reaches on the canvas, for a renderer that draws part of the canvas
+// again after a pan.
+struct ItemReach {
+  // Every pixel that DrawNode or DrawEdge at the font size may change lies inside: shape,
+  // outline, label, arrowhead, pen width and smoothing included. Generous where a tight
+  // bound would need the text measured; a label whose size does not bound its width
+  // (control characters) makes it cover everything.
+  PixelBox ink;
+  // Whether drawing skips the item as lying off the canvas, and whether it would on a canvas
+  // whose top left lies at the given shift. The cull looks at the node's box and the edge's
+  // control points only, so an outline, an arrowhead or a label may reach into the canvas
+  // from a skipped item.
+  bool culled = false;
+  bool culledShifted = false;
+  // The edge's line is dashed and thin: a cut by the canvas's edges moves all later dashes.
+  bool thinDashed = false;
+};
+
+ItemReach NodeReach(const GraphModel& model, const GraphNode& node, double fontSize,
+                    const GraphDrawSettings& settings, int64_t shiftX, int64_t shiftY);
+// A line drawn with a pen of one pixel is smoothed along its length from where the canvas's
+// edges cut it, so where such a line reaches past them it comes out a little differently at
+// another scroll position (near the cut, platform::kThinLinePiece, unless it is dashed). For a
+// pen that thin, thinLines receives the box of each curve of the edge's line, or of the whole
+// line when it is dashed.
+ItemReach EdgeReach(const GraphModel& model, const GraphEdge& edge, double fontSize,
+                    const GraphDrawSettings& settings, int64_t shiftX, int64_t shiftY,
+                    std::vector<PixelBox>& thinLines);
 
 namespace detail {
 

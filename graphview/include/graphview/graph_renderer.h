@@ -50,7 +50,8 @@ class GraphRenderer {
   // highlights and timeline steps are overlays and need no force.
   RenderOutput Redraw(GraphModel& model, const RenderSettings& settings, bool force);
 
-  // How many full drawings of the graph and of the replay happened so far.
+  // How many full drawings of the graph and of the replay happened so far (a pan that moves
+  // the drawn graph along is not one).
   int64_t GraphBuilds() const { return m_graphBuilds; }
   int64_t ReplayBuilds() const { return m_replayBuilds; }
 
@@ -74,6 +75,10 @@ class GraphRenderer {
   };
 
   void BuildWorkImage(GraphModel& model, const RenderSettings& settings, double fs);
+  // After a pan by whole pixels: moves the work image along and draws what the move uncovered
+  // and what reached past the edges. False (nothing changed) when a full drawing is needed.
+  bool ShiftWorkImage(GraphModel& model, const RenderSettings& settings, double fs,
+                      const WorkKey& key);
   // Brings the replay image (the wash and the visible frames before `upTo`, faded) to upTo.
   void AdvanceReplay(GraphModel& model, const RenderSettings& settings, double fs, int64_t upTo);
   void DrawStrip(const GraphModel& model, const RenderSettings& settings, int64_t visible);

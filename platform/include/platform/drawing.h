@@ -91,6 +91,9 @@ int TextHeight(const std::string& text);
 
 // Draws an image at (x, y), stretched smoothly to w x h unless both are kKeepValue.
 void DrawImage(int image, int x, int y, int w = kKeepValue, int h = kKeepValue);
+// Moves the whole picture of the output by (dx, dy) pixels: what moves past the edges is
+// lost and the pixels left uncovered become colour (its four channels).
+void ScrollOutput(int dx, int dy, uint32_t colour);
 
 // ------------------------------------------------------------------------------------ vector
 // Coordinates are pixels of the output, as doubles. Fill and stroke use up the current path.
@@ -110,6 +113,11 @@ void FillPath();
 void StrokePath(double width);
 // Dashes and the gaps between them are both `length` pixels long.
 void DashPath(double width, double length);
+// Solid lines of width 1 or less are drawn as pieces no longer than this, corners on a grid
+// of 1/64 pixel relative to the origin. Such a line is smoothed from where an edge of the
+// output cuts it, so a cut changes only the pixels of the piece it falls in and the first of
+// the next; a dashed line's cut moves every later dash.
+constexpr double kThinLinePiece = 32;
 
 // The text's top left is the path cursor; lines break at LF.
 void DrawVectorText(const std::string& text);
@@ -128,5 +136,17 @@ double VectorParagraphHeight(const std::string& text, double width, double heigh
 // add up until reset.
 void RotateCoordinates(double x, double y, double angle);
 void ResetCoordinates();
+
+// Coordinates stay output pixels, but shapes are worked out relative to the output pixel
+// (x, y) and then moved there whole. A drawing repeated with every coordinate and the origin
+// moved by the same whole number of pixels thus comes out moved, pixel for pixel, except
+// near where a thin line crosses the output's edges (see kThinLinePiece). Setting it resets
+// the turns; a new drawing starts at (0, 0).
+void VectorOrigin(int x, int y);
+// Limits what is drawn afterwards to the box (output pixels) until the next clip, the unclip
+// or the end of the drawing; pixels inside come out as they would without the clip. A box
+// without area lets nothing through.
+void ClipVectorDrawing(int x, int y, int w, int h);
+void UnclipVectorDrawing();
 
 }  // namespace platform

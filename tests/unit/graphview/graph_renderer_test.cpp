@@ -287,5 +287,151 @@ TEST_F(Renderer, ReusingGivesThePicturesOfTheLiteralSteps) {
   EXPECT_LE(fast.ReplayBuilds(), 4);
 }
 
+// The layout repeated across and down, a layout's size apart: a larger graph of the same kind.
+void Tile(GraphModel& model, int across, int down) {
+  GraphLayout& layout = model.layout;
+  const size_t nodes = layout.nodes.size(), edges = layout.edges.size();
+  for (int row = 0; row < down; ++row) {
+    for (int column = 0; column < across; ++column) {
+      if (row == 0 && column == 0) continue;
+      const double dx = layout.width * column, dy = layout.height * row;
+      for (size_t i = 0; i < nodes; ++i) {
+        GraphNode copy = layout.nodes[i];
+        copy.x += dx;
+        copy.y += dy;
+        layout.nodes.push_back(std::move(copy));
+      }
+      for (size_t i = 0; i < edges; ++i) {
+        GraphEdge copy = layout.edges[i];
+        for (BezierPoint& p : copy.points) p = {p.x + dx, p.y + dy};
+        copy.labelX += dx;
+        copy.labelY += dy;
+        layout.edges.push_back(std::move(copy));
+      }
+    }
+  }
+  layout.width *= across;
+  layout.height *= down;
+  model.view.layoutImage.width *= across;
+  model.view.layoutImage.height *= down;
+}
+
+// A pan by whole pixels moves the drawn graph along and draws again only what the move
+// uncovered and what crossed the edges of either canvas; other moves draw the graph in full.
+// Either way every picture equals a full drawing at the new position, pixel for pixel, with
+// labels along the edges or apart from them, and with hover, highlights and the replay on top.
+TEST_F(Renderer, PanningGivesThePicturesOfFullDrawings) {
+  LoadSample();
+  // Large enough that redrawing the strips costs less than a full drawing.
+  Tile(m_model, 5, 5);
+  struct Pan {
+    double dx, dy;
+    bool movesAlong;
+  } pans[] = {
+      {20, 0, true},    {-35, 0, true},   {0, -17, true},  {0, 40, true},
+      {13, -7, true},   {-3, 11, true},   {900, 0, false},  // beyond the canvas
+      {-900, 0, false}, {0.5, 0, false},                    // to a fraction of a pixel
+      {1, 0, false},    {-0.5, 3, false}, {1, 1, true},
+  };
+  for (bool isolated : {false, true}) {
+    SCOPED_TRACE(isolated ? "labels apart" : "labels along the edges");
+    m_settings.draw.horizontallyIsolatedEdgeLabels = isolated;
+    m_settings.framesMode = false;
+    m_model.view = ViewState{.layoutImage = m_model.view.layoutImage};
+    m_model.Highlights.clear();
+    GraphRenderer fast(true), literal(false);
+    auto same = [&](const std::string& step) {
+      SCOPED_TRACE(step);
+      const ViewState view = m_model.view;
+      RenderOutput a = fast.Redraw(m_model, m_settings, false);
+      m_model.view = view;
+      RenderOutput b = literal.Redraw(m_model, m_settings, true);
+      ASSERT_FALSE(a.empty);
+      const QImage& fastPicture = *platform::ImageData(a.display);
+      const QImage& fullPicture = *platform::ImageData(b.display);
+      int differing = 0;
+      for (int y = 0; y < fullPicture.height(); ++y)
+        for (int x = 0; x < fullPicture.width(); ++x)
+          differing += fastPicture.pixel(x, y) != fullPicture.pixel(x, y);
+      EXPECT_EQ(differing, 0);
+    };
+    // The whole graph fits across; pans push nodes, labels and long edges past the edges.
+    same("fit");
+    for (const Pan& pan : pans) {
+      const int64_t builds = fast.GraphBuilds();
+      m_model.view.scrollX += pan.dx;
+      m_model.view.scrollY += pan.dy;
+      same("pan " + std::to_string(pan.dx) + "," + std::to_string(pan.dy));
+      EXPECT_EQ(fast.GraphBuilds(), builds + (pan.movesAlong ? 0 : 1)) << pan.dx << "," << pan.dy;
+    }
+    // Overlays on a picture that was moved along.
+    m_model.view.hoveredNode = Node("FILE:");
+    m_model.view.scrollX -= 9;
+    same("hover");
+    m_model.Highlights.push_back({Node("PROCESS:3120"), nullptr});
+    m_model.view.scrollY += 6;
+    same("highlight");
+    m_model.view.hoveredNode = nullptr;
+    m_settings.framesMode = true;
+    for (int64_t frame : {3, 4, 9}) {
+      m_model.view.currentFrame = frame;
+      m_model.view.scrollX += 5;
+      same("frame " + std::to_string(frame));
+    }
+    EXPECT_LE(fast.GraphBuilds(), 6);
+  }
+}
+
+// An edge that is culled before a pan and drawn after it, whose label reaches the part of the
+// picture that is moved along: that part is drawn again, and shows the label.
+TEST_F(Renderer, ALabelOfAnEdgeCulledBeforeAPanShowsAfterIt) {
+  GraphLayout& layout = m_model.layout;
+  layout.width = 10;
+  layout.height = 6;
+  m_model.view.layoutImage = {720, 432};  // fit on 900 x 560: 90 pixels a unit, scroll (0, 10)
+  // Nodes in the middle, so that redrawing a little is worth it.
+  for (int i = 0; i < 40; ++i) {
+    GraphNode node;
+    node.name = node.label = "N";
+    node.x = 3 + 0.5 * (i % 10);
+    node.y = 2 + 0.5 * (i / 10);
+    node.width = 0.3;
+    node.height = 0.2;
+    node.shape = "box";
+    node.color = node.fillcolor = "black";
+    node.fontcolor = "white";
+    layout.nodes.push_back(node);
+  }
+  // Control points 27 to 45 pixels left of the canvas, beyond the cull's margin of 22; the
+  // label, set apart, 45 pixels inside.
+  GraphEdge edge;
+  edge.points = {{-0.5, 3}, {-0.45, 3.5}, {-0.35, 3.5}, {-0.3, 4}};
+  edge.label = "LABEL";
+  edge.labelX = 0.5;
+  edge.labelY = 3;
+  edge.style = "solid";
+  edge.color = "black";
+  layout.edges.push_back(edge);
+  m_settings.draw.horizontallyIsolatedEdgeLabels = true;
+
+  GraphRenderer fast(true), literal(false);
+  fast.Redraw(m_model, m_settings, true);
+  const ViewState fitted = m_model.view;
+  m_model.view.scrollX += 10;  // the control points come within the margin
+  const ViewState panned = m_model.view;
+  RenderOutput a = fast.Redraw(m_model, m_settings, false);
+  EXPECT_EQ(fast.GraphBuilds(), 1);  // moved along
+  m_model.view = fitted;
+  literal.Redraw(m_model, m_settings, true);
+  m_model.view = panned;
+  RenderOutput b = literal.Redraw(m_model, m_settings, false);
+  EXPECT_TRUE(*platform::ImageData(a.display) == *platform::ImageData(b.display));
+  int inked = 0;  // the label, left of the nodes
+  for (int y = 0; y < 560; ++y)
+    for (int x = 0; x < 200; ++x)
+      inked += Pixel(a.display, x, y) != platform::Rgba(255, 255, 255, 255);
+  EXPECT_GT(inked, 10);
+}
+
 }  // namespace
 }  // namespace graphview

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -280,6 +281,47 @@ TEST_F(RasterDrawing, ImagesAreCopiedBlendedFilteredOrStretched) {
   SetImagePixel(image, 0, 0, Rgba(1, 2, 3, 255));
   DrawImage(image, 1, 1);
   EXPECT_EQ(ImagePixel(image, 1, 1), Rgba(1, 2, 3, 255));
+}
+
+// Scrolling moves every pixel by the offset and fills what it uncovers, in either direction
+// and on either layout; an offset as large as the picture leaves only the fill.
+TEST_F(RasterDrawing, ScrollingMovesThePictureAndFillsWhatItUncovers) {
+  const uint32_t fill = Rgba(9, 8, 7, 100);
+  auto original = [](int x, int y) { return Rgba(uint32_t(10 * x), uint32_t(10 * y), 99, 255); };
+  struct Case {
+    int dx, dy;
+  } cases[] = {{2, 1}, {-1, -2}, {0, 3}, {-3, 0}, {0, 0}, {5, 0}, {1, -4}};
+  for (bool premultiplied : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::to_string(c.dx) + "," + std::to_string(c.dy) +
+                   (premultiplied ? " premultiplied" : ""));
+      int image = Canvas(5, 4, kWhite);
+      for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 5; ++x) Plot(x, y, original(x, y));
+      if (premultiplied) {
+        StartVectorDrawing(ImageOutput(image));  // vector drawing leaves it premultiplied
+        StopVectorDrawing();
+        StartDrawing(ImageOutput(image));
+      }
+      ScrollOutput(c.dx, c.dy, fill);
+      StopDrawing();
+      for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 5; ++x) {
+          const int fromX = x - c.dx, fromY = y - c.dy;
+          const bool moved = fromX >= 0 && fromX < 5 && fromY >= 0 && fromY < 4;
+          const uint32_t got = ImagePixel(image, x, y);
+          if (moved) {
+            EXPECT_EQ(got, original(fromX, fromY)) << x << "," << y;
+            continue;
+          }
+          // A half-transparent fill comes back within the rounding of premultiplication.
+          EXPECT_EQ(Alpha(got), Alpha(fill)) << x << "," << y;
+          EXPECT_NEAR(int(Red(got)), int(Red(fill)), 2) << x << "," << y;
+          EXPECT_NEAR(int(Blue(got)), int(Blue(fill)), 2) << x << "," << y;
+        }
+      }
+    }
+  }
 }
 
 TEST_F(RasterDrawing, CanvasesShowTheirDrawingAndMissingOutputsDrawNothing) {

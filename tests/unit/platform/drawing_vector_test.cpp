@@ -186,6 +186,124 @@ TEST_F(VectorDrawing, TextIsMeasuredAndPlacedInItsBox) {
   EXPECT_NEAR(box.height(), wrapped, one);
 }
 
+// A little of everything, moved by (dx, dy): flat diamonds outlined with a wide pen (whose
+// joins are worked out in floating point, and came out differently at some places before
+// the origin), an outlined ellipse, thin solid and dashed curves, a turned box with turned
+// text on it, and a paragraph.
+void DrawScene(double dx, double dy) {
+  VectorFont(0, 11);
+  VectorSourceColor(Rgba(30, 30, 30, 255));
+  for (double x = 57 + dx; x < 150 + dx; x += 17) {
+    const double y = 40 + dy;
+    MovePathCursor(x - 2.5, y);
+    AddPathLine(x, y - 0.5);
+    AddPathLine(x + 2.5, y);
+    AddPathLine(x, y + 0.5);
+    AddPathLine(x - 2.5, y);
+    StrokePath(2);
+  }
+  VectorSourceColor(Rgba(200, 0, 0, 255));
+  AddPathEllipse(60 + dx, 25 + dy, 12.5, 7.5);
+  StrokePath(3);
+  VectorSourceColor(Rgba(0, 120, 0, 255));
+  MovePathCursor(10 + dx, 60 + dy);
+  AddPathCurve(30 + dx, 40 + dy, 70 + dx, 90 + dy, 100 + dx, 50 + dy);
+  StrokePath(1);
+  MovePathCursor(10 + dx, 80 + dy);
+  AddPathCurve(40 + dx, 70 + dy, 60 + dx, 85 + dy, 100 + dx, 75 + dy);
+  DashPath(1, 3);
+  const double mx = 83.3 + dx, my = 30.7 + dy;
+  RotateCoordinates(mx, my, -27.4);
+  VectorSourceColor(kWhite);
+  AddPathBox(mx - 15, my - 6, 30, 12);
+  FillPath();
+  VectorSourceColor(Rgba(0, 0, 200, 255));
+  MovePathCursor(mx - 12, my - 6);
+  DrawVectorText("HAS THREAD");
+  ResetCoordinates();
+  MovePathCursor(5 + dx, 5 + dy);
+  DrawVectorParagraph("one two three", 40, 30, kParagraphCenter);
+}
+
+// With the origin moved along, the same drawing moved by whole pixels comes out moved, pixel
+// for pixel, smoothing and text included.
+TEST_F(VectorDrawing, DrawingMovedWithTheOriginComesOutMovedExactly) {
+  int images[2] = {};
+  const int shifts[2][2] = {{0, 0}, {13, 20}};
+  for (int i = 0; i < 2; ++i) {
+    images[i] = Open(200, 150);
+    VectorOrigin(shifts[i][0], shifts[i][1]);
+    DrawScene(shifts[i][0], shifts[i][1]);
+    StopVectorDrawing();
+  }
+  const QRect compared(0, 0, 185, 130);
+  EXPECT_TRUE(compared.contains(InkBox(images[0])));
+  int differing = 0;
+  for (int y = 0; y < compared.height(); ++y)
+    for (int x = 0; x < compared.width(); ++x)
+      differing += ImagePixel(images[0], x, y) != ImagePixel(images[1], x + 13, y + 20);
+  EXPECT_EQ(differing, 0);
+}
+
+// A long thin line that an edge of the output cuts comes out moved with the origin, pixel for
+// pixel, except within a piece's length of the cut.
+TEST_F(VectorDrawing, AThinLineCutByAnEdgeChangesOnlyNearTheCut) {
+  auto draw = [&](int dx) {
+    int image = Open(400, 120);
+    VectorOrigin(dx, 0);
+    VectorSourceColor(Rgba(0, 0, 0, 255));
+    // From 37 pixels left of the output (less after the move) far into it, nearly straight:
+    // one stretch that would be smoothed from the cut to its end.
+    MovePathCursor(-37 + dx, 90);
+    AddPathCurve(100 + dx, 75, 200 + dx, 64, 330 + dx, 50);
+    StrokePath(1);
+    StopVectorDrawing();
+    return image;
+  };
+  const int before = draw(0), after = draw(23);
+  const int near = int(kThinLinePiece) + 4 + 23;
+  int differing = 0, inked = 0;
+  for (int y = 0; y < 120; ++y) {
+    for (int x = near; x < 360; ++x) {
+      differing += ImagePixel(before, x - 23, y) != ImagePixel(after, x, y);
+      inked += Inked(after, x, y);
+    }
+  }
+  EXPECT_EQ(differing, 0);
+  EXPECT_GT(inked, 250);
+}
+
+// A clip lets through exactly the pixels the unclipped drawing makes inside its box, also of
+// thin lines and text that cross it; unclipping lets everything through again.
+TEST_F(VectorDrawing, ClippingKeepsThePixelsInsideTheBox) {
+  int whole = Open(160, 100);
+  DrawScene(0, 0);
+  StopVectorDrawing();
+  const QRect box(15, 22, 75, 45);
+  int clipped = Open(160, 100);
+  ClipVectorDrawing(box.x(), box.y(), box.width(), box.height());
+  DrawScene(0, 0);
+  int differing = 0;
+  for (int y = 0; y < 100; ++y) {
+    for (int x = 0; x < 160; ++x) {
+      uint32_t expected = box.contains(x, y) ? ImagePixel(whole, x, y) : kWhite;
+      differing += ImagePixel(clipped, x, y) != expected;
+    }
+  }
+  EXPECT_EQ(differing, 0);
+  EXPECT_NE(InkBox(whole), InkBox(clipped));
+
+  ClipVectorDrawing(0, 0, 0, 10);  // a box without area lets nothing through
+  VectorSourceColor(kBlue);
+  AddPathBox(0, 0, 120, 100);
+  FillPath();
+  EXPECT_EQ(ImagePixel(clipped, 1, 1), kWhite);
+  UnclipVectorDrawing();
+  AddPathBox(0, 0, 120, 100);
+  FillPath();
+  EXPECT_EQ(ImagePixel(clipped, 1, 1), kBlue);
+}
+
 TEST_F(VectorDrawing, CanvasesAndMissingOutputs) {
   OpenWindow(kNewNumber, 0, 0, 100, 80, "vector");
   int canvas = CanvasGadget(kNewNumber, 0, 0, 50, 50);
