@@ -24,20 +24,21 @@ seconds() { # command... -> elapsed milliseconds
   echo "1000 * ($t1 - $t0)" | bc -l
 }
 
-printf '%6s %6s %7s %8s %8s %8s %7s %7s %7s %7s %7s %7s %6s %6s %6s %6s %4s\n' \
-  edges frames gv_ms full_fit full_max fit/gv hover highl step10 stepN pan wheel hov/f stN/10 pan/f mem_mb same
+printf '%6s %6s %7s %8s %8s %8s %7s %7s %7s %7s %7s %7s %6s %6s %6s %6s %6s %4s\n' \
+  edges frames gv_ms full_fit full_max fit/gv hover highl step10 stepN pan wheel hov/f stN/10 pan/f move/f mem_mb same
 row() { # bench-output-line graphviz-ms
   declare -A v=()
   for pair in $1; do v[${pair%%=*}]=${pair#*=}; done
   local gv="$2" ratio="-"
   [[ "$gv" != "-" ]] && ratio=$(printf '%.2f' "$(echo "${v[full_fit_ms]} / $gv" | bc -l)")
-  printf '%6s %6s %7s %8.1f %8.1f %7s %7.2f %7.2f %7.2f %7.2f %7.1f %7.1f %6.3f %6.2f %6.2f %6.0f %4s\n' \
+  printf '%6s %6s %7s %8.1f %8.1f %7s %7.2f %7.2f %7.2f %7.2f %7.1f %7.1f %6.3f %6.2f %6.2f %6s %6.0f %4s\n' \
     "${v[edges]}" "${v[frames]}" "$gv" "${v[full_fit_ms]}" "${v[full_max_ms]}" "$ratio" \
     "${v[hover_ms]}" "${v[highlight_ms]}" "${v[step10_ms]}" "${v[step_last_ms]}" \
     "${v[pan_ms]}" "${v[wheel_ms]}" \
     "$(echo "${v[hover_ms]} / ${v[full_fit_ms]}" | bc -l)" \
     "$(echo "${v[step_last_ms]} / (${v[step10_ms]} + 0.001)" | bc -l)" \
-    "$(echo "${v[pan_ms]} / ${v[full_fit_ms]}" | bc -l)" "${v[peak_mb]}" "${v[same_pixels]}"
+    "$(echo "${v[pan_ms]} / ${v[full_fit_ms]}" | bc -l)" "${v[move_per_full]:--}" \
+    "${v[peak_mb]}" "${v[same_pixels]}"
 }
 
 last=${sizes[-1]}
