@@ -5,13 +5,7 @@
 # "lumivex" and "lumivex,dumb" modes; ratios and evtweave's peak memory per file byte.
 # BASELINE=OTHER_BUILD_DIR adds a second evtweave (an earlier build) timed on the same files,
 # in lumivex mode, with its output compared to the first one's.
-set -euo pipefail
-export LC_ALL=C
-here="$(cd "$(dirname "$0")" && pwd)"
-build="${1:-$here/../build/release}"
-shift || true
-sizes=("$@")
-((${#sizes[@]})) || sizes=(100000 1000000 5000000)
+source "$(dirname "$0")/bench_setup.sh" convert_bench 100000 1000000 5000000 -- "$@"
 evtweave="$build/bin/evtweave"
 [[ -x "$evtweave" ]] || { echo "convert_bench.sh: $evtweave not found; build the release first" >&2; exit 2; }
 [[ -x /usr/bin/time ]] || { echo "convert_bench.sh: /usr/bin/time is missing (apt-get install time)" >&2; exit 2; }
@@ -22,8 +16,6 @@ if [[ -n "${BASELINE:-}" ]]; then
   [[ -x "$baseline" ]] || { echo "convert_bench.sh: $baseline not found" >&2; exit 2; }
 fi
 
-dir="$(mktemp -d "${TMPDIR:-/tmp}/convert_bench.XXXXXX")"
-trap 'rm -rf "$dir"' EXIT
 
 seconds() { # command... -> elapsed seconds on stdout
   local t0 t1

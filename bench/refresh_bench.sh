@@ -7,18 +7,10 @@
 # Per run: the converter's and dot's times, the workbench's own phases (inputs: header check
 # and launcher copy; filtering; reading: plain layout, attributes and frames, with the plain
 # layout alone in brackets), their share of converter + dot, and the graph's size.
-set -euo pipefail
-export LC_ALL=C
-here="$(cd "$(dirname "$0")" && pwd)"
-build="${1:-$here/../build/release}"
-shift || true
-sizes=("$@")
-((${#sizes[@]})) || sizes=(100000 1000000 5000000)
+source "$(dirname "$0")/bench_setup.sh" refresh_bench 100000 1000000 5000000 -- "$@"
 bench="$build/bin/refresh_bench"
 [[ -x "$bench" ]] || { echo "refresh_bench.sh: $bench not found; build the release first" >&2; exit 2; }
 
-dir="$(mktemp -d "${TMPDIR:-/tmp}/refresh_bench.XXXXXX")"
-trap 'rm -rf "$dir"' EXIT
 
 report() { # rows launcher bench-output-line [cp_s]
   declare -A v=()

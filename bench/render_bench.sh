@@ -4,19 +4,11 @@
 # Each generated log goes through the converter and dot; the graph is timed as it is and, for
 # the largest, three copies side by side (about 10k edges). Graphviz's own drawing of the same
 # positions: `dot -Tdot` once, then `neato -n2 -Tpng` timed.
-set -euo pipefail
-export LC_ALL=C
-here="$(cd "$(dirname "$0")" && pwd)"
-build="${1:-$here/../build/release}"
-shift || true
-sizes=("$@")
-((${#sizes[@]})) || sizes=(1000000 5000000)
+source "$(dirname "$0")/bench_setup.sh" render_bench 1000000 5000000 -- "$@"
 bench="$build/bench/render_bench"
 evtweave="$build/bin/evtweave"
 [[ -x "$bench" && -x "$evtweave" ]] || { echo "render_bench.sh: build the release first" >&2; exit 2; }
 
-dir="$(mktemp -d "${TMPDIR:-/tmp}/render_bench.XXXXXX")"
-trap 'rm -rf "$dir"' EXIT
 
 seconds() { # command... -> elapsed milliseconds
   local t0 t1

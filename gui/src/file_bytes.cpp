@@ -1,18 +1,16 @@
 #include "file_bytes.h"
 
-#include <unistd.h>
+#include <utility>
 
-#include <cstdio>
-#include <fstream>
-#include <iterator>
+#include "tolvek/file_read.h"
 
 namespace gui::detail {
 
 bool ReadFileBytes(const std::string& path, std::string& bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+  std::optional<std::string> read = tolvek::ReadFileBytes(path);
+  if (!read) return false;
+  bytes = std::move(*read);
+  return true;
 }
 
 }  // namespace gui::detail

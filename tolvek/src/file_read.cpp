@@ -173,4 +173,26 @@ void* ReadFile2Memory(const std::string& path) {
   return block;
 }
 
+std::optional<std::string> ReadFileBytes(const std::string& path) {
+  FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (file.fd < 0) return std::nullopt;
+  const int64_t length = FileLength(file.fd);
+  if (length < 0) return std::nullopt;
+  std::string bytes(static_cast<size_t>(length), '\0');
+  int64_t got = ReadFully(file.fd, reinterpret_cast<unsigned char*>(bytes.data()), length);
+  if (got < 0) return std::nullopt;
+  bytes.resize(static_cast<size_t>(got));
+  if (got == length) {
+    char more[65536];
+    for (;;) {
+      ssize_t n = read(file.fd, more, sizeof more);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return std::nullopt;
+      if (n == 0) break;
+      bytes.append(more, static_cast<size_t>(n));
+    }
+  }
+  return bytes;
+}
+
 }  // namespace tolvek

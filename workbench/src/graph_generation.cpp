@@ -106,16 +106,6 @@ std::string ReadFirstLine(const std::string& path, size_t limit = 1 << 20) {
   return bytes;
 }
 
-// A whole file read straight into the text, "" when it cannot be read.
-std::string ReadWhole(const std::string& path) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return "";
-  struct stat st;
-  std::string bytes = fstat(fd, &st) == 0 ? ReadHead(fd, static_cast<size_t>(st.st_size)) : "";
-  close(fd);
-  return bytes;
-}
-
 // Passes a log line to the wait window; Cancel ends the generation (killing child first).
 void CancelPoint(int progress, const std::string& logLine, tolvek::Program* child = nullptr) {
   if (gui::UpdateWaitRequester(1, "", progress, kProgressMax, logLine)) return;
@@ -257,7 +247,7 @@ std::string WriteLauncherCopy(const std::string& csvPath, const std::string& lau
 void FilterByRenderOptions(const std::string& dotPath) {
   WorkbenchState& s = State();
   PhaseTimer timer(s.generationTimes.filtering);
-  std::string dotText = ReadWhole(dotPath);
+  std::string dotText = tolvek::ReadFileBytes(dotPath).value_or("");
   if (dotText.empty()) Fail({"Error!", "Couldn't open dot file (" + dotPath + ")!", ""});
 
   graphview::RenderOptions render;
@@ -374,7 +364,8 @@ void ReadResults() {
   graphview::GraphReadStatus status;
   {
     PhaseTimer timer(s.generationTimes.reading);
-    status = graphview::ReadGraph(s.graph, ReadWhole(plainPath), ReadWhole(dotPath));
+    status = graphview::ReadGraph(s.graph, tolvek::ReadFileBytes(plainPath).value_or(""),
+                                  tolvek::ReadFileBytes(dotPath).value_or(""));
   }
   if (status == graphview::GraphReadStatus::kLayoutUnreadable) {
     std::string text = "Error: Couldn't open TXT (" + plainPath + ")!";

@@ -1,8 +1,8 @@
 #include "workbench/preference_text.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
+
+#include "tolvek/file_read.h"
 
 namespace workbench::preference_text {
 
@@ -64,15 +64,7 @@ std::optional<std::string> ReadTextFile(const std::string& path) {
   struct stat st;
   if (stat(path.c_str(), &st) != 0) return std::string();
   if (!S_ISREG(st.st_mode)) return std::nullopt;
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  std::string bytes;
-  char buffer[65536];
-  ssize_t n;
-  while ((n = read(fd, buffer, sizeof buffer)) > 0) bytes.append(buffer, static_cast<size_t>(n));
-  close(fd);
-  if (n < 0) return std::nullopt;
-  return bytes;
+  return tolvek::ReadFileBytes(path);
 }
 
 }  // namespace workbench::preference_text

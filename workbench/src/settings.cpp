@@ -6,10 +6,12 @@
 
 #include <algorithm>
 #include <charconv>
+#include <optional>
 
 #include "gui/requester_geometry.h"
 #include "platform/window_system.h"
 #include "tolvek/callstack.h"
+#include "tolvek/file_read.h"
 #include "tolvek/file_write.h"
 #include "tolvek/preferences.h"
 #include "tolvek/process.h"
@@ -58,15 +60,8 @@ void CreateEmptyFileIfMissing(const std::string& path) {
 }
 
 bool CopyFile(const std::string& from, const std::string& to) {
-  std::string bytes;
-  int fd = open(from.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  char buffer[65536];
-  ssize_t n;
-  while ((n = read(fd, buffer, sizeof buffer)) > 0) bytes.append(buffer, static_cast<size_t>(n));
-  close(fd);
-  if (n < 0) return false;
-  return tolvek::WriteFileWhole(to, bytes);
+  std::optional<std::string> bytes = tolvek::ReadFileBytes(from);
+  return bytes && tolvek::WriteFileWhole(to, *bytes);
 }
 
 bool AskYesNo(const char* question) {

@@ -82,6 +82,16 @@ TEST_F(FileRead, MemoryHoldsExactlyTheFileBytes) {
   FreeMemory(block);
 }
 
+TEST_F(FileRead, RawBytesAreTheFileOrNothing) {
+  const std::string bytes = "a\0b\r\n\xFF\xFE"s + std::string(70000, 'x');
+  EXPECT_EQ(ReadFileBytes(Write("raw", bytes)), bytes);
+  EXPECT_EQ(ReadFileBytes(Write("empty", "")), "");
+  // A file that has no size to go by is read to its end.
+  EXPECT_FALSE(ReadFileBytes("/proc/self/comm").value_or("").empty());
+  EXPECT_EQ(ReadFileBytes(m_dir + "/missing"), std::nullopt);
+  EXPECT_EQ(ReadFileBytes(m_dir), std::nullopt);
+}
+
 TEST_F(FileRead, EmptyFilesAreEmptyWithoutWarning) {
   testing::SyslogCapture capture;
   std::string path = Write("empty", "");

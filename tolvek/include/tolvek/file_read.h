@@ -1,6 +1,7 @@
 // Whole-file reading: text with encoding detection, or raw bytes in a memory block.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace tolvek {
@@ -10,5 +11,8 @@ namespace tolvek {
 std::string ReadFile2String(const std::string& path, int format = 0);
 // A new memory block with exactly the file's bytes; null for an empty or unreadable file.
 void* ReadFile2Memory(const std::string& path);
+// Exactly the file's bytes (a file that grows meanwhile is read to its end); nullopt when it
+// cannot be opened or read.
+std::optional<std::string> ReadFileBytes(const std::string& path);
 
 }  // namespace tolvek
