@@ -34,8 +34,8 @@ TEST(AnnotationDefaults, EachKindStartsWithItsColumn) {
       {kKindEllipse, nullptr, "0", "-16776961", "5", "", "Center", "None", "0"},
       {kKindHighlighter, "0", "$FF00FFFF", "$FF00FFFF", "1", "", "Left", "None", "0"},
       {kKindText, "0", "16777216", "16777216", "5", "Enter some text ...", "Left", "None", "0"},
-      {kKindNote, "5", "$DCC1F8FF", "-15132311", "2", "Enter some text ...", "Left", "None", "1"},
-      {kKindBalloon, "5", "$DCC1F8FF", "-15132311", "5", "Enter some text ...", "Left", "Left",
+      {kKindNote, "5", "$DCC1F8FF", "-9868951", "2", "Enter some text ...", "Left", "None", "1"},
+      {kKindBalloon, "5", "$DCC1F8FF", "-9868951", "5", "Enter some text ...", "Left", "Left",
        "1"},
   };
   for (const Case& c : cases) {
@@ -130,7 +130,7 @@ TEST_F(AnnotationFileTest, TheFirstObjectOfAKindStoresItsDefaultsAndLaterOnesTak
   // The kind key and one key per property except the text.
   EXPECT_EQ(doc.groups[0].second.size(), 17u);
   EXPECT_EQ(PreferenceDocument::Read(doc.groups[0].second, "24"), "1");
-  EXPECT_EQ(PreferenceDocument::Read(doc.groups[0].second, "24.LineColor"), "-15132311");
+  EXPECT_EQ(PreferenceDocument::Read(doc.groups[0].second, "24.LineColor"), "-9868951");
   EXPECT_EQ(balloon.Property("FillColor"), "$DCC1F8FF");
 
   AnnotationObject ellipse;
