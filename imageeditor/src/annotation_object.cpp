@@ -72,12 +72,23 @@ PropertyMap CreationDefaults(int64_t kind) {
                     black = Rgba(0, 0, 0, 255), faint = Rgba(0, 0, 0, 1),
                     grey = Rgba(105, 105, 105, 255);
   PropertyMap p = {
-      {"Font", ""},          {"FontColor", black},     {"Text", ""},
-      {"TextAlignH", "Left"}, {"TextAlignV", "Top"},    {"Arrow", "None"},
-      {"ArrowPos", "-1"},    {"ArrowLength", "100"},   {"ArrowBodyWidth", "20"},
-      {"ArrowHeadWidth", "50"}, {"ArrowHeadHeight", "20"}, {"ArrowFill", "Fill"},
-      {"Shadow", "0"},       {"CornerRadius", "0"},    {"FillColor", clear},
-      {"LineColor", red},    {"LineThickness", "5"},
+      {"Font", ""},
+      {"FontColor", black},
+      {"Text", ""},
+      {"TextAlignH", "Left"},
+      {"TextAlignV", "Top"},
+      {"Arrow", "None"},
+      {"ArrowPos", "-1"},
+      {"ArrowLength", "100"},
+      {"ArrowBodyWidth", "20"},
+      {"ArrowHeadWidth", "50"},
+      {"ArrowHeadHeight", "20"},
+      {"ArrowFill", "Fill"},
+      {"Shadow", "0"},
+      {"CornerRadius", "0"},
+      {"FillColor", clear},
+      {"LineColor", red},
+      {"LineThickness", "5"},
   };
   switch (kind) {
     case kKindRoundedRectangle:

@@ -161,7 +161,8 @@ void RenderAnnotation(AnnotationObject& o, double zoom) {
     const int S = vertical ? w : h;
     const double headWidth = double(ReadInteger(o.Property("ArrowHeadWidth")));
     P = int(RoundEven(S * std::strtod(o.Property("ArrowPos").c_str(), nullptr) / 100));
-    const int m = int(RoundEven(headWidth * zoom / 2)), M = int(RoundEven(S - headWidth * zoom / 2));
+    const int m = int(RoundEven(headWidth * zoom / 2)),
+              M = int(RoundEven(S - headWidth * zoom / 2));
     if (P < m) {
       P = m;
     } else if (P > M) {
@@ -201,7 +202,9 @@ void RenderAnnotation(AnnotationObject& o, double zoom) {
       if (wa <= 0 || hb <= 0) return;
       vertical ? Box(b, a, hb, wa, c) : Box(a, b, wa, hb, c);
     };
-    auto fillAt = [&](int a, int b, uint32_t c) { vertical ? FillArea(b, a, c, c) : FillArea(a, b, c, c); };
+    auto fillAt = [&](int a, int b, uint32_t c) {
+      vertical ? FillArea(b, a, c, c) : FillArea(a, b, c, c);
+    };
     const int T = (vertical ? h : w) - 1;
     const int cx = vertical ? bodyY + bodyH / 2 : bodyX + bodyW / 2;
     const int B = atStart ? HH : T - HH;

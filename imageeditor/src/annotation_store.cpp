@@ -204,7 +204,8 @@ int RemoveFromTemplates(const AnnotationFile& file, const AnnotationObject& obje
   const std::string prefix = file.TemplatePrefix();
   int removed = 0;
   for (auto it = doc.groups.begin(); it != doc.groups.end();) {
-    if (it->first.compare(0, prefix.size(), prefix) == 0 && TemplateGroupMatches(it->second, object)) {
+    if (it->first.compare(0, prefix.size(), prefix) == 0 &&
+        TemplateGroupMatches(it->second, object)) {
       it = doc.groups.erase(it);
       ++removed;
     } else {
@@ -223,8 +224,7 @@ std::string TemplateListItems(const AnnotationFile& file) {
   for (const auto& [name, keys] : doc.groups) {
     if (name.compare(0, prefix.size(), prefix) != 0) continue;
     const std::string inittype = PreferenceDocument::Read(keys, "inittype");
-    const std::string kindName =
-        inittype.empty() ? "" : KindListName(ReadInteger(inittype));
+    const std::string kindName = inittype.empty() ? "" : KindListName(ReadInteger(inittype));
     items += gui::detail::ResultRowText({inittype, kindName, name.substr(prefix.size()),
                                          PreferenceDocument::Read(keys, "Text")}) +
              "\n";

@@ -20,8 +20,8 @@ namespace {
 // The picture pixels of the region selection; empty when there is none on the picture.
 PixelRect SelectedRegionRect(const EditorState& s) {
   if (!s.RegionSelected() || s.region.width == 0 || s.region.height == 0) return {};
-  return RegionImageRect(s.region.x, s.region.y, s.region.width, s.region.height, s.zoom,
-                         s.Width(), s.Height());
+  return RegionImageRect(s.region.x, s.region.y, s.region.width, s.region.height, s.zoom, s.Width(),
+                         s.Height());
 }
 
 void ForgetZoomedCopy(EditorState& s) {
@@ -188,7 +188,8 @@ void Copy(EditorState& s) {
   }
   const PixelRect r = SelectedRegionRect(s);
   if (r.Empty()) return;
-  if (int piece = GrabImage(s.working, kNewNumber, int(r.x), int(r.y), int(r.width), int(r.height))) {
+  if (int piece =
+          GrabImage(s.working, kNewNumber, int(r.x), int(r.y), int(r.width), int(r.height))) {
     SetClipboardImage(piece);
     FreeImage(piece);
   }
@@ -270,8 +271,8 @@ void SaveBitmap(EditorState& s) {
   }
   const int format = PictureFormatOf(name);
   if (!format) {
-    MessageRequester(s.title, "Pictures can be saved as PNG, BMP or JPG only; '" + name +
-                                  "' was not written.");
+    MessageRequester(
+        s.title, "Pictures can be saved as PNG, BMP or JPG only; '" + name + "' was not written.");
     return;
   }
   int picture = FlattenPicture(s);

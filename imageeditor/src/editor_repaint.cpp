@@ -101,8 +101,8 @@ void Compose(const EditorState& s, const PixelRect& box, bool dimming) {
   DrawingMode(kDrawDefault);
   DrawImage(s.zoomed, -ox, -oy);
   if (dimming) {
-    const PixelRect hole = Positive(R(s.region.x), R(s.region.y), R(s.region.width),
-                                    R(s.region.height));
+    const PixelRect hole =
+        Positive(R(s.region.x), R(s.region.y), R(s.region.width), R(s.region.height));
     const int w = int(box.width), h = int(box.height);
     const uint32_t dim = Rgba(0, 0, 0, 128);
     DrawingMode(kDrawAlphaBlend);
@@ -143,7 +143,8 @@ void Repaint(EditorState& s) {
   bool full = !s.drawnValid;
   if (s.zoom != s.zoomedFor || !s.zoomed) {
     if (s.zoomed) FreeImage(s.zoomed);
-    const int zw = std::max(1, int(std::ceil(W * s.zoom))), zh = std::max(1, int(std::ceil(H * s.zoom)));
+    const int zw = std::max(1, int(std::ceil(W * s.zoom))),
+              zh = std::max(1, int(std::ceil(H * s.zoom)));
     s.zoomed = CopyImage(s.working, kNewNumber);
     if (s.zoomed && (zw != W || zh != H)) {
       int scaled = CreateImage(kNewNumber, zw, zh, 0);
@@ -175,7 +176,8 @@ void Repaint(EditorState& s) {
   DrawnEntry outline;
   outline.owner = &s.selection;
   if (CanvasItem* selected = s.SelectedItem()) {
-    outline.bounds = Positive(R(selected->x), R(selected->y), R(selected->width), R(selected->height));
+    outline.bounds =
+        Positive(R(selected->x), R(selected->y), R(selected->width), R(selected->height));
     outline.bounds.width += 1, outline.bounds.height += 1;
     outline.look = "O";
   }

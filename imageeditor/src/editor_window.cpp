@@ -149,8 +149,8 @@ bool LoadWorkingImage(EditorState& s) {
   }
   if (!s.working) {
     if (!exists || info.st_size > 0)
-      MessageRequester(s.title, "Couldn't open the picture '" + s.path +
-                                    "'; a blank picture is shown instead.");
+      MessageRequester(
+          s.title, "Couldn't open the picture '" + s.path + "'; a blank picture is shown instead.");
     s.working = CreateImage(kNewNumber, 640, 480, Rgba(0, 0, 0, 0));
   }
   return s.working != 0;
@@ -171,8 +171,8 @@ void OpenEditorWindow(EditorState& s) {
   } else {
     windowFlags |= kWindowScreenCentered;
   }
-  s.window = OpenWindow(kNewNumber, x, y, w, h, s.title, windowFlags,
-                        parented ? s.parent : kNoParent);
+  s.window =
+      OpenWindow(kNewNumber, x, y, w, h, s.title, windowFlags, parented ? s.parent : kNoParent);
   WindowMinimumSize(s.window, 250, 250);
   if (s.flags & EIR_MenuBar) BuildMenuBar(s), AddItemShortcuts(s, false);
   if (s.flags & EIR_ToolBar) BuildToolBar(s), AddItemShortcuts(s, true);

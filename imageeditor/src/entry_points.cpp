@@ -24,8 +24,8 @@ int EditImageRequesterFromZemId(const std::string& title, int image, int parentW
   return result;
 }
 
-int EditImageRequesterFromPath(const std::string& title, const std::string& path,
-                               int parentWindow, int64_t flags, const std::string& id) {
+int EditImageRequesterFromPath(const std::string& title, const std::string& path, int parentWindow,
+                               int64_t flags, const std::string& id) {
   TOLVEK_TRACE("EditImageRequesterFromPath");
   using namespace platform;
   int source = LoadImage(kNewNumber, path);
@@ -35,8 +35,8 @@ int EditImageRequesterFromPath(const std::string& title, const std::string& path
     return 0;
   }
   if (!source)
-    MessageRequester(title, "Couldn't open the picture '" + path +
-                                "'; a blank picture is shown instead.");
+    MessageRequester(title,
+                     "Couldn't open the picture '" + path + "'; a blank picture is shown instead.");
   int ok = 0;
   const int result = EditImageRequesterFromZemId(title, source, parentWindow, flags, id, false);
   if (result && result != source) {

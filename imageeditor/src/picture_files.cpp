@@ -39,7 +39,8 @@ int PictureFormatOf(const std::string& path) {
   const size_t dot = path.find_last_of('.');
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return 0;
   std::string ext = path.substr(dot + 1);
-  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return std::tolower(c); });
   if (ext == "png") return platform::kImagePng;
   if (ext == "bmp") return platform::kImageBmp;
   if (ext == "jpg" || ext == "jpeg") return platform::kImageJpeg;

@@ -41,9 +41,9 @@ const char* const kAlignV[] = {"Top", "Middle", "Bottom"};
 
 int OpenToolWindow(EditorState& s, int w, int h) {
   using namespace platform;
-  int window = OpenWindow(kNewNumber, 0, 0, w, h, "",
-                          kWindowTool | kWindowTitleBar | kWindowCloseBox | kWindowInvisible,
-                          s.window);
+  int window =
+      OpenWindow(kNewNumber, 0, 0, w, h, "",
+                 kWindowTool | kWindowTitleBar | kWindowCloseBox | kWindowInvisible, s.window);
   if (!window) return 0;
   ResizeWindow(window, int(s.current->x + s.current->width + 50), int(s.current->y), kKeepValue,
                kKeepValue);
@@ -113,7 +113,8 @@ void DrawPreview(uint32_t colour) {
 }
 
 std::string ColourProperty() {
-  return platform::GetWindowTitle(Tools().colour.window) == "Line-Color" ? "LineColor" : "FillColor";
+  return platform::GetWindowTitle(Tools().colour.window) == "Line-Color" ? "LineColor"
+                                                                         : "FillColor";
 }
 
 bool ColourEvent(EditorState& s) {

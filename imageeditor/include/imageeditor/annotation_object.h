@@ -23,9 +23,9 @@ enum AnnotationKind : int64_t {
 enum AnnotationShape : int64_t { kShapeBox = 21, kShapeEllipse = 22 };
 
 bool IsAnnotationKind(int64_t kind);
-std::string KindMenuText(int64_t kind);    // "" for no kind
-std::string KindListName(int64_t kind);    // the name the templates list shows
-int64_t ShapeOfKind(int64_t kind);         // 0 for no kind
+std::string KindMenuText(int64_t kind);  // "" for no kind
+std::string KindListName(int64_t kind);  // the name the templates list shows
+int64_t ShapeOfKind(int64_t kind);       // 0 for no kind
 
 // Keys are case-sensitive; every value is text.
 using PropertyMap = std::map<std::string, std::string>;

@@ -30,7 +30,8 @@ struct PreferenceDocument {
   Keys* Find(const std::string& group);
   Keys& Get(const std::string& group);  // appended when missing
   void Remove(const std::string& group);
-  static std::string Read(const Keys& keys, const std::string& key, const std::string& fallback = "");
+  static std::string Read(const Keys& keys, const std::string& key,
+                          const std::string& fallback = "");
   static void Write(Keys& keys, const std::string& key, const std::string& value);
 };
 // A missing or unreadable file reads as empty.

@@ -108,9 +108,9 @@ struct EditorState {
   int contextMenu = 0;
 
   // The picture.
-  int working = 0;           // image pixels
-  int zoomed = 0;            // the working image at zoomedFor
-  double zoomedFor = 0;      // 0: out of date
+  int working = 0;       // image pixels
+  int zoomed = 0;        // the working image at zoomedFor
+  double zoomedFor = 0;  // 0: out of date
   double zoom = 1.0;
   int zoomMode = kZoomOneToOne;
 
@@ -132,10 +132,12 @@ struct EditorState {
   bool drawnValid = false;
   int64_t repaints = 0, partialRepaints = 0;
 
-  int64_t Width() const;   // of the working image
+  int64_t Width() const;  // of the working image
   int64_t Height() const;
   bool RegionSelected() const { return selection == &region; }
-  CanvasItem* SelectedItem() const { return selection && selection != &region ? selection : nullptr; }
+  CanvasItem* SelectedItem() const {
+    return selection && selection != &region ? selection : nullptr;
+  }
 };
 
 // The editor that runs now; nullptr when none.

@@ -36,8 +36,8 @@ int EditImageRequesterFromZemId(const std::string& title, int image, int parentW
 // Edits the picture file in place; 1 when the edit was kept and written back over the path
 // (in the format its extension names), 0 otherwise. A failed write is reported with a
 // message and gives 0.
-int EditImageRequesterFromPath(const std::string& title, const std::string& path,
-                               int parentWindow, int64_t flags, const std::string& id);
+int EditImageRequesterFromPath(const std::string& title, const std::string& path, int parentWindow,
+                               int64_t flags, const std::string& id);
 
 // The largest picture the editor opens.
 constexpr int kMaxPictureSide = 16384;

@@ -35,8 +35,7 @@ TEST(AnnotationDefaults, EachKindStartsWithItsColumn) {
       {kKindHighlighter, "0", "$FF00FFFF", "$FF00FFFF", "1", "", "Left", "None", "0"},
       {kKindText, "0", "16777216", "16777216", "5", "Enter some text ...", "Left", "None", "0"},
       {kKindNote, "5", "$DCC1F8FF", "-9868951", "2", "Enter some text ...", "Left", "None", "1"},
-      {kKindBalloon, "5", "$DCC1F8FF", "-9868951", "5", "Enter some text ...", "Left", "Left",
-       "1"},
+      {kKindBalloon, "5", "$DCC1F8FF", "-9868951", "5", "Enter some text ...", "Left", "Left", "1"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.kind);
@@ -246,13 +245,13 @@ TEST(AnnotationClipboard, TheTextRoundTripsAndDamagedTextIsIgnored) {
   const std::string hostile[] = {
       "/home/user/picture.png",
       m,
-      m + "1,200,100,21;",               // too few fields
-      m + "nan,200,100,21,21;",          // not finite
+      m + "1,200,100,21;",       // too few fields
+      m + "nan,200,100,21,21;",  // not finite
       m + "1,inf,100,21,21;",
-      m + "1,1e300,100,21,21;",          // beyond any picture
-      m + "0,200,100,21,21;",            // no scale
+      m + "1,1e300,100,21,21;",  // beyond any picture
+      m + "0,200,100,21,21;",    // no scale
       m + "1,200,100,x,21;",
-      m + "1,200,100,21,21;\1novalue",   // a property without a key
+      m + "1,200,100,21,21;\1novalue",  // a property without a key
       m + "1,200,100,21,21;Text\1" + std::string(kMaxPastedValue + 1, 'a'),
   };
   for (const std::string& h : hostile)
@@ -275,11 +274,11 @@ TEST(RegionRect, RegionsAreMadePositiveScaledAndClipped) {
       {10, 20, 30, 40, 1.0, {10, 20, 30, 40}},
       {200, 150, -100, -100, 1.0, {100, 50, 100, 100}},  // drawn up and left
       {0, 0, 100, 50, 0.5, {0, 0, 200, 100}},
-      {-20, -10, 50, 30, 1.0, {0, 0, 30, 20}},           // partly off the picture
+      {-20, -10, 50, 30, 1.0, {0, 0, 30, 20}},  // partly off the picture
       {350, 250, 100, 100, 1.0, {350, 250, 50, 50}},
-      {500, 10, 20, 20, 1.0, {}},                        // wholly outside
+      {500, 10, 20, 20, 1.0, {}},  // wholly outside
       {10, 10, 0, 20, 1.0, {}},
-      {10, 10, 0.2, 20, 1.0, {}},                        // rounds to nothing
+      {10, 10, 0.2, 20, 1.0, {}},  // rounds to nothing
   };
   for (const Case& c : cases) {
     PixelRect r = RegionImageRect(c.x, c.y, c.w, c.h, c.zoom, 400, 300);

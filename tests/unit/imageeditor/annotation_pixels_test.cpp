@@ -47,19 +47,48 @@ TEST(AnnotationPixels, EachKindAtZoomOneAndTwo) {
   };
   const Case cases[] = {
       // A red frame LW wide round a fully transparent inside.
-      {"rectangle", kKindRectangle, 1, 200, 100, {{0, 0, kRed}, {4, 50, kRed}, {5, 50, 0}, {100, 50, 0}, {199, 99, kRed}}},
-      {"rectangle 2x", kKindRectangle, 2, 400, 200, {{9, 100, kRed}, {10, 100, 0}, {390, 100, kRed}}},
+      {"rectangle",
+       kKindRectangle,
+       1,
+       200,
+       100,
+       {{0, 0, kRed}, {4, 50, kRed}, {5, 50, 0}, {100, 50, 0}, {199, 99, kRed}}},
+      {"rectangle 2x",
+       kKindRectangle,
+       2,
+       400,
+       200,
+       {{9, 100, kRed}, {10, 100, 0}, {390, 100, kRed}}},
       // Rounded corners leave the corner pixel empty.
-      {"rounded", kKindRoundedRectangle, 1, 200, 100, {{0, 0, 0}, {1, 1, 0}, {20, 0, kRed}, {100, 50, 0}}},
+      {"rounded",
+       kKindRoundedRectangle,
+       1,
+       200,
+       100,
+       {{0, 0, 0}, {1, 1, 0}, {20, 0, kRed}, {100, 50, 0}}},
       {"rounded 2x", kKindRoundedRectangle, 2, 400, 200, {{3, 3, 0}, {40, 0, kRed}, {200, 100, 0}}},
-      {"ellipse", kKindEllipse, 1, 200, 100, {{0, 0, 0}, {2, 50, kRed}, {100, 2, kRed}, {100, 50, 0}}},
+      {"ellipse",
+       kKindEllipse,
+       1,
+       200,
+       100,
+       {{0, 0, 0}, {2, 50, kRed}, {100, 2, kRed}, {100, 50, 0}}},
       {"ellipse 2x", kKindEllipse, 2, 400, 200, {{5, 100, kRed}, {200, 100, 0}, {399, 0, 0}}},
       {"highlighter", kKindHighlighter, 1, 200, 100, {{0, 0, kYellow}, {100, 50, kYellow}}},
       {"highlighter 2x", kKindHighlighter, 2, 400, 200, {{399, 199, kYellow}}},
       // Body 100 x 100 at x 100; the pointer's tip at (0, 25), its head 20 long, 50 wide.
-      {"balloon", kKindBalloon, 1, 200, 100,
-       {{0, 25, kGrey}, {101, 50, kGrey}, {150, 50, kPale}, {50, 75, 0}, {50, 5, 0},
-        {100, 0, 0}, {110, 0, kGrey}}},
+      {"balloon",
+       kKindBalloon,
+       1,
+       200,
+       100,
+       {{0, 25, kGrey},
+        {101, 50, kGrey},
+        {150, 50, kPale},
+        {50, 75, 0},
+        {50, 5, 0},
+        {100, 0, 0},
+        {110, 0, kGrey}}},
       {"balloon 2x", kKindBalloon, 2, 400, 200, {{0, 50, kGrey}, {300, 100, kPale}, {100, 150, 0}}},
       {"note", kKindNote, 1, 200, 100, {{0, 0, 0}, {100, 1, kGrey}, {100, 2, kPale}, {199, 99, 0}}},
       {"note 2x", kKindNote, 2, 400, 200, {{200, 3, kGrey}, {200, 4, kPale}}},
@@ -72,8 +101,8 @@ TEST(AnnotationPixels, EachKindAtZoomOneAndTwo) {
     ASSERT_NE(r.o.image, 0);
     EXPECT_EQ(platform::ImageWidth(r.o.image), c.w);
     for (const Probe& p : c.probes)
-      EXPECT_EQ(r.At(p.x, p.y), p.colour) << "at " << p.x << "," << p.y << " got " << std::hex
-                                          << r.At(p.x, p.y);
+      EXPECT_EQ(r.At(p.x, p.y), p.colour)
+          << "at " << p.x << "," << p.y << " got " << std::hex << r.At(p.x, p.y);
   }
 }
 
@@ -103,7 +132,8 @@ TEST(AnnotationPixels, TextIsDrawnInTheFontColourInsideTheMarginAndAligned) {
   EXPECT_GE(a[0], 15);  // LW 5 + 10
   EXPECT_LT(a[0], 25);
   EXPECT_GE(a[1], 15);
-  Rendered right(kKindText, 300, 100, 1, {{"Text", "Hello"}, {"TextAlignH", "Right"}, {"TextAlignV", "Bottom"}});
+  Rendered right(kKindText, 300, 100, 1,
+                 {{"Text", "Hello"}, {"TextAlignH", "Right"}, {"TextAlignV", "Bottom"}});
   auto b = ink(right);
   EXPECT_LE(b[2], 285);
   EXPECT_GT(b[2], 270);

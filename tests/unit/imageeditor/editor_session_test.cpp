@@ -115,15 +115,15 @@ TEST_F(EditorSessionTest, ObjectsAreMadeSelectedMovedAndResizedByEachHandle) {
     double x, y, w, h;
   };
   const HandleCase handles[] = {
-      {{150, 100}, 60, 60, 200, 100},   // move
-      {{50, 100}, 60, 50, 190, 100},    // left edge
-      {{50, 50}, 60, 60, 190, 90},      // top left
-      {{150, 50}, 50, 60, 200, 90},     // top edge
-      {{250, 50}, 50, 60, 210, 90},     // top right
-      {{250, 100}, 50, 50, 210, 100},   // right edge
-      {{250, 150}, 50, 50, 210, 110},   // bottom right
-      {{150, 150}, 50, 50, 200, 110},   // bottom edge
-      {{50, 150}, 60, 50, 190, 110},    // bottom left
+      {{150, 100}, 60, 60, 200, 100},  // move
+      {{50, 100}, 60, 50, 190, 100},   // left edge
+      {{50, 50}, 60, 60, 190, 90},     // top left
+      {{150, 50}, 50, 60, 200, 90},    // top edge
+      {{250, 50}, 50, 60, 210, 90},    // top right
+      {{250, 100}, 50, 50, 210, 100},  // right edge
+      {{250, 150}, 50, 50, 210, 110},  // bottom right
+      {{150, 150}, 50, 50, 200, 110},  // bottom edge
+      {{50, 150}, 60, 50, 190, 110},   // bottom left
   };
   std::vector<Script::Step> steps = {Running, Do([] {
                                        for (int kind = 21; kind <= 27; ++kind) Menu(kind);
@@ -195,251 +195,254 @@ TEST_F(EditorSessionTest, ObjectsAreMadeSelectedMovedAndResizedByEachHandle) {
 TEST_F(EditorSessionTest, ThePopupMenuAndTheToolWindowsEditTheObject) {
   const std::string path = Picture();
   AnnotationObject* note = nullptr;
-  Run(path, {
-      Running,
-      Do([] { Menu(kKindNote); }),
-      Do([&] {
-        note = Item(0).object.get();
-        // Right press and release over the object opens its menu.
-        Hover({100, 80});
-        Mouse(QEvent::MouseButtonPress, {100, 80}, Qt::RightButton, Qt::RightButton);
-        Mouse(QEvent::MouseButtonRelease, {100, 80}, Qt::RightButton, Qt::NoButton);
-      }),
-      [&] {
-        if (LastShownPopupMenu() < 0) return false;
-        auto items = MenuItemTexts(LastShownPopupMenu());
-        EXPECT_EQ(items.front(), "100:Line-Color ...");
-        EXPECT_EQ(items.back(), "112:Store as template");
-        EXPECT_EQ(S().current, note);
-        TriggerMenuItem(LastShownPopupMenu(), kMenuLineColor);
-        return true;
-      },
-      [&] {
-        int w = FindWindowByTitle("Line-Color");
-        if (w < 0) return false;
-        EXPECT_EQ(GetGadgetState(FindGadgetByName(w, "spin_r")), 105);
-        EXPECT_EQ(GetGadgetText(FindGadgetByName(w, "hex")), "FF696969");
-        auto* hex = Widget<QLineEdit>(w, "hex");
-        hex->selectAll();
-        QTest::keyClicks(hex, "80000000");
-        return true;
-      },
-      [&] {
-        if (note->Property("LineColor") != "-2147483648") return false;
-        int w = FindWindowByTitle("Line-Color");
-        EXPECT_EQ(GetGadgetState(FindGadgetByName(w, "spin_a")), 128);
-        // A cancelled colour dialog changes nothing; a chosen colour keeps the alpha.
-        ScriptColourAnswer(-1);
-        QTest::mouseClick(GadgetWidget(FindGadgetByName(w, "basic")), Qt::LeftButton);
-        return true;
-      },
-      [&] {
-        EXPECT_EQ(note->Property("LineColor"), "-2147483648");
-        ScriptColourAnswer(Rgb(0, 255, 0));
-        QTest::mouseClick(GadgetWidget(FindGadgetByName(FindWindowByTitle("Line-Color"), "basic")),
-                          Qt::LeftButton);
-        return true;
-      },
-      [&] {
-        if (note->Property("LineColor") != ColourText(Rgba(0, 255, 0, 128))) return false;
-        Menu(kMenuLineThickness);
-        return true;
-      },
-      [&] {
-        int w = FindWindowByTitle("Line-Thickness");
-        if (w < 0) return false;
-        auto* spin = Widget<QSpinBox>(w, "spin");
-        EXPECT_EQ(spin->value(), 2);
-        spin->setValue(12);  // as the arrows do
-        return true;
-      },
-      [&] {
-        if (note->Property("LineThickness") != "12") return false;
-        EXPECT_EQ(GetGadgetState(FindGadgetByName(FindWindowByTitle("Line-Thickness"), "track")), 12);
-        Menu(kMenuArrowRight);
-        Menu(kMenuSetAsDefault);
-        // Double click inside the object: the text window.
-        Hover({100, 80});
-        Mouse(QEvent::MouseButtonDblClick, {100, 80}, Qt::LeftButton, Qt::LeftButton);
-        return true;
-      },
-      [&] {
-        int w = FindWindowByTitle("Text");
-        if (w < 0) return false;
-        EXPECT_EQ(note->Property("Arrow"), "Right");
-        EXPECT_EQ(GetGadgetState(FindGadgetByName(w, "Left")), 1);
-        auto* editor = Widget<QPlainTextEdit>(w, "editor");
-        editor->selectAll();
-        QTest::keyClicks(editor, "Look here");
-        QTest::mouseClick(GadgetWidget(FindGadgetByName(w, "Right")), Qt::LeftButton);
-        QTest::mouseClick(GadgetWidget(FindGadgetByName(w, "Right")), Qt::LeftButton);
-        return true;
-      },
-      [&] {
-        if (note->Property("Text") != "Look here") return false;
-        int w = FindWindowByTitle("Text");
-        EXPECT_EQ(note->Property("TextAlignH"), "Right");
-        EXPECT_EQ(GetGadgetState(FindGadgetByName(w, "Right")), 1);  // stays pressed
-        EXPECT_EQ(GetGadgetState(FindGadgetByName(w, "Left")), 0);
-        Menu(kMenuStoreTemplate);
-        return true;
-      },
-      [&] {
-        int box = FindWindowByTitle("Store as template ...");
-        if (box < 0) return false;
-        auto* field = GadgetWidget(FindGadgetByName(box, "field"))->findChild<QLineEdit*>();
-        QTest::keyClicks(field, " my note ");
-        QTest::keyClick(field, Qt::Key_Return);
-        return true;
-      },
-      [&] {
-        if (FindWindowByTitle("Store as template ...") >= 0) return false;
-        EXPECT_TRUE(HasMatchingTemplate(S().annotations, *note));
-        Mouse(QEvent::MouseButtonPress, {100, 80}, Qt::RightButton, Qt::RightButton);
-        Mouse(QEvent::MouseButtonRelease, {100, 80}, Qt::RightButton, Qt::NoButton);
-        return true;
-      },
-      [&] {
-        EXPECT_EQ(MenuItemTexts(LastShownPopupMenu()).back(), "113:Remove from templates");
-        TriggerMenuItem(LastShownPopupMenu(), kMenuRemoveTemplate);
-        return true;
-      },
-      [&] {
-        EXPECT_FALSE(HasMatchingTemplate(S().annotations, *note));
-        // The object goes: its tool windows close with it.
-        Menu(kMenuDelete);
-        return true;
-      },
-      [&] {
-        EXPECT_TRUE(S().items.empty());
-        EXPECT_EQ(FindWindowByTitle("Text"), -1);
-        EXPECT_EQ(FindWindowByTitle("Line-Thickness"), -1);
-        EXPECT_EQ(FindWindowByTitle("Line-Color"), -1);
-        EXPECT_EQ(S().current, nullptr);
-        // A new note takes the stored defaults.
-        Menu(kKindNote);
-        return true;
-      },
-      [&] {
-        EXPECT_EQ(Item(0).object->Property("LineThickness"), "12");
-        EXPECT_EQ(Item(0).object->Property("Arrow"), "Right");
-        Menu(kMenuDiscard);
-        return true;
-      },
-  });
+  Run(path,
+      {
+          Running,
+          Do([] { Menu(kKindNote); }),
+          Do([&] {
+            note = Item(0).object.get();
+            // Right press and release over the object opens its menu.
+            Hover({100, 80});
+            Mouse(QEvent::MouseButtonPress, {100, 80}, Qt::RightButton, Qt::RightButton);
+            Mouse(QEvent::MouseButtonRelease, {100, 80}, Qt::RightButton, Qt::NoButton);
+          }),
+          [&] {
+            if (LastShownPopupMenu() < 0) return false;
+            auto items = MenuItemTexts(LastShownPopupMenu());
+            EXPECT_EQ(items.front(), "100:Line-Color ...");
+            EXPECT_EQ(items.back(), "112:Store as template");
+            EXPECT_EQ(S().current, note);
+            TriggerMenuItem(LastShownPopupMenu(), kMenuLineColor);
+            return true;
+          },
+          [&] {
+            int w = FindWindowByTitle("Line-Color");
+            if (w < 0) return false;
+            EXPECT_EQ(GetGadgetState(FindGadgetByName(w, "spin_r")), 105);
+            EXPECT_EQ(GetGadgetText(FindGadgetByName(w, "hex")), "FF696969");
+            auto* hex = Widget<QLineEdit>(w, "hex");
+            hex->selectAll();
+            QTest::keyClicks(hex, "80000000");
+            return true;
+          },
+          [&] {
+            if (note->Property("LineColor") != "-2147483648") return false;
+            int w = FindWindowByTitle("Line-Color");
+            EXPECT_EQ(GetGadgetState(FindGadgetByName(w, "spin_a")), 128);
+            // A cancelled colour dialog changes nothing; a chosen colour keeps the alpha.
+            ScriptColourAnswer(-1);
+            QTest::mouseClick(GadgetWidget(FindGadgetByName(w, "basic")), Qt::LeftButton);
+            return true;
+          },
+          [&] {
+            EXPECT_EQ(note->Property("LineColor"), "-2147483648");
+            ScriptColourAnswer(Rgb(0, 255, 0));
+            QTest::mouseClick(
+                GadgetWidget(FindGadgetByName(FindWindowByTitle("Line-Color"), "basic")),
+                Qt::LeftButton);
+            return true;
+          },
+          [&] {
+            if (note->Property("LineColor") != ColourText(Rgba(0, 255, 0, 128))) return false;
+            Menu(kMenuLineThickness);
+            return true;
+          },
+          [&] {
+            int w = FindWindowByTitle("Line-Thickness");
+            if (w < 0) return false;
+            auto* spin = Widget<QSpinBox>(w, "spin");
+            EXPECT_EQ(spin->value(), 2);
+            spin->setValue(12);  // as the arrows do
+            return true;
+          },
+          [&] {
+            if (note->Property("LineThickness") != "12") return false;
+            EXPECT_EQ(
+                GetGadgetState(FindGadgetByName(FindWindowByTitle("Line-Thickness"), "track")), 12);
+            Menu(kMenuArrowRight);
+            Menu(kMenuSetAsDefault);
+            // Double click inside the object: the text window.
+            Hover({100, 80});
+            Mouse(QEvent::MouseButtonDblClick, {100, 80}, Qt::LeftButton, Qt::LeftButton);
+            return true;
+          },
+          [&] {
+            int w = FindWindowByTitle("Text");
+            if (w < 0) return false;
+            EXPECT_EQ(note->Property("Arrow"), "Right");
+            EXPECT_EQ(GetGadgetState(FindGadgetByName(w, "Left")), 1);
+            auto* editor = Widget<QPlainTextEdit>(w, "editor");
+            editor->selectAll();
+            QTest::keyClicks(editor, "Look here");
+            QTest::mouseClick(GadgetWidget(FindGadgetByName(w, "Right")), Qt::LeftButton);
+            QTest::mouseClick(GadgetWidget(FindGadgetByName(w, "Right")), Qt::LeftButton);
+            return true;
+          },
+          [&] {
+            if (note->Property("Text") != "Look here") return false;
+            int w = FindWindowByTitle("Text");
+            EXPECT_EQ(note->Property("TextAlignH"), "Right");
+            EXPECT_EQ(GetGadgetState(FindGadgetByName(w, "Right")), 1);  // stays pressed
+            EXPECT_EQ(GetGadgetState(FindGadgetByName(w, "Left")), 0);
+            Menu(kMenuStoreTemplate);
+            return true;
+          },
+          [&] {
+            int box = FindWindowByTitle("Store as template ...");
+            if (box < 0) return false;
+            auto* field = GadgetWidget(FindGadgetByName(box, "field"))->findChild<QLineEdit*>();
+            QTest::keyClicks(field, " my note ");
+            QTest::keyClick(field, Qt::Key_Return);
+            return true;
+          },
+          [&] {
+            if (FindWindowByTitle("Store as template ...") >= 0) return false;
+            EXPECT_TRUE(HasMatchingTemplate(S().annotations, *note));
+            Mouse(QEvent::MouseButtonPress, {100, 80}, Qt::RightButton, Qt::RightButton);
+            Mouse(QEvent::MouseButtonRelease, {100, 80}, Qt::RightButton, Qt::NoButton);
+            return true;
+          },
+          [&] {
+            EXPECT_EQ(MenuItemTexts(LastShownPopupMenu()).back(), "113:Remove from templates");
+            TriggerMenuItem(LastShownPopupMenu(), kMenuRemoveTemplate);
+            return true;
+          },
+          [&] {
+            EXPECT_FALSE(HasMatchingTemplate(S().annotations, *note));
+            // The object goes: its tool windows close with it.
+            Menu(kMenuDelete);
+            return true;
+          },
+          [&] {
+            EXPECT_TRUE(S().items.empty());
+            EXPECT_EQ(FindWindowByTitle("Text"), -1);
+            EXPECT_EQ(FindWindowByTitle("Line-Thickness"), -1);
+            EXPECT_EQ(FindWindowByTitle("Line-Color"), -1);
+            EXPECT_EQ(S().current, nullptr);
+            // A new note takes the stored defaults.
+            Menu(kKindNote);
+            return true;
+          },
+          [&] {
+            EXPECT_EQ(Item(0).object->Property("LineThickness"), "12");
+            EXPECT_EQ(Item(0).object->Property("Arrow"), "Right");
+            Menu(kMenuDiscard);
+            return true;
+          },
+      });
 }
 
 TEST_F(EditorSessionTest, RegionsAndObjectsGoThroughTheClipboard) {
   const std::string path = Picture();
   Run(path, {
-      Running,
-      Do([] {
-        // A region drawn up and left over the black square.
-        Drag({160, 160}, {90, 90});
-      }),
-      Do([] {
-        SetClipboardText("");
-        Menu(kMenuCopy);
-      }),
-      Do([] {
-        int copied = GetClipboardImage(kNewNumber);
-        ASSERT_NE(copied, 0);
-        EXPECT_EQ(ImageWidth(copied), 70);
-        EXPECT_EQ(ImagePixel(copied, 0, 0), Rgba(255, 255, 255, 255));
-        EXPECT_EQ(ImagePixel(copied, 20, 20), Rgba(0, 0, 0, 255));
-        FreeImage(copied);
-        SetClipboardText("");
-        // Cut of a region: the area turns black at once.
-        Drag({10, 10}, {60, 40});
-        Menu(kMenuCut);
-      }),
-      Do([] {
-        EXPECT_EQ(S().selection, nullptr);
-        EXPECT_EQ(ImagePixel(S().working, 30, 20), Rgba(0, 0, 0, 255));
-        EXPECT_EQ(ImagePixel(S().working, 70, 20), Rgba(255, 255, 255, 255));
-        Menu(kMenuPaste);
-      }),
-      Do([] {
-        ASSERT_EQ(S().items.size(), 1u);
-        EXPECT_EQ(Item(0).kind, kItemImage);
-        EXPECT_EQ(Item(0).x, 50);
-        EXPECT_EQ(Item(0).width, 50);
-        // An object copied and pasted keeps its properties and view size.
-        Menu(kKindEllipse);
-      }),
-      Do([] {
-        Item(1).object->properties["LineColor"] = "-16711936";
-        Menu(kMenuCopy);
-        Menu(kMenuPaste);
-      }),
-      Do([] {
-        ASSERT_EQ(S().items.size(), 3u);
-        EXPECT_EQ(Item(2).object->Property("LineColor"), "-16711936");
-        EXPECT_EQ(Item(2).object->inittype, kKindEllipse);
-        EXPECT_EQ(Item(2).width, 200);
-        // Cut of an object: its text on the clipboard, the object gone.
-        Menu(kMenuCut);
-      }),
-      Do([] {
-        EXPECT_EQ(S().items.size(), 2u);
-        EXPECT_EQ(GetClipboardText().rfind(kAnnotationClipboardMarker, 0), 0u);
-        // Plain text on the clipboard: paste does nothing.
-        SetClipboardText("/home/user/picture.png");
-        Menu(kMenuPaste);
-        Menu(kMenuSelectNone);
-        Menu(kMenuCut);  // nothing selected: nothing happens
-      }),
-      Do([] {
-        EXPECT_EQ(S().items.size(), 2u);
-        SetClipboardText(std::string(kAnnotationClipboardMarker) + "nan,1,1,21,21;");
-        Menu(kMenuPaste);
-      }),
-      Do([] {
-        EXPECT_EQ(S().items.size(), 2u);
-        PostEvent(kEventCloseWindow, S().window, -1);
-      }),
-  });
+                Running,
+                Do([] {
+                  // A region drawn up and left over the black square.
+                  Drag({160, 160}, {90, 90});
+                }),
+                Do([] {
+                  SetClipboardText("");
+                  Menu(kMenuCopy);
+                }),
+                Do([] {
+                  int copied = GetClipboardImage(kNewNumber);
+                  ASSERT_NE(copied, 0);
+                  EXPECT_EQ(ImageWidth(copied), 70);
+                  EXPECT_EQ(ImagePixel(copied, 0, 0), Rgba(255, 255, 255, 255));
+                  EXPECT_EQ(ImagePixel(copied, 20, 20), Rgba(0, 0, 0, 255));
+                  FreeImage(copied);
+                  SetClipboardText("");
+                  // Cut of a region: the area turns black at once.
+                  Drag({10, 10}, {60, 40});
+                  Menu(kMenuCut);
+                }),
+                Do([] {
+                  EXPECT_EQ(S().selection, nullptr);
+                  EXPECT_EQ(ImagePixel(S().working, 30, 20), Rgba(0, 0, 0, 255));
+                  EXPECT_EQ(ImagePixel(S().working, 70, 20), Rgba(255, 255, 255, 255));
+                  Menu(kMenuPaste);
+                }),
+                Do([] {
+                  ASSERT_EQ(S().items.size(), 1u);
+                  EXPECT_EQ(Item(0).kind, kItemImage);
+                  EXPECT_EQ(Item(0).x, 50);
+                  EXPECT_EQ(Item(0).width, 50);
+                  // An object copied and pasted keeps its properties and view size.
+                  Menu(kKindEllipse);
+                }),
+                Do([] {
+                  Item(1).object->properties["LineColor"] = "-16711936";
+                  Menu(kMenuCopy);
+                  Menu(kMenuPaste);
+                }),
+                Do([] {
+                  ASSERT_EQ(S().items.size(), 3u);
+                  EXPECT_EQ(Item(2).object->Property("LineColor"), "-16711936");
+                  EXPECT_EQ(Item(2).object->inittype, kKindEllipse);
+                  EXPECT_EQ(Item(2).width, 200);
+                  // Cut of an object: its text on the clipboard, the object gone.
+                  Menu(kMenuCut);
+                }),
+                Do([] {
+                  EXPECT_EQ(S().items.size(), 2u);
+                  EXPECT_EQ(GetClipboardText().rfind(kAnnotationClipboardMarker, 0), 0u);
+                  // Plain text on the clipboard: paste does nothing.
+                  SetClipboardText("/home/user/picture.png");
+                  Menu(kMenuPaste);
+                  Menu(kMenuSelectNone);
+                  Menu(kMenuCut);  // nothing selected: nothing happens
+                }),
+                Do([] {
+                  EXPECT_EQ(S().items.size(), 2u);
+                  SetClipboardText(std::string(kAnnotationClipboardMarker) + "nan,1,1,21,21;");
+                  Menu(kMenuPaste);
+                }),
+                Do([] {
+                  EXPECT_EQ(S().items.size(), 2u);
+                  PostEvent(kEventCloseWindow, S().window, -1);
+                }),
+            });
 }
 
 TEST_F(EditorSessionTest, CropAtHalfZoomKeepsTheItemsOnTheirPartOfThePicture) {
   const std::string path = Picture(800, 600);
   Run(path, {
-      Running,
-      Do([] {
-        // A scroll area 400 wide and at least 300 high fits the picture at 0.5.
-        ResizeWindow(S().window, kKeepValue, kKeepValue, 400, 520);
-      }),
-      Do([] { Menu(kMenuFit); }),
-      Do([] {
-        EXPECT_EQ(S().zoom, 0.5);
-        Menu(kKindRectangle);
-      }),
-      Do([] {
-        Item(0).x = 60, Item(0).y = 60;
-        S().selection = nullptr;
-        Drag({40, 40}, {140, 90});
-      }),
-      Do([] {
-        EXPECT_TRUE(S().RegionSelected());
-        Menu(kMenuCrop);
-      }),
-      [] {
-        if (S().Width() != 200) return false;
-        EXPECT_EQ(S().Height(), 100);
-        // The picture's pixel (100, 100) is now at (20, 20).
-        EXPECT_EQ(ImagePixel(S().working, 20, 20), Rgba(0, 0, 0, 255));
-        EXPECT_EQ(ImagePixel(S().working, 19, 19), Rgba(255, 255, 255, 255));
-        EXPECT_EQ(S().selection, nullptr);
-        return true;
-      },
-      [] {
-        if (S().zoom != 1.0) return false;  // refitted: the small picture shows at 1:1
-        EXPECT_EQ(Item(0).x, 40);
-        EXPECT_EQ(Item(0).y, 40);
-        PostEvent(kEventCloseWindow, S().window, -1);
-        return true;
-      },
-  });
+                Running,
+                Do([] {
+                  // A scroll area 400 wide and at least 300 high fits the picture at 0.5.
+                  ResizeWindow(S().window, kKeepValue, kKeepValue, 400, 520);
+                }),
+                Do([] { Menu(kMenuFit); }),
+                Do([] {
+                  EXPECT_EQ(S().zoom, 0.5);
+                  Menu(kKindRectangle);
+                }),
+                Do([] {
+                  Item(0).x = 60, Item(0).y = 60;
+                  S().selection = nullptr;
+                  Drag({40, 40}, {140, 90});
+                }),
+                Do([] {
+                  EXPECT_TRUE(S().RegionSelected());
+                  Menu(kMenuCrop);
+                }),
+                [] {
+                  if (S().Width() != 200) return false;
+                  EXPECT_EQ(S().Height(), 100);
+                  // The picture's pixel (100, 100) is now at (20, 20).
+                  EXPECT_EQ(ImagePixel(S().working, 20, 20), Rgba(0, 0, 0, 255));
+                  EXPECT_EQ(ImagePixel(S().working, 19, 19), Rgba(255, 255, 255, 255));
+                  EXPECT_EQ(S().selection, nullptr);
+                  return true;
+                },
+                [] {
+                  if (S().zoom != 1.0) return false;  // refitted: the small picture shows at 1:1
+                  EXPECT_EQ(Item(0).x, 40);
+                  EXPECT_EQ(Item(0).y, 40);
+                  PostEvent(kEventCloseWindow, S().window, -1);
+                  return true;
+                },
+            });
 }
 
 TEST_F(EditorSessionTest, SavingFlattensAndKeepingWritesBackWhileDiscardingLeavesTheFile) {
@@ -449,34 +452,34 @@ TEST_F(EditorSessionTest, SavingFlattensAndKeepingWritesBackWhileDiscardingLeave
   const std::string png = (m_dir / "out.png").string(), bmp = (m_dir / "out").string(),
                     jpg = (m_dir / "out.jpg").string(), gif = (m_dir / "out.gif").string();
   const int kept = Run(path, {
-      Running,
-      Do([] {
-        Menu(kKindRectangle);
-        Menu(kKindHighlighter);
-        Menu(kKindNote);
-      }),
-      Do([&] {
-        Item(0).x = 10, Item(0).y = 10;
-        Item(1).x = 300, Item(1).y = 10;
-        Item(2).x = 10, Item(2).y = 200;
-        ScriptFileAnswer(png, 0);
-        Menu(kMenuSave);
-      }),
-      Do([&] {
-        ScriptFileAnswer(bmp, 1);  // no extension: the pattern's
-        Menu(kMenuSave);
-      }),
-      Do([&] {
-        ScriptFileAnswer(jpg, 2);
-        Menu(kMenuSave);
-      }),
-      Do([&] {
-        ScriptMessageAnswer(kResultOk);
-        ScriptFileAnswer(gif, 0);
-        Menu(kMenuSave);
-      }),
-      Do([] { Menu(kMenuKeep); }),
-  });
+                                 Running,
+                                 Do([] {
+                                   Menu(kKindRectangle);
+                                   Menu(kKindHighlighter);
+                                   Menu(kKindNote);
+                                 }),
+                                 Do([&] {
+                                   Item(0).x = 10, Item(0).y = 10;
+                                   Item(1).x = 300, Item(1).y = 10;
+                                   Item(2).x = 10, Item(2).y = 200;
+                                   ScriptFileAnswer(png, 0);
+                                   Menu(kMenuSave);
+                                 }),
+                                 Do([&] {
+                                   ScriptFileAnswer(bmp, 1);  // no extension: the pattern's
+                                   Menu(kMenuSave);
+                                 }),
+                                 Do([&] {
+                                   ScriptFileAnswer(jpg, 2);
+                                   Menu(kMenuSave);
+                                 }),
+                                 Do([&] {
+                                   ScriptMessageAnswer(kResultOk);
+                                   ScriptFileAnswer(gif, 0);
+                                   Menu(kMenuSave);
+                                 }),
+                                 Do([] { Menu(kMenuKeep); }),
+                             });
   EXPECT_EQ(kept, 1);
   EXPECT_FALSE(std::filesystem::exists(gif));
   // Four save dialogs and the message about the extension.
@@ -487,10 +490,10 @@ TEST_F(EditorSessionTest, SavingFlattensAndKeepingWritesBackWhileDiscardingLeave
     int image = LoadImage(kNewNumber, file);
     ASSERT_NE(image, 0);
     EXPECT_EQ(ImageWidth(image), 640);
-    EXPECT_EQ(ImagePixel(image, 10, 10), Rgba(255, 0, 0, 255));     // the frame
-    EXPECT_EQ(ImagePixel(image, 100, 50), 0u);                      // alpha kept
+    EXPECT_EQ(ImagePixel(image, 10, 10), Rgba(255, 0, 0, 255));  // the frame
+    EXPECT_EQ(ImagePixel(image, 100, 50), 0u);                   // alpha kept
     EXPECT_EQ(ImagePixel(image, 400, 50), 0u);  // the highlighter colours only light pixels
-    EXPECT_EQ(ImagePixel(image, 211, 248), Rgba(0, 0, 0, 200));     // the note's shadow
+    EXPECT_EQ(ImagePixel(image, 211, 248), Rgba(0, 0, 0, 200));  // the note's shadow
     FreeImage(image);
   }
   int image = LoadImage(kNewNumber, jpg);
