@@ -70,7 +70,8 @@ const std::vector<Row> kRows = {
      "file, orange note", "a file or group of files; red text: deleted"},
     {Node("FILE:v", "run.exe", "shape = box, style = filled, fillcolor = red, fontcolor = black"),
      "file set as registry value", "creation unknown; may be a URL"},
-    {Node("REGISTRY:r", "Run", "shape = tab, style = filled, fillcolor = yellow, fontcolor = black"),
+    {Node("REGISTRY:r", "Run",
+          "shape = tab, style = filled, fillcolor = yellow, fontcolor = black"),
      "registry key, yellow tab", "a key, or a group of keys"},
     {Edge("style = bold, arrowhead = vee, fontcolor = green, color = green, penwidth = 1"),
      "edge green", "read, get, receive"},
@@ -88,7 +89,8 @@ const std::vector<Row> kRows = {
      "edge black", "main module of a process"},
     {Edge("style = bold, arrowhead = vee, fontcolor = orange, color = orange, penwidth = 1"),
      "edge orange", "delete or kill"},
-    {Edge("style = bold, arrowhead = vee, fontcolor = blueviolet, color = blueviolet, penwidth = 1"),
+    {Edge(
+         "style = bold, arrowhead = vee, fontcolor = blueviolet, color = blueviolet, penwidth = 1"),
      "edge blueviolet", "additional module of a thread"},
 };
 
@@ -173,8 +175,8 @@ bool MakeQuickHelp(const std::string& folder, int argc, char** argv) {
   help.fill(Qt::white);
   QPainter p(&help);
   p.setRenderHint(QPainter::Antialiasing);
-  p.drawImage(QRect(10, 10, 740, 691), shot.scaled(740, 691, Qt::KeepAspectRatio,
-                                                    Qt::SmoothTransformation));
+  p.drawImage(QRect(10, 10, 740, 691),
+              shot.scaled(740, 691, Qt::KeepAspectRatio, Qt::SmoothTransformation));
   const char* notes[] = {
       "1  CSV log of Process Monitor (its CSV export; the native format is not read)",
       "2  Optional capture: tcpdump text or a .pcap file",
@@ -205,9 +207,9 @@ bool MakeQuickHelp(const std::string& folder, int argc, char** argv) {
   // The numbers on the screenshot, where the controls sit in the window as laid out above.
   const struct {
     int n, x, y;
-  } marks[] = {{1, 220, 48}, {2, 230, 106}, {3, 430, 106}, {4, 510, 48}, {5, 589, 110},
-               {6, 711, 100}, {7, 380, 380}, {8, 80, 640}, {9, 380, 630}, {10, 685, 640},
-               {11, 560, 672}, {12, 740, 640}};
+  } marks[] = {{1, 220, 48},  {2, 230, 106},  {3, 430, 106},  {4, 510, 48},
+               {5, 589, 110}, {6, 711, 100},  {7, 380, 380},  {8, 80, 640},
+               {9, 380, 630}, {10, 685, 640}, {11, 560, 672}, {12, 740, 640}};
   QFont markFont("DejaVu Sans");
   markFont.setPixelSize(11);
   markFont.setBold(true);

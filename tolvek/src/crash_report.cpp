@@ -66,8 +66,8 @@ struct FixedText {
 };
 FixedText gText;
 
-void FillFaultLines(FixedText& out, uint64_t address, int code, const char* file,
-                    size_t fileLength, int64_t line, const char* message, size_t messageLength) {
+void FillFaultLines(FixedText& out, uint64_t address, int code, const char* file, size_t fileLength,
+                    int64_t line, const char* message, size_t messageLength) {
   out.Add("ErrorAddress(): ");
   out.AddNumber(address);
   out.Add("\r\nErrorCode(): ");

@@ -60,10 +60,9 @@ class BugReportWindow {
     TOLVEK_TRACE("CreateBugReport");
     using namespace platform;
     int owner = IsWindow(Window_Main) ? Window_Main : kNoParent;
-    m_window = OpenWindow(kNewNumber, 0, 0, 600, 700, "Bugreport",
-                          kWindowTitleBar | kWindowCloseBox | kWindowScreenCentered |
-                              kWindowInvisible,
-                          owner);
+    m_window = OpenWindow(
+        kNewNumber, 0, 0, 600, 700, "Bugreport",
+        kWindowTitleBar | kWindowCloseBox | kWindowScreenCentered | kWindowInvisible, owner);
     TextGadget(Text_Bugreport_Explanation, 10, 10, 580, 25,
                "This bugreport will result into a ZIP archive consisting of ...");
     TreeGadget(Tree_Bugreport_Explanation, 10, 35, 580, 430);
@@ -197,8 +196,7 @@ class BugReportWindow {
         "The bugreport has been created.\n\nPlease send the file \n\n" + path + "\n\nto " +
             kBugReportAddress,
         m_window,
-        gui::ETR_ReadOnly | gui::ETR_KeepDiscard | gui::ETR_MenuClose | gui::ETR_EscapeCloses,
-        "");
+        gui::ETR_ReadOnly | gui::ETR_KeepDiscard | gui::ETR_MenuClose | gui::ETR_EscapeCloses, "");
   }
 
   const BugReportSources& m_sources;

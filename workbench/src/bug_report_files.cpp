@@ -128,8 +128,7 @@ void AddNote(std::vector<std::string>& lines, int maxLines, int taken, const std
 }  // namespace
 
 int OpenSourceFile(const std::string& path, bool followLinks) {
-  int fd = ::open(path.c_str(),
-                  O_RDONLY | O_CLOEXEC | O_NONBLOCK | (followLinks ? 0 : O_NOFOLLOW));
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | (followLinks ? 0 : O_NOFOLLOW));
   if (fd < 0) return -1;
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {

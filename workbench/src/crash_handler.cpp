@@ -94,8 +94,9 @@ std::string CrashMessage(const std::string& profileFolder) {
   return "Ooops, LumiVEX crashed!\n\nWe feel very sorry for this bad experience. However, we "
          "can assure you this is not a feature, it's definitely a bug. Therefore LumiVEX has "
          "written a short error log to the file \"" +
-         profileFolder + "lumivex.error\".\n\nPlease share this file with us by posting a bug "
-                         "report in the LumiVEX forum at\n\n" +
+         profileFolder +
+         "lumivex.error\".\n\nPlease share this file with us by posting a bug "
+         "report in the LumiVEX forum at\n\n" +
          kForumAddress + "\n\nor send it attached to an email to\n\n" + kBugReportAddress +
          "\n\nThx a lot for your understanding and efforts.";
 }

@@ -31,8 +31,8 @@ std::string DownloadPage() {
 // The answer of one file, or nothing when the check cannot go on: from the menu the user
 // learns why; at start-up the check keeps quiet.
 bool Fetch(const std::string& file, bool atStartup, long long& build) {
-  std::string answer = tolvek::GetHttpResponse2String(UpdateServer() + file, kFetchMs, false, "",
-                                                      false, false);
+  std::string answer =
+      tolvek::GetHttpResponse2String(UpdateServer() + file, kFetchMs, false, "", false, false);
   build = LeadingBuildNumber(answer);
   bool number = !answer.empty() && answer[0] >= '0' && answer[0] <= '9';
   if (number) return true;
@@ -47,8 +47,8 @@ bool Fetch(const std::string& file, bool atStartup, long long& build) {
 }
 
 void Offer(const std::string& heading, long long build, bool atStartup) {
-  std::string text = heading + "Last build: \t" + std::to_string(build) + "\n" +
-                     "Your build: \t" + std::to_string(kBuildNumber);
+  std::string text = heading + "Last build: \t" + std::to_string(build) + "\n" + "Your build: \t" +
+                     std::to_string(kBuildNumber);
   std::string getIt = "Get the new version from " + DownloadPage();
   if (!atStartup) {
     if (platform::MessageRequester(kTitle, text + "\n\n" + getIt, platform::kMessageYesNoCancel) ==
@@ -59,8 +59,9 @@ void Offer(const std::string& heading, long long build, bool atStartup) {
   }
   int runAnyway = platform::MessageRequester(
       kTitle,
-      text + "\n\nDo you want to run this outdated version anyway?\n\n(Note: You can disable "
-             "auto-update-check in LumiVEX's options)",
+      text +
+          "\n\nDo you want to run this outdated version anyway?\n\n(Note: You can disable "
+          "auto-update-check in LumiVEX's options)",
       platform::kMessageYesNo);
   if (runAnyway == platform::kResultYes) return;
   if (platform::MessageRequester(kTitle, getIt, platform::kMessageYesNoCancel) ==

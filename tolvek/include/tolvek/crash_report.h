@@ -12,8 +12,8 @@
 namespace tolvek {
 
 struct CrashReportLayout {
-  std::string fileName;  // in $HOME
-  std::string head;      // lines before the fault's, each ended by CR LF
+  std::string fileName;    // in $HOME
+  std::string head;        // lines before the fault's, each ended by CR LF
   bool callstack = false;  // an empty line, "Callstack: " + the faulting thread's stack, an
                            // empty line after the fault's lines
   std::string tail;        // lines after those

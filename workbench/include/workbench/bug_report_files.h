@@ -17,8 +17,7 @@ int OpenSourceFile(const std::string& path, bool followLinks);
 bool SourceExists(const std::string& path);
 
 // The preview of text held in memory, as FilePreview does it for a file.
-std::vector<std::string> TextPreview(std::string_view bytes, int maxLines,
-                                     const std::string& note);
+std::vector<std::string> TextPreview(std::string_view bytes, int maxLines, const std::string& note);
 
 // "Linux 2_6", "Linux Future", "Other", ...
 std::string SystemName();
