@@ -12,7 +12,7 @@ packages=(
   fonts-liberation fonts-dejavu-core
   python3 time bc
   qt6-base-dev qt6-qpa-plugins libqscintilla2-qt6-dev
-  libarchive-dev libexpat1-dev libpng-dev libjpeg-dev
+  libarchive-dev libarchive-tools libexpat1-dev libpng-dev libjpeg-dev
   xvfb xauth
 )
 

@@ -5,7 +5,9 @@
 
 #include "gui/fake_menu.h"
 #include "platform/window_system.h"
+#include "tolvek/callstack.h"
 #include "tolvek/preferences.h"
+#include "workbench/crash_follow_up.h"
 #include "workbench/gadgets.h"
 #include "workbench/loop_handlers.h"
 #include "workbench/stages.h"
@@ -60,6 +62,8 @@ void Dispatch(int event) {
 }  // namespace
 
 int MainLoopTurn() {
+  TOLVEK_TRACE("MainLoopTurn");
+  CheckTestFault();
   int event = platform::WaitWindowEvent(kTurnMs);
   int window = event == platform::kEventNone ? -1 : platform::EventWindow();
   Dispatch(event);
@@ -70,6 +74,7 @@ int MainLoopTurn() {
 }
 
 void MainLoop() {
+  TOLVEK_TRACE("MainLoop");
   for (;;) MainLoopTurn();
 }
 

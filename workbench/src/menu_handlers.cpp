@@ -96,7 +96,7 @@ void HandleMenuItem(int id) {
       ShowQuickHelp();
       break;
     case MenuItem_UpdateCheck:
-      UpdateCheck(false);
+      CheckForUpdate(false);
       break;
     case MenuItem_BugReport:
       CreateBugReport(false);

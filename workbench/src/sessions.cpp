@@ -9,6 +9,7 @@
 #include "platform/window_system.h"
 #include "tolvek/callstack.h"
 #include "tolvek/file_write.h"
+#include "workbench/crash_follow_up.h"
 #include "workbench/gadgets.h"
 #include "workbench/preference_text.h"
 #include "workbench/session_file.h"
@@ -51,6 +52,14 @@ SessionValues GadgetValues() {
   return values;
 }
 
+}  // namespace
+
+std::optional<std::string> SessionTextWithInputsOnScreen(std::string_view text) {
+  return WriteSessionKeys(text, GadgetValues());
+}
+
+namespace {
+
 void SetGadgetValues(const SessionValues& values) {
   for (size_t k = 0; k < kSessionKeyCount; ++k) {
     const SessionKey& key = kSessionKeys[k];
@@ -64,6 +73,7 @@ void SetGadgetValues(const SessionValues& values) {
 
 void NameSession(const std::string& path) {
   State().sessionFile = path;
+  UpdateCrashFollowUp();
   platform::SetWindowTitle(Window_Main, "LumiVEX - " + path);
 }
 

@@ -255,7 +255,7 @@ void InitializeSettings() {
   tolvek::WritePreferenceString(kKeyLastRunBuild, std::to_string(kBuildNumber));
   if (!tolvek::ClosePreferences()) ReportSettingsWriteFailure();
 
-  if (o.autoUpdateCheck != 0) UpdateCheck(true);
+  if (o.autoUpdateCheck != 0) CheckForUpdate(true);
 }
 
 }  // namespace workbench

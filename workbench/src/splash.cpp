@@ -47,9 +47,11 @@ void ShowSplash(bool about) {
       WindowEvent();
     }
   } else {
+    // The pause takes an event too: a close request may come with either.
     for (;;) {
-      PauseOneMillisecond();
-      if (WindowEvent() == kEventCloseWindow && EventWindow() == Window_Splash) break;
+      int event = WaitWindowEvent(1);
+      if (event == kEventNone) event = WindowEvent();
+      if (event == kEventCloseWindow && EventWindow() == Window_Splash) break;
     }
   }
   CloseWindow(Window_Splash);

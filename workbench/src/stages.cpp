@@ -16,14 +16,4 @@ void OpenPluginsManager() {}
 void RunMainMenuPlugin(int) {}
 void RunPluginAt(int) {}
 
-void ShowGraphLegend() {}
-void ShowQuickHelp() {}
-void ShowCredits() {}
-void OpenDonationWindow() {}
-void HandleDonationGadget(int) {}
-void UpdateCheck(bool) {}
-void CreateBugReport(bool) {}
-
-void InstallCrashHandler() {}
-
 }  // namespace workbench

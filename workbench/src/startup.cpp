@@ -11,6 +11,7 @@
 #include "tolvek/callstack.h"
 #include "tolvek/startup.h"
 #include "tolvek/temp_files.h"
+#include "workbench/crash_follow_up.h"
 #include "workbench/gadgets.h"
 #include "workbench/main_window.h"
 #include "workbench/settings.h"
@@ -101,6 +102,7 @@ void StartUp(int argc, char** argv) {
     platform::PostEvent(platform::kEventMenu, Window_Main, -1, 0, MenuItem_Options);
   }
 
+  UpdateCrashFollowUp();
   s.interaction = InteractionState();
   s.inputChanged = false;
 }

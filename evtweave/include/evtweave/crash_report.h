@@ -2,17 +2,14 @@
 // $HOME/evtweave.error instead of a core dump, and exit code 1.
 #pragma once
 
-#include <cstdint>
-#include <string>
-#include <string_view>
+#include "tolvek/crash_report.h"
 
 namespace evtweave {
 
-void InstallCrashHandler();
+using tolvek::CrashReportText;
 
-// The five report lines (each ended by CR LF); shared by the signal handler's fixed-buffer
-// path and the tests.
-std::string CrashReportText(uint64_t address, int code, std::string_view file, int64_t line,
-                            std::string_view message);
+inline void InstallCrashHandler() {
+  tolvek::InstallCrashHandler({"evtweave.error", "", false, ""});
+}
 
 }  // namespace evtweave

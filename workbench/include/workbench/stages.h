@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "imageeditor/image_editor.h"
 
@@ -65,6 +67,8 @@ bool SaveSession(const std::string& path);
 void SaveCurrentSession();  // Save: asks for a name when the session has none
 void SaveSessionAs();
 void LoadSession(const std::string& path, bool fallBackToDefault);
+// The session file's text with the twenty keys taken from the main window's gadgets.
+std::optional<std::string> SessionTextWithInputsOnScreen(std::string_view text);
 // True when an input differs from the current session file (read afresh each time).
 bool IsSessionSavePending();
 // Asks whether pending changes are to be saved and saves them; false when the analyst
@@ -80,18 +84,18 @@ void RunMainMenuPlugin(int n);
 void RunPluginAt(int position);
 
 // ------------------------------------------------------------ information, update, report
-void ShowGraphLegend();  // not built yet
+void ShowGraphLegend();
 void ShowQuickHelp();
 void ShowCredits();
 void OpenDonationWindow();
 void HandleDonationGadget(int gadget);
 // The start-up splash (about = false) and the about box.
 void ShowSplash(bool about);
-void UpdateCheck(bool atStartup);       // not built yet
-void CreateBugReport(bool afterCrash);  // not built yet
+void CheckForUpdate(bool atStartup);
+void CreateBugReport(bool afterCrash);
 
 // ------------------------------------------------------------------------------ the end
-// Installs the handler of unhandled errors (not built yet).
+// Installs the handler of unhandled errors.
 void InstallCrashHandler();
 // Stores the session and the window geometry, deletes the details file and ends the
 // program with the finalizers.

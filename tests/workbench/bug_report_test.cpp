@@ -1,0 +1,234 @@
+// The bug report from the Help menu and after a crash: what the archive holds, what the
+// window previews, Cancel, and links planted where the archive goes.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "bug_report_driver.h"
+#include "platform/window_system.h"
+#include "tolvek/temp_files.h"
+#include "workbench/bug_report.h"
+#include "workbench/gadgets.h"
+#include "workbench/stages.h"
+#include "workbench/workbench_state.h"
+#include "workbench_fixture.h"
+
+namespace {
+
+using namespace wbtest;
+using namespace workbench;
+
+std::string Lines(int count, const std::string& prefix) {
+  std::string text;
+  for (int i = 1; i <= count; ++i) text += prefix + std::to_string(i) + "\r\n";
+  return text;
+}
+
+class BugReportTest : public WorkbenchTest {
+ protected:
+  void SetUp() override {
+    WorkbenchTest::SetUp();
+    StartQuietly();
+    m_folder = m_root + "/tmp/lumivex-bugreport-" + std::to_string(getuid()) + "/";
+    m_archive = m_folder + "lumivex_bugreport.zip";
+  }
+  void TearDown() override {
+    platform::SetLoopHook(nullptr);
+    WorkbenchTest::TearDown();
+  }
+  // Runs a report answered by the driver; the archive's members as bsdtar lists them.
+  std::vector<std::string> Report(BugReportDriver& driver, bool afterCrash) {
+    driver.Install();
+    if (afterCrash) {
+      BugReportSources sources = CurrentBugReportSources(true);
+      sources.inputsOnScreen = false;  // the fresh process has no main window
+      sources.generationLog.clear();
+      RunBugReport(sources);
+    } else {
+      CreateBugReport(false);
+    }
+    platform::SetLoopHook(nullptr);
+    EXPECT_FALSE(driver.gaveUp);
+    return Members();
+  }
+  std::vector<std::string> Members() {
+    std::vector<std::string> names;
+    if (!FileExists(m_archive)) return names;
+    std::string listing = Output("bsdtar", {"-tvf", QString::fromStdString(m_archive)});
+    size_t start = 0;
+    while (start < listing.size()) {
+      size_t end = listing.find('\n', start);
+      std::string line = listing.substr(start, end - start);
+      // "-rw-r--r--  0 0 0  123 Dec 11 06:00 name": the name is the last field.
+      if (!line.empty()) names.push_back(line.substr(line.rfind(' ') + 1));
+      if (end == std::string::npos) break;
+      start = end + 1;
+    }
+    return names;
+  }
+  std::string Member(const std::string& name) {
+    return Output("bsdtar",
+                  {"-xOf", QString::fromStdString(m_archive), QString::fromStdString(name)});
+  }
+  std::string m_folder, m_archive;
+};
+
+TEST_F(BugReportTest, MembersAndPreviewsForTextAndBinaryCapturesFromTheMenuAndAfterACrash) {
+  struct Case {
+    const char* capture;
+    bool afterCrash;
+  } cases[] = {{"cap.TXT", false}, {"cap.pcap", false}, {"cap.TXT", true}, {"cap.pcap", true}};
+  const std::string log = m_root + "/log.csv";
+  WriteWholeFile(log, Lines(150, "row "));
+  WriteWholeFile(Home() + "lumivex.error", "LumiVEX-Build: 55\r\n");
+  // One ignore list was written by a generation; the others are listed but not packed.
+  WriteWholeFile(SettingsFolder() + "evtweave_fileignores.dat", "ignore me\r\n");
+  State().generationLog = "Generation took 3 s";
+  const std::string dot = tolvek::GetTempFilePath(State().files.graphFileDot);
+  WriteWholeFile(dot, Lines(5, "dot "));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.capture) + (c.afterCrash ? " after a crash" : " from the menu"));
+    const std::string capture = m_root + "/" + c.capture;
+    WriteWholeFile(capture, Lines(40, "packet "));
+    platform::SetGadgetText(String_Main_ProcmonFile, log);
+    platform::SetGadgetText(String_Main_WindumpFile, capture);
+    BugReportDriver driver;
+    std::vector<std::string> members = Report(driver, c.afterCrash);
+
+    const bool text = std::string(c.capture).find("TXT") != std::string::npos;
+    const std::string windump = std::string("windump.") + (text ? "TXT" : "pcap");
+    std::vector<std::string> expected = {".lumivex", "session.lv", "evtweave_fileignores.dat"};
+    if (!c.afterCrash) {
+      expected.insert(expected.end(), {"generategraph.log", "procmon.csv", windump});
+    }
+    // The work files exist (empty) from the start on; the details file does not.
+    expected.insert(expected.end(),
+                    {"tempfile_lumivex.dot", "tempfile_lumivex.png", "tempfile_procmon.csv",
+                     "tempfile_lumivex.txt", "tempfile_windump.txt"});
+    if (c.afterCrash) expected.push_back("lumivex.error");
+    expected.push_back("description.txt");
+    EXPECT_EQ(members, expected);
+
+    EXPECT_EQ(Member("description.txt"),
+              "Version: 1.2 (Build 55u)\r\nOS: Linux Future\r\n"
+              "Architecture: x64\r\n----\r\nIt broke.\nTwice.");
+    EXPECT_EQ(Member("tempfile_lumivex.dot"), Lines(5, "dot "));
+    std::vector<std::string> tree = driver.Texts();
+    EXPECT_NE(std::find(tree.begin(), tree.end(), "evtweave_serverignores.dat"), tree.end());
+    auto after = [&](const std::string& item) {
+      return std::vector<std::string>(
+          std::find(tree.begin(), tree.end(), item) + (item.empty() ? 0 : 1), tree.end());
+    };
+    if (!c.afterCrash) {
+      EXPECT_EQ(Member("procmon.csv"), Lines(150, "row "));
+      EXPECT_EQ(Member(windump), Lines(40, "packet "));
+      EXPECT_EQ(Member("generategraph.log"), "Generation took 3 s");
+      // The session member shows the inputs on screen, saved or not.
+      EXPECT_NE(Member("session.lv").find(log), std::string::npos);
+      // 150 lines: the first 100 and "..."; a 40-line capture in full, a pcap as binary.
+      std::vector<std::string> csv = after("procmon.csv");
+      ASSERT_GE(csv.size(), 101u);
+      EXPECT_EQ(csv[0], "row 1");
+      EXPECT_EQ(csv[99], "row 100");
+      EXPECT_EQ(csv[100], "...");
+      std::vector<std::string> cap = after(windump);
+      ASSERT_FALSE(cap.empty());
+      if (text) {
+        EXPECT_EQ(cap[39], "packet 40");
+        EXPECT_EQ(cap[40], "tempfile_lumivex.dot");
+      } else {
+        EXPECT_EQ(cap[0], "(Binary data)");
+      }
+    } else {
+      EXPECT_EQ(Member("lumivex.error"), "LumiVEX-Build: 55\r\n");
+      EXPECT_EQ(std::count(tree.begin(), tree.end(), "procmon.csv"), 0);
+    }
+    std::vector<std::string> png = after("tempfile_lumivex.png");
+    ASSERT_FALSE(png.empty());
+    EXPECT_EQ(png[0], "(Binary data)");
+    std::vector<std::string> description = after("description.txt");
+    ASSERT_EQ(description.size(), 5u);
+    EXPECT_EQ(description[0], "Version: 1.2 (Build 55u)");
+    EXPECT_EQ(description[4], "(The text you enter(ed) below)");
+    EXPECT_TRUE(driver.confirmationSeen);
+    EXPECT_TRUE(platform::ShownMessages().empty());
+    // Only the archive is left behind; it is the user's alone.
+    struct stat st;
+    ASSERT_EQ(lstat(m_archive.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+  }
+}
+
+TEST_F(BugReportTest, CancelWritesNothing) {
+  BugReportDriver driver;
+  driver.confirm = false;
+  EXPECT_TRUE(Report(driver, false).empty());
+  EXPECT_FALSE(driver.confirmationSeen);
+  EXPECT_FALSE(FileExists(m_archive));
+  // No leftover under another name either.
+  EXPECT_EQ(Output("ls", {"-A", QString::fromStdString(m_folder)}), "");
+}
+
+TEST_F(BugReportTest, APlantedLinkIsReplacedNeverFollowed) {
+  const std::string victim = m_root + "/victim";
+  WriteWholeFile(victim, "keep me");
+  mkdir(m_folder.c_str(), 0700);
+  ASSERT_EQ(symlink(victim.c_str(), m_archive.c_str()), 0);
+  BugReportDriver driver;
+  std::vector<std::string> members = Report(driver, false);
+  EXPECT_EQ(ReadWholeFile(victim), "keep me");
+  struct stat st;
+  ASSERT_EQ(lstat(m_archive.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  ASSERT_FALSE(members.empty());
+  EXPECT_EQ(members.back(), "description.txt");
+}
+
+TEST_F(BugReportTest, AFolderThatIsALinkIsRefusedWithAMessage) {
+  const std::string elsewhere = m_root + "/elsewhere";
+  mkdir(elsewhere.c_str(), 0700);
+  ASSERT_EQ(symlink(elsewhere.c_str(), m_folder.substr(0, m_folder.size() - 1).c_str()), 0);
+  platform::ScriptMessageAnswer(platform::kResultOk);
+  BugReportDriver driver;
+  Report(driver, false);
+  EXPECT_FALSE(driver.confirmationSeen);
+  ASSERT_EQ(platform::ShownMessages().size(), 1u);
+  EXPECT_EQ(platform::ShownMessages()[0].text.rfind("The bugreport could not be created: ", 0), 0u);
+  EXPECT_EQ(Output("ls", {"-A", QString::fromStdString(elsewhere)}), "");
+}
+
+TEST(BugReportPreview, LineEndsEncodingsAndLimits) {
+  char pattern[] = "/tmp/lumivex-preview-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string dir = pattern;
+  struct Case {
+    std::string bytes;
+    int maxLines;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"a\r\nb\n\rc\rd\ne", -1, {"a", "b", "c", "d", "e"}},
+      {"\xEF\xBB\xBFutf8 \xC3\xA4\r\n", -1, {"utf8 \xC3\xA4"}},
+      {"ansi \xE4\r\n", -1, {"ansi \xC3\xA4"}},
+      {std::string("\xFF\xFEx\0\r\0\n\0y\0", 10), -1, {"x", "y"}},
+      {"1\n2\n3\n", 3, {"1", "2", "3", "..."}},
+      {"1\n2\n", 3, {"1", "2"}},
+      {"", 100, {}},
+      {"anything", 0, {"(Binary data)"}},
+  };
+  for (const Case& c : cases) {
+    WriteWholeFile(dir + "/f", c.bytes);
+    std::string note = c.maxLines == 0 ? "(Binary data)" : "...";
+    EXPECT_EQ(FilePreview(dir + "/f", c.maxLines, note), c.lines) << c.bytes;
+  }
+  // A FIFO would block a reader: it is no file to preview.
+  ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0600), 0);
+  EXPECT_TRUE(FilePreview(dir + "/fifo", 100, "...").empty());
+  unlink((dir + "/fifo").c_str());
+  unlink((dir + "/f").c_str());
+  rmdir(dir.c_str());
+}
+
+}  // namespace

@@ -1,0 +1,44 @@
+// After a crash: the crash file names where to report, and a fresh process (the workbench
+// started again by the crash handler) tells the user and runs the bug report.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace workbench {
+
+// The argument by which the crash handler starts the workbench again; nobody else passes it.
+inline constexpr const char* kAfterCrashArgument = "--after-crash";
+
+// Where users report problems; they stand in the crash file and the crash message.
+extern const char* const kForumAddress;
+extern const char* const kBugReportAddress;
+
+// The crashed run's files, as the crash handler hands them to the fresh process.
+struct CrashedRun {
+  std::string sessionFile;
+  std::string graphFileDot, graphFilePng, graphFileTxt, tempProcmonCsv, tempWindumpTxt;
+};
+
+// The arguments (after the program and kAfterCrashArgument) and back.
+std::vector<std::string> CrashedRunArguments(const CrashedRun& run);
+CrashedRun CrashedRunFromArguments(const std::vector<std::string>& arguments);
+
+// Keeps the crash handler's follow-up in step with the current session and work files.
+void UpdateCrashFollowUp();
+
+// Test aid: faults when LUMIVEX_TEST_FAULT is set (the main loop asks each turn).
+void CheckTestFault();
+
+// The fresh process's whole run: the library's start-up, RunAfterCrash, and the end without
+// the finalizers, which would take the crashed run's files away.
+[[noreturn]] void AfterCrashMain(int argc, char** argv);
+
+// The fresh process: shows the crash message and runs the bug report of the crashed run,
+// then returns (the caller ends the process without removing the crashed run's files).
+void RunAfterCrash(const CrashedRun& run);
+
+// The text of the crash message for a crash file in this profile folder (ends with "/").
+std::string CrashMessage(const std::string& profileFolder);
+
+}  // namespace workbench

@@ -1,0 +1,239 @@
+// The bug report window: every member of the archive with its preview, a description the
+// user types, and the archive written only when the user confirms.
+#include "workbench/bug_report.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "gui/edit_text_requester.h"
+#include "platform/window_system.h"
+#include "tolvek/callstack.h"
+#include "tolvek/temp_files.h"
+#include "tolvek/text_codec.h"
+#include "workbench/bug_report_files.h"
+#include "workbench/crash_follow_up.h"
+#include "workbench/gadgets.h"
+#include "workbench/preference_text.h"
+#include "workbench/stages.h"
+#include "workbench/workbench_state.h"
+
+namespace workbench {
+namespace {
+
+constexpr int kAllLines = -1;
+constexpr int kHeadLines = 100;
+
+struct Member {
+  std::string name;
+  std::string path;  // a file source ...
+  bool followLinks = true;
+  std::string bytes;  // ... or these bytes
+  bool fromBytes = false;
+};
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return text;
+}
+
+// The extension as written: what follows the file name's last ".".
+std::string ExtensionOf(const std::string& path) {
+  size_t slash = path.find_last_of("/\\");
+  size_t dot = path.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+  return path.substr(dot + 1);
+}
+
+// The session as it would be saved now: the file's filter groups with the inputs on screen.
+std::string SessionBytes(const BugReportSources& sources) {
+  std::string text = preference_text::ReadTextFile(sources.sessionFile).value_or("");
+  if (!sources.inputsOnScreen) return text;
+  return SessionTextWithInputsOnScreen(text).value_or(text);
+}
+
+class BugReportWindow {
+ public:
+  explicit BugReportWindow(const BugReportSources& sources) : m_sources(sources) {}
+
+  void Run() {
+    TOLVEK_TRACE("CreateBugReport");
+    using namespace platform;
+    int owner = IsWindow(Window_Main) ? Window_Main : kNoParent;
+    m_window = OpenWindow(
+        kNewNumber, 0, 0, 600, 700, "Bugreport",
+        kWindowTitleBar | kWindowCloseBox | kWindowScreenCentered | kWindowInvisible, owner);
+    TextGadget(Text_Bugreport_Explanation, 10, 10, 580, 25,
+               "This bugreport will result into a ZIP archive consisting of ...");
+    TreeGadget(Tree_Bugreport_Explanation, 10, 35, 580, 430);
+    TextGadget(Text_Bugreport_Description, 10, 480, 580, 25, "Description of the problem:");
+    EditorGadget(Editor_Bugreport_Description, 10, 505, 580, 140);
+    ButtonGadget(Button_Bugreport_Ok, 145, 665, 335, 25,
+                 "Ok (the report is not sent automatically)", kButtonDefault);
+    ButtonGadget(Button_Bugreport_Cancel, 490, 665, 100, 25, "Cancel");
+
+    CollectMembers();
+    HideWindow(m_window, false);
+    StickyWindow(m_window, true);
+    bool confirmed = WaitForAnswer();
+    if (confirmed) WriteArchive();
+    while (WindowEvent() != kEventNone) {
+    }
+    CloseWindow(m_window);
+  }
+
+ private:
+  void List(const std::string& name, const std::vector<std::string>& preview) {
+    platform::AddGadgetItem(Tree_Bugreport_Explanation, -1, name, 0, 0);
+    for (const std::string& line : preview) {
+      platform::AddGadgetItem(Tree_Bugreport_Explanation, -1, line, 0, 1);
+    }
+  }
+  void AddFile(const std::string& name, const std::string& path, int maxLines,
+               const std::string& note, bool followLinks) {
+    List(name, FilePreview(path, maxLines, note));
+    m_members.push_back({name, path, followLinks, "", false});
+  }
+  void AddBytes(const std::string& name, std::string bytes) {
+    List(name, TextPreview(bytes, kAllLines, ""));
+    m_members.push_back({name, "", false, std::move(bytes), true});
+  }
+
+  void CollectMembers() {
+    const BugReportSources& s = m_sources;
+    // The settings folder's files are the user's own and may be links to their dotfiles.
+    AddFile(".lumivex", s.settingsFolder + ".lumivex", kAllLines, "", true);
+    AddBytes("session.lv", SessionBytes(s));
+    for (const char* list : {"evtweave_fileignores.dat", "evtweave_registrykeyignores.dat",
+                             "evtweave_serverignores.dat"}) {
+      AddFile(list, s.settingsFolder + list, kAllLines, "", true);
+    }
+    if (!s.generationLog.empty()) {
+      AddBytes("generategraph.log", tolvek::Utf8ToAnsi(s.generationLog));
+    }
+    if (s.inputsOnScreen) {
+      // The inputs are the files the analyst named, links and all.
+      std::string procmon = platform::GetGadgetText(String_Main_ProcmonFile);
+      if (SourceExists(procmon)) AddFile("procmon.csv", procmon, kHeadLines, "...", true);
+      std::string windump = platform::GetGadgetText(String_Main_WindumpFile);
+      if (SourceExists(windump)) {
+        std::string extension = ExtensionOf(windump);
+        if (Lower(extension) == "txt") {
+          AddFile("windump." + extension, windump, kHeadLines, "...", true);
+        } else {
+          AddFile("windump." + extension, windump, 0, "(Binary data)", true);
+        }
+      }
+    }
+    // The work files live in the private folder: a link there is nobody's to follow.
+    struct Work {
+      const char* name;
+      const std::string& path;
+      bool binary;
+    };
+    const Work work[] = {{"tempfile_lumivex.dot", s.graphFileDot, false},
+                         {"tempfile_lumivex.dot.lumivex", s.graphFileDot + ".lumivex", false},
+                         {"tempfile_lumivex.png", s.graphFilePng, true},
+                         {"tempfile_procmon.csv", s.tempProcmonCsv, false},
+                         {"tempfile_lumivex.txt", s.graphFileTxt, false},
+                         {"tempfile_windump.txt", s.tempWindumpTxt, false}};
+    for (const Work& w : work) {
+      if (!s.graphFileDot.empty() && SourceExists(w.path)) {
+        AddFile(w.name, w.path, w.binary ? 0 : kHeadLines, w.binary ? "(Binary data)" : "...",
+                false);
+      }
+    }
+    if (s.afterCrash && SourceExists(s.crashFile)) {
+      AddFile("lumivex.error", s.crashFile, kAllLines, "", false);
+    }
+    std::vector<std::string> description = DescriptionHead();
+    description.push_back("(The text you enter(ed) below)");
+    List("description.txt", description);
+  }
+
+  // True when the user confirmed; Cancel and any close request cancel.
+  bool WaitForAnswer() {
+    using namespace platform;
+    for (;;) {
+      int event = WaitWindowEvent();
+      if (event == kEventCloseWindow) return false;
+      if (event == kEventGadget && EventWindow() == m_window) {
+        if (EventGadget() == Button_Bugreport_Ok) return true;
+        if (EventGadget() == Button_Bugreport_Cancel) return false;
+      }
+    }
+  }
+
+  void WriteArchive() {
+    std::string description;
+    for (const std::string& line : DescriptionHead()) description += line + "\r\n";
+    description += platform::GetGadgetText(Editor_Bugreport_Description);
+
+    std::string folder = BugReportFolder();
+    std::string failure;
+    std::string path;
+    if (folder.empty()) {
+      failure = "no private folder for it in the temporary folder";
+    } else {
+      ZipArchive zip(folder);
+      for (const Member& m : m_members) {
+        if (m.fromBytes) {
+          zip.AddBytes(m.name, m.bytes);
+        } else {
+          zip.AddFile(m.name, m.path, m.followLinks);
+        }
+      }
+      zip.AddBytes("description.txt", tolvek::Utf8ToAnsi(description));
+      if (!zip.Keep()) failure = zip.Error();
+      path = zip.Path();
+    }
+    if (!failure.empty()) {
+      platform::MessageRequester("Bugreport", "The bugreport could not be created: " + failure);
+      return;
+    }
+    gui::EditTextRequesterFromString(
+        "Bugreport",
+        "The bugreport has been created.\n\nPlease send the file \n\n" + path + "\n\nto " +
+            kBugReportAddress,
+        m_window,
+        gui::ETR_ReadOnly | gui::ETR_KeepDiscard | gui::ETR_MenuClose | gui::ETR_EscapeCloses, "");
+  }
+
+  const BugReportSources& m_sources;
+  int m_window = 0;
+  std::vector<Member> m_members;
+};
+
+}  // namespace
+
+BugReportSources CurrentBugReportSources(bool afterCrash) {
+  WorkbenchState& s = State();
+  BugReportSources sources;
+  sources.settingsFolder = s.settingsFolder;
+  sources.sessionFile = s.sessionFile;
+  sources.inputsOnScreen = platform::IsGadget(String_Main_ProcmonFile);
+  sources.generationLog = s.generationLog;
+  if (s.files.graphFileDot) {
+    sources.graphFileDot = tolvek::GetTempFilePath(s.files.graphFileDot);
+    sources.graphFilePng = tolvek::GetTempFilePath(s.files.graphFilePng);
+    sources.graphFileTxt = tolvek::GetTempFilePath(s.files.graphFileTxt);
+    sources.tempProcmonCsv = tolvek::GetTempFilePath(s.files.tempProcmonCsv);
+    sources.tempWindumpTxt = tolvek::GetTempFilePath(s.files.tempWindumpTxt);
+  }
+  sources.afterCrash = afterCrash;
+  const char* home = std::getenv("HOME");
+  std::string profile = home && *home ? home : "/";
+  if (profile.back() != '/') profile += '/';
+  sources.crashFile = profile + "lumivex.error";
+  return sources;
+}
+
+void RunBugReport(const BugReportSources& sources) {
+  BugReportWindow(sources).Run();
+}
+
+void CreateBugReport(bool afterCrash) {
+  RunBugReport(CurrentBugReportSources(afterCrash));
+}
+
+}  // namespace workbench

@@ -1,0 +1,132 @@
+// The disorderly end: a fault anywhere writes lumivex.error through the library's crash
+// handler, which then starts the workbench again to tell the user and to pack the report.
+// Nothing of the crashed process runs after the fault but fixed-buffer writes.
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "gui/scintilla_wrapper.h"
+#include "platform/window_system.h"
+#include "tolvek/callstack.h"
+#include "tolvek/crash_report.h"
+#include "tolvek/startup.h"
+#include "tolvek/temp_files.h"
+#include "workbench/bug_report.h"
+#include "workbench/crash_follow_up.h"
+#include "workbench/gadgets.h"
+#include "workbench/stages.h"
+#include "workbench/workbench_state.h"
+
+#ifndef LUMIVEX_PROJECT_ADDRESS
+#define LUMIVEX_PROJECT_ADDRESS "https://lumivex.example.org/"
+#endif
+
+namespace workbench {
+
+const char* const kForumAddress = LUMIVEX_PROJECT_ADDRESS "forum/";
+const char* const kBugReportAddress = "bugreports@lumivex.example.org";
+
+namespace {
+
+std::string CrashFileTail() {
+  return std::string(
+             "Please share this file with us by posting a bug report in the LumiVEX forum "
+             "at\r\n    ") +
+         kForumAddress + "\r\nor send it attached to an email to\r\n    " + kBugReportAddress +
+         "\r\nThx a lot for your understanding and efforts.\r\n";
+}
+
+std::string ProfileFolder() {
+  const char* home = std::getenv("HOME");
+  std::string folder = home && *home ? home : "/";
+  if (folder.back() != '/') folder += '/';
+  return folder;
+}
+
+// Test aid: with LUMIVEX_TEST_FAULT set the main loop's next turn faults, so the tests can
+// watch the whole crash path of the real program.
+__attribute__((noinline)) void FaultForTest() {
+  TOLVEK_TRACE("FaultForTest");
+  *reinterpret_cast<volatile int*>(uintptr_t{8}) = 1;
+}
+
+}  // namespace
+
+std::vector<std::string> CrashedRunArguments(const CrashedRun& run) {
+  return {run.sessionFile,  run.graphFileDot,   run.graphFilePng,
+          run.graphFileTxt, run.tempProcmonCsv, run.tempWindumpTxt};
+}
+
+CrashedRun CrashedRunFromArguments(const std::vector<std::string>& arguments) {
+  CrashedRun run;
+  std::string* fields[] = {&run.sessionFile,  &run.graphFileDot,   &run.graphFilePng,
+                           &run.graphFileTxt, &run.tempProcmonCsv, &run.tempWindumpTxt};
+  for (size_t i = 0; i < std::size(fields) && i < arguments.size(); ++i) *fields[i] = arguments[i];
+  return run;
+}
+
+void InstallCrashHandler() {
+  tolvek::InstallCrashHandler({"lumivex.error",
+                               "LumiVEX-Build: " + std::to_string(kBuildNumber) + "\r\n", true,
+                               CrashFileTail()});
+}
+
+void UpdateCrashFollowUp() {
+  WorkbenchState& s = State();
+  if (s.programFolder.empty()) return;
+  CrashedRun run;
+  run.sessionFile = s.sessionFile;
+  run.graphFileDot = tolvek::GetTempFilePath(s.files.graphFileDot);
+  run.graphFilePng = tolvek::GetTempFilePath(s.files.graphFilePng);
+  run.graphFileTxt = tolvek::GetTempFilePath(s.files.graphFileTxt);
+  run.tempProcmonCsv = tolvek::GetTempFilePath(s.files.tempProcmonCsv);
+  run.tempWindumpTxt = tolvek::GetTempFilePath(s.files.tempWindumpTxt);
+  std::vector<std::string> argv = {s.programFolder + "lumivex", kAfterCrashArgument};
+  for (std::string& a : CrashedRunArguments(run)) argv.push_back(std::move(a));
+  tolvek::SetCrashFollowUp(argv);
+}
+
+void CheckTestFault() {
+  if (std::getenv("LUMIVEX_TEST_FAULT")) FaultForTest();
+}
+
+std::string CrashMessage(const std::string& profileFolder) {
+  return "Ooops, LumiVEX crashed!\n\nWe feel very sorry for this bad experience. However, we "
+         "can assure you this is not a feature, it's definitely a bug. Therefore LumiVEX has "
+         "written a short error log to the file \"" +
+         profileFolder +
+         "lumivex.error\".\n\nPlease share this file with us by posting a bug "
+         "report in the LumiVEX forum at\n\n" +
+         kForumAddress + "\n\nor send it attached to an email to\n\n" + kBugReportAddress +
+         "\n\nThx a lot for your understanding and efforts.";
+}
+
+void RunAfterCrash(const CrashedRun& run) {
+  TOLVEK_TRACE("RunAfterCrash");
+  std::string profile = ProfileFolder();
+  platform::MessageRequester("LumiVEX", CrashMessage(profile));
+  BugReportSources sources;
+  sources.settingsFolder = profile + ".lumivex/";
+  sources.sessionFile = run.sessionFile;
+  sources.graphFileDot = run.graphFileDot;
+  sources.graphFilePng = run.graphFilePng;
+  sources.graphFileTxt = run.graphFileTxt;
+  sources.tempProcmonCsv = run.tempProcmonCsv;
+  sources.tempWindumpTxt = run.tempWindumpTxt;
+  sources.afterCrash = true;
+  sources.crashFile = profile + "lumivex.error";
+  RunBugReport(sources);
+}
+
+void AfterCrashMain(int argc, char** argv) {
+  platform::EnsureApplication(argc, argv);
+  RegisterGadgetConstants();
+  tolvek::SetPrivateTempDirSuffix("lumivex");
+  tolvek::LibraryStartup();
+  gui::Scintilla_Startup();
+  RunAfterCrash(CrashedRunFromArguments(std::vector<std::string>(argv + 2, argv + argc)));
+  std::fflush(nullptr);
+  std::_Exit(0);
+}
+
+}  // namespace workbench
