@@ -36,6 +36,8 @@ std::string EditImageRequesterFromPath(const std::string& title, const std::stri
 void HandleTimelineGadget(int gadget);
 // One step of the running animation, when its timer fires.
 void AnimationStep();
+// Stops the animation (its timer too) wherever it stands.
+void StopAnimation();
 
 // ------------------------------------------------------------------------ inputs, filters
 // The three input buttons.
