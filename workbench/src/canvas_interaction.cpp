@@ -261,23 +261,11 @@ void OnMiddleButtonUp() {
 
 // ---------------------------------------------------------------------------- context menu
 
-// A context-menu plugin: its position in the plugin list and its name.
-struct MenuPlugin {
-  int position = 0;
-  std::string name;
-};
-
-// The active plugins of the graph's context menu that pass their verification, in list
-// order. The plugin list is empty until plugins are loaded.
-std::vector<MenuPlugin> ContextMenuPlugins() {
-  return {};
-}
-
-void AddPluginItems(const std::vector<MenuPlugin>& plugins, bool grouped) {
+void AddPluginItems(const std::vector<ContextPlugin>& plugins, bool grouped) {
   const bool submenu = grouped && plugins.size() > kPluginSubmenuAbove;
   if (grouped) platform::MenuBar();
   if (submenu) platform::OpenSubMenu("Plugins");
-  for (const MenuPlugin& plugin : plugins) {
+  for (const ContextPlugin& plugin : plugins) {
     platform::MenuItem(MenuItem_PluginBase + plugin.position, plugin.name);
   }
   if (submenu) platform::CloseSubMenu();
@@ -392,12 +380,12 @@ void ShowGraphContextMenu() {
       NewContextMenu();
       AddFilterItems(in.contextNodeName, in.contextNodeLabel);
       platform::MenuItem(MenuItem_NodeDetails, "Details ...");
-      std::vector<MenuPlugin> plugins = ContextMenuPlugins();
+      std::vector<ContextPlugin> plugins = ContextMenuPlugins();
       if (!plugins.empty()) AddPluginItems(plugins, true);
       platform::DisplayPopupMenu(in.graphContextMenu, Window_Main);
       return;
     }
-    std::vector<MenuPlugin> plugins = ContextMenuPlugins();
+    std::vector<ContextPlugin> plugins = ContextMenuPlugins();
     if (!plugins.empty()) {
       in.contextNodeLabel.clear();
       in.contextNodeName.clear();

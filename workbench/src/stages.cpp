@@ -13,14 +13,6 @@ std::string EditImageRequesterFromPath(const std::string&, const std::string&, i
   return "";
 }
 
-void LoadPluginDescriptions() {}
-void FirePluginEvent(const std::string&) {
-  State().pluginOverrideFlag = false;
-}
-void OpenPluginsManager() {}
-void RunMainMenuPlugin(int) {}
-void RunPluginAt(int) {}
-
 void ShowGraphLegend() {}
 void ShowQuickHelp() {}
 void ShowCredits() {}

@@ -89,7 +89,7 @@ void StartUp(int argc, char** argv) {
   platform::HideWindow(Window_Main, false);
 
   InitializeSettings();
-  LoadPluginDescriptions();
+  LoadPlugins();
   CreateRenderOptionsWindow();
   LoadSession(s.sessionFile, true);
 

@@ -4,7 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "workbench/plugin_host.h"
 
 namespace workbench {
 
@@ -25,6 +30,10 @@ void HandleSingleLeftClick();
 void ExportGraphImage();
 // Node details of the current node.
 void ShowNodeDetails();
+// The details of the node named name as the details view shows them, in the file's order;
+// nullopt when the details file or the node's group is missing.
+std::optional<std::vector<std::pair<std::string, std::string>>> NodeDetailsShown(
+    const std::string& name);
 // Asks for a text and highlights every node and edge that holds it.
 void FindInGraph();
 // The image editor on a picture file; the result is the editor's (not built yet).
@@ -73,12 +82,7 @@ bool IsSessionSavePending();
 bool AskToSavePendingSession();
 
 // ------------------------------------------------------------------------------- plugins
-void LoadPluginDescriptions();  // not built yet
-// Fires a plugin event; sets State().pluginOverrideFlag when a plugin takes over the action.
-void FirePluginEvent(const std::string& name);
-void OpenPluginsManager();
-void RunMainMenuPlugin(int n);
-void RunPluginAt(int position);
+// The plugin host's stages are in workbench/plugin_host.h.
 
 // ------------------------------------------------------------ information, update, report
 void ShowGraphLegend();  // not built yet
