@@ -144,6 +144,28 @@ TEST_F(PluginFolderTest, LibraryPluginsAreLoadedWithOrWithoutTheirVerifyFunction
   EXPECT_EQ(getenv("LUMIVEXPLUGIN_LeftByTheLibrary"), nullptr);
 }
 
+TEST_F(PluginFolderTest, ProgramsGetTheirVariablesWithoutAShell) {
+  Write("show.sh",
+        "printf '%s|%s|%s' \"${#LUMIVEXPLUGIN_Big}\" \"${LUMIVEXPLUGIN_Big+set}\" "
+        "\"$LUMIVEXPLUGIN_Odd\" > \"$LUMIVEXPLUGIN_Out\"\n");
+  PluginRecord record;
+  record.Architecture = "LinuxShellScript";  // not executable: handed to /bin/sh
+  record.File = m_folder + "show.sh";
+  const std::string odd = "\"q\" $(touch " + m_folder + "ran)\nline two";
+  tolvek::Program program;
+  ASSERT_TRUE(StartPluginProgram(record,
+                                 {{"LUMIVEXPLUGIN_Big", std::string(200 * 1024, 'b')},
+                                  {"LUMIVEXPLUGIN_Odd", odd},
+                                  {"LUMIVEXPLUGIN_Out", m_folder + "out.txt"}},
+                                 "", program));
+  EXPECT_EQ(ProgramAnswer(program), 0);
+  EXPECT_EQ(wbtest::ReadWholeFile(m_folder + "out.txt"), "0|set|" + odd);
+  EXPECT_FALSE(wbtest::FileExists(m_folder + "ran"));
+  record.File = m_folder + "missing";
+  record.Architecture = "Linux64BitExe";
+  EXPECT_FALSE(StartPluginProgram(record, {}, "", program));
+}
+
 std::string Value(const Variables& v, const std::string& name) {
   for (const auto& [key, value] : v) {
     if (key == kVariablePrefix + name) return value;

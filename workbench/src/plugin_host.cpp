@@ -189,7 +189,9 @@ uint8_t VerifyPlugin(const std::string& eventName) {
   PluginRecord& record = Current();
   uint8_t result = 1;
   plugins::Variables variables = plugins::PluginEnvironment(record, eventName, Snapshot());
-  variables.emplace_back(std::string(plugins::kVariablePrefix) + "VerificationRun", "1");
+  const std::string verification = std::string(plugins::kVariablePrefix) + "VerificationRun";
+  std::erase_if(variables, [&](const auto& variable) { return variable.first == verification; });
+  variables.emplace_back(verification, "1");
   if (record.CanBeVerified && plugins::IsProgramArchitecture(record.Architecture)) {
     tolvek::Program program;
     if (plugins::StartPluginProgram(record, variables, "", program)) {
