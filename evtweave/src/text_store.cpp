@@ -207,17 +207,4 @@ bool Contains(std::string_view text, std::string_view part) {
   return text.find(part) != std::string_view::npos;
 }
 
-std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
-  std::string out;
-  if (from.empty()) return std::string(text);
-  size_t start = 0;
-  for (size_t at; (at = text.find(from, start)) != std::string_view::npos;
-       start = at + from.size()) {
-    out.append(text.substr(start, at - start));
-    out.append(to);
-  }
-  out.append(text.substr(start));
-  return out;
-}
-
 }  // namespace evtweave

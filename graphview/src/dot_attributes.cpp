@@ -529,7 +529,7 @@ void DotPass::CloseRenameGroup() {
 
 void DotPass::Finish(TimelineFrame& frame, std::string sentence, int8_t level,
                      std::string_view rawTime, const std::string& timeText) {
-  detail::ReplaceAll(sentence, "\\\\", "\\");
+  sentence = detail::ReplaceAll(sentence, "\\\\", "\\");
   frame.message = std::move(sentence);
   frame.level = level;
   frame.timestamp = timeText;

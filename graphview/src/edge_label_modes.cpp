@@ -55,7 +55,8 @@ std::string ApplyEdgeLabelMode(std::string_view line, std::string_view mode) {
     label = column == 0 ? w.shortWord : column == 1 ? w.longWord : w.extensiveWord;
   }
   if (label == parts.label) return result;
-  detail::ReplaceAll(result, "[label = \"" + parts.label + "\", ", "[label = \"" + label + "\", ");
+  result = detail::ReplaceAll(result, "[label = \"" + parts.label + "\", ",
+                              "[label = \"" + label + "\", ");
   return result;
 }
 

@@ -99,7 +99,7 @@ std::array<std::string, 3> LauncherCells(std::string_view column, std::string_vi
   if (column == "result") return {"SUCCESS", "SUCCESS", "SUCCESS"};
   if (column == "detail") {
     std::string chosen = "PID: " + std::string(pid) + ", Command line: " + std::string(name);
-    detail::ReplaceAll(chosen, "\"", "\"\"");
+    chosen = detail::ReplaceAll(chosen, "\"", "\"\"");
     return {"", "PID: *2*, Command line: ++++++++", chosen};
   }
   return {"", "", ""};

@@ -28,13 +28,6 @@ bool LineCursor::Next(std::string_view& line) {
   return true;
 }
 
-std::string_view TrimBlanks(std::string_view text) {
-  size_t b = text.find_first_not_of(" \t");
-  if (b == std::string_view::npos) return {};
-  size_t e = text.find_last_not_of(" \t");
-  return text.substr(b, e - b + 1);
-}
-
 std::string_view TrimWhite(std::string_view text) {
   size_t b = text.find_first_not_of(" \t\r\n");
   if (b == std::string_view::npos) return {};
@@ -70,15 +63,6 @@ std::string_view QuotedText(std::string_view line, size_t from, size_t* next) {
   size_t close = std::min(i, line.size());
   if (next) *next = std::min(close + 1, line.size());
   return line.substr(open + 1, close - open - 1);
-}
-
-void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
-  if (from.empty()) return;
-  size_t at = 0;
-  while ((at = text.find(from, at)) != std::string::npos) {
-    text.replace(at, from.size(), to);
-    at += to.size();
-  }
 }
 
 }  // namespace graphview::detail

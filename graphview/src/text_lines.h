@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "tolvek/text_utils.h"
+
 namespace graphview::detail {
 
 // Walks a whole text line by line. A line ends at CR, LF, CR LF or LF CR; a UTF-8 byte-order
@@ -19,8 +21,8 @@ class LineCursor {
   size_t m_pos = 0;
 };
 
-// Blanks and tabs removed from both ends.
-std::string_view TrimBlanks(std::string_view text);
+using tolvek::ReplaceAll;
+using tolvek::TrimBlanks;
 // Spaces, tabs, CR and LF removed from both ends.
 std::string_view TrimWhite(std::string_view text);
 
@@ -35,7 +37,5 @@ std::string_view QuotedIdAt(std::string_view line, size_t quote);
 // escapes the character after it (as dot writes quotes inside ids and labels); the escapes stay
 // in the text. next receives the offset after the closing quote. "" when there is none.
 std::string_view QuotedText(std::string_view line, size_t from, size_t* next = nullptr);
-
-void ReplaceAll(std::string& text, std::string_view from, std::string_view to);
 
 }  // namespace graphview::detail

@@ -317,10 +317,7 @@ int64_t EffectiveEditTextFlags(int64_t flags) {
 }
 
 std::string ScreenshotFilePath() {
-  const char* tmp = std::getenv("TMPDIR");
-  std::string folder = tmp && *tmp ? tmp : "/tmp";
-  if (folder.back() != '/') folder += '/';
-  return folder + "Lintoq/kerbol.png";
+  return tolvek::SystemTemporaryDirectory() + "Lintoq/kerbol.png";
 }
 
 int EditTextRequester(const std::string& title, const std::string& path, int parentWindow,

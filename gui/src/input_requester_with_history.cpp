@@ -11,6 +11,7 @@
 #include "tolvek/app_dir.h"
 #include "tolvek/callstack.h"
 #include "tolvek/file_write.h"
+#include "tolvek/text_utils.h"
 
 namespace gui {
 
@@ -21,20 +22,7 @@ namespace {
 constexpr const char* kBom = "\xEF\xBB\xBF";
 enum Shortcut { kShortcutCancel = 1, kShortcutConfirm = 2 };
 
-// One pass from left to right, as a plain replace-all does: "|||" becomes "||".
-std::string ReplaceAll(const std::string& text, const std::string& from, const std::string& to) {
-  std::string out;
-  size_t start = 0;
-  for (;;) {
-    size_t at = text.find(from, start);
-    if (at == std::string::npos) break;
-    out.append(text, start, at - start);
-    out += to;
-    start = at + from.size();
-  }
-  out.append(text, start, std::string::npos);
-  return out;
-}
+using tolvek::ReplaceAll;
 
 std::string TrimBars(const std::string& text) {
   size_t a = text.find_first_not_of('|');

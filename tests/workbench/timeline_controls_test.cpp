@@ -291,7 +291,6 @@ TEST_F(FramesModeTest, PressingAndDraggingOnTheStripPicksFrames) {
   Settle();
   EXPECT_EQ(Frame(), 2);
   ExpectFields(2);
-  EXPECT_DOUBLE_EQ(State().interaction.stripFrameWidth, 50.0);
   const struct {
     int x;
     int64_t frame;

@@ -15,6 +15,7 @@
 #include "tolvek/file_write.h"
 #include "tolvek/memory_string.h"
 #include "tolvek/syslog.h"
+#include "tolvek/text_utils.h"
 
 namespace tolvek {
 namespace {
@@ -103,12 +104,6 @@ bool FoldedEqual(std::string_view a, std::string_view b) {
     if (FoldChar(a[i]) != FoldChar(b[i])) return false;
   }
   return true;
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
 }
 
 std::string_view View(const PreferenceState& s, Span span) {

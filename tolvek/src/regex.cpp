@@ -7,6 +7,7 @@
 
 #include "tolvek/callstack.h"
 #include "tolvek/text_codec.h"
+#include "tolvek/text_utils.h"
 
 namespace tolvek {
 namespace {
@@ -56,13 +57,6 @@ std::string GroupText(std::string_view subject, const Regex::Match& m, int group
   return std::string(subject.substr(a, b - a));
 }
 
-std::string TrimBlanks(std::string s) {
-  size_t a = s.find_first_not_of(' ');
-  if (a == std::string::npos) return {};
-  size_t b = s.find_last_not_of(' ');
-  return s.substr(a, b - a + 1);
-}
-
 // LF, CR, blanks and tabs from both ends, in passes until nothing more goes.
 std::string TrimWhitespace(std::string s) {
   bool changed = true;
@@ -84,7 +78,7 @@ std::string TrimWhitespace(std::string s) {
 
 std::string Trimmed(std::string s, bool trim, bool trimWhite) {
   if (!trim) return s;
-  return trimWhite ? TrimWhitespace(std::move(s)) : TrimBlanks(std::move(s));
+  return trimWhite ? TrimWhitespace(std::move(s)) : std::string(TrimBlanks(s, " "));
 }
 
 }  // namespace
@@ -164,7 +158,7 @@ std::string ExtractRegularExpression1(const Regex& regex, std::string_view text,
     if (!regex.Find(subject.view, 0, match)) return {};
     result = GroupText(subject.view, match, ResolveGroup(group, regex.CaptureCount()));
   }
-  return trim ? TrimBlanks(std::move(result)) : result;
+  return trim ? std::string(TrimBlanks(result, " ")) : result;
 }
 
 int64_t ExtractRegularExpression2RegExResultList(const Regex& regex, std::string_view text,

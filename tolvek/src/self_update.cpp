@@ -19,6 +19,7 @@
 #include "tolvek/memory_string.h"
 #include "tolvek/process.h"
 #include "tolvek/syslog.h"
+#include "tolvek/temp_files.h"
 
 extern char** environ;
 
@@ -175,10 +176,7 @@ detail::SelfUpdateHooks& detail::SelfUpdateHooksForTest() {
 }
 
 std::string SelfUpdateDirectory() {
-  const char* tmp = std::getenv("TMPDIR");
-  std::string base = tmp && *tmp ? tmp : "/tmp";
-  if (base.back() != '/') base += '/';
-  return base + "tolvek.update-" + std::to_string(getuid()) + "/";
+  return SystemTemporaryDirectory() + "tolvek.update-" + std::to_string(getuid()) + "/";
 }
 
 bool CopyFileReplacing(const std::string& source, const std::string& destination) {

@@ -21,6 +21,14 @@
 #include "tolvek/syslog.h"
 
 namespace tolvek {
+
+std::string SystemTemporaryDirectory() {
+  const char* env = std::getenv("TMPDIR");
+  std::string base = env && *env ? env : "/tmp";
+  if (base.back() != '/') base += '/';
+  return base;
+}
+
 namespace {
 
 constexpr int kMaxKey = 99999;
@@ -50,8 +58,7 @@ State& S() {
 }
 
 std::string SystemTempFolder() {
-  const char* env = std::getenv("TMPDIR");
-  std::string base = env && *env ? env : "/tmp";
+  std::string base = SystemTemporaryDirectory();
   if (char* real = realpath(base.c_str(), nullptr)) {
     base = real;
     std::free(real);

@@ -43,23 +43,6 @@ std::string Lower(std::string_view text) {
   return out;
 }
 
-// Built into a new string: one pass however many matches, and no in-place replace, whose
-// inlined copies GCC 12 misreads as overlapping.
-void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
-  size_t pos = text.find(from);
-  if (from.empty() || pos == std::string::npos) return;
-  std::string out;
-  out.reserve(text.size());
-  size_t done = 0;
-  for (; pos != std::string::npos; pos = text.find(from, done)) {
-    out.append(text, done, pos - done);
-    out.append(to);
-    done = pos + from.size();
-  }
-  out.append(text, done, std::string::npos);
-  text = std::move(out);
-}
-
 void RemoveAll(std::string& text, char c) {
   std::erase(text, c);
 }
@@ -77,6 +60,27 @@ std::string_view Field(std::string_view text, size_t index, char sep) {
 }
 
 }  // namespace
+
+// Built into a new string: one pass however many matches, and no in-place replace, whose
+// inlined copies GCC 12 misreads as overlapping.
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+  if (from.empty()) return std::string(text);
+  std::string out;
+  out.reserve(text.size());
+  size_t done = 0;
+  for (size_t pos; (pos = text.find(from, done)) != std::string_view::npos;
+       done = pos + from.size()) {
+    out.append(text.substr(done, pos - done)).append(to);
+  }
+  out.append(text.substr(done));
+  return out;
+}
+
+std::string_view TrimBlanks(std::string_view text, std::string_view blanks) {
+  size_t first = text.find_first_not_of(blanks);
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
   TOLVEK_TRACE("StartsWith");
@@ -115,13 +119,13 @@ void CssStyleParser(std::string_view style, std::vector<CssStyle>& list, bool re
   if (size_t open = text.find('{'); open != std::string::npos) text.erase(0, open + 1);
   if (size_t close = text.find('}'); close != std::string::npos) text.resize(close);
   while (text.find("; ") != std::string::npos || text.find(" ;") != std::string::npos) {
-    ReplaceAll(text, "; ", ";");
-    ReplaceAll(text, " ;", ";");
+    text = ReplaceAll(text, "; ", ";");
+    text = ReplaceAll(text, " ;", ";");
   }
   RemoveAll(text, '\t');
-  ReplaceAll(text, "\n", ";");
-  ReplaceAll(text, "\r", ";");
-  while (text.find(";;") != std::string::npos) ReplaceAll(text, ";;", ";");
+  text = ReplaceAll(text, "\n", ";");
+  text = ReplaceAll(text, "\r", ";");
+  while (text.find(";;") != std::string::npos) text = ReplaceAll(text, ";;", ";");
 
   for (size_t i = 1;; ++i) {
     std::string_view field = Field(text, i, ';');

@@ -1,13 +1,16 @@
 // The add-filter dialog: one rule typed or changed, and stored in the global file or the
 // session group of its kind. Opened by the filter managers and by the graph's context menu;
 // served by the main loop while the main window waits disabled.
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/text_case.h"
 #include "platform/window_system.h"
 #include "tolvek/callstack.h"
 #include "tolvek/regex.h"
 #include "tolvek/text_codec.h"
+#include "tolvek/text_utils.h"
 #include "workbench/filter_rules.h"
 #include "workbench/filter_stores.h"
 #include "workbench/gadgets.h"
@@ -21,10 +24,15 @@ constexpr const char* kAddTitle = "Add filter ...";
 constexpr int kWidth = 500;
 constexpr int kHeight = 290;
 
-// What the open dialog is for: the kind, and for an edit ":" and the stored line of the rule
-// being changed (pattern TAB access, "=" written as "{equ}").
-std::string& AddFilterTarget() {
-  static std::string target;
+// What the open dialog is for: the kind of rule ("FILE", "REGISTRYKEY", "SERVER" or a node's
+// name beginning with one of them) and, for an edit, the rule being changed.
+struct AddFilterTarget {
+  std::string kind;
+  std::optional<ListedRule> edited;
+};
+
+AddFilterTarget& Target() {
+  static AddFilterTarget target;
   return target;
 }
 
@@ -70,11 +78,11 @@ void OpenWindow_AddFilter(int x, int y, int width, int height) {
 }
 
 // A new dialog, hidden, with the full-string option selected.
-void BuildDialog(const std::string& target) {
+void BuildDialog(AddFilterTarget target) {
   if (platform::IsWindow(Window_AddFilter)) platform::CloseWindow(Window_AddFilter);
   OpenWindow_AddFilter(0, 0, kWidth, kHeight);
   platform::SetGadgetState(Option_AddFilter_FullStringMatch, 1);
-  AddFilterTarget() = target;
+  Target() = std::move(target);
 }
 
 void ShowDialog() {
@@ -86,13 +94,6 @@ void CloseDialog() {
   platform::DisableWindow(Window_Main, false);
   platform::SetActiveWindow(Window_Main);
   platform::CloseWindow(Window_AddFilter);
-}
-
-std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
-  for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
-    text.replace(at, from.size(), to);
-  }
-  return text;
 }
 
 MatchType SelectedType() {
@@ -134,17 +135,12 @@ void StoreFilterRule() {
     return;
   }
 
-  const std::string& target = AddFilterTarget();
-  size_t colon = target.find(':');
-  std::optional<FilterStore> store = FilterStoreOf(target.substr(0, colon), global);
-  bool edit = platform::GetWindowTitle(Window_AddFilter).rfind("Add", 0) != 0;
+  const AddFilterTarget& target = Target();
+  std::optional<FilterStore> store =
+      FilterStoreOf(target.kind.substr(0, target.kind.find(':')), global);
+  const bool edit = target.edited.has_value();
   if (store) {
-    ListedRule old;
-    if (edit && colon != std::string::npos) {
-      std::string line = ReplaceAll(target.substr(colon + 1), "{equ}", "=");
-      size_t tab = line.find('\t');
-      old = ListedForm(line.substr(0, tab), tab == std::string::npos ? "" : line.substr(tab + 1));
-    }
+    const ListedRule old = edit ? *target.edited : ListedRule{};
     std::string group = SessionFilterGroup(store->word);
     bool stored = ChangeStore(*store, [&](std::string old_text) {
       if (store->global) {
@@ -163,14 +159,14 @@ void StoreFilterRule() {
 }  // namespace
 
 void OpenAddFilterDialog(const FilterStore& store) {
-  BuildDialog(store.kind);
+  BuildDialog({store.kind, std::nullopt});
   platform::SetGadgetState(Checkbox_AddFilter_SaveAsGlobal, store.global);
   ShowDialog();
 }
 
 void OpenEditFilterDialog(const FilterStore& store, const ListedRule& rule) {
-  std::string line = ReplaceAll(CanonicalPattern(rule) + "\t" + rule.access, "=", "{equ}");
-  BuildDialog(store.kind + ":" + line);
+  // The rule as the store lists it, which is what the edit looks for there.
+  BuildDialog({store.kind, ListedForm(CanonicalPattern(rule), rule.access)});
   platform::SetWindowTitle(Window_AddFilter, "Edit filter ...");
   platform::SetGadgetState(Checkbox_AddFilter_SaveAsGlobal, store.global);
   // An edited rule stays in its store.
@@ -193,17 +189,17 @@ void OpenAddFilterFromNode(int menuItem) {
   size_t colon = name.find(':');
   std::string text = colon == std::string::npos ? "" : name.substr(colon + 1);
   if (menuItem == MenuItem_AddFilterFirst + 1 || menuItem == MenuItem_AddFilterFirst + 2) {
-    std::string label = ReplaceAll(interaction.contextNodeLabel, "\\n", "\n");
+    std::string label = tolvek::ReplaceAll(interaction.contextNodeLabel, "\\n", "\n");
     auto regex = menuItem == MenuItem_AddFilterFirst + 2
                      ? tolvek::CreateRegularExpression(kIpAddressPattern)
                      : tolvek::CreateRegularExpression(
                            kDomainNamePattern, tolvek::kRegexCaseless | tolvek::kRegexMultiline);
     text = regex ? tolvek::ExtractRegularExpression1(*regex, label, 0, true) : "";
   }
-  text = ReplaceAll(text, "\\\\", "\\");
+  text = tolvek::ReplaceAll(text, "\\\\", "\\");
   std::string lower;
   for (char32_t c : platform::LowerCaseCodePoints(text)) tolvek::AppendCodePoint(lower, c);
-  BuildDialog(name);
+  BuildDialog({name, std::nullopt});
   platform::SetGadgetText(String_AddFilter_Filter, lower);
   ShowDialog();
   platform::SetActiveGadget(Button_AddFilter_Ok);

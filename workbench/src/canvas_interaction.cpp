@@ -16,6 +16,7 @@
 #include "tolvek/temp_files.h"
 #include "workbench/filter_rules.h"
 #include "workbench/gadgets.h"
+#include "workbench/plugin_events.h"
 #include "workbench/stages.h"
 #include "workbench/workbench_state.h"
 
@@ -102,8 +103,7 @@ void OnLeftDoubleClick() {
   InteractionState& in = State().interaction;
   in.suppressNextClick = 1;
   RecordPointer();
-  FirePluginEvent("BeforeLeftDblClickOnGraph");
-  if (!State().pluginOverrideFlag) {
+  WithPluginEvents("LeftDblClickOnGraph", [&in] {
     graphview::ViewState& view = View();
     AnchorAt(in.pointerX, in.pointerY);
     if (in.savedZoom == 0) {
@@ -113,8 +113,7 @@ void OnLeftDoubleClick() {
       RestoreSavedZoom();
     }
     ArmTimer(TimerRedraw, kZoomRedrawMs);
-  }
-  FirePluginEvent("AfterLeftDblClickOnGraph");
+  });
 }
 
 void OnRightDoubleClick() {
@@ -122,13 +121,11 @@ void OnRightDoubleClick() {
   in.skipNextContextMenu = true;
   platform::RemoveWindowTimer(Window_Main, TimerContextMenu);
   RecordPointer();
-  FirePluginEvent("BeforeRightDblClickOnGraph");
-  if (!State().pluginOverrideFlag) {
+  WithPluginEvents("RightDblClickOnGraph", [&in] {
     AnchorAt(in.pointerX, in.pointerY);
     RestoreSavedZoom();
     ArmTimer(TimerRedraw, kZoomRedrawMs);
-  }
-  FirePluginEvent("AfterRightDblClickOnGraph");
+  });
 }
 
 void OnRightClick() {
@@ -257,30 +254,18 @@ void OnMiddleButtonUp() {
   WorkbenchState& s = State();
   graphview::GraphNode* node = graphview::FindNodeAt(s.graph, PointerX(), PointerY());
   if (node) s.graph.CurrentNode = node;
-  FirePluginEvent("BeforeMiddleClickOnGraph");
-  if (node && !s.pluginOverrideFlag) ShowNodeDetails();
-  FirePluginEvent("AfterMiddleClickOnGraph");
+  WithPluginEvents("MiddleClickOnGraph", [node] {
+    if (node) ShowNodeDetails();
+  });
 }
 
 // ---------------------------------------------------------------------------- context menu
 
-// A context-menu plugin: its position in the plugin list and its name.
-struct MenuPlugin {
-  int position = 0;
-  std::string name;
-};
-
-// The active plugins of the graph's context menu that pass their verification, in list
-// order. The plugin list is empty until plugins are loaded.
-std::vector<MenuPlugin> ContextMenuPlugins() {
-  return {};
-}
-
-void AddPluginItems(const std::vector<MenuPlugin>& plugins, bool grouped) {
+void AddPluginItems(const std::vector<ContextPlugin>& plugins, bool grouped) {
   const bool submenu = grouped && plugins.size() > kPluginSubmenuAbove;
   if (grouped) platform::MenuBar();
   if (submenu) platform::OpenSubMenu("Plugins");
-  for (const MenuPlugin& plugin : plugins) {
+  for (const ContextPlugin& plugin : plugins) {
     platform::MenuItem(MenuItem_PluginBase + plugin.position, plugin.name);
   }
   if (submenu) platform::CloseSubMenu();
@@ -368,16 +353,14 @@ void HandleSingleLeftClick() {
   if (s.interaction.suppressNextClick == 0) {
     graphview::GraphNode* node =
         graphview::FindNodeAt(s.graph, s.graph.view.pressX, s.graph.view.pressY);
-    FirePluginEvent("BeforeLeftClickOnGraph");
-    if (!s.pluginOverrideFlag) {
+    WithPluginEvents("LeftClickOnGraph", [&s, node] {
       if (node) {
         graphview::HighlightNodesOfSameName(s.graph, *node);
       } else {
         ClearHighlights();
       }
       RedrawGraph(false);
-    }
-    FirePluginEvent("AfterLeftClickOnGraph");
+    });
   }
   s.interaction.suppressNextClick = 0;
 }
@@ -389,33 +372,28 @@ void ShowGraphContextMenu() {
   s.graph.CurrentNode = nullptr;
   graphview::GraphNode* node =
       graphview::FindNodeAt(s.graph, s.graph.view.pressX, s.graph.view.pressY);
-  if (node) {
-    s.graph.CurrentNode = node;
-    FirePluginEvent("BeforeRightClickOnGraph");
-    if (!s.pluginOverrideFlag) {
+  if (node) s.graph.CurrentNode = node;
+  WithPluginEvents("RightClickOnGraph", [&in, node] {
+    if (node) {
       in.contextNodeLabel = std::string(node->label);
       in.contextNodeName = std::string(node->name);
       NewContextMenu();
       AddFilterItems(in.contextNodeName, in.contextNodeLabel);
       platform::MenuItem(MenuItem_NodeDetails, "Details ...");
-      std::vector<MenuPlugin> plugins = ContextMenuPlugins();
+      std::vector<ContextPlugin> plugins = ContextMenuPlugins();
       if (!plugins.empty()) AddPluginItems(plugins, true);
       platform::DisplayPopupMenu(in.graphContextMenu, Window_Main);
+      return;
     }
-  } else {
-    FirePluginEvent("BeforeRightClickOnGraph");
-    if (!s.pluginOverrideFlag) {
-      std::vector<MenuPlugin> plugins = ContextMenuPlugins();
-      if (!plugins.empty()) {
-        in.contextNodeLabel.clear();
-        in.contextNodeName.clear();
-        NewContextMenu();
-        AddPluginItems(plugins, false);
-        platform::DisplayPopupMenu(in.graphContextMenu, Window_Main);
-      }
+    std::vector<ContextPlugin> plugins = ContextMenuPlugins();
+    if (!plugins.empty()) {
+      in.contextNodeLabel.clear();
+      in.contextNodeName.clear();
+      NewContextMenu();
+      AddPluginItems(plugins, false);
+      platform::DisplayPopupMenu(in.graphContextMenu, Window_Main);
     }
-  }
-  FirePluginEvent("AfterRightClickOnGraph");
+  });
 }
 
 void ExportGraphImage() {

@@ -5,6 +5,7 @@
 #include "gui/pick_list_markup.h"
 #include "tolvek/memory_string.h"
 #include "tolvek/text_codec.h"
+#include "tolvek/text_utils.h"
 #include "workbench/preference_text.h"
 
 namespace workbench {
@@ -31,17 +32,7 @@ constexpr Kind kKinds[] = {{"FILE", "file"}, {"REGISTRYKEY", "registrykey"}, {"S
 constexpr std::string_view kRegexPrefix = "REGEX:";
 constexpr std::string_view kEqualsWord = "{equ}";
 
-std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
-  std::string out;
-  out.reserve(text.size());
-  size_t start = 0;
-  for (size_t at; (at = text.find(from, start)) != std::string_view::npos;
-       start = at + from.size()) {
-    out.append(text.substr(start, at - start)).append(to);
-  }
-  out.append(text.substr(start));
-  return out;
-}
+using tolvek::ReplaceAll;
 
 // The lines of normalised global text (LF-separated); none for "".
 std::vector<std::string_view> GlobalLines(std::string_view normalised) {

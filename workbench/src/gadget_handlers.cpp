@@ -2,6 +2,7 @@
 #include "platform/window_system.h"
 #include "workbench/gadgets.h"
 #include "workbench/loop_handlers.h"
+#include "workbench/plugin_events.h"
 #include "workbench/stages.h"
 #include "workbench/workbench_state.h"
 
@@ -19,15 +20,11 @@ void ShowRenderOptionsAtButton() {
 }
 
 void Refresh() {
-  WorkbenchState& s = State();
-  platform::RemoveWindowTimer(Window_Main, TimerAnimation);
-  s.interaction.animationPlaying = false;
-  FirePluginEvent("BeforeRefresh");
-  if (!s.pluginOverrideFlag) {
+  StopAnimation();
+  WithPluginEvents("Refresh", [] {
     GenerateGraph();
     RedrawGraph(true);
-  }
-  FirePluginEvent("AfterRefresh");
+  });
 }
 
 void HandleMainGadget(int gadget) {

@@ -195,9 +195,7 @@ void RunDot() {
   std::vector<std::string> args =
       graphview::DotArguments(Path(s.files.graphFileTxt), Path(s.files.graphFileDot4Render));
   std::string parameters = graphview::QuotedParameters(args);
-  const char* tmp = std::getenv("TMPDIR");
-  std::string systemTemp = tmp && *tmp ? tmp : "/tmp";
-  if (systemTemp.back() != '/') systemTemp += '/';
+  const std::string systemTemp = tolvek::SystemTemporaryDirectory();
   CancelPoint(2, "RunProgram: " + dot + " " + parameters + " (CWD=" + systemTemp + ")");
   tolvek::Program program;
   if (!tolvek::StartProgram(dot, args, systemTemp, program)) {

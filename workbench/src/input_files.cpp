@@ -14,6 +14,7 @@
 #include "tolvek/memory.h"
 #include "workbench/gadgets.h"
 #include "workbench/launcher_scan.h"
+#include "workbench/plugin_events.h"
 #include "workbench/stages.h"
 #include "workbench/workbench_state.h"
 
@@ -90,8 +91,7 @@ void HandleInputButton(int gadget) {
   const char* event = gadget == Button_Main_ProcmonFile   ? "ProcmonButtonClick"
                       : gadget == Button_Main_WindumpFile ? "WindumpButtonClick"
                                                           : "LauncherButtonClick";
-  FirePluginEvent(std::string("Before") + event);
-  if (!s.pluginOverrideFlag) {
+  WithPluginEvents(event, [&] {
     switch (gadget) {
       case Button_Main_ProcmonFile:
         PickFile(String_Main_ProcmonFile, "Select a procmon.csv file to work with ...",
@@ -109,8 +109,7 @@ void HandleInputButton(int gadget) {
         break;
     }
     s.inputChanged = true;
-  }
-  FirePluginEvent(std::string("After") + event);
+  });
 }
 
 }  // namespace workbench

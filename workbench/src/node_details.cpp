@@ -1,6 +1,7 @@
 // The details the converter recorded for one node, in a pick list over the main window, and
 // for a process the list of its threads. The node (and its threads) stay highlighted while
 // the lists are open.
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -134,6 +135,22 @@ void NoDetailsMessage(const std::string& name, const std::string& label) {
 }
 
 }  // namespace
+
+std::optional<std::vector<std::pair<std::string, std::string>>> NodeDetailsShown(
+    const std::string& name) {
+  const WorkbenchState& s = State();
+  if (!s.files.graphFileDot) return std::nullopt;
+  if (!tolvek::OpenPreferences(tolvek::GetTempFilePath(s.files.graphFileDot) + ".lumivex")) {
+    return std::nullopt;
+  }
+  std::optional<KeyValues> keys;
+  if (tolvek::PreferenceGroupHexified(name) && tolvek::ExaminePreferenceKeys()) {
+    keys = GroupKeys();
+    for (auto& [key, value] : *keys) value = Shown(key, value);
+  }
+  tolvek::ClosePreferences();
+  return keys;
+}
 
 void ShowNodeDetails() {
   TOLVEK_TRACE("ShowNodeDetails");

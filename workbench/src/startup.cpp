@@ -90,7 +90,7 @@ void StartUp(int argc, char** argv) {
   platform::HideWindow(Window_Main, false);
 
   InitializeSettings();
-  LoadPluginDescriptions();
+  LoadPlugins();
   CreateRenderOptionsWindow();
   LoadSession(s.sessionFile, true);
 

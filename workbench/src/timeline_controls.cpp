@@ -6,6 +6,7 @@
 #include "platform/window_system.h"
 #include "tolvek/callstack.h"
 #include "workbench/gadgets.h"
+#include "workbench/plugin_events.h"
 #include "workbench/stages.h"
 #include "workbench/workbench_state.h"
 
@@ -29,6 +30,11 @@ int64_t StripFrameAt(int64_t x, int64_t stripWidth, int64_t visibleFrames) {
 
 }  // namespace detail
 
+void StopAnimation() {
+  platform::RemoveWindowTimer(Window_Main, TimerAnimation);
+  State().interaction.animationPlaying = false;
+}
+
 namespace {
 
 int64_t& CurrentFrame() {
@@ -37,11 +43,6 @@ int64_t& CurrentFrame() {
 
 int64_t VisibleFrames() {
   return graphview::CountVisibleFrames(State().graph);
-}
-
-void StopAnimation() {
-  platform::RemoveWindowTimer(Window_Main, TimerAnimation);
-  State().interaction.animationPlaying = false;
 }
 
 void ArmAnimation() {
@@ -55,28 +56,20 @@ void Redraw() {
   RedrawGraph(false);
 }
 
-// The action runs between the two plugin events unless a plugin took it over.
-template <typename Action>
-void WithPluginEvents(const char* before, const char* after, Action action) {
-  FirePluginEvent(before);
-  if (!State().pluginOverrideFlag) action();
-  FirePluginEvent(after);
-}
-
 void SwitchFramesMode() {
   const bool on = platform::GetGadgetState(Button_Main_AnimationShow) != 0;
-  FirePluginEvent(on ? "BeforeSwitchToFrameMode" : "BeforeSwitchToNormalMode");
-  if (State().pluginOverrideFlag) {
-    platform::SetGadgetState(Button_Main_AnimationShow, on ? 0 : 1);
-  } else {
-    for (int gadget :
-         {Button_Main_AnimationPlay, Button_Main_AnimationStop, Combo_Main_AnimationFPS}) {
-      platform::DisableGadget(gadget, !on);
-    }
-    StopAnimation();
-    Redraw();
-  }
-  FirePluginEvent(on ? "AfterSwitchToFrameMode" : "AfterSwitchToNormalMode");
+  WithPluginEvents(
+      on ? "SwitchToFrameMode" : "SwitchToNormalMode",
+      [on] {
+        for (int gadget :
+             {Button_Main_AnimationPlay, Button_Main_AnimationStop, Combo_Main_AnimationFPS}) {
+          platform::DisableGadget(gadget, !on);
+        }
+        StopAnimation();
+        Redraw();
+      },
+      // A plugin that keeps the mode puts the toggle back.
+      [on] { platform::SetGadgetState(Button_Main_AnimationShow, on ? 0 : 1); });
 }
 
 // A click on the visible mode button moves on to the next mode: All, All (RLE), Unique.
@@ -116,8 +109,6 @@ void HandleStrip() {
   if (platform::EventButtons() != platform::kMouseLeft) return;
   const int64_t visible = VisibleFrames();
   const int64_t width = platform::GadgetWidth(Canvas_Main_AnimationFrames);
-  State().interaction.stripFrameWidth =
-      visible > 0 ? static_cast<double>(width) / static_cast<double>(visible) : 0;
   const int64_t index = detail::StripFrameAt(platform::EventMouseX(), width, visible);
   if (index < 0 || index == CurrentFrame()) return;
   CurrentFrame() = index;
@@ -133,35 +124,35 @@ void HandleTimelineGadget(int gadget) {
       SwitchFramesMode();
       break;
     case Button_Main_AnimationFirst:
-      WithPluginEvents("BeforeTimelineFirstFrame", "AfterTimelineFirstFrame", [] {
+      WithPluginEvents("TimelineFirstFrame", [] {
         StopAnimation();
         CurrentFrame() = 0;
         Redraw();
       });
       break;
     case Button_Main_AnimationLast:
-      WithPluginEvents("BeforeTimelineLastFrame", "AfterTimelineLastFrame", [] {
+      WithPluginEvents("TimelineLastFrame", [] {
         StopAnimation();
         CurrentFrame() = VisibleFrames() - 1;
         Redraw();
       });
       break;
     case Button_Main_AnimationNext:
-      WithPluginEvents("BeforeTimelineNextFrame", "AfterTimelineNextFrame", [] {
+      WithPluginEvents("TimelineNextFrame", [] {
         StopAnimation();
         if (CurrentFrame() < VisibleFrames() - 1) ++CurrentFrame();
         Redraw();
       });
       break;
     case Button_Main_AnimationPrevious:
-      WithPluginEvents("BeforeTimelinePreviousFrame", "AfterTimelinePreviousFrame", [] {
+      WithPluginEvents("TimelinePreviousFrame", [] {
         StopAnimation();
         if (CurrentFrame() > 0) --CurrentFrame();
         Redraw();
       });
       break;
     case Button_Main_AnimationPlay:
-      WithPluginEvents("BeforeTimelinePlayAnimation", "AfterTimelinePlayAnimation", [] {
+      WithPluginEvents("TimelinePlayAnimation", [] {
         if (State().interaction.animationPlaying) {
           StopAnimation();
           return;
@@ -172,8 +163,7 @@ void HandleTimelineGadget(int gadget) {
       });
       break;
     case Button_Main_AnimationStop:
-      WithPluginEvents("BeforeTimelineStopAnimation", "AfterTimelineStopAnimation",
-                       [] { StopAnimation(); });
+      WithPluginEvents("TimelineStopAnimation", [] { StopAnimation(); });
       break;
     case Button_Main_AnimationFramesAll:
     case Button_Main_AnimationFramesAllRle:

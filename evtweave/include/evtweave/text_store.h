@@ -8,6 +8,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "tolvek/text_utils.h"
+
 namespace evtweave {
 
 // Append-only storage for texts that the phases create (rewritten fields, joined records).
@@ -101,6 +103,6 @@ std::string_view BeforeFirst(std::string_view text, std::string_view separator);
 std::string_view SplitField(std::string_view text, char separator, size_t index);
 std::string_view TrimBlanks(std::string_view text);
 bool Contains(std::string_view text, std::string_view part);
-std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
+using tolvek::ReplaceAll;
 
 }  // namespace evtweave

@@ -7,6 +7,9 @@
 
 namespace tolvek {
 
+// The system's temporary folder followed by "/": $TMPDIR when set and not empty, else /tmp.
+std::string SystemTemporaryDirectory();
+
 // The private folder followed by "/"; "" before the start-up has made it.
 std::string GetTemporaryDirectory4TolvekZubl();
 

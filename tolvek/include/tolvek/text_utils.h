@@ -14,6 +14,11 @@ struct CssStyle {
 };
 
 bool StartsWith(std::string_view text, std::string_view prefix);
+// Every occurrence of from replaced by to, in one pass from left to right ("|||" with "||"
+// by "|" gives "||"); an empty from changes nothing.
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
+// The text without the given blank characters at either end (blanks and tabs unless told).
+std::string_view TrimBlanks(std::string_view text, std::string_view blanks = " \t");
 // Picture transform: each character of target found in pattern takes the character of
 // value at the position where it first stands in pattern (runs of it with group set).
 std::string TranslateString(std::string_view value, std::string_view pattern,

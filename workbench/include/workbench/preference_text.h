@@ -9,10 +9,11 @@
 #include <string_view>
 #include <vector>
 
+#include "tolvek/text_utils.h"
+
 namespace workbench::preference_text {
 
-// Blanks and tabs removed from both ends.
-std::string_view TrimBlanks(std::string_view text);
+using tolvek::TrimBlanks;
 // Equal without regard to ASCII letter case, as keys and group names compare.
 bool EqualFolded(std::string_view a, std::string_view b);
 // The lines without their ends (LF, CR LF or a lone CR); a UTF-8 byte-order mark is not part

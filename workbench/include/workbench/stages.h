@@ -1,14 +1,16 @@
-// The workbench's actions that the main loop and the start-up call. Each is a stage of its
-// own; the ones whose work is not built yet do nothing (or the least that keeps the loop
-// sound) and say so below.
+// The workbench's actions that the main loop and the start-up call, each a stage of its own
+// in a file of its own.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "imageeditor/image_editor.h"
+#include "workbench/plugin_host.h"
 
 namespace workbench {
 
@@ -29,6 +31,10 @@ void HandleSingleLeftClick();
 void ExportGraphImage();
 // Node details of the current node.
 void ShowNodeDetails();
+// The details of the node named name as the details view shows them, in the file's order;
+// nullopt when the details file or the node's group is missing.
+std::optional<std::vector<std::pair<std::string, std::string>>> NodeDetailsShown(
+    const std::string& name);
 // Asks for a text and highlights every node and edge that holds it.
 void FindInGraph();
 // The image editor on a picture file (the image editor's library).
@@ -39,6 +45,8 @@ using imageeditor::EditImageRequesterFromPath;
 void HandleTimelineGadget(int gadget);
 // One step of the running animation, when its timer fires.
 void AnimationStep();
+// Stops the animation (its timer too) wherever it stands.
+void StopAnimation();
 
 // ------------------------------------------------------------------------ inputs, filters
 // The three input buttons.
@@ -76,12 +84,7 @@ bool IsSessionSavePending();
 bool AskToSavePendingSession();
 
 // ------------------------------------------------------------------------------- plugins
-void LoadPluginDescriptions();  // not built yet
-// Fires a plugin event; sets State().pluginOverrideFlag when a plugin takes over the action.
-void FirePluginEvent(const std::string& name);
-void OpenPluginsManager();
-void RunMainMenuPlugin(int n);
-void RunPluginAt(int position);
+// The plugin host's stages are in workbench/plugin_host.h.
 
 // ------------------------------------------------------------ information, update, report
 void ShowGraphLegend();

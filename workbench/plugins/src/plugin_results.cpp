@@ -1,0 +1,173 @@
+#include "plugins/plugin_results.h"
+
+#include <expat.h>
+
+#include <memory>
+
+#include "tolvek/callstack.h"
+#include "tolvek/text_utils.h"
+
+namespace plugins {
+namespace {
+
+// What the parser collects: only the elements on the list's paths, so a deep or wide hostile
+// document costs no memory beyond what is shown.
+struct XmlReader {
+  std::vector<std::string> path;  // element names from the document element down
+  bool hasList = false;
+  XmlListResult result;
+  std::vector<std::string> titles, widths;
+  struct Row {
+    std::string style;
+    std::vector<std::pair<std::string, std::string>> cells;  // style, text
+  };
+  std::vector<Row> rows;
+  std::string* text = nullptr;  // where character data goes now
+  size_t textDepth = 0;         // the depth of the element whose text it is
+};
+
+std::string Attribute(const XML_Char** attributes, const char* name) {
+  for (size_t i = 0; attributes[i]; i += 2) {
+    if (std::string_view(attributes[i]) == name) return attributes[i + 1];
+  }
+  return "";
+}
+
+void XMLCALL Start(void* data, const XML_Char* name, const XML_Char** attributes) {
+  auto& r = *static_cast<XmlReader*>(data);
+  r.path.emplace_back(name);
+  const size_t depth = r.path.size();
+  const bool inList = depth >= 2 && r.path[0] == "lumivex-plugin-output" && r.path[1] == "list";
+  if (!inList || r.text) return;
+  if (depth == 2 && !r.hasList) {
+    r.hasList = true;
+    r.result.title = Attribute(attributes, "title");
+    r.result.message = Attribute(attributes, "message");
+    r.result.submitMessage = Attribute(attributes, "submitmessage");
+    r.result.stateStoreName = Attribute(attributes, "statestorename");
+  } else if (depth == 4 && r.path[2] == "head") {
+    const std::string width = Attribute(attributes, "width");
+    r.widths.push_back(width.empty() ? "*" : width);
+    r.titles.emplace_back();
+    r.text = &r.titles.back();
+    r.textDepth = depth;
+  } else if (depth == 4 && r.path[2] == "body") {
+    r.rows.push_back({Attribute(attributes, "style"), {}});
+  } else if (depth == 5 && r.path[2] == "body" && !r.rows.empty()) {
+    r.rows.back().cells.emplace_back(Attribute(attributes, "style"), "");
+    r.text = &r.rows.back().cells.back().second;
+    r.textDepth = depth;
+  }
+}
+
+void XMLCALL End(void* data, const XML_Char*) {
+  auto& r = *static_cast<XmlReader*>(data);
+  if (r.text && r.path.size() == r.textDepth) r.text = nullptr;
+  r.path.pop_back();
+}
+
+void XMLCALL Characters(void* data, const XML_Char* s, int length) {
+  auto& r = *static_cast<XmlReader*>(data);
+  if (r.text) r.text->append(s, static_cast<size_t>(length));
+}
+
+// "|" between the parts, none in front of the first.
+std::string Joined(const std::vector<std::string>& parts) {
+  std::string out;
+  for (const std::string& part : parts) {
+    if (!out.empty()) out += '|';
+    out += part;
+  }
+  return out;
+}
+
+std::vector<std::string> CsvFields(std::string_view line) {
+  // A quote escaped with a backslash is kept aside while the separators are found.
+  const std::string line1 = tolvek::ReplaceAll(line, "\\\"", "\x01");
+  std::vector<std::string> fields;
+  for (size_t start = 0;;) {
+    const size_t at = line1.find("\",\"", start);
+    std::string field = line1.substr(start, at == std::string::npos ? at : at - start);
+    field = tolvek::ReplaceAll(tolvek::ReplaceAll(field, "\"", ""), "\x01", "\"");
+    fields.push_back(std::move(field));
+    if (at == std::string::npos) break;
+    start = at + 3;
+  }
+  return fields;
+}
+
+}  // namespace
+
+std::string ReplaceOemLetters(std::string_view text) {
+  static constexpr std::pair<const char*, const char*> kLetters[] = {
+      {"\u0081", "\u00FC"}, {"\u0084", "\u00E4"}, {"\u008E", "\u00C4"}, {"\u0094", "\u00F6"},
+      {"\u0099", "\u00D6"}, {"\u009A", "\u00DC"}, {"\u00E1", "\u00DF"},
+  };
+  std::string out(text);
+  for (const auto& [from, to] : kLetters) out = tolvek::ReplaceAll(out, from, to);
+  return out;
+}
+
+std::optional<XmlListResult> ParseXmlResult(std::string_view utf8Text) {
+  TOLVEK_TRACE("ParseXmlResult");
+  // The text is UTF-8 whatever the document declares.
+  std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser(XML_ParserCreate("UTF-8"),
+                                                                      &XML_ParserFree);
+  if (!parser) return std::nullopt;
+  XmlReader reader;
+  XML_SetUserData(parser.get(), &reader);
+  XML_SetElementHandler(parser.get(), Start, End);
+  XML_SetCharacterDataHandler(parser.get(), Characters);
+  if (XML_Parse(parser.get(), utf8Text.data(), static_cast<int>(utf8Text.size()), 1) !=
+      XML_STATUS_OK) {
+    return std::nullopt;
+  }
+  if (!reader.hasList) return std::nullopt;
+  XmlListResult result = reader.result;
+  result.columns = Joined(reader.titles);
+  result.widths = Joined(reader.widths);
+  std::vector<std::string> rows;
+  for (const XmlReader::Row& row : reader.rows) {
+    std::string line;
+    for (const auto& [style, text] : row.cells) {
+      if (!line.empty()) {
+        line += '|';
+      } else if (!row.style.empty()) {
+        line = "{{" + row.style + "}}";
+      }
+      if (!style.empty()) line += "{" + style + "}";
+      line += text;
+    }
+    rows.push_back(std::move(line));
+  }
+  // Rows joined by line feeds, where an empty first row adds none in front of the next.
+  for (const std::string& row : rows) {
+    if (!result.items.empty()) result.items += '\n';
+    result.items += row;
+  }
+  return result;
+}
+
+CsvResult ParseCsvResult(std::string_view text) {
+  TOLVEK_TRACE("ParseCsvResult");
+  const std::string plain = tolvek::ReplaceAll(text, "\r", "");
+  CsvResult result;
+  size_t start = 0;
+  for (int line = 0; start <= plain.size(); ++line) {
+    const size_t end = plain.find('\n', start);
+    const std::string_view row =
+        std::string_view(plain).substr(start, end == std::string::npos ? end : end - start);
+    if (line == 0) {
+      result.titles = CsvFields(tolvek::TrimBlanks(row, " "));
+    } else if (line == 1) {
+      result.widths = CsvFields(tolvek::TrimBlanks(row, " "));
+    } else if (!(end == std::string::npos && row.empty())) {
+      result.rows.push_back(CsvFields(row));
+    }
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return result;
+}
+
+}  // namespace plugins
