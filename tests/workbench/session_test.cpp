@@ -242,6 +242,8 @@ TEST_F(SessionTest, AnUntouchedSessionIsNeverCalledChanged) {
     Click(Window_RenderOptions, Checkbox_RenderOptions_FilesWrite);
     EXPECT_EQ(Title(), "LumiVEX - " + path);
     EXPECT_FALSE(IsSessionSavePending());
+    // A question would be answered Cancel and show no dialog.
+    platform::ScriptMessageAnswer(platform::kResultCancel);
     platform::ScriptFileAnswer("");
     Menu(MenuItem_Open);
     ASSERT_FALSE(platform::ShownMessages().empty());
@@ -249,6 +251,7 @@ TEST_F(SessionTest, AnUntouchedSessionIsNeverCalledChanged) {
     platform::ClearScriptedAnswers();
   }
   // The close box ends the program without a question.
+  platform::ScriptMessageAnswer(platform::kResultCancel);
   platform::PostEvent(platform::kEventCloseWindow, Window_Main, -1);
   EXPECT_THROW(MainLoopTurn(), ProgramEnded);
   EXPECT_TRUE(platform::ShownMessages().empty()) << LastMessage();
