@@ -20,6 +20,8 @@
 #include <QTreeWidget>
 #include <QWheelEvent>
 
+#include <algorithm>
+
 #include "gadget_widgets.h"
 #include "layer_state.h"
 #include "tolvek/callstack.h"
@@ -690,7 +692,21 @@ bool IsGadgetHidden(int gadget) {
   return !rec || rec->widget->isHidden();
 }
 void DisableGadget(int gadget, bool disable) {
-  if (auto* rec = Rec(gadget)) rec->widget->setEnabled(!disable);
+  auto* rec = Rec(gadget);
+  if (!rec || !rec->widget) return;
+  QWidget* w = rec->widget;
+  auto win = Layer().windows.find(rec->window);
+  // A child of a disabled window stays off; the window turns it on again when it comes back
+  // only when its own state says so.
+  if (win != Layer().windows.end() && win->second.disabled &&
+      w->parentWidget() == win->second.widget) {
+    auto& held = win->second.heldOff;
+    auto at = std::find(held.begin(), held.end(), w);
+    if (disable && at != held.end()) held.erase(at);
+    if (!disable && at == held.end()) held.emplace_back(w);
+    return;
+  }
+  w->setEnabled(!disable);
 }
 bool IsGadgetEnabled(int gadget) {
   auto* rec = Rec(gadget);

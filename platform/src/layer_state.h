@@ -41,6 +41,10 @@ struct WindowRec {
   QPointer<QWidget> widget;
   int parent = kNoParent;
   bool disabled = false;
+  // While disabled: the window's own children that the disabling turned off (the others were
+  // off by their own state and stay so), and the widget that had the window's focus.
+  std::vector<QPointer<QWidget>> heldOff;
+  QPointer<QWidget> focusBefore;
   std::map<std::string, QShortcut*> shortcuts;
   bool fieldsKeepConfirmKeys = false;  // Return and Escape stay with single-line fields
 };

@@ -263,14 +263,34 @@ void DisableWindow(int window, bool disable) {
   auto& s = Layer();
   auto it = s.windows.find(window);
   if (it == s.windows.end() || !it->second.widget) return;
-  it->second.disabled = disable;
-  // Only the window's own content: disabling the top-level widget would disable the
-  // windows it owns too, such as the requester that disabled it.
-  for (QObject* child : it->second.widget->children()) {
-    auto* w = qobject_cast<QWidget*>(child);
-    if (w && !w->isWindow()) w->setEnabled(!disable);
+  WindowRec& rec = it->second;
+  if (rec.disabled == disable) return;
+  rec.disabled = disable;
+  for (auto& [key, shortcut] : rec.shortcuts) shortcut->setEnabled(!disable);
+  if (disable) {
+    rec.focusBefore = rec.widget->focusWidget();
+    // Only the window's own content: disabling the top-level widget would disable the
+    // windows it owns too, such as the requester that disabled it. Qt keeps the state of
+    // deeper widgets itself; for these children the window remembers which it turned off.
+    rec.heldOff.clear();
+    for (QObject* child : rec.widget->children()) {
+      auto* w = qobject_cast<QWidget*>(child);
+      if (!w || w->isWindow() || !w->isEnabled()) continue;
+      w->setEnabled(false);
+      rec.heldOff.emplace_back(w);
+    }
+    return;
   }
-  for (auto& [key, shortcut] : it->second.shortcuts) shortcut->setEnabled(!disable);
+  for (QPointer<QWidget>& w : rec.heldOff) {
+    if (w) w->setEnabled(true);
+  }
+  rec.heldOff.clear();
+  // The focus goes back where it was: disabling moved it off the window, and Qt would give
+  // it to the window's first field.
+  if (rec.focusBefore && rec.focusBefore->isEnabled() && rec.focusBefore->isVisible()) {
+    rec.focusBefore->setFocus(Qt::OtherFocusReason);
+  }
+  rec.focusBefore = nullptr;
 }
 bool IsWindowEnabled(int window) {
   auto& s = Layer();

@@ -1,9 +1,14 @@
 // The options dialog and the render-options popup: what Ok stores, what Cancel keeps, the
 // master boxes, and what the boxes take out of the next graph.
 #include <QApplication>
+#include <QCursor>
+#include <QTest>
 #include <QWidget>
+#include <functional>
 #include <set>
 #include <string>
+
+#include "pick_list_driver.h"
 
 #include "platform/window_system.h"
 #include "tolvek/temp_files.h"
@@ -42,6 +47,17 @@ class OptionsTest : public WorkbenchTest {
     platform::PostEvent(platform::kEventMenu, Window_Main, -1, 0, MenuItem_Options);
     Serve();
     ASSERT_TRUE(platform::IsWindow(Window_Options));
+  }
+  // The window system activates the window clicked, and the active one loses the focus.
+  // Without a window manager an X server may keep the focus where it is: then the loss is
+  // reported as the layer reports it.
+  static void ActivateAsTheWindowSystemWould(int window, int active) {
+    platform::WindowWidget(window)->activateWindow();
+    QWidget* was = platform::WindowWidget(active);
+    QTest::qWaitFor([was] { return QApplication::activeWindow() != was; }, 1000);
+    Serve();
+    if (QApplication::activeWindow() != was) return;
+    platform::PostEvent(platform::kEventDeactivateWindow, active, -1);
   }
   std::string SettingsText() const { return ReadWholeFile(SettingsFolder() + ".lumivex"); }
 };
@@ -175,17 +191,92 @@ TEST_F(OptionsTest, AMasterGreysItsSubOptionsOutAndTheyKeepTheirTicks) {
   EXPECT_TRUE(platform::IsGadgetEnabled(Checkbox_RenderOptions_RegistrySet));
 }
 
+// Whatever dialog the analyst closes, the timeline's buttons keep their normal-mode states and
+// the keys go back to the gadget that had them, not to the first field of the window.
+TEST_F(OptionsTest, AClosedDialogLeavesTheGadgetsAndTheFocusAsTheyWere) {
+  platform::SetActiveWindow(Window_Main);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(platform::WindowWidget(Window_Main)));
+  const struct {
+    const char* dialog;
+    std::function<void()> openAndClose;
+  } kDialogs[] = {
+      {"options, Cancel",
+       [] {
+         OpenDialog();
+         Click(Window_Options, Button_Options_Cancel);
+       }},
+      {"options, Ok",
+       [] {
+         OpenDialog();
+         Click(Window_Options, Button_Options_Ok);
+       }},
+      {"options, close box",
+       [] {
+         OpenDialog();
+         platform::PostEvent(platform::kEventCloseWindow, Window_Options, -1);
+         Serve();
+       }},
+      {"filter manager",
+       [] {
+         guitest::Script script({[] { return PickListOpen("Filter Manager"); },
+                                 guitest::Do([] { ClosePickList("Filter Manager"); })},
+                                "Filter Manager");
+         platform::PostEvent(platform::kEventMenu, Window_Main, -1, 0, MenuItem_SessionFiles);
+         Serve();
+         EXPECT_TRUE(script.Finished());
+       }},
+  };
+  for (int focused : {Button_Main_Refresh, Canvas_Main_Graph}) {
+    for (const auto& d : kDialogs) {
+      SCOPED_TRACE(std::string(d.dialog) + " with the focus on " + kGadgetNames[focused]);
+      platform::SetActiveGadget(focused);
+      ASSERT_EQ(platform::GetActiveGadget(), focused);
+      d.openAndClose();
+      ASSERT_FALSE(platform::IsWindow(Window_Options));
+      ASSERT_TRUE(QTest::qWaitForWindowActive(platform::WindowWidget(Window_Main)));
+      EXPECT_FALSE(platform::IsGadgetEnabled(Button_Main_AnimationPlay));
+      EXPECT_FALSE(platform::IsGadgetEnabled(Button_Main_AnimationStop));
+      EXPECT_FALSE(platform::IsGadgetEnabled(Combo_Main_AnimationFPS));
+      EXPECT_TRUE(platform::IsGadgetEnabled(Button_Main_AnimationShow));
+      EXPECT_TRUE(platform::IsGadgetEnabled(String_Main_ProcmonFile));
+      EXPECT_EQ(platform::GetActiveGadget(), focused);
+    }
+  }
+}
+
 TEST_F(OptionsTest, ThePopupDropsFromItsButtonAndHidesWhenItLosesTheFocus) {
   EXPECT_TRUE(platform::IsWindow(Window_RenderOptions));
   EXPECT_EQ(platform::WindowWidth(Window_RenderOptions), 335);
   EXPECT_EQ(platform::WindowHeight(Window_RenderOptions), 350);
   EXPECT_EQ(platform::GetGadgetState(Checkbox_RenderOptions_FilesReadOnly), 0);
-  platform::SetGadgetState(Button_Main_RenderingOptions, 1);
-  Click(Window_Main, Button_Main_RenderingOptions);
-  EXPECT_NE(platform::WindowWidget(Window_RenderOptions)->isVisible(), false);
-  platform::PostEvent(platform::kEventDeactivateWindow, Window_RenderOptions, -1);
-  Serve();
-  EXPECT_FALSE(platform::WindowWidget(Window_RenderOptions)->isVisible());
+  QWidget* popup = platform::WindowWidget(Window_RenderOptions);
+  QWidget* button = platform::GadgetWidget(Button_Main_RenderingOptions);
+  platform::SetActiveWindow(Window_Main);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(platform::WindowWidget(Window_Main)));
+  // A click on the main window where the window system would activate it: elsewhere, or on
+  // the popup's own button.
+  const struct {
+    const char* where;
+    QWidget* widget;
+  } kClicks[] = {{"elsewhere", platform::GadgetWidget(Canvas_Main_Graph)},
+                 {"on its button", button}};
+  for (const auto& click : kClicks) {
+    SCOPED_TRACE(click.where);
+    QTest::mouseClick(button, Qt::LeftButton);
+    Serve();
+    ASSERT_TRUE(popup->isVisible());
+    EXPECT_EQ(platform::GetGadgetState(Button_Main_RenderingOptions), 1);
+    // It takes the focus when it is shown, so losing it can hide it.
+    ASSERT_TRUE(QTest::qWaitForWindowActive(popup));
+    const QPoint at = click.widget->rect().center();
+    QCursor::setPos(click.widget->mapToGlobal(at));
+    ActivateAsTheWindowSystemWould(Window_Main, Window_RenderOptions);
+    Serve();
+    QTest::mouseClick(click.widget, Qt::LeftButton, {}, at);
+    Serve();
+    EXPECT_FALSE(popup->isVisible());
+    EXPECT_EQ(platform::GetGadgetState(Button_Main_RenderingOptions), 0);
+  }
 }
 
 // The boxes act at the next Refresh, through the real converter and dot.

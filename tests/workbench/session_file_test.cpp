@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "workbench/session_file.h"
 
@@ -40,7 +41,6 @@ TEST(SessionFileTest, EveryValueReadsBackAsWrittenAndASecondWriteChangesNoByte) 
       std::optional<std::string> first = WriteSessionKeys(old, c.values);
       ASSERT_TRUE(first) << c.name;
       EXPECT_EQ(SessionValuesOnLoad(ReadSessionKeys(*first)), c.values) << c.name;
-      EXPECT_EQ(SessionValuesAsStored(ReadSessionKeys(*first)), c.values) << c.name;
       EXPECT_EQ(WriteSessionKeys(*first, c.values), first) << c.name;
     }
   }
@@ -71,17 +71,46 @@ TEST(SessionFileTest, KeysStandBeforeEveryGroupAndOtherLinesStay) {
   EXPECT_EQ(SessionValuesOnLoad(ReadSessionKeys(groupsOnly)), values);
 }
 
-TEST(SessionFileTest, MissingKeysLoadAsDefaultsButCountAsClearedForThePendingTest) {
-  StoredSessionKeys none = ReadSessionKeys("");
-  SessionValues loaded = SessionValuesOnLoad(none);
-  SessionValues stored = SessionValuesAsStored(none);
+TEST(SessionFileTest, MissingKeysLoadAsTheirDefaults) {
+  SessionValues loaded = SessionValuesOnLoad(ReadSessionKeys(""));
   for (size_t k = 0; k < kSessionKeyCount; ++k) {
     const SessionKey& key = kSessionKeys[k];
     EXPECT_EQ(loaded[k], key.text ? "" : std::to_string(key.loadDefault)) << key.name;
-    EXPECT_EQ(stored[k], key.text ? "" : "0") << key.name;
   }
-  // So an empty session differs from the inputs it loads to.
-  EXPECT_NE(loaded, stored);
+}
+
+// Saving under another name takes the case's rules along: the target's own rule groups give
+// way to the source's, everything else of the target stays, other groups of the source don't
+// come.
+TEST(SessionFileTest, TheRuleGroupsOfOneFileReplaceAnothersOfTheSameNames) {
+  const std::vector<std::string> groups = {"evtweave_fileignores.session",
+                                           "evtweave_serverignores.session"};
+  const std::string source =
+      "procmonfile = /source.csv\r\n"
+      "[evtweave_fileignores.session]\r\n"
+      "*.tmp\trw\r\n"
+      "[elsewhere]\r\n"
+      "k = v\r\n"
+      "[EVTWEAVE_SERVERIGNORES.SESSION]\r\n"
+      "REGEX:^a\\.b$\tr\r\n";
+  const struct {
+    const char* name;
+    std::string target, expected;
+  } kCases[] = {
+      {"a new file", "",
+       "[evtweave_fileignores.session]\n*.tmp\trw\n"
+       "[EVTWEAVE_SERVERIGNORES.SESSION]\nREGEX:^a\\.b$\tr\n"},
+      {"a file with rules of its own",
+       "modedumb = 1\n[evtweave_serverignores.session]\nold\tr\n[mine]\nx = 1\n",
+       "modedumb = 1\n[mine]\nx = 1\n[evtweave_fileignores.session]\n*.tmp\trw\n"
+       "[EVTWEAVE_SERVERIGNORES.SESSION]\nREGEX:^a\\.b$\tr\n"},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(WithSessionGroups(c.target, source, groups), c.expected) << c.name;
+  }
+  // A source without rules leaves none of the names in the target.
+  EXPECT_EQ(WithSessionGroups("[evtweave_fileignores.session]\na\tr\n", "modedumb = 1\n", groups),
+            "");
 }
 
 TEST(SessionFileTest, DamagedFilesGiveDefaultsForWhatTheyLack) {

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <string>
+#include <vector>
 
 #include "platform/window_system.h"
 #include "workbench/filter_rules.h"
@@ -179,8 +180,8 @@ TEST_F(SessionTest, ThePendingMarkFollowsEveryChangeAndEverySave) {
 TEST_F(SessionTest, TheDefaultSessionIsSavedUnderANameAndThenSilently) {
   const std::string defaultPath = SettingsFolder() + "default.lv";
   EXPECT_EQ(Title(), "LumiVEX - " + defaultPath);
-  // The empty default session lacks the render options that load as ticked.
-  EXPECT_TRUE(IsSessionSavePending());
+  // Untouched, although the empty default session lacks the render options' keys.
+  EXPECT_FALSE(IsSessionSavePending());
 
   platform::ScriptFileAnswer(m_root + "/named");
   Menu(MenuItem_Save);
@@ -195,18 +196,65 @@ TEST_F(SessionTest, TheDefaultSessionIsSavedUnderANameAndThenSilently) {
   EXPECT_NE(ReadWholeFile(m_root + "/named.lv").find("modecompressed = 1\n"), std::string::npos);
 }
 
-TEST_F(SessionTest, SaveAsLeavesTheFilterRulesInTheOldFile) {
-  const std::string old = m_root + "/old.lv";
-  const std::string rules = "[evtweave_fileignores.session]\n*.tmp\trw\n";
-  WriteWholeFile(old, "procmonfile = /a.csv\n" + rules);
-  LoadSession(old, false);
-  EXPECT_EQ(platform::GetGadgetText(String_Main_ProcmonFile), "/a.csv");
+// The rules are part of the case: saving it under a name, from the default session or from
+// another case, takes them into the new file, and the old file keeps its own.
+TEST_F(SessionTest, SavingUnderANewNameTakesTheFilterRulesAlong) {
+  const std::string defaultPath = SettingsFolder() + "default.lv";
+  std::string rules = SetSessionRule("", SessionFilterGroup("file"), {"*.tmp", "rw", true});
+  rules = SetSessionRule(rules, SessionFilterGroup("server"), {"203.0.113.50", "r", false});
+  WriteWholeFile(defaultPath, rules);
+  platform::SetGadgetText(String_Main_ProcmonFile, "/a.csv");
+  Click(Window_Main, Checkbox_Main_ModeDumb);
 
-  platform::ScriptFileAnswer(m_root + "/new.lv");
+  platform::ScriptFileAnswer(m_root + "/case");
+  Menu(MenuItem_Save);
+  ASSERT_EQ(State().sessionFile, m_root + "/case.lv");
+  platform::ScriptFileAnswer(m_root + "/copy.lv");
   Menu(MenuItem_SaveAs);
-  EXPECT_EQ(State().sessionFile, m_root + "/new.lv");
-  EXPECT_EQ(ReadWholeFile(m_root + "/new.lv").find("[evtweave"), std::string::npos);
-  EXPECT_NE(ReadWholeFile(old).find(rules), std::string::npos);
+  ASSERT_EQ(State().sessionFile, m_root + "/copy.lv");
+
+  auto listed = [](const std::string& path, const char* word) {
+    std::vector<std::string> found;
+    for (const FilterRule& r : ParseSessionRules(ReadWholeFile(path), SessionFilterGroup(word))) {
+      found.push_back(r.pattern + "|" + r.access + (r.enabled ? "" : "|off"));
+    }
+    return found;
+  };
+  for (const std::string path : {defaultPath, m_root + "/case.lv", m_root + "/copy.lv"}) {
+    EXPECT_EQ(listed(path, "file"), std::vector<std::string>{"*.tmp|rw"}) << path;
+    EXPECT_EQ(listed(path, "server"), std::vector<std::string>{"203.0.113.50|r|off"}) << path;
+  }
+  LoadSession(m_root + "/case.lv", false);
+  EXPECT_EQ(platform::GetGadgetText(String_Main_ProcmonFile), "/a.csv");
+  EXPECT_EQ(platform::GetGadgetState(Checkbox_Main_ModeDumb), 1);
+  EXPECT_FALSE(IsSessionSavePending());
+}
+
+// On a first run and after any load, a session nobody changed asks nothing when the analyst
+// opens another or closes the window, also when its file lacks keys.
+TEST_F(SessionTest, AnUntouchedSessionIsNeverCalledChanged) {
+  const std::string partial = m_root + "/partial.lv";
+  WriteWholeFile(partial, "modedumb = 1\nrenderoption_files = yes\n");
+  for (const std::string path : {SettingsFolder() + "default.lv", partial}) {
+    SCOPED_TRACE(path);
+    LoadSession(path, false);
+    Click(Window_RenderOptions, Checkbox_RenderOptions_FilesWrite);
+    Click(Window_RenderOptions, Checkbox_RenderOptions_FilesWrite);
+    EXPECT_EQ(Title(), "LumiVEX - " + path);
+    EXPECT_FALSE(IsSessionSavePending());
+    // A question would be answered Cancel and show no dialog.
+    platform::ScriptMessageAnswer(platform::kResultCancel);
+    platform::ScriptFileAnswer("");
+    Menu(MenuItem_Open);
+    ASSERT_FALSE(platform::ShownMessages().empty());
+    EXPECT_EQ(platform::ShownMessages().front().title, "Open session from ...");
+    platform::ClearScriptedAnswers();
+  }
+  // The close box ends the program without a question.
+  platform::ScriptMessageAnswer(platform::kResultCancel);
+  platform::PostEvent(platform::kEventCloseWindow, Window_Main, -1);
+  EXPECT_THROW(MainLoopTurn(), ProgramEnded);
+  EXPECT_TRUE(platform::ShownMessages().empty()) << LastMessage();
 }
 
 TEST_F(SessionTest, NewAndSaveAsAskBeforeRewritingAnExistingFile) {

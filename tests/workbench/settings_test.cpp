@@ -11,6 +11,7 @@
 #include "tolvek/memory.h"
 #include "tolvek/process.h"
 #include "tolvek/temp_files.h"
+#include "workbench/gadgets.h"
 #include "workbench/main_loop.h"
 #include "workbench/settings.h"
 #include "workbench/startup.h"
@@ -55,6 +56,9 @@ TEST_F(WorkbenchTest, TheFirstRunCreatesTheSettingsAndAsks) {
   platform::ScriptMessageAnswer(platform::kResultYes);  // updates on each start
   platform::ScriptMessageAnswer(platform::kResultNo);   // beta tests
   platform::ScriptMessageAnswer(platform::kResultOk);   // tools missing
+  // Neither tool can be found.
+  mkdir((m_root + "/nothing").c_str(), 0700);
+  SetEnv("PATH", m_root + "/nothing");
   ASSERT_TRUE(Start());
 
   const std::string folder = SettingsFolder();
@@ -83,8 +87,67 @@ TEST_F(WorkbenchTest, TheFirstRunCreatesTheSettingsAndAsks) {
   EXPECT_TRUE(AskedAbout("check for updates on each start"));
   EXPECT_TRUE(AskedAbout("participate in beta tests"));
   EXPECT_TRUE(AskedAbout("depends on third party components"));
+  EXPECT_TRUE(AskedAbout("\n\nNot found: dot, tcpdump"));
   EXPECT_TRUE(State().toolsMissing);
   EXPECT_TRUE(OptionsEventQueued());
+}
+
+// A tool without a stored path that PATH finds is offered in the options dialog for the
+// analyst's Ok; only tools found nowhere are named as missing, and an answered dialog asks
+// nothing at the next start.
+TEST_F(WorkbenchTest, ToolsFoundOnThePathAreOfferedAndOnlyOthersAskedFor) {
+  const std::string tools = m_root + "/tools";
+  const std::string later = m_root + "/later";
+  for (const std::string& folder : {tools, later}) mkdir(folder.c_str(), 0700);
+  auto program = [](const std::string& path, mode_t mode) {
+    WriteWholeFile(path, "#!/bin/sh\n");
+    chmod(path.c_str(), mode);
+  };
+  program(tools + "/dot", 0700);
+  program(tools + "/tcpdump", 0600);          // not executable
+  mkdir((later + "/tcpdump").c_str(), 0700);  // a folder
+  program(later + "/dot", 0700);
+  SetEnv("PATH", ":" + m_root + "/none:" + tools + "/:" + later);
+  EXPECT_EQ(workbench::ProgramOnPath("dot"), tools + "/dot");
+  EXPECT_EQ(workbench::ProgramOnPath("tcpdump"), "");
+
+  auto settings = QuietSettings();
+  settings.erase("dotexecutable");
+  settings.erase("windumpexecutable");
+  WriteSettings(settings);
+  platform::ScriptMessageAnswer(platform::kResultOk);
+  ASSERT_TRUE(Start());
+  ASSERT_EQ(platform::ShownMessages().size(), 1u);
+  EXPECT_EQ(platform::ShownMessages()[0].text.substr(
+                platform::ShownMessages()[0].text.find("\n\nNot found: ")),
+            "\n\nNot found: tcpdump");
+  // The queued Options item.
+  for (int turn = 0; turn < 20 && !platform::IsWindow(workbench::Window_Options); ++turn) {
+    workbench::MainLoopTurn();
+  }
+  ASSERT_TRUE(platform::IsWindow(workbench::Window_Options));
+  EXPECT_EQ(platform::GetGadgetText(workbench::String_Options_DotPath), tools + "/dot");
+  EXPECT_EQ(platform::GetGadgetText(workbench::String_Options_WindumpTcpdumpPath), "");
+  EXPECT_EQ(State().options.dotExecutable, "");  // offered, not yet taken
+  platform::SetGadgetText(workbench::String_Options_WindumpTcpdumpPath, "/usr/bin/tcpdump");
+  platform::PostEvent(platform::kEventGadget, workbench::Window_Options,
+                      workbench::Button_Options_Ok);
+  do {
+    workbench::MainLoopTurn();
+  } while (platform::QueuedEventCount() > 0);
+  EXPECT_FALSE(platform::IsWindow(workbench::Window_Options));
+  EXPECT_EQ(SettingsKeys()["dotexecutable"], tools + "/dot");
+  EXPECT_EQ(SettingsKeys()["windumpexecutable"], "/usr/bin/tcpdump");
+
+  // With both found, nothing is named missing: the dialog alone offers them.
+  ForgetWindows();
+  program(tools + "/tcpdump", 0755);
+  WriteSettings(settings);
+  platform::ScriptMessageAnswer(platform::kResultOk);  // were one shown
+  ASSERT_TRUE(Start());
+  EXPECT_TRUE(platform::ShownMessages().empty());
+  EXPECT_TRUE(OptionsEventQueued());
+  EXPECT_EQ(workbench::MissingToolNames(), "");
 }
 
 // The converter reads the lists the first run wrote, in the folder where the workbench runs it.

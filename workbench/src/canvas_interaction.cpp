@@ -99,9 +99,28 @@ void OnWheel() {
   ArmTimer(TimerRedraw, kZoomRedrawMs);
 }
 
+using Gesture = CanvasGesture::Kind;
+
+// The highlights the first click of a double click changed come back: the analyst asked for
+// the zoom, not for the click.
+void TakeBackSingleClick() {
+  WorkbenchState& s = State();
+  InteractionState& in = s.interaction;
+  if (!in.highlightsBeforeClick) return;
+  if (in.highlightsRevision == s.graph.revision) {
+    s.graph.Highlights = std::move(*in.highlightsBeforeClick);
+    RedrawGraph(false);
+  }
+  in.highlightsBeforeClick.reset();
+}
+
 void OnLeftDoubleClick() {
   InteractionState& in = State().interaction;
-  in.suppressNextClick = 1;
+  // Neither of its clicks is a single click: the first one's is dropped while still due and
+  // taken back once done; the second press begins no gesture, so its release raises none.
+  platform::RemoveWindowTimer(Window_Main, TimerLeftClick);
+  TakeBackSingleClick();
+  in.gesture = {};
   RecordPointer();
   WithPluginEvents("LeftDblClickOnGraph", [&in] {
     graphview::ViewState& view = View();
@@ -133,6 +152,7 @@ void OnRightClick() {
   RecordPointer();
   View().pressX = PointerX();
   View().pressY = PointerY();
+  // Only the release that ends a right double click is skipped.
   if (!in.skipNextContextMenu) ArmTimer(TimerContextMenu, kContextMenuMs);
   in.skipNextContextMenu = false;
 }
@@ -140,23 +160,18 @@ void OnRightClick() {
 void OnLeftButtonDown() {
   InteractionState& in = State().interaction;
   RecordPointer();
-  in.clickCandidate = true;
-  in.dragAnchorX = View().pressX = PointerX();
-  in.dragAnchorY = View().pressY = PointerY();
-}
-
-bool Panning() {
-  const InteractionState& in = State().interaction;
-  return in.dragAnchorX >= 0 && in.dragAnchorY >= 0;
+  in.highlightsBeforeClick.reset();
+  View().pressX = PointerX();
+  View().pressY = PointerY();
+  in.gesture = {Gesture::kClick, PointerX(), PointerY()};
 }
 
 // Moves the picture by the pointer's way since the last pan step.
-void PanStep() {
-  InteractionState& in = State().interaction;
-  View().scrollX += in.pointerX - static_cast<double>(in.dragAnchorX);
-  View().scrollY += in.pointerY - static_cast<double>(in.dragAnchorY);
-  in.dragAnchorX = PointerX();
-  in.dragAnchorY = PointerY();
+void PanStep(CanvasGesture& pan) {
+  View().scrollX += State().interaction.pointerX - static_cast<double>(pan.anchorX);
+  View().scrollY += State().interaction.pointerY - static_cast<double>(pan.anchorY);
+  pan.anchorX = PointerX();
+  pan.anchorY = PointerY();
 }
 
 // The band's outline, drawn by inverting the pixels under it: drawn twice, it is gone.
@@ -184,25 +199,25 @@ void Hover() {
 }
 
 void OnMouseMove() {
-  InteractionState& in = State().interaction;
+  CanvasGesture& gesture = State().interaction.gesture;
   RecordPointer();
-  if (!ModifierHeld() && !in.rubberBand) {
-    if (Panning()) {
-      in.clickCandidate = false;
-      PanStep();
-      ArmTimer(TimerRedraw, kPanRedrawMs);
-    } else {
+  // A band, once begun, goes on after the modifier key is let go.
+  if (!ModifierHeld() && gesture.kind != Gesture::kBand) {
+    if (gesture.kind == Gesture::kNone) {
       Hover();
+      return;
     }
+    gesture.kind = Gesture::kPan;
+    PanStep(gesture);
+    ArmTimer(TimerRedraw, kPanRedrawMs);
     return;
   }
   if (!(platform::EventButtons() & platform::kMouseLeft)) return;
-  in.clickCandidate = false;
-  if (in.rubberBand) InvertBandOutline(in.rubberX, in.rubberY);
+  if (gesture.kind == Gesture::kBand) InvertBandOutline(gesture.farX, gesture.farY);
   InvertBandOutline(PointerX(), PointerY());
-  in.rubberBand = true;
-  in.rubberX = PointerX();
-  in.rubberY = PointerY();
+  gesture.kind = Gesture::kBand;
+  gesture.farX = PointerX();
+  gesture.farY = PointerY();
 }
 
 // The band's box fills the canvas: its larger side relative to the canvas decides the zoom.
@@ -224,30 +239,38 @@ void ZoomIntoBand() {
   ArmTimer(TimerRedraw, kZoomRedrawMs);
 }
 
+void EndBand(const CanvasGesture& band) {
+  InvertBandOutline(band.farX, band.farY);
+  State().interaction.savedZoom = 0;
+  if (PointerX() != View().pressX && PointerY() != View().pressY) {
+    ZoomIntoBand();
+  } else {
+    // The picture again, in case a redraw during the drag left an outline the inversion
+    // could not take back.
+    ArmTimer(TimerRedraw, kPanRedrawMs);
+  }
+}
+
 void OnLeftButtonUp() {
   InteractionState& in = State().interaction;
   RecordPointer();
-  if (in.clickCandidate) {
-    ArmTimer(TimerLeftClick, kLeftClickMs);
-  } else if (!in.rubberBand) {
-    if (Panning()) {
+  CanvasGesture gesture = in.gesture;
+  in.gesture = {};
+  switch (gesture.kind) {
+    case Gesture::kClick:
+      ArmTimer(TimerLeftClick, kLeftClickMs);
+      break;
+    case Gesture::kPan:
       platform::RemoveWindowTimer(Window_Main, TimerRedraw);
-      PanStep();
+      PanStep(gesture);
       RedrawGraph(false);
-    }
-  } else {
-    in.rubberBand = false;
-    InvertBandOutline(in.rubberX, in.rubberY);
-    in.savedZoom = 0;
-    if (PointerX() != View().pressX && PointerY() != View().pressY) {
-      ZoomIntoBand();
-    } else {
-      // The picture again, in case a redraw during the drag left an outline the inversion
-      // could not take back.
-      ArmTimer(TimerRedraw, kPanRedrawMs);
-    }
+      break;
+    case Gesture::kBand:
+      EndBand(gesture);
+      break;
+    case Gesture::kNone:
+      break;
   }
-  in.dragAnchorX = in.dragAnchorY = -1;
 }
 
 void OnMiddleButtonUp() {
@@ -350,19 +373,18 @@ void HandleGraphCanvasEvent() {
 
 void HandleSingleLeftClick() {
   WorkbenchState& s = State();
-  if (s.interaction.suppressNextClick == 0) {
-    graphview::GraphNode* node =
-        graphview::FindNodeAt(s.graph, s.graph.view.pressX, s.graph.view.pressY);
-    WithPluginEvents("LeftClickOnGraph", [&s, node] {
-      if (node) {
-        graphview::HighlightNodesOfSameName(s.graph, *node);
-      } else {
-        ClearHighlights();
-      }
-      RedrawGraph(false);
-    });
-  }
-  s.interaction.suppressNextClick = 0;
+  graphview::GraphNode* node =
+      graphview::FindNodeAt(s.graph, s.graph.view.pressX, s.graph.view.pressY);
+  WithPluginEvents("LeftClickOnGraph", [&s, node] {
+    s.interaction.highlightsBeforeClick = s.graph.Highlights;
+    s.interaction.highlightsRevision = s.graph.revision;
+    if (node) {
+      graphview::HighlightNodesOfSameName(s.graph, *node);
+    } else {
+      ClearHighlights();
+    }
+    RedrawGraph(false);
+  });
 }
 
 void ShowGraphContextMenu() {

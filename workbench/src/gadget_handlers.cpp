@@ -17,6 +17,8 @@ void ShowRenderOptionsAtButton() {
   int y = GadgetScreenY(Canvas_Main_Graph);
   ResizeWindow(Window_RenderOptions, x, y, kKeepValue, kKeepValue);
   HideWindow(Window_RenderOptions, false);
+  // It hides when it loses the focus, so it must have it: not every window manager gives it.
+  SetActiveWindow(Window_RenderOptions);
 }
 
 void Refresh() {

@@ -142,8 +142,9 @@ void OpenOptionsDialog() {
   }
   const Options& o = State().options;
   OpenWindow_Options();
-  SetGadgetText(String_Options_WindumpTcpdumpPath, o.windumpExecutable);
-  SetGadgetText(String_Options_DotPath, o.dotExecutable);
+  // An empty path offers the program PATH finds; Ok takes it like a typed one.
+  SetGadgetText(String_Options_WindumpTcpdumpPath, OfferedToolPath(o.windumpExecutable, "tcpdump"));
+  SetGadgetText(String_Options_DotPath, OfferedToolPath(o.dotExecutable, "dot"));
   for (const OptionBox& box : kOptionBoxes) SetGadgetState(box.gadget, o.*box.value == 1);
   for (int i = 0; i < 5; ++i) {
     AddGadgetItem(Combo_Options_EdgeLabelMode, -1, kEdgeLabelModes[i]);

@@ -87,14 +87,6 @@ SessionValues SessionValuesOnLoad(const StoredSessionKeys& stored) {
   return values;
 }
 
-SessionValues SessionValuesAsStored(const StoredSessionKeys& stored) {
-  SessionValues values;
-  for (size_t k = 0; k < kSessionKeyCount; ++k) {
-    values[k] = stored[k] ? *stored[k] : (kSessionKeys[k].text ? "" : "0");
-  }
-  return values;
-}
-
 bool StorableSessionText(std::string_view value) {
   return value.find_first_of("\r\n") == std::string_view::npos;
 }
@@ -134,6 +126,30 @@ std::optional<std::string> WriteSessionKeys(std::string_view text, const Session
     out += lines[i];
     out += '\n';
   }
+  return out;
+}
+
+std::string WithSessionGroups(std::string_view text, std::string_view source,
+                              const std::vector<std::string>& groups) {
+  auto named = [&](std::string_view line) {
+    for (const std::string& group : groups) {
+      if (EqualFolded(GroupNameOf(line), group)) return true;
+    }
+    return false;
+  };
+  // The lines outside the named groups (keep true) or inside them (keep false).
+  auto lines = [&](std::string_view from, bool keep, std::string& out) {
+    bool inNamed = false;
+    for (std::string_view line : SplitLines(from)) {
+      if (IsGroupLine(line)) inNamed = named(line);
+      if (inNamed == keep) continue;
+      out += line;
+      out += '\n';
+    }
+  };
+  std::string out;
+  lines(text, true, out);
+  lines(source, false, out);
   return out;
 }
 

@@ -4,12 +4,14 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "graphview/graph_model.h"
 #include "platform/window_system.h"
 #include "tolvek/callstack.h"
 #include "tolvek/file_write.h"
 #include "workbench/crash_follow_up.h"
+#include "workbench/filter_rules.h"
 #include "workbench/gadgets.h"
 #include "workbench/preference_text.h"
 #include "workbench/session_file.h"
@@ -77,12 +79,27 @@ void NameSession(const std::string& path) {
   platform::SetWindowTitle(Window_Main, "LumiVEX - " + path);
 }
 
-// Writes values as the session at path (normalised); on success it becomes the current one.
-// A failure is reported and leaves the current session, its title and the file as they were.
-bool WriteSession(const std::string& requested, const SessionValues& values) {
+// The file's text with the current session's filter rules: they belong to the case, so a
+// session saved under another name takes them along. nullopt when the rules cannot be read.
+std::optional<std::string> WithCurrentRules(const std::string& path, std::string text) {
+  if (path == State().sessionFile) return text;
+  std::optional<std::string> current = preference_text::ReadTextFile(State().sessionFile);
+  if (!current) return std::nullopt;
+  std::vector<std::string> groups;
+  for (const char* word : {"file", "registrykey", "server"}) {
+    groups.push_back(SessionFilterGroup(word));
+  }
+  return WithSessionGroups(text, *current, groups);
+}
+
+// Writes values as the session at path (normalised), with the current session's filter rules
+// when asked; on success it becomes the current one. A failure is reported and leaves the
+// current session, its title and the file as they were.
+bool WriteSession(const std::string& requested, const SessionValues& values, bool takeRules) {
   TOLVEK_TRACE("WriteSession");
   std::string path = NormaliseSessionPath(requested);
   std::optional<std::string> old = preference_text::ReadTextFile(path);
+  if (old && takeRules) old = WithCurrentRules(path, *old);
   std::optional<std::string> text = old ? WriteSessionKeys(*old, values) : std::nullopt;
   if (!text || !tolvek::WriteFileWhole(path, *text)) {
     platform::MessageRequester(kTitle, "Error: Session could not be saved");
@@ -121,7 +138,7 @@ bool SaveUnderItsName() {
 }  // namespace
 
 bool SaveSession(const std::string& path) {
-  return WriteSession(path, GadgetValues());
+  return WriteSession(path, GadgetValues(), true);
 }
 
 void LoadSession(const std::string& requested, bool fallBackToDefault) {
@@ -153,7 +170,7 @@ bool NewSession(const std::string& path) {
     }
   }
   // The inputs on screen are replaced only once the new session is on the disk.
-  if (!WriteSession(path, values)) return false;
+  if (!WriteSession(path, values, false)) return false;
   SetGadgetValues(values);
   UpdateRenderOptionGadgets();
   return true;
@@ -161,7 +178,8 @@ bool NewSession(const std::string& path) {
 
 bool IsSessionSavePending() {
   std::string text = preference_text::ReadTextFile(State().sessionFile).value_or("");
-  return SessionValuesAsStored(ReadSessionKeys(text)) != GadgetValues();
+  // A key the file lacks counts as the value it loads as: an untouched session is unchanged.
+  return SessionValuesOnLoad(ReadSessionKeys(text)) != GadgetValues();
 }
 
 bool AskToSavePendingSession() {

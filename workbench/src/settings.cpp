@@ -6,7 +6,10 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdlib>
 #include <optional>
+#include <string>
+#include <utility>
 
 #include "gui/requester_geometry.h"
 #include "platform/window_system.h"
@@ -147,6 +150,42 @@ std::string ConverterPath() {
   std::string beside = State().programFolder + "evtweave";
   if (!State().programFolder.empty() && access(beside.c_str(), X_OK) == 0) return beside;
   return "evtweave";
+}
+
+std::string ProgramOnPath(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  std::string_view folders = path ? path : "";
+  while (!name.empty()) {
+    const size_t colon = folders.find(':');
+    std::string folder(folders.substr(0, colon));
+    // An empty entry is the current folder, which a tool path must never depend on.
+    if (!folder.empty()) {
+      std::string candidate = folder + (folder.back() == '/' ? "" : "/") + name;
+      struct stat st;
+      if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+          access(candidate.c_str(), X_OK) == 0) {
+        return candidate;
+      }
+    }
+    if (colon == std::string_view::npos) break;
+    folders.remove_prefix(colon + 1);
+  }
+  return "";
+}
+
+std::string OfferedToolPath(const std::string& stored, const std::string& name) {
+  return stored.empty() ? ProgramOnPath(name) : stored;
+}
+
+std::string MissingToolNames() {
+  const Options& o = State().options;
+  std::string names;
+  for (const auto& [stored, name] :
+       {std::pair{&o.dotExecutable, "dot"}, std::pair{&o.windumpExecutable, "tcpdump"}}) {
+    if (!OfferedToolPath(*stored, name).empty()) continue;
+    names += (names.empty() ? "" : ", ") + std::string(name);
+  }
+  return names;
 }
 
 int64_t ReadSettingsInteger(const std::string& key, int64_t fallback) {

@@ -95,10 +95,15 @@ void StartUp(int argc, char** argv) {
   LoadSession(s.sessionFile, true);
 
   if (s.toolsMissing) {
-    platform::MessageRequester(
-        "LumiVEX",
-        "LumiVEX depends on third party components.\nPlease specify full qualified paths to "
-        "the according executables in the options ...");
+    // A tool found on PATH is offered in the options; only one found nowhere is asked for.
+    const std::string missing = MissingToolNames();
+    if (!missing.empty()) {
+      platform::MessageRequester(
+          "LumiVEX",
+          "LumiVEX depends on third party components.\nPlease specify full qualified paths to "
+          "the according executables in the options ...\n\nNot found: " +
+              missing);
+    }
     platform::PostEvent(platform::kEventMenu, Window_Main, -1, 0, MenuItem_Options);
   }
 

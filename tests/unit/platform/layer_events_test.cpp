@@ -150,6 +150,48 @@ TEST_F(LayerEvents, EventsOfADisabledWindowAreDropped) {
   EXPECT_EQ(EventWindow(), window);
 }
 
+// A requester disables its parent and enables it again: each gadget comes back as its own
+// state says, also one changed meanwhile, and the focus returns to the gadget that had it.
+TEST_F(LayerEvents, AWindowEnabledAgainRestoresItsGadgetsAndTheirFocus) {
+  int window = OpenWindow(kNewNumber, 0, 0, 300, 200, "parent");
+  int field = StringGadget(kNewNumber, 5, 5, 200, 24, "path");
+  const struct {
+    bool before, during, after;
+  } kCases[] = {
+      {true, true, true}, {false, false, false}, {true, false, false}, {false, true, true}};
+  std::vector<int> buttons;
+  for (const auto& c : kCases) {
+    buttons.push_back(ButtonGadget(kNewNumber, 5, 40 + 30 * int(buttons.size()), 80, 24, "b"));
+    DisableGadget(buttons.back(), !c.before);
+  }
+  SetActiveWindow(window);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(WindowWidget(window)));
+  SetActiveGadget(buttons[0]);
+  ASSERT_EQ(GetActiveGadget(), buttons[0]);
+
+  DisableWindow(window, true);
+  int requester = OpenWindow(kNewNumber, 50, 50, 100, 50, "requester", 0, window);
+  SetActiveWindow(requester);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(WindowWidget(requester)));
+  for (size_t i = 0; i < buttons.size(); ++i) {
+    EXPECT_FALSE(IsGadgetEnabled(buttons[i])) << i;
+    DisableGadget(buttons[i], !kCases[i].during);
+    EXPECT_FALSE(IsGadgetEnabled(buttons[i])) << i;
+  }
+  DisableWindow(window, false);
+  SetActiveWindow(window);
+  CloseWindow(requester);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(WindowWidget(window)));
+  for (size_t i = 0; i < buttons.size(); ++i) {
+    EXPECT_EQ(IsGadgetEnabled(buttons[i]), kCases[i].after) << i;
+  }
+  EXPECT_TRUE(IsGadgetEnabled(field));
+  EXPECT_EQ(GetActiveGadget(), buttons[0]);
+  // Enabling a window that is not disabled changes nothing.
+  DisableWindow(window, false);
+  EXPECT_FALSE(IsGadgetEnabled(buttons[1]));
+}
+
 TEST_F(LayerEvents, ShortcutsPostMenuEventsWhileALineEditKeepsItsEditingKeys) {
   int window = OpenWindow(kNewNumber, 0, 0, 300, 200, "keys");
   int edit = StringGadget(kNewNumber, 5, 5, 200, 24, "abc");

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace workbench {
 
@@ -33,8 +34,6 @@ using StoredSessionKeys = std::array<std::optional<std::string>, kSessionKeyCoun
 StoredSessionKeys ReadSessionKeys(std::string_view text);
 // A missing key takes its load default ("" for texts).
 SessionValues SessionValuesOnLoad(const StoredSessionKeys& stored);
-// A missing key counts as "" or 0 alike: a file lacking a key differs from a set box.
-SessionValues SessionValuesAsStored(const StoredSessionKeys& stored);
 
 // True when a text value reads back as written (no line break in it).
 bool StorableSessionText(std::string_view value);
@@ -42,6 +41,12 @@ bool StorableSessionText(std::string_view value);
 // is replaced, missing keys are added after the last of those lines, in key order. Every
 // other line is kept. nullopt when a value cannot be stored.
 std::optional<std::string> WriteSessionKeys(std::string_view text, const SessionValues& values);
+
+// The text with source's groups of these names in place of its own: text's groups of the
+// names go, and source's follow at the end, in source order, line for line. Keys and other
+// groups of text are kept.
+std::string WithSessionGroups(std::string_view text, std::string_view source,
+                              const std::vector<std::string>& groups);
 
 // ".lv" is appended unless the path already ends with it in any letter case.
 std::string NormaliseSessionPath(const std::string& path);

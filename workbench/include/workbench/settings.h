@@ -62,6 +62,14 @@ std::string PluginsPathOption(std::string_view stored);
 // name (looked up in PATH).
 std::string ConverterPath();
 
+// The program the system's search finds for a bare name: the first executable regular file
+// of that name in the folders of PATH; "" when there is none.
+std::string ProgramOnPath(const std::string& name);
+// The path an options field offers for a tool: the stored one, else the one PATH finds.
+std::string OfferedToolPath(const std::string& stored, const std::string& name);
+// The tools without a stored path that PATH does not find either, joined by ", ".
+std::string MissingToolNames();
+
 // The start-up's settings step: converter presence test (may end the program), folder and
 // file creation on the first run, window geometry, options, the update questions.
 void InitializeSettings();

@@ -6,7 +6,9 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "graphview/graph_model.h"
 #include "graphview/graph_renderer.h"
@@ -45,15 +47,24 @@ struct GraphFiles {
 };
 
 // What the canvas and timeline handlers remember between events.
+// The left button's gesture on the canvas, from its press to its release, which ends it in a
+// single click, a last pan step or the rubber band's zoom.
+struct CanvasGesture {
+  enum class Kind { kNone, kClick, kPan, kBand };
+  Kind kind = Kind::kNone;
+  int64_t anchorX = 0, anchorY = 0;  // click, pan: the pointer at the press or last pan step
+  int64_t farX = 0, farY = 0;        // band: its far corner (the near one is the press)
+};
+
 struct InteractionState {
-  double pointerX = 0, pointerY = 0;           // canvas pixels at the last event that read them
-  bool clickCandidate = false;                 // a left press not dragged yet
-  int64_t dragAnchorX = -1, dragAnchorY = -1;  // last pan step; -1 when no drag
-  bool rubberBand = false;                     // a rubber band is drawn ...
-  int64_t rubberX = 0, rubberY = 0;            // ... to this far corner
-  double savedZoom = 0;                        // zoom before a left double click; 0 = none
-  int64_t suppressNextClick = 0;               // the next single left click does nothing
-  bool skipNextContextMenu = false;            // the next right click opens no menu
+  double pointerX = 0, pointerY = 0;  // canvas pixels at the last event that read them
+  CanvasGesture gesture;
+  double savedZoom = 0;              // zoom before a left double click; 0 = none
+  bool skipNextContextMenu = false;  // the next right click opens no menu
+  // The highlights a single left click replaced, kept until the next press: a double click
+  // whose first click they were puts them back. Only for the graph of that revision.
+  std::optional<std::vector<graphview::HighlightEntry>> highlightsBeforeClick;
+  uint64_t highlightsRevision = 0;
   // Name and label of the node of the last context menu ("" on empty space).
   std::string contextNodeName, contextNodeLabel;
   int graphContextMenu = 0;  // the context menu built last; 0 = none
