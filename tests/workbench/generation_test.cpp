@@ -459,6 +459,7 @@ TEST_F(GenerationTest, AFailedRefreshLeavesTheShownGraphWithItsFiles) {
     SCOPED_TRACE(c.what);
     Inputs(c.log);
     State().options.dotExecutable = c.dot;
+    platform::ScriptMessageAnswer(platform::kResultOk);
     GenerateGraph();
     EXPECT_EQ(Status(), "Error!");
     EXPECT_EQ(State().graph.layout.nodes.size(), nodes);
