@@ -132,7 +132,60 @@ std::string LineBreakBefore(const LogUnits& log, size_t p) {
   return {};
 }
 
+// The record that starts at p as the launcher scan reads it: physical lines joined without
+// their line breaks until one ends with a double quote. cut tells that the bytes ended first.
+std::string RecordAt(const LogUnits& log, size_t p, bool& cut) {
+  std::string record;
+  size_t at = p;
+  for (;;) {
+    size_t end = at;
+    while (end < log.End() && log.At(end) != '\r' && log.At(end) != '\n') end += log.width;
+    record += log.ToUtf8(at, end);
+    cut = end >= log.End();
+    if (cut || (!record.empty() && record.back() == '"')) return record;
+    at = end + log.width;
+    if (at < log.End() && log.At(end) == '\r' && log.At(at) == '\n') at += log.width;
+  }
+}
+
+// The record's fields at the 0-based column numbers, read as the launcher scan reads them:
+// the outer quotes dropped, split at every quote-comma-quote, in the list's escape form.
+std::vector<std::string> RecordFields(std::string_view record, const std::vector<size_t>& wanted) {
+  std::vector<std::string> fields(wanted.size());
+  if (record.size() < 2) return fields;
+  record = record.substr(1, record.size() - 2);
+  size_t number = 0, start = 0;
+  for (;;) {
+    size_t end = record.find("\",\"", start);
+    std::string_view field =
+        record.substr(start, end == std::string_view::npos ? end : end - start);
+    for (size_t k = 0; k < wanted.size(); ++k) {
+      if (wanted[k] == number) fields[k] = LauncherFieldText(field);
+    }
+    if (end == std::string_view::npos) break;
+    start = end + 3;
+    ++number;
+  }
+  return fields;
+}
+
 }  // namespace
+
+std::string LauncherFieldText(std::string_view field) {
+  std::string out;
+  out.reserve(field.size());
+  for (size_t i = 0; i < field.size(); ++i) {
+    if (field[i] == '\'') {
+      out += "_0x27_";
+    } else if (field[i] == '"' && i + 1 < field.size() && field[i + 1] == '"') {
+      out += "_0x22_";
+      ++i;
+    } else {
+      out += field[i];
+    }
+  }
+  return out;
+}
 
 std::string BuildModeString(const ModeBoxes& boxes) {
   std::string mode = "lumivex";
@@ -221,6 +274,19 @@ LauncherRows MakeLauncherRows(std::string_view logBytes, std::string_view launch
   std::string_view pid = detail::SplitField(launcherText, '|', 2);
   std::string_view name = detail::SplitField(launcherText, '|', 3);
   std::vector<std::string> columns = CsvHeaderColumns(logBytes);
+  // A name that stands twice in the header counts at its later place, as in the scan.
+  std::vector<size_t> wanted(2);
+  for (size_t c = 0; c < columns.size(); ++c) {
+    if (columns[c] == "pid") wanted[0] = c;
+    if (columns[c] == "process name") wanted[1] = c;
+  }
+  std::vector<std::string> named = RecordFields(RecordAt(log, p, out.recordCut), wanted);
+  if (named[0] != pid || named[1] != name) {
+    out.message = "The record at byte position " + std::to_string(p) + " of this Procmon file " +
+                  "is not of PID " + std::string(pid) + " (" + std::string(name) +
+                  "); no launcher rows were added.";
+    return out;
+  }
   std::string rows;
   for (size_t r = 0; r < 3; ++r) {
     for (size_t c = 0; c < columns.size(); ++c) {

@@ -84,8 +84,12 @@ TEST_F(BugReportTest, MembersAndPreviewsForTextAndBinaryCapturesFromTheMenuAndAf
   const std::string log = m_root + "/log.csv";
   WriteWholeFile(log, Lines(150, "row "));
   WriteWholeFile(Home() + "lumivex.error", "LumiVEX-Build: 55\r\n");
-  // One ignore list was written by a generation; the others are listed but not packed.
+  // One ignore list lies in the settings folder, one where the last Refresh handed the
+  // converter its lists; the third is listed but not packed.
   WriteWholeFile(SettingsFolder() + "evtweave_fileignores.dat", "ignore me\r\n");
+  WriteWholeFile(SettingsFolder() + "evtweave_serverignores.dat", "stale\r\n");
+  WriteWholeFile(tolvek::GetOwnTempFolder("evtweave") + "evtweave_serverignores.dat",
+                 "as refreshed\r\n");
   State().generationLog = "Generation took 3 s";
   const std::string dot = tolvek::GetTempFilePath(State().files.graphFileDot);
   WriteWholeFile(dot, Lines(5, "dot "));
@@ -100,7 +104,8 @@ TEST_F(BugReportTest, MembersAndPreviewsForTextAndBinaryCapturesFromTheMenuAndAf
 
     const bool text = std::string(c.capture).find("TXT") != std::string::npos;
     const std::string windump = std::string("windump.") + (text ? "TXT" : "pcap");
-    std::vector<std::string> expected = {".lumivex", "session.lv", "evtweave_fileignores.dat"};
+    std::vector<std::string> expected = {".lumivex", "session.lv", "evtweave_fileignores.dat",
+                                         "evtweave_serverignores.dat"};
     if (!c.afterCrash) {
       expected.insert(expected.end(), {"generategraph.log", "procmon.csv", windump});
     }
@@ -116,6 +121,7 @@ TEST_F(BugReportTest, MembersAndPreviewsForTextAndBinaryCapturesFromTheMenuAndAf
               "Version: 1.2 (Build 55u)\r\nOS: Linux Future\r\n"
               "Architecture: x64\r\n----\r\nIt broke.\nTwice.");
     EXPECT_EQ(Member("tempfile_lumivex.dot"), Lines(5, "dot "));
+    EXPECT_EQ(Member("evtweave_serverignores.dat"), "as refreshed\r\n");
     std::vector<std::string> tree = driver.Texts();
     EXPECT_NE(std::find(tree.begin(), tree.end(), "evtweave_serverignores.dat"), tree.end());
     auto after = [&](const std::string& item) {

@@ -10,6 +10,7 @@
 
 #include "pick_list_driver.h"
 #include "platform/window_system.h"
+#include "tolvek/temp_files.h"
 #include "workbench/gadgets.h"
 #include "workbench/main_loop.h"
 #include "workbench/stages.h"
@@ -77,10 +78,14 @@ class FilterManagerTest : public WorkbenchTest {
   std::string Dat(const std::string& word) const {
     return ReadWholeFile(SettingsFolder() + "evtweave_" + word + "ignoresdat");
   }
+  // The list the last Refresh wrote for its converter.
+  static std::string RunList(const std::string& word) {
+    return tolvek::GetOwnTempFolder("evtweave") + "evtweave_" + word + "ignores.dat";
+  }
   // The rules the converter applies from a list: its lines that are neither empty nor
   // disabled.
   std::multiset<std::string> Applied(const std::string& word) const {
-    std::string text = ReadWholeFile(SettingsFolder() + "evtweave_" + word + "ignores.dat");
+    std::string text = ReadWholeFile(RunList(word));
     std::multiset<std::string> rules;
     size_t start = 0;
     while (start <= text.size()) {
@@ -193,8 +198,7 @@ TEST_F(FilterManagerTest, RulesFromEveryRoadReachTheNextRefreshExactlyAsEnabled)
   Refresh();
   EXPECT_EQ(Applied("file"), std::multiset<std::string>{"*\\wuauhelper.exe\trw"});
   EXPECT_TRUE(Applied("server").empty());
-  EXPECT_NE(ReadWholeFile(SettingsFolder() + "evtweave_serverignores.dat").find("#" + kServer),
-            std::string::npos);
+  EXPECT_NE(ReadWholeFile(RunList("server")).find("#" + kServer), std::string::npos);
   EXPECT_TRUE(HasNode("SERVER:" + kServer));
   EXPECT_FALSE(HasNode(wuauNode));
 

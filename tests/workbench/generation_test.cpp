@@ -6,13 +6,17 @@
 
 #include <QApplication>
 #include <chrono>
+#include <functional>
 #include <set>
 #include <string>
+#include <thread>
 
+#include "fifo_releaser.h"
 #include "graphview/graph_inputs.h"
 #include "graphview/graph_model.h"
 #include "gui/wait_requester.h"
 #include "platform/window_system.h"
+#include "tolvek/process.h"
 #include "tolvek/temp_files.h"
 #include "tolvek/text_codec.h"
 #include "workbench/gadgets.h"
@@ -57,6 +61,28 @@ class GenerationTest : public WorkbenchTest {
     WriteWholeFile(path, "#!/bin/sh\n" + body);
     chmod(path.c_str(), 0700);
   }
+  // The sample without its launcher rows, written as a file of its own; rows receives where
+  // they stood (where the sample's own process start now begins).
+  std::string SampleWithoutLauncherRows(size_t& rows) {
+    std::string sample = ReadWholeFile(LUMIVEX_SAMPLE_LOG);
+    rows = sample.find("\"\",\"\",\"\",\"\",\"KALVO_EXECUTES_SAMPLE_kalvo.bat\"");
+    EXPECT_NE(rows, std::string::npos);
+    size_t after = sample.find("\r\n", sample.find("Command line: invoice_0419.exe")) + 2;
+    const std::string log = m_root + "/without_launcher.csv";
+    WriteWholeFile(log, sample.substr(0, rows) + sample.substr(after));
+    return log;
+  }
+  // Clicks the wait window's Cancel once ready() says so.
+  void CancelWhen(std::function<bool()> ready) {
+    platform::SetLoopHook([this, ready] {
+      auto parts = gui::detail::WaitRequesterParts();
+      if (!m_cancelled && parts.cancelButton && ready()) {
+        platform::PostEvent(platform::kEventGadget, parts.window, parts.cancelButton);
+        m_cancelled = true;
+      }
+    });
+  }
+  bool m_cancelled = false;
 };
 
 TEST_F(GenerationTest, TheSampleWithItsCaptureBecomesTheGraph) {
@@ -100,11 +126,8 @@ TEST_F(GenerationTest, TheSampleWithItsCaptureBecomesTheGraph) {
 // launcher's rows restored and follows the sample from there.
 TEST_F(GenerationTest, TheConverterFollowsTheChosenLauncher) {
   std::string sample = ReadWholeFile(LUMIVEX_SAMPLE_LOG);
-  size_t rows = sample.find("\"\",\"\",\"\",\"\",\"KALVO_EXECUTES_SAMPLE_kalvo.bat\"");
-  ASSERT_NE(rows, std::string::npos);
-  size_t after = sample.find("\r\n", sample.find("Command line: invoice_0419.exe")) + 2;
-  const std::string log = m_root + "/without_launcher.csv";
-  WriteWholeFile(log, sample.substr(0, rows) + sample.substr(after));
+  size_t rows = 0;
+  const std::string log = SampleWithoutLauncherRows(rows);
   StartWith();
   Inputs(log);
   platform::SetGadgetText(String_Main_Launcher, std::to_string(rows) + "|3120|invoice_0419.exe");
@@ -130,14 +153,15 @@ TEST_F(GenerationTest, TheLauncherCopyOnDiskIsTheWholeCopy) {
       "\"Time of Day\",\"Process Name\",\"PID\",\"Operation\",\"Path\",\"Result\","
       "\"Detail\",\"TID\"\r\n";
   const std::string record = "\"1:00:00\",\"a.exe\",\"7\",\"x\",\"\",\"\",\"\",\"8\"\r\n";
+  const std::string chosen = "\"1:00:01\",\"caf\xC3\xA9.exe\",\"7\",\"x\",\"\",\"\",\"\",\"8\"\r\n";
   const std::string ansi = "\"1:00:01\",\"caf\xE9.exe\",\"7\",\"x\",\"\",\"\",\"\",\"8\"\r\n";
   const struct {
     const char* what;
     std::string before, after;
   } kCases[] = {
-      {"UTF-8 with a byte-order mark", "\xEF\xBB\xBF" + header, record + record},
-      {"ANSI", header, record + ansi},
-      {"UTF-16", "\xFF\xFE" + tolvek::Utf8ToUtf16Le(header), tolvek::Utf8ToUtf16Le(record)},
+      {"UTF-8 with a byte-order mark", "\xEF\xBB\xBF" + header, chosen + record},
+      {"ANSI", header + record, ansi + record},
+      {"UTF-16", "\xFF\xFE" + tolvek::Utf8ToUtf16Le(header), tolvek::Utf8ToUtf16Le(chosen)},
   };
   StartWith();
   for (const auto& c : kCases) {
@@ -265,8 +289,10 @@ TEST_F(GenerationTest, AConverterThatFailsLeavesItsErrorInTheLog) {
   Inputs(LUMIVEX_SAMPLE_LOG);
   GenerateGraph();
   EXPECT_EQ(Status(), "Error!");
-  EXPECT_EQ(LastMessage(), "Couldn't open dot file (" +
-                               tolvek::GetTempFilePath(State().files.graphFileDot) + ")!");
+  EXPECT_EQ(LastMessage().rfind(
+                "Couldn't open dot file (" + tolvek::GetTemporaryDirectory4TolvekZubl(), 0),
+            0u)
+      << LastMessage();
   EXPECT_NE(State().generationLog.find("Error: Something broke!"), std::string::npos);
 }
 
@@ -350,6 +376,195 @@ TEST_F(GenerationTest, AChattyConverterIsNotSlowedDown) {
   RecordProperty("chatty_ms", std::chrono::duration_cast<Ms>(took).count());
   // Far below the 100 s a line per poll would need, whatever the machine's load.
   EXPECT_LT(took, std::chrono::seconds(20));
+}
+
+// A launcher chosen in another log is kept with the log's change, but its position here is
+// another process's record: the log goes to the converter as it is, and the analyst is told.
+TEST_F(GenerationTest, ALauncherIsAppliedOnlyWhereItsOwnRecordStands) {
+  size_t rows = 0;
+  const std::string log = SampleWithoutLauncherRows(rows);
+  StartWith();
+  Inputs(log);
+  const std::string position = std::to_string(rows);
+  const struct {
+    std::string launcher;
+    bool applied;
+  } kCases[] = {
+      {position + "|4711|explorer.exe", false},
+      {position + "|3120|invoice_0419.exe", true},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.launcher);
+    platform::SetGadgetText(String_Main_Launcher, c.launcher);
+    GenerateGraph();
+    const std::string& told = State().generationLog;
+    EXPECT_EQ(Status(), "OK") << told;
+    EXPECT_EQ(told.find("Launcher not applied: ") == std::string::npos, c.applied) << told;
+    EXPECT_EQ(told.find("evtweave \"" + log + "\"") == std::string::npos, c.applied) << told;
+    EXPECT_EQ(told.find("Launcher found: PID 3120") != std::string::npos, c.applied) << told;
+  }
+}
+
+// Without a launcher the converter follows nothing in this log: dot lays out a graph without
+// nodes, which is an empty graph and no unreadable file.
+TEST_F(GenerationTest, ALogWithNothingToDrawGivesAnEmptyGraph) {
+  size_t rows = 0;
+  const std::string log = SampleWithoutLauncherRows(rows);
+  StartWith();
+  Inputs(LUMIVEX_SAMPLE_LOG);
+  GenerateGraph();
+  ASSERT_EQ(Status(), "OK");
+  ASSERT_FALSE(State().graph.layout.nodes.empty());
+  Inputs(log);
+  GenerateGraph();
+  EXPECT_EQ(Status(), "OK") << LastMessage();
+  EXPECT_TRUE(platform::ShownMessages().empty());
+  EXPECT_TRUE(State().graph.layout.nodes.empty());
+  EXPECT_NE(State().generationLog.find("nothing was drawn"), std::string::npos)
+      << State().generationLog;
+  EXPECT_EQ(ReadWholeFile(tolvek::GetTempFilePath(State().files.graphFileTxt)).rfind("graph ", 0),
+            0u);
+  RedrawGraph(true);
+  EXPECT_TRUE(platform::IsWindowEnabled(Window_Main));
+}
+
+// The graph on screen, its DOT file and its details file belong together: a Refresh that
+// fails at any step leaves all three as they were.
+TEST_F(GenerationTest, AFailedRefreshLeavesTheShownGraphWithItsFiles) {
+  const std::string garbage = m_root + "/garbage-dot";
+  Script(garbage, "for a; do case \"$a\" in -o*) echo 'garbage !!' > \"${a#-o}\";; esac; done\n");
+  const std::string failing = m_root + "/failing-dot";
+  Script(failing, "echo 'Error: syntax error in line 1' >&2\nexit 1\n");
+  const struct {
+    const char* what;
+    std::string log, dot;
+  } kCases[] = {
+      {"unreadable log", m_root + "/missing.csv", "/usr/bin/dot"},
+      {"dot writes garbage", LUMIVEX_SAMPLE_LOG, garbage},
+      {"dot fails", LUMIVEX_SAMPLE_LOG, failing},
+  };
+  StartWith();
+  // A log whose graph differs from the sample's, so a new details file would show.
+  Inputs(LUMIVEX_SAMPLE_LOG);
+  platform::SetGadgetState(Checkbox_Main_ModeDumb, 1);
+  GenerateGraph();
+  ASSERT_EQ(Status(), "OK");
+  platform::SetGadgetState(Checkbox_Main_ModeDumb, 0);
+  const std::string dotPath = tolvek::GetTempFilePath(State().files.graphFileDot);
+  const std::string dot = ReadWholeFile(dotPath);
+  const std::string details = ReadWholeFile(dotPath + ".lumivex");
+  const size_t nodes = State().graph.layout.nodes.size();
+  ASSERT_FALSE(details.empty());
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.what);
+    Inputs(c.log);
+    State().options.dotExecutable = c.dot;
+    platform::ScriptMessageAnswer(platform::kResultOk);
+    GenerateGraph();
+    EXPECT_EQ(Status(), "Error!");
+    EXPECT_EQ(State().graph.layout.nodes.size(), nodes);
+    // (Whole files compared without printing them.)
+    EXPECT_TRUE(ReadWholeFile(dotPath) == dot);
+    EXPECT_TRUE(ReadWholeFile(dotPath + ".lumivex") == details);
+  }
+  // A good run takes the files over.
+  State().options.dotExecutable = "/usr/bin/dot";
+  Inputs(LUMIVEX_SAMPLE_LOG);
+  GenerateGraph();
+  ASSERT_EQ(Status(), "OK");
+  EXPECT_FALSE(ReadWholeFile(dotPath + ".lumivex") == details);
+  EXPECT_FALSE(ReadWholeFile(dotPath) == dot);
+}
+
+// dot runs with an address-space limit of three quarters of the machine's memory, and one that
+// fails or is killed is reported by what happened to it, with its last words.
+TEST_F(GenerationTest, ADotThatFailsIsReportedByWhatHappened) {
+  const struct {
+    const char* what;
+    std::string body, told, lastWords;
+  } kCases[] = {
+      {"signal", "echo 'about to go' >&2\nkill -KILL $$\n",
+       "Error: dot was ended by signal 9 (Killed)!", "about to go"},
+      {"exit code",
+       "grep 'Max address space' /proc/self/limits >&2\necho 'Error: out of memory' >&2\nexit 3\n",
+       "Error: dot failed with exit code 3!", "Error: out of memory"},
+  };
+  StartWith();
+  Inputs(LUMIVEX_SAMPLE_LOG);
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.what);
+    const std::string fake = m_root + "/dot-" + std::to_string(&c - kCases);
+    Script(fake, c.body);
+    State().options.dotExecutable = fake;
+    platform::ClearScriptedAnswers();
+    platform::ScriptMessageAnswer(platform::kResultOk);
+    GenerateGraph();
+    EXPECT_EQ(Status(), "Error!");
+    EXPECT_EQ(LastMessage().rfind(c.told + "\n", 0), 0u) << LastMessage();
+    EXPECT_NE(LastMessage().find(c.lastWords), std::string::npos) << LastMessage();
+    const std::string& log = State().generationLog;
+    ASSERT_GT(log.size(), c.told.size());
+    EXPECT_EQ(log.substr(log.size() - c.told.size() - 1), "\n" + c.told);
+  }
+  // The limit the last fake found, in bytes, soft and hard.
+  const std::string& log = State().generationLog;
+  size_t at = log.find("Max address space");
+  ASSERT_NE(at, std::string::npos) << log;
+  std::string line = log.substr(at, log.find('\n', at) - at);
+  const std::string limit = std::to_string(tolvek::ThreeQuartersOfPhysicalMemory());
+  EXPECT_NE(line.find(" " + limit + " "), std::string::npos) << line;
+}
+
+// A FIFO or a device as the log or the capture is refused at once: nothing waits for a FIFO's
+// writer or reads a device without end.
+TEST_F(GenerationTest, InputsThatAreNoFilesAreRefusedAtOnce) {
+  const std::string fifoLog = m_root + "/fifo.csv", fifoPcap = m_root + "/fifo.pcap",
+                    fifoText = m_root + "/fifo.txt", device = m_root + "/zero.pcap";
+  FifoReleaser log(fifoLog), pcap(fifoPcap), text(fifoText);
+  ASSERT_EQ(symlink("/dev/zero", device.c_str()), 0);
+  const struct {
+    std::string log, capture, status, message;
+  } kCases[] = {
+      {fifoLog, "", "Error!", "Could not read Procmon file!"},
+      {"/dev/zero", "", "Error!", "Could not read Procmon file!"},
+      {LUMIVEX_SAMPLE_LOG, fifoPcap, "Error!", "Error converting .pcap to .txt!"},
+      {LUMIVEX_SAMPLE_LOG, device, "Error!", "Error converting .pcap to .txt!"},
+      // The converter goes on without a capture it cannot read.
+      {LUMIVEX_SAMPLE_LOG, fifoText, "OK", ""},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.log + " " + c.capture);
+    StartWith();
+    Inputs(c.log, c.capture);
+    auto started = std::chrono::steady_clock::now();
+    GenerateGraph();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(4));
+    EXPECT_EQ(Status(), c.status) << State().generationLog;
+    EXPECT_EQ(LastMessage(), c.message);
+    ForgetWindows();
+  }
+  EXPECT_NE(State().generationLog.find("Warning: Couldn't read file '" + fifoText + "'!"),
+            std::string::npos);
+}
+
+// The capture tool's text goes to its file while the wait window offers Cancel.
+TEST_F(GenerationTest, CancelEndsTheCaptureTool) {
+  const std::string tool = m_root + "/tcpdump", pidFile = m_root + "/tool.pid";
+  Script(tool, "echo $$ > '" + pidFile + "'\necho '12:00:00.000000 IP 1.2.3.4 > 5.6.7.8'\n" +
+                   "exec /bin/sleep 60\n");
+  const std::string pcap = m_root + "/capture.pcap";
+  WriteWholeFile(pcap, "any bytes");
+  StartWith({{"windumpexecutable", tool}});
+  Inputs(LUMIVEX_SAMPLE_LOG, pcap);
+  CancelWhen([&] { return FileExists(pidFile); });
+  auto started = std::chrono::steady_clock::now();
+  GenerateGraph();
+  platform::SetLoopHook(nullptr);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
+  EXPECT_EQ(Status(), "Cancelled!");
+  ASSERT_TRUE(FileExists(pidFile));
+  pid_t pid = std::stoi(ReadWholeFile(pidFile));
+  EXPECT_NE(kill(pid, 0), 0) << "the capture tool still runs";
 }
 
 }  // namespace

@@ -99,9 +99,23 @@ std::string DecodeText(const unsigned char* p, size_t n, int format) {
 
 }  // namespace
 
+int OpenRegularFile(const std::string& path) {
+  // Without O_NONBLOCK, opening a FIFO waits until someone opens it for writing: a file a
+  // local user planted could hold us there for good.
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return -1;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
 std::string ReadFile2String(const std::string& path, int format) {
   TOLVEK_TRACE("ReadFile2String");
-  FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  FileDescriptor file(OpenRegularFile(path));
   int64_t length = file.fd < 0 ? -1 : FileLength(file.fd);
   if (length < 0) {
     WarnUnreadable(path);
@@ -144,7 +158,7 @@ std::string ReadFile2String(const std::string& path, int format) {
 
 void* ReadFile2Memory(const std::string& path) {
   TOLVEK_TRACE("ReadFile2Memory");
-  FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  FileDescriptor file(OpenRegularFile(path));
   int64_t length = file.fd < 0 ? -1 : FileLength(file.fd);
   if (length < 0) {
     WarnUnreadable(path);
@@ -174,7 +188,7 @@ void* ReadFile2Memory(const std::string& path) {
 }
 
 std::optional<std::string> ReadFileBytes(const std::string& path) {
-  FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  FileDescriptor file(OpenRegularFile(path));
   if (file.fd < 0) return std::nullopt;
   const int64_t length = FileLength(file.fd);
   if (length < 0) return std::nullopt;

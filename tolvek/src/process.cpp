@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -204,6 +205,13 @@ bool StartProgram(const std::string& file, const std::vector<std::string>& args,
     ClosePipe(err[0]);
     return false;
   }
+  if (options.addressSpaceLimit > 0) {
+    // posix_spawn sets no limits; it returns once the program runs, long before a program
+    // that grows for minutes has grown.
+    struct rlimit limit;
+    limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(options.addressSpaceLimit);
+    prlimit(pid, RLIMIT_AS, &limit, nullptr);
+  }
   if (out[0] >= 0) fcntl(out[0], F_SETFL, O_NONBLOCK);
   if (err[0] >= 0) fcntl(err[0], F_SETFL, O_NONBLOCK);
   program.pid = pid;
@@ -264,8 +272,16 @@ int CloseProgram(Program& program) {
   do rc = waitpid(program.pid, &status, 0);
   while (rc < 0 && errno == EINTR);
   program.pid = -1;
-  if (rc < 0 || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
+  if (rc < 0) return -1;
+  program.waitStatus = status;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int64_t ThreeQuartersOfPhysicalMemory() {
+  long pages = sysconf(_SC_PHYS_PAGES);
+  long pageSize = sysconf(_SC_PAGE_SIZE);
+  if (pages <= 0 || pageSize <= 0) return 0;
+  return static_cast<int64_t>(pages) / 4 * 3 * pageSize;
 }
 
 void* RunProgramAndOutput2Memory(const std::string& file, const std::vector<std::string>& args,

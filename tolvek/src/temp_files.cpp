@@ -151,17 +151,23 @@ bool RemoveContents(int dirFd, std::string_view keep = {}) {
   return ok;
 }
 
+// The start of the names of this process's files and folders in the private folder.
+std::string OwnPrefix() {
+  return "ZEMTEMP." + std::to_string(GetProcessId()) + ".";
+}
+
 // This instance's files in a folder that others still use: the ones it registered and any
-// left by its own number.
+// file or folder left by its own number.
 void RemoveOwnFiles(State& s) {
   for (const auto& [key, path] : s.m_paths) unlink(path.c_str());
-  std::string prefix = "ZEMTEMP." + std::to_string(GetProcessId()) + ".";
+  std::string prefix = OwnPrefix();
   DIR* dir = opendir(s.m_dir.c_str());
   if (!dir) return;
   while (dirent* entry = readdir(dir)) {
-    if (std::string_view(entry->d_name).substr(0, prefix.size()) == prefix) {
-      unlinkat(dirfd(dir), entry->d_name, 0);
-    }
+    if (std::string_view(entry->d_name).substr(0, prefix.size()) != prefix) continue;
+    if (unlinkat(dirfd(dir), entry->d_name, 0) == 0 || errno != EISDIR) continue;
+    int sub = openat(dirfd(dir), entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (sub >= 0 && RemoveContents(sub)) unlinkat(dirfd(dir), entry->d_name, AT_REMOVEDIR);
   }
   closedir(dir);
 }
@@ -279,6 +285,16 @@ void DeleteTempFile(int64_t id) {
   if (it == s.m_paths.end()) return;
   unlink(it->second.c_str());
   Forget(s, it);
+}
+
+std::string GetOwnTempFolder(const std::string& name) {
+  TOLVEK_TRACE("GetOwnTempFolder");
+  State& s = S();
+  std::lock_guard lock(s.m_mutex);
+  if (s.m_dir.empty()) return {};
+  std::string path = s.m_dir + "/" + OwnPrefix() + name;
+  mkdir(path.c_str(), 0700);
+  return IsPrivateFolder(path) ? path + "/" : std::string();
 }
 
 int TempFileDescriptor(int64_t handle) {

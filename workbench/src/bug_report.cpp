@@ -106,7 +106,12 @@ class BugReportWindow {
     AddBytes("session.lv", SessionBytes(s));
     for (const char* list : {"evtweave_fileignores.dat", "evtweave_registrykeyignores.dat",
                              "evtweave_serverignores.dat"}) {
-      AddFile(list, s.settingsFolder + list, kAllLines, "", true);
+      std::string used = s.ignoreListFolder + list;
+      if (!s.ignoreListFolder.empty() && SourceExists(used)) {
+        AddFile(list, used, kAllLines, "", false);
+      } else {
+        AddFile(list, s.settingsFolder + list, kAllLines, "", true);
+      }
     }
     if (!s.generationLog.empty()) {
       AddBytes("generategraph.log", tolvek::Utf8ToAnsi(s.generationLog));
@@ -210,6 +215,7 @@ BugReportSources CurrentBugReportSources(bool afterCrash) {
   WorkbenchState& s = State();
   BugReportSources sources;
   sources.settingsFolder = s.settingsFolder;
+  sources.ignoreListFolder = tolvek::GetOwnTempFolder("evtweave");
   sources.sessionFile = s.sessionFile;
   sources.inputsOnScreen = platform::IsGadget(String_Main_ProcmonFile);
   sources.generationLog = s.generationLog;

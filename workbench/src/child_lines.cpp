@@ -31,6 +31,17 @@ void ChildLines::ReadFrom(int fd, std::string& pending, bool& done,
   }
 }
 
+void ChildLines::ReadRaw() {
+  char buffer[65536];
+  ssize_t n = read(m_program.outFd, buffer, sizeof buffer);
+  if (n < 0 && (errno == EINTR || errno == EAGAIN)) return;
+  if (n <= 0) {
+    m_outDone = true;
+  } else if (!m_outputFailed && !m_output(buffer, static_cast<size_t>(n))) {
+    m_outputFailed = true;
+  }
+}
+
 std::vector<std::string> ChildLines::Poll(int timeoutMs) {
   std::vector<std::string> lines;
   if (m_program.outFd < 0) m_outDone = true;
@@ -43,7 +54,9 @@ std::vector<std::string> ChildLines::Poll(int timeoutMs) {
   if (poll(fds, static_cast<nfds_t>(count), timeoutMs) <= 0) return lines;
   for (int i = 0; i < count; ++i) {
     if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-    if (fds[i].fd == m_program.outFd) {
+    if (fds[i].fd == m_program.outFd && m_output) {
+      ReadRaw();
+    } else if (fds[i].fd == m_program.outFd) {
       ReadFrom(m_program.outFd, m_outPending, m_outDone, lines);
     } else {
       ReadFrom(m_program.errFd, m_errPending, m_errDone, lines);

@@ -3,10 +3,13 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +39,8 @@ namespace {
 constexpr const char* kTitle = "LumiVEX";
 constexpr int kPollMs = 100;
 constexpr int kProgressMax = 3;
+// How many of a failed child's last error lines its message shows.
+constexpr size_t kLastLines = 5;
 // Files that every generation makes anew: no wait for the disk.
 constexpr tolvek::WriteOptions kScratch{.sync = false};
 
@@ -90,9 +95,9 @@ std::string ReadHead(int fd, size_t length) {
 }
 
 // The start of a file that holds its first line (all of a file without a line break), up to
-// limit bytes.
+// limit bytes; "" for anything but a regular file.
 std::string ReadFirstLine(const std::string& path, size_t limit = 1 << 20) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = tolvek::OpenRegularFile(path);
   if (fd < 0) return "";
   std::string bytes;
   for (size_t length = 65536;; length *= 2) {
@@ -116,34 +121,72 @@ void CancelPoint(int progress, const std::string& logLine, tolvek::Program* chil
   throw GenerationEnded{kCancelled};
 }
 
-// Shows a running child's lines in the wait window until it has ended and said everything.
-void FollowChild(tolvek::Program& child, int progress) {
-  ChildLines lines(child);
+// How a followed child ended.
+struct ChildEnd {
+  int waitStatus = -1;                 // as waitpid tells it
+  std::vector<std::string> lastLines;  // its last lines that were not empty
+  bool outputFailed = false;           // the output sink refused bytes
+};
+
+// Shows a running child's lines in the wait window until it has ended and said everything;
+// with an output sink, its standard output goes there instead.
+ChildEnd FollowChild(tolvek::Program& child, int progress, ChildLines::OutputSink output = {}) {
+  ChildLines lines(child, std::move(output));
+  ChildEnd end;
   for (;;) {
     std::vector<std::string> got = lines.Poll(kPollMs);
     // Every line that has arrived is shown now: a chatty child is never slowed to one line
     // per poll.
-    for (const std::string& line : got) CancelPoint(progress, line, &child);
+    for (const std::string& line : got) {
+      if (line.find_first_not_of(" \t") != std::string::npos) {
+        if (end.lastLines.size() == kLastLines) end.lastLines.erase(end.lastLines.begin());
+        end.lastLines.push_back(line);
+      }
+      CancelPoint(progress, line, &child);
+    }
     if (got.empty()) CancelPoint(progress, gui::kNoLogLine, &child);
+    if (lines.OutputFailed() && !end.outputFailed) {
+      end.outputFailed = true;
+      tolvek::KillProgram(child);
+    }
     if (lines.Drained()) break;
     // A child that has ended while something it started still holds the pipes is done.
     if (got.empty() && tolvek::WaitProgram(child, 0)) break;
   }
   tolvek::CloseProgram(child);
+  end.waitStatus = child.waitStatus;
+  return end;
+}
+
+// "" when the child ended well, else what happened to it, as the analyst is told.
+std::string WhatWentWrong(const std::string& name, int waitStatus) {
+  if (waitStatus == -1) return "Error: " + name + " ended in an unknown way!";
+  if (WIFSIGNALED(waitStatus)) {
+    int signal = WTERMSIG(waitStatus);
+    const char* what = strsignal(signal);
+    return "Error: " + name + " was ended by signal " + std::to_string(signal) + " (" +
+           (what ? what : "unknown") + ")!";
+  }
+  if (WIFEXITED(waitStatus) && WEXITSTATUS(waitStatus) != 0) {
+    return "Error: " + name + " failed with exit code " + std::to_string(WEXITSTATUS(waitStatus)) +
+           "!";
+  }
+  return "";
 }
 
 [[noreturn]] void Fail(const Ending& ending) {
   throw GenerationEnded{ending};
 }
 
-void RunConverter(std::vector<std::string> args) {
+// The converter runs in the folder that holds this run's ignore lists.
+void RunConverter(std::vector<std::string> args, const std::string& folder) {
   WorkbenchState& s = State();
   std::string converter = ConverterPath();
   std::string parameters = graphview::QuotedParameters(args);
   std::string shown = s.programFolder + "evtweave " + parameters;
-  CancelPoint(1, "RunProgram: " + shown + " (CWD=" + s.settingsFolder + ")");
+  CancelPoint(1, "RunProgram: " + shown + " (CWD=" + folder + ")");
   tolvek::Program program;
-  if (!tolvek::StartProgram(converter, args, s.settingsFolder, program)) {
+  if (!tolvek::StartProgram(converter, args, folder, program)) {
     Fail({"Error!", "Error running ...\n" + shown, ""});
   }
   CancelPoint(1, "----------------- evtweave ------------------", &program);
@@ -161,29 +204,52 @@ std::string ConvertCapture(const std::string& capturePath) {
           "\nError: Tcpdump/Windump executable is not properly installed/configured! Please "
           "follow our installation guide in the readme."});
   }
+  const Ending failed{"Error!", "Error converting .pcap to .txt!",
+                      "\nError: converting .pcap to .txt!"};
+  // The tool would wait on a FIFO's writer, or read a device without end.
+  int input = tolvek::OpenRegularFile(capturePath);
+  if (input < 0) Fail(failed);
+  close(input);
   std::string text = Path(s.files.tempWindumpTxt);
   unlink(text.c_str());
   std::vector<std::string> args = graphview::CaptureToolArguments(capturePath);
   std::string shown = tool;
   for (const std::string& a : args) shown += " " + a;
   CancelPoint(0, "RunProgram: " + shown);
-  const Ending failed{"Error!", "Error converting .pcap to .txt!",
-                      "\nError: converting .pcap to .txt!"};
   tolvek::Program program;
   if (!tolvek::StartProgram(tool, args, "", program)) Fail(failed);
-  tolvek::MemoryPtr output(tolvek::ReadProgramStream(program));
-  int code = tolvek::CloseProgram(program);
-  std::string bytes;
-  if (output) {
-    bytes.assign(static_cast<const char*>(output.get()), tolvek::MemorySize(output.get()));
+  // The text goes to its file as it comes, however long the capture, and the analyst can
+  // cancel while the tool works.
+  std::optional<GenerationEnded> cancelled;
+  ChildEnd end;
+  int64_t written = 0;
+  bool ok = tolvek::WriteFileWholeWith(
+      text,
+      [&](int out) {
+        try {
+          end = FollowChild(program, 0, [&](const char* data, size_t length) {
+            written += static_cast<int64_t>(length);
+            return tolvek::WriteAllBytes(out, data, length);
+          });
+        } catch (const GenerationEnded& ended) {
+          cancelled = ended;
+          return false;
+        }
+        return !end.outputFailed;
+      },
+      kScratch);
+  if (program.pid > 0) {  // the text's file could not even be made
+    tolvek::KillProgram(program);
+    tolvek::CloseProgram(program);
   }
+  if (cancelled) throw *cancelled;
   // A valid capture without packets gives no text and exit code 0: an empty capture.
-  if (bytes.empty() && code != 0) Fail(failed);
-  if (!tolvek::WriteFileWhole(text, bytes, kScratch)) Fail(failed);
+  bool exitedWell = WIFEXITED(end.waitStatus) && WEXITSTATUS(end.waitStatus) == 0;
+  if (!ok || (written == 0 && !exitedWell)) Fail(failed);
   return text;
 }
 
-void RunDot() {
+void RunDot(const std::string& plainPath, const std::string& layoutDotPath) {
   WorkbenchState& s = State();
   const std::string& dot = s.options.dotExecutable;
   if (dot.empty()) {
@@ -192,17 +258,26 @@ void RunDot() {
           "installation guide in the readme.",
           ""});
   }
-  std::vector<std::string> args =
-      graphview::DotArguments(Path(s.files.graphFileTxt), Path(s.files.graphFileDot4Render));
+  std::vector<std::string> args = graphview::DotArguments(plainPath, layoutDotPath);
   std::string parameters = graphview::QuotedParameters(args);
   const std::string systemTemp = tolvek::SystemTemporaryDirectory();
   CancelPoint(2, "RunProgram: " + dot + " " + parameters + " (CWD=" + systemTemp + ")");
   tolvek::Program program;
-  if (!tolvek::StartProgram(dot, args, systemTemp, program)) {
+  // A graph too big for the machine makes dot's allocations fail, instead of it taking all
+  // the memory there is.
+  tolvek::ProgramOptions options;
+  options.addressSpaceLimit = tolvek::ThreeQuartersOfPhysicalMemory();
+  if (!tolvek::StartProgram(dot, args, systemTemp, program, options)) {
     Fail({"Error!", "Error running ...\ndot " + parameters, ""});
   }
   CancelPoint(2, "----------------- dot (plain) ------------------", &program);
-  FollowChild(program, 2);
+  ChildEnd end = FollowChild(program, 2);
+  std::string wrong = WhatWentWrong("dot", end.waitStatus);
+  if (!wrong.empty()) {
+    std::string message = wrong;
+    for (const std::string& line : end.lastLines) message += "\n" + line;
+    Fail({"Error!", message, "\n" + wrong});
+  }
 }
 
 // Writes the launcher copy of the log: the log up to the chosen record, the three launcher
@@ -211,18 +286,25 @@ void RunDot() {
 std::string WriteLauncherCopy(const std::string& csvPath, const std::string& launcher,
                               const std::string& copyPath) {
   const std::string unwritten = "the copy could not be written";
-  int fd = open(csvPath.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = tolvek::OpenRegularFile(csvPath);
   if (fd < 0) return unwritten;
   struct stat st;
   size_t position = 0;
   std::string head;
+  graphview::LauncherRows rows;
   if (fstat(fd, &st) == 0) {
     size_t size = static_cast<size_t>(st.st_size);
     bool numbered = graphview::LauncherPosition(launcher, position);
-    head = ReadHead(fd, numbered ? std::min(size, position + 4) : size);
-    if (!graphview::LogEncodingKnownFromStart(head)) head = ReadHead(fd, size);
+    // Enough for the record at the position, read further while the record goes on.
+    for (size_t more = 65536;; more *= 4) {
+      head = ReadHead(fd, numbered ? std::min(size, position + more) : size);
+      if (!graphview::LogEncodingKnownFromStart(head)) head = ReadHead(fd, size);
+      rows = graphview::MakeLauncherRows(head, launcher);
+      if (!rows.recordCut || head.size() >= size) break;
+    }
+  } else {
+    rows = graphview::MakeLauncherRows(head, launcher);
   }
-  graphview::LauncherRows rows = graphview::MakeLauncherRows(head, launcher);
   std::string why;
   if (!rows.ok) {
     why = rows.message;
@@ -242,7 +324,7 @@ std::string WriteLauncherCopy(const std::string& csvPath, const std::string& lau
 
 // The converter's DOT file filtered by the render options: the layout file for dot, and the
 // graph file (unused nodes dropped) in place of the converter's.
-void FilterByRenderOptions(const std::string& dotPath) {
+void FilterByRenderOptions(const std::string& dotPath, const std::string& layoutDotPath) {
   WorkbenchState& s = State();
   PhaseTimer timer(s.generationTimes.filtering);
   std::string dotText = tolvek::ReadFileBytes(dotPath).value_or("");
@@ -264,12 +346,52 @@ void FilterByRenderOptions(const std::string& dotPath) {
   graphview::FilteredGraph filtered = graphview::FilterGraphDot(
       dotText, graphview::CollectAutostartIds(dotText), render, s.options.edgeLabelMode);
   dotText.clear();
-  tolvek::WriteFileWhole(Path(s.files.graphFileDot4Render), filtered.layoutDot, kScratch);
+  tolvek::WriteFileWhole(layoutDotPath, filtered.layoutDot, kScratch);
   std::string graphDot = graphview::DropUnusedNodes(filtered.graphDot, filtered.usedIds);
   tolvek::WriteFileWhole(dotPath, graphDot, kScratch);
 }
 
-void Generate() {
+// The files one generation writes. They are fresh for every run and take the place of the
+// shown graph's files only once the new layout is in the model: the graph on screen, its DOT
+// file and its details file always belong together.
+class RunFiles {
+ public:
+  RunFiles() {
+    for (int64_t* id : {&m_dot, &m_layoutDot, &m_plain}) {
+      *id = tolvek::CreateTempFile(true, true, id == &m_plain ? "txt" : "dot");
+    }
+  }
+  ~RunFiles() {
+    unlink(Details(Dot()).c_str());
+    for (int64_t id : {m_dot, m_layoutDot, m_plain}) tolvek::DeleteTempFile(id);
+  }
+  RunFiles(const RunFiles&) = delete;
+  RunFiles& operator=(const RunFiles&) = delete;
+
+  std::string Dot() const { return Path(m_dot); }
+  std::string LayoutDot() const { return Path(m_layoutDot); }
+  std::string Plain() const { return Path(m_plain); }
+  static std::string Details(const std::string& dotPath) { return dotPath + ".lumivex"; }
+
+  // The run's files become the shown graph's; a file the run did not write takes the old
+  // one with it. The canvas picture was of the old graph.
+  void TakeOver() const {
+    const GraphFiles& f = State().files;
+    auto move = [](const std::string& from, const std::string& to) {
+      if (rename(from.c_str(), to.c_str()) != 0) unlink(to.c_str());
+    };
+    move(Dot(), Path(f.graphFileDot));
+    move(Details(Dot()), Details(Path(f.graphFileDot)));
+    move(LayoutDot(), Path(f.graphFileDot4Render));
+    move(Plain(), Path(f.graphFileTxt));
+    unlink(Path(f.graphFilePng).c_str());
+  }
+
+ private:
+  int64_t m_dot = 0, m_layoutDot = 0, m_plain = 0;
+};
+
+void Generate(const RunFiles& run) {
   WorkbenchState& s = State();
   graphview::ClearEdgeTypeCache();
   std::string csvPath = platform::GetGadgetText(String_Main_ProcmonFile);
@@ -316,27 +438,36 @@ void Generate() {
   if (graphview::IsPcapCapture(capturePath)) {
     PhaseTimer timer(s.generationTimes.capture);
     converterCapture = ConvertCapture(capturePath);
+  } else if (struct stat st;
+             !capturePath.empty() && stat(capturePath.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    // The converter would wait on a FIFO's writer or read a device without end; it goes on
+    // without the capture, as it does with one it cannot read.
+    CancelPoint(0, "Warning: Couldn't read file '" + capturePath + "'!");
+    converterCapture.clear();
   }
 
-  // The global rules and the session's, in the lists the converter reads from its folder.
+  // The global rules and the session's, in the lists the converter reads from its folder: a
+  // folder of this instance's own, so another window's Refresh never swaps them.
+  std::string folder = tolvek::GetOwnTempFolder("evtweave");
+  if (folder.empty()) Fail({"Error!", "Error running ...\n" + ConverterPath(), ""});
   std::string session = preference_text::ReadTextFile(s.sessionFile).value_or("");
   for (const char* kind : kIgnoreListKinds) {
     std::string global = preference_text::ReadTextFile(GlobalFilterFilePath(kind)).value_or("");
     tolvek::WriteFileWhole(
-        IgnoreListPath(kind),
+        folder + "evtweave_" + kind + "ignores.dat",
         IgnoreListText(DecodeStoredText(global), session, SessionFilterGroup(kind)), kScratch);
   }
 
-  std::string dotPath = Path(s.files.graphFileDot);
   {
     PhaseTimer timer(s.generationTimes.converter);
-    RunConverter(graphview::ConverterArguments(converterCsv, dotPath, mode, converterCapture));
+    RunConverter(graphview::ConverterArguments(converterCsv, run.Dot(), mode, converterCapture),
+                 folder);
   }
 
-  FilterByRenderOptions(dotPath);
+  FilterByRenderOptions(run.Dot(), run.LayoutDot());
 
   PhaseTimer timer(s.generationTimes.dot);
-  RunDot();
+  RunDot(run.Plain(), run.LayoutDot());
 }
 
 // Closes the wait window, keeping its log as the generation log.
@@ -353,28 +484,30 @@ void EndWith(const Ending& ending) {
   s.generationLog += ending.logLine;
 }
 
-// The laid-out graph and its attributes into the model.
-void ReadResults() {
+// The laid-out graph and its attributes into the model; the run's files become the shown
+// graph's once the model holds its layout.
+void ReadResults(const RunFiles& run) {
   WorkbenchState& s = State();
   platform::SetGadgetText(Text_Main_Status, "Parsing ...");
-  std::string plainPath = Path(s.files.graphFileTxt);
-  std::string dotPath = Path(s.files.graphFileDot);
+  std::string plainPath = run.Plain();
   graphview::GraphReadStatus status;
   {
     PhaseTimer timer(s.generationTimes.reading);
     status = graphview::ReadGraph(s.graph, tolvek::ReadFileBytes(plainPath).value_or(""),
-                                  tolvek::ReadFileBytes(dotPath).value_or(""));
+                                  tolvek::ReadFileBytes(run.Dot()).value_or(""));
   }
   if (status == graphview::GraphReadStatus::kLayoutUnreadable) {
     std::string text = "Error: Couldn't open TXT (" + plainPath + ")!";
     EndWith({"Error!", text, "\n" + text});
     return;
   }
+  run.TakeOver();
   if (status == graphview::GraphReadStatus::kDotUnreadable) {
-    std::string text = "Error: Couldn't open DOT (" + dotPath + ")!";
+    std::string text = "Error: Couldn't open DOT (" + Path(s.files.graphFileDot) + ")!";
     EndWith({"Error!", text, "\n" + text});
     return;
   }
+  if (s.graph.layout.nodes.empty()) s.generationLog += "\nThe graph is empty: nothing was drawn.";
   platform::SetGadgetText(Text_Main_Status, "OK");
   platform::DisableWindow(Window_Main, false);
 }
@@ -385,21 +518,19 @@ void GenerateGraph() {
   TOLVEK_TRACE("GenerateGraph");
   WorkbenchState& s = State();
   s.generationTimes = {};
-  for (int64_t id : {s.files.graphFileDot, s.files.graphFileDot4Render}) unlink(Path(id).c_str());
-  unlink((Path(s.files.graphFileDot) + ".lumivex").c_str());
-  for (int64_t id : {s.files.graphFilePng, s.files.graphFileTxt}) unlink(Path(id).c_str());
+  RunFiles run;
 
   platform::DisableWindow(Window_Main, true);
   platform::SetGadgetText(Text_Main_Status, "Generating ...");
   gui::StartWaitRequester("Please wait, generating interactive graph ...", 0, Window_Main, true);
   try {
-    Generate();
+    Generate(run);
   } catch (const GenerationEnded& ended) {
     EndWith(ended.ending);
     return;
   }
   StopWaitWindow();
-  ReadResults();
+  ReadResults(run);
 }
 
 }  // namespace workbench

@@ -40,7 +40,8 @@ tolvek::MemoryPtr ReadLog(const std::string& path) {
     if (block) return block;
     struct stat st;
     if (stat(path.c_str(), &st) != 0 || (S_ISREG(st.st_mode) && st.st_size == 0)) return nullptr;
-    if (attempt == kReadAttempts) {
+    // A FIFO or a device is no log, however often it is tried.
+    if (attempt == kReadAttempts || !S_ISREG(st.st_mode)) {
       platform::MessageRequester(kTitle, "Could not read Procmon file!");
       return nullptr;
     }

@@ -17,24 +17,6 @@ constexpr const char* kRequired[] = {"time of day", "process name", "pid",    "o
 // the record.
 constexpr int64_t kProgressStep = 1 << 20;
 
-// Quotes inside a field written so that they survive the pick list and the session file:
-// "'" as _0x27_, a doubled quote as _0x22_.
-std::string EscapeField(std::string_view field) {
-  std::string out;
-  out.reserve(field.size());
-  for (size_t i = 0; i < field.size(); ++i) {
-    if (field[i] == '\'') {
-      out += "_0x27_";
-    } else if (field[i] == '"' && i + 1 < field.size() && field[i + 1] == '"') {
-      out += "_0x22_";
-      ++i;
-    } else {
-      out += field[i];
-    }
-  }
-  return out;
-}
-
 // The fields at the given 0-based numbers of a record without its outer quotes, split at
 // every quote-comma-quote; "" for a field the record lacks.
 std::array<std::string, 3> Fields(std::string_view record, const std::array<size_t, 3>& wanted) {
@@ -48,7 +30,7 @@ std::array<std::string, 3> Fields(std::string_view record, const std::array<size
     std::string_view field =
         record.substr(start, end == std::string_view::npos ? end : end - start);
     for (size_t k = 0; k < 3; ++k) {
-      if (wanted[k] == number) out[k] = EscapeField(field);
+      if (wanted[k] == number) out[k] = graphview::LauncherFieldText(field);
     }
     if (end == std::string_view::npos) break;
     start = end + 3;

@@ -38,15 +38,22 @@ std::vector<std::string> CaptureToolArguments(const std::string& capturePath);
 
 struct LauncherRows {
   bool ok = false;
-  size_t position = 0;  // where the rows go
-  std::string rows;     // in the log's encoding and line break
-  std::string message;  // why there are none
+  size_t position = 0;     // where the rows go
+  std::string rows;        // in the log's encoding and line break
+  std::string message;     // why there are none
+  bool recordCut = false;  // the bytes end inside the record at the position
 };
 
 // The three launcher rows for the record the launcher text ("position|pid|name") points at.
 // The position must be the start of a record of this log (inside it, just after a line break
-// outside quotes); the rows are written in the log's own encoding and line break.
+// outside quotes) whose PID and process name are the launcher's, as the launcher list shows
+// them: a launcher chosen in another log names another process there, or none. The rows are
+// written in the log's own encoding and line break. The bytes must hold that whole record.
 LauncherRows MakeLauncherRows(std::string_view logBytes, std::string_view launcherText);
+
+// A field of a log record as the launcher list shows it: "'" as _0x27_ and a doubled quote
+// as _0x22_, so that they survive the pick list and the session file.
+std::string LauncherFieldText(std::string_view field);
 
 // The byte position of a launcher text; false when it has none.
 bool LauncherPosition(std::string_view launcherText, size_t& position);

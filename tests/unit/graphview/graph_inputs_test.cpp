@@ -73,12 +73,16 @@ TEST(LauncherCopy, RowsGoBeforeTheChosenRecordInTheLogsOwnLineBreak) {
 }
 
 TEST(LauncherCopy, QuotesOfThePidAndNameAreDoubledAndColumnsFollowTheHeader) {
-  std::string log = "PID,Detail,Extra\r\n1,2,3\r\n";
-  LauncherCopy copy = BuildLauncherCopy(log, "18|7|a\"b.exe");
+  // A lone quote inside a field is left as it is by the launcher list, so it can reach a name.
+  std::string header = "PID,Detail,Process Name\r\n";
+  std::string record = "\"7\",\"2\",\"a\"b.exe\"\r\n";
+  LauncherCopy copy = BuildLauncherCopy(header + record, "25|7|a\"b.exe");
   ASSERT_TRUE(copy.ok) << copy.message;
-  EXPECT_EQ(copy.bytes,
-            "PID,Detail,Extra\r\n\"\",\"\",\"\"\r\n\"*1*\",\"PID: *2*, Command line: "
-            "++++++++\",\"\"\r\n\"*2*\",\"PID: 7, Command line: a\"\"b.exe\",\"\"\r\n1,2,3\r\n");
+  EXPECT_EQ(copy.bytes, header +
+                            "\"\",\"\",\"\"\r\n\"*1*\",\"PID: *2*, Command line: "
+                            "++++++++\",\"kalvo-cpp.exe\"\r\n\"*2*\",\"PID: 7, Command line: "
+                            "a\"\"b.exe\",\"kalvo-cpp.exe\"\r\n" +
+                            record);
 }
 
 TEST(LauncherCopy, Utf16LogGetsUtf16Rows) {
@@ -107,8 +111,38 @@ TEST(LauncherCopy, PositionsThatAreNoRecordStartMakeNoCopy) {
     EXPECT_FALSE(copy.message.empty()) << launcher;
     EXPECT_TRUE(copy.bytes.empty()) << launcher;
   }
-  EXPECT_TRUE(BuildLauncherCopy(log, std::to_string(firstRecord) + "|1|a").ok);
-  EXPECT_TRUE(BuildLauncherCopy(log, std::to_string(next) + "|1|a").ok);
+  EXPECT_TRUE(BuildLauncherCopy(log, std::to_string(firstRecord) + "|c|multiline").ok);
+  EXPECT_TRUE(BuildLauncherCopy(log, std::to_string(next) + "||").ok);
+}
+
+// A launcher chosen in another log points at a record start there; here the record at that
+// position may be another process's, which must not be followed as the sample.
+TEST(LauncherCopy, TheRecordAtThePositionMustNameTheLaunchersPidAndName) {
+  std::string before = kHeader + "\r\n";
+  std::string record =
+      "\"t\",\"it's \"\"q\"\".exe\",\"20\",\"x\",\"multi\r\nline\",\"\",\"\",\"21\"\r\n";
+  std::string log = before + record + "\"t\",\"b.exe\",\"30\",\"x\",\"\",\"\",\"\",\"31\"\r\n";
+  const std::string at = std::to_string(before.size());
+  const struct {
+    std::string launcher;
+    bool applied;
+  } kCases[] = {
+      {at + "|20|it_0x27_s _0x22_q_0x22_.exe", true},
+      {at + "|20|b.exe", false},
+      {at + "|30|it_0x27_s _0x22_q_0x22_.exe", false},
+      {at + "|2|it_0x27_s _0x22_q_0x22_.exe", false},
+      {at + "|20|it's \"\"q\"\".exe", false},
+      {std::to_string(before.size() + record.size()) + "|30|b.exe", true},
+  };
+  for (const auto& c : kCases) {
+    LauncherRows rows = MakeLauncherRows(log, c.launcher);
+    EXPECT_EQ(rows.ok, c.applied) << c.launcher;
+    EXPECT_EQ(rows.message.empty(), c.applied) << c.launcher;
+  }
+  // Bytes that end inside the record say so, so the caller can read on.
+  LauncherRows cut = MakeLauncherRows(log.substr(0, before.size() + 20), at + "|20|b.exe");
+  EXPECT_TRUE(cut.recordCut);
+  EXPECT_FALSE(MakeLauncherRows(log, at + "|20|b.exe").recordCut);
 }
 
 TEST(GraphInputs, AutostartIdsFromNodeLinesOnly) {

@@ -6,6 +6,12 @@
 
 namespace tolvek {
 
+// A descriptor for reading path when it is a regular file; -1 for anything else (a FIFO, a
+// device, a folder) or when it cannot be opened. Never waits for a FIFO's writer.
+int OpenRegularFile(const std::string& path);
+
+// The readers below read regular files only (OpenRegularFile).
+
 // The file's text as UTF-8; format (2, 24, 25; 0 = none) is used only without a
 // byte-order mark. "" for an empty or unreadable file (an unreadable one is logged).
 std::string ReadFile2String(const std::string& path, int format = 0);

@@ -17,7 +17,8 @@ struct Program {
   pid_t pid = -1;
   int outFd = -1;
   int errFd = -1;
-  std::string errors;  // error output collected while standard output is drained
+  std::string errors;   // error output collected while standard output is drained
+  int waitStatus = -1;  // how it ended, as waitpid tells it, once CloseProgram collected it
 };
 
 struct ProgramOptions {
@@ -25,6 +26,9 @@ struct ProgramOptions {
   bool redirect = true;
   // "NAME=value" entries that replace or join the inherited environment.
   std::vector<std::string> environment;
+  // The most address space the program may take, in bytes (0 = no limit of ours): beyond it
+  // its allocations fail instead of the machine running out of memory.
+  int64_t addressSpaceLimit = 0;
 };
 
 // Starts file with its arguments (never through a shell) in directory ("" = current),
@@ -41,8 +45,11 @@ void* ReadProgramStream(Program& program);
 bool WaitProgram(Program& program, int64_t timeoutMs);
 // Ends the program at once; CloseProgram still collects it.
 void KillProgram(Program& program);
-// Waits for the program and closes its pipes; returns its exit code (-1 when unknown).
+// Waits for the program and closes its pipes; returns its exit code (-1 when unknown, or
+// when a signal ended it: waitStatus then tells which).
 int CloseProgram(Program& program);
+// Three quarters of the machine's physical memory, in bytes (0 when unknown).
+int64_t ThreeQuartersOfPhysicalMemory();
 
 // Runs the program hidden and returns its output block: the standard output bytes, then,
 // with withErrors and error lines present, Chr(1) and the error lines each followed by LF,

@@ -22,6 +22,9 @@ int64_t CloseTempFile(int64_t handle);
 // Full path for an open handle or a negative id; "" for an unknown id.
 std::string GetTempFilePath(int64_t id);
 void DeleteTempFile(int64_t id);
+// A folder of this process's own in the private folder, named like its files and made when
+// missing, followed by "/"; "" when it cannot be made. It goes with the process's files.
+std::string GetOwnTempFolder(const std::string& name);
 // The descriptor behind an open handle, for writing (-1 for an unknown handle).
 int TempFileDescriptor(int64_t handle);
 

@@ -11,6 +11,9 @@ namespace workbench {
 // after a crash the fresh process knows only the files the crashed run handed over.
 struct BugReportSources {
   std::string settingsFolder;  // ends with "/"
+  // Where the last Refresh wrote the ignore lists it handed the converter (ends with "/");
+  // without them there, the settings folder's lists go in.
+  std::string ignoreListFolder;
   std::string sessionFile;
   bool inputsOnScreen = false;  // the main window's gadgets exist: session keys and inputs
   std::string generationLog;
