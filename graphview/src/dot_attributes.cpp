@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "graphview/edge_kinds.h"
+#include "graphview/graph_drawing.h"
 #include "text_lines.h"
 #include "tolvek/callstack.h"
 #include "tolvek/regex.h"
@@ -24,31 +25,32 @@ std::string_view Field(std::string_view text, char sep, size_t index) {
   return detail::SplitField(text, sep, index);
 }
 
-// Line number (from 1) of a label whose lines are separated by the two characters "\n".
-std::string_view LabelLine(std::string_view label, int64_t number) {
+// A node's label as messages show it (ShownLabel): its line breaks are its own, never a
+// backslash and an "n" of a key or path, and nothing in it is hidden.
+std::string Shown(const GraphNode* node) {
+  return node ? ShownLabel(node->label) : std::string();
+}
+
+// Line number (from 1) of a shown label.
+std::string_view LabelLine(std::string_view shown, int64_t number) {
   if (number < 1) return {};
   size_t start = 0;
   for (int64_t i = 1; i < number; ++i) {
-    size_t at = label.find("\\n", start);
+    size_t at = shown.find('\n', start);
     if (at == std::string_view::npos) return {};
-    start = at + 2;
+    start = at + 1;
   }
-  size_t end = label.find("\\n", start);
-  return label.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+  size_t end = shown.find('\n', start);
+  return shown.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
 }
 
-int64_t LabelSeparators(std::string_view label) {
-  int64_t count = 0;
-  for (size_t at = label.find("\\n"); at != std::string_view::npos;
-       at = label.find("\\n", at + 2)) {
-    ++count;
-  }
-  return count;
+int64_t LabelSeparators(std::string_view shown) {
+  return std::count(shown.begin(), shown.end(), '\n');
 }
 
 // Q + next-to-last line + Q + " " + last line: a process's name and its "(PID: n)" line.
 std::string NameAndPid(const GraphNode* process) {
-  std::string_view label = process ? process->label : std::string_view();
+  const std::string label = Shown(process);
   int64_t c = LabelSeparators(label);
   return std::string(kQ) + std::string(LabelLine(label, c)) + std::string(kQ) + " " +
          std::string(LabelLine(label, c + 1));
@@ -363,7 +365,7 @@ void DotPass::EventFrame(GraphNode* tail, GraphNode* head, GraphEdge* edge, int 
 }
 
 std::string NetworkPhrase(const GraphNode* head, const GraphEdge* edge, bool receive) {
-  std::string e(edge->label);
+  const std::string e = ShownLabel(edge->label);
   std::string arrow = receive ? "<" : ">";
   std::string phrase;
   bool portSuffix = false;
@@ -386,7 +388,7 @@ std::string NetworkPhrase(const GraphNode* head, const GraphEdge* edge, bool rec
   } else {
     return {};
   }
-  std::string_view server = head->label;
+  const std::string server = Shown(head);
   int64_t c = LabelSeparators(server);
   if (c == 2 && server.substr(0, 1) == "[") {
     phrase += std::string(kQ) + std::string(LabelLine(server, 2)) + std::string(kQ) + " (" +
@@ -401,12 +403,12 @@ std::string NetworkPhrase(const GraphNode* head, const GraphEdge* edge, bool rec
 std::string DotPass::Phrase(TimelineFrame& frame, const GraphNode* head, const GraphEdge* edge,
                             int kind) {
   const std::string q(kQ);
-  const std::string h(head->label);
+  const std::string h = Shown(head);
   const std::string_view id = head->name;
   const bool path = IsPathFile(id);
   const std::string t3(Field(id, ':', 3));
   const bool registryKey = Field(id, ':', 1) == "REGISTRYKEY";
-  const bool autostartKey = Has(h, "\\n");
+  const bool autostartKey = Has(h, "\n");
   const std::string firstLine(LabelLine(h, 1));
   switch (kind) {
     case EDGETYPE_WriteFile:
@@ -464,8 +466,7 @@ std::string RenamePhrase(const GraphNode* oldFile, const GraphNode* newFile, boo
   const std::string q(kQ);
   bool oldPath = oldFile && IsPathFile(oldFile->name);
   bool newPath = newFile && IsPathFile(newFile->name);
-  std::string o(oldFile ? oldFile->label : std::string_view());
-  std::string n(newFile ? newFile->label : std::string_view());
+  const std::string o = Shown(oldFile), n = Shown(newFile);
   std::string target = newPath ? q + n + q : "a " + n + " file";
   if (threadForm) {
     return (oldPath ? " renames file " + q + o + q : " renames a " + o + " file") + " to " + target;
@@ -509,14 +510,14 @@ void DotPass::CloseRenameGroup() {
     nodes({g.newFile, g.toThread});
     edges({g.toEdge});
     bool newPath = g.newFile && IsPathFile(g.newFile->name);
-    std::string n(g.newFile ? g.newFile->label : std::string_view());
+    const std::string n = Shown(g.newFile);
     phrase = newPath ? " renames a file to \"" + n + "\"" : " renames a file to a " + n + " file";
   } else if (from) {
     thread = g.fromThread;
     nodes({g.oldFile, g.fromThread});
     edges({g.fromEdge});
     bool oldPath = g.oldFile && IsPathFile(g.oldFile->name);
-    std::string o(g.oldFile ? g.oldFile->label : std::string_view());
+    const std::string o = Shown(g.oldFile);
     phrase = oldPath ? " renames file \"" + o + "\"" : " renames a " + o + " file";
   }
   std::string sentence;
@@ -529,7 +530,6 @@ void DotPass::CloseRenameGroup() {
 
 void DotPass::Finish(TimelineFrame& frame, std::string sentence, int8_t level,
                      std::string_view rawTime, const std::string& timeText) {
-  sentence = detail::ReplaceAll(sentence, "\\\\", "\\");
   frame.message = std::move(sentence);
   frame.level = level;
   frame.timestamp = timeText;

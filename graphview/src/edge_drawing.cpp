@@ -46,7 +46,7 @@ void DrawLabel(const GraphModel& model, const GraphEdge& edge,
                const GraphDrawSettings& settings) {
   static std::string text;
   static std::string upper;
-  UnescapeLabel(edge.label, text);
+  ShownLabel(edge.label, text);
   upper = text;
   AsciiUpper(upper);
   platform::VectorFont(settings.graphFont, fontPx);

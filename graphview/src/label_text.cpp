@@ -2,29 +2,46 @@
 #include <cmath>
 
 #include "graphview/graph_drawing.h"
+#include "tolvek/visible_text.h"
 
 namespace graphview {
 
-void UnescapeLabel(std::string_view label, std::string& out) {
+namespace {
+
+// The one pass over a label's escapes; the text between them goes through append.
+template <class Append>
+void ReadLabelEscapes(std::string_view label, std::string& out, Append append) {
   out.clear();
   out.reserve(label.size());
-  for (size_t i = 0; i < label.size(); ++i) {
-    char c = label[i];
-    if (c == '\\' && i + 1 < label.size()) {
-      char next = label[i + 1];
-      if (next == '\\' || next == 'n') {
-        out.push_back(next == 'n' ? '\n' : '\\');
-        ++i;
-        continue;
-      }
-    }
-    out.push_back(c);
+  size_t plain = 0;  // start of the text since the last escape
+  for (size_t i = 0; i + 1 < label.size(); ++i) {
+    if (label[i] != '\\' || (label[i + 1] != '\\' && label[i + 1] != 'n')) continue;
+    append(out, label.substr(plain, i - plain));
+    out.push_back(label[i + 1] == 'n' ? '\n' : '\\');
+    plain = ++i + 1;
   }
+  append(out, label.substr(std::min(plain, label.size())));
+}
+
+}  // namespace
+
+void UnescapeLabel(std::string_view label, std::string& out) {
+  ReadLabelEscapes(label, out, [](std::string& o, std::string_view text) { o.append(text); });
 }
 
 std::string UnescapeLabel(std::string_view label) {
   std::string out;
   UnescapeLabel(label, out);
+  return out;
+}
+
+void ShownLabel(std::string_view label, std::string& out) {
+  ReadLabelEscapes(label, out, tolvek::AppendVisibleText);
+}
+
+std::string ShownLabel(std::string_view label) {
+  std::string out;
+  ShownLabel(label, out);
   return out;
 }
 

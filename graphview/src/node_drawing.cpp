@@ -178,7 +178,7 @@ void DrawNode(const GraphModel& model, const GraphNode& node, double fontSize, i
   static std::string text;
   int64_t fitted = 0;
   if (hasText) {
-    UnescapeLabel(node.label, text);
+    ShownLabel(node.label, text);
     FontFitKey key{hp, w, h};
     auto it = node.fontFitCache.find(key);
     if (it == node.fontFitCache.end()) {

@@ -61,7 +61,7 @@ void SmartZoom(GraphModel& model, const GraphDrawSettings& settings) {
   for (const GraphNode& node : layout.nodes) {
     if (detail::TrimBlanks(node.label).empty()) continue;
     if (!(node.width > 0) || !(node.height > 0)) continue;
-    UnescapeLabel(node.label, text);
+    ShownLabel(node.label, text);
     const LabelInk& ink = detail::NodeLabelInk(node, text, settings.graphFont);
     boxes.push_back({node.width, node.height, detail::InkAt(ink, target)});
   }

@@ -554,12 +554,18 @@ std::string ListIconRequester(const std::string& title, const std::string& messa
   detail::ListIconRequester_FillList(p.lst, items, flags, nullptr);
 
   if (!normalisedPreset.empty()) {
+    std::string rawPreset = preset;
+    while (!rawPreset.empty() && rawPreset.back() == '\n') rawPreset.pop_back();
+    rawPreset += '\n';
     bool hasListMarkup = !(flags & LIR_NoMarkup) && detail::ListStyleText(items).has_value();
     std::vector<std::string> raw = detail::SplitItemRows(items);
     int count = CountGadgetItems(p.lst);
     for (int r = 0; r < count && r < int(raw.size()); ++r) {
       std::string text = detail::PresetComparisonText(raw[r], hasListMarkup, flags & LIR_NoMarkup);
-      if (!p.remembered.contains(text)) continue;
+      // A row the preset names exactly as the items give it counts too: the preset loses its
+      // brace groups, so a row whose text holds braces (a rule "\d{3}") would otherwise never
+      // be preselected, and a check-box list confirmed unchanged would uncheck it.
+      if (!p.remembered.contains(text) && !detail::ContainsWholeLine(rawPreset, raw[r])) continue;
       if (p.mode == Mode::kCheck) {
         SetGadgetItemState(p.lst, r, kItemChecked);
       } else {

@@ -288,3 +288,20 @@ bool PickListFilterAccepts(std::string_view search, std::string_view rowText) {
 }
 
 }  // namespace gui::detail
+
+namespace gui {
+
+std::string ListIconCell(std::string_view text, std::string_view style) {
+  std::string out;
+  out.reserve(text.size() + style.size() + 2);
+  if (!style.empty() || (!text.empty() && text.front() == '{')) {
+    out.append("{").append(style).append("}");
+  }
+  for (char c : text) {
+    if (c == '\\' || c == '|') out += '\\';
+    out += c;
+  }
+  return out;
+}
+
+}  // namespace gui

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QImage>
+#include <QLabel>
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
@@ -31,6 +32,25 @@ class GadgetInputFilter : public QObject {
   QPointer<QWidget> m_widget;  // positions are reported relative to it
   bool m_leftClicks;
   bool m_leftDoubleClicks;
+};
+
+// A text gadget: its text centred from top to bottom while it fits, else laid out from the
+// top, so that a text longer than the gadget shows its start rather than its middle.
+class TextLabel : public QLabel {
+ public:
+  using QLabel::QLabel;
+  void FitText() {
+    const bool fits = !wordWrap() || heightForWidth(width()) <= height();
+    const Qt::Alignment vertical = fits ? Qt::AlignVCenter : Qt::AlignTop;
+    const Qt::Alignment wanted = (alignment() & Qt::AlignHorizontal_Mask) | vertical;
+    if (alignment() != wanted) setAlignment(wanted);
+  }
+
+ protected:
+  void resizeEvent(QResizeEvent* e) override {
+    QLabel::resizeEvent(e);
+    FitText();
+  }
 };
 
 class CanvasWidget : public QWidget {

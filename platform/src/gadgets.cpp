@@ -257,7 +257,7 @@ QIcon IconOf(int image) {
 
 int TextGadget(int gadget, int x, int y, int w, int h, const std::string& text, uint32_t flags) {
   TOLVEK_TRACE("TextGadget");
-  auto* label = Place(gadget, kGadgetText, x, y, w, h, new QLabel(Q(text)));
+  auto* label = Place(gadget, kGadgetText, x, y, w, h, new TextLabel(Q(text)));
   if (!label) return 0;
   label->setAlignment((flags & kTextCenter)  ? Qt::AlignHCenter | Qt::AlignVCenter
                       : (flags & kTextRight) ? Qt::AlignRight | Qt::AlignVCenter
@@ -549,11 +549,15 @@ void SetGadgetText(int gadget, const std::string& text) {
   if (!rec) return;
   SilentChange silent;
   QWidget* w = rec->widget;
-  if (auto* label = qobject_cast<QLabel*>(w))
+  if (auto* label = qobject_cast<QLabel*>(w)) {
     label->setText(Q(text));
-  else if (auto* edit = qobject_cast<QLineEdit*>(w))
+    if (auto* fitted = dynamic_cast<TextLabel*>(label)) fitted->FitText();
+  } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
     edit->setText(Q(text));
-  else if (auto* button = qobject_cast<QAbstractButton*>(w))
+    // A field the analyst only reads shows where its text starts, not (with the cursor left
+    // at the end) where it ends.
+    if (edit->isReadOnly()) edit->setCursorPosition(0);
+  } else if (auto* button = qobject_cast<QAbstractButton*>(w))
     button->setText(Q(text));
   else if (auto* combo = qobject_cast<QComboBox*>(w))
     combo->setCurrentText(Q(text));

@@ -608,6 +608,66 @@ TEST_F(CanvasTest, HostileDetailsShowLiterally) {
                   }));
 }
 
+// Names that lie about themselves, through a real Refresh: the details list and the frame
+// messages show the log's text with its hidden and reordering characters written out, and a
+// backslash before an "n" in a registry key is no line break (no autostart, nothing cut).
+TEST_F(CanvasTest, HiddenCharactersShowAndKeysKeepTheirBackslashes) {
+  const std::string rlo = "C:\\evil\\invoice\u202Eexe.txt";
+  const std::string controls = std::string("C:\\evil\\e\x1B[2Js\x07") + "q\x7F.txt";
+  const std::string key = "HKCU\\Software\\nvidia\\new\\val";
+  std::string sample = ReadWholeFile(LUMIVEX_SAMPLE_LOG);
+  const size_t after = sample.find("\r\n", sample.find("System32\\ntdll.dll")) + 2;
+  std::string rows;
+  for (const auto& [operation, path] :
+       {std::pair{"WriteFile", rlo}, std::pair{"WriteFile", controls},
+        std::pair{"RegSetValue", key}}) {
+    rows += "\"9:41:03.4490000 AM\",\"invoice_0419.exe\",\"3120\",\"" + std::string(operation) +
+            "\",\"" + path + "\",\"SUCCESS\",\"Offset: 0, Length: 4\",\"3124\"\r\n";
+  }
+  sample.insert(after, rows);
+  const std::string log = m_root + "/hidden.csv";
+  WriteWholeFile(log, sample);
+  RefreshOn(log);
+
+  std::vector<std::string> messages;
+  for (const graphview::TimelineFrame& frame : State().graph.Frames) {
+    messages.push_back(frame.message);
+  }
+  const auto said = [&](const std::string& part) {
+    return std::count_if(messages.begin(), messages.end(), [&](const std::string& message) {
+      return message.find(part) != std::string::npos;
+    });
+  };
+  EXPECT_EQ(said(" writes data to file \"C:\\evil\\invoice_0x202E_exe.txt\""), 1);
+  EXPECT_EQ(said(" writes data to file \"C:\\evil\\e_0x1B_[2Js_0x07_q_0x7F_.txt\""), 1);
+  EXPECT_EQ(said(" sets registry key \"" + key + "\""), 1);
+  EXPECT_EQ(said("autostart registry key \"HKCU\\Software\\\""), 0);
+  EXPECT_EQ(said("\u202E") + said("\x1B") + said("\x07") + said("\x7F"), 0);
+
+  GraphNode* file = nullptr;
+  for (GraphNode& node : State().graph.layout.nodes) {
+    if (node.name.find("invoice\u202E") != std::string_view::npos) file = &node;
+  }
+  ASSERT_NE(file, nullptr) << State().generationLog;
+  ShownList list;
+  {
+    guitest::Script script({[&] { return ReadList("Details for ...", list); },
+                            guitest::Do([] { Close("Details for ..."); })},
+                           "Details for ...");
+    Mouse(QEvent::MouseButtonPress, Centre(file), Qt::MiddleButton, Qt::MiddleButton);
+    Mouse(QEvent::MouseButtonRelease, Centre(file), Qt::MiddleButton, Qt::NoButton);
+    Turns(100);
+    EXPECT_TRUE(script.Finished());
+  }
+  EXPECT_EQ(list.message, "FILE:c:\\evil\\invoice_0x202E_exe.txt");
+  bool pathSeen = false;
+  for (const auto& row : list.rows) {
+    for (const std::string& cell : row) EXPECT_EQ(cell.find("\u202E"), std::string::npos) << cell;
+    pathSeen = pathSeen || row.back() == "C:\\evil\\invoice_0x202E_exe.txt";
+  }
+  EXPECT_TRUE(pathSeen);
+}
+
 }  // namespace
 
 // Without its details file (a later generation failed) a node is named in a message; with

@@ -256,6 +256,36 @@ TEST_F(FilterManagerTest, TheListShowsEveryLineAndCancelChangesNothing) {
   EXPECT_EQ(Listed(MenuItem_SessionFiles).back(), "disabled|Full String Match|a=b|r");
 }
 
+// A received session's rules are listed as they stand, whatever markup they hold, and the
+// enable/disable list confirmed unchanged leaves every rule as it was.
+TEST_F(FilterManagerTest, RulesThatLookLikeMarkupAreListedLiterally) {
+  WriteWholeFile(State().sessionFile,
+                 "[evtweave_fileignores.session]\n"
+                 "REGEX:{color:white}|(?i).*wuauhelper.* = rw\n"
+                 "{{color:white}}ghost.exe = r\n"
+                 "*a|b\\c{d* = {w}\n");
+  const std::vector<std::string> listed = {
+      "enabled|Regular Expression|{color:white}|(?i).*wuauhelper.*|rw",
+      "enabled|Full String Match|{{color:white}}ghost.exe|r",
+      "enabled|Sub String Match|a|b\\c{d|{w}",
+  };
+  std::vector<std::string> rows = Listed(MenuItem_SessionFiles);
+  ASSERT_EQ(rows.size(), 4 + listed.size());
+  EXPECT_EQ(std::vector<std::string>(rows.begin() + 4, rows.end()), listed);
+
+  std::vector<std::string> checks;
+  Manage(MenuItem_SessionFiles,
+         {guitest::Do([] { DoubleClickRow(kManager, 1); }),
+          [] { return PickListRows(kManager).size() == 3; }, guitest::Do([&] {
+            checks = PickListRows(kManager);
+            QTest::mouseClick(platform::GadgetWidget(PickListGadget(kManager, "but")),
+                              Qt::LeftButton);
+          })});
+  for (const std::string& row : checks) EXPECT_EQ(row.substr(0, 3), "[x]") << row;
+  rows = Listed(MenuItem_SessionFiles);
+  EXPECT_EQ(std::vector<std::string>(rows.begin() + 4, rows.end()), listed);
+}
+
 TEST_F(FilterManagerTest, PatternsThatWouldNotReadBackAreRefusedAndTheDialogStays) {
   const struct {
     bool global;

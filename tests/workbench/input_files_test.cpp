@@ -141,6 +141,42 @@ TEST_F(InputFilesTest, TheSampleListsItsProcessesAndTheChosenOneReachesTheConver
   EXPECT_EQ(Launcher(), "");
 }
 
+// Process names are the log's: markup, bars, backslashes and characters that hide or turn
+// text are listed as they are, never as the list's styles, and the chosen one comes back whole.
+TEST_F(InputFilesTest, HostileProcessNamesAreListedLiterally) {
+  const std::string header =
+      "\xEF\xBB\xBF\"Time of Day\",\"Process "
+      "Name\",\"PID\",\"Operation\",\"Path\",\"Result\",\"Detail\","
+      "\"TID\"\r\n";
+  const std::vector<std::string> names = {"{color:white}evil.exe", "a|b\\|c{d",
+                                          "{{color:white}}ghost.exe", "invoice\u202Eexe.txt",
+                                          "bell\x07"
+                                          "esc\x1B"
+                                          ".exe"};
+  const std::vector<std::string> shown = {"{color:white}evil.exe", "a|b\\|c{d",
+                                          "{{color:white}}ghost.exe", "invoice_0x202E_exe.txt",
+                                          "bell_0x07_esc_0x1B_.exe"};
+  std::string log = header;
+  for (size_t i = 0; i < names.size(); ++i) {
+    log += "\"10:00:00\",\"" + names[i] + "\",\"" + std::to_string(10 + i) +
+           "\",\"Process Start\",\"\",\"SUCCESS\",\"\",\"1\"\r\n";
+  }
+  const std::string path = m_root + "/hostile.csv";
+  WriteWholeFile(path, log);
+  std::vector<std::string> rows;
+  PickLauncher(path, {guitest::Do([&] {
+                 rows = PickListRows(kList);
+                 DoubleClickRow(kList, 2);
+               })});
+  ASSERT_EQ(rows.size(), names.size() + 1);
+  for (size_t i = 0; i < names.size(); ++i) {
+    const std::string& row = rows[i + 1];
+    EXPECT_EQ(row.substr(row.find('|')), "|" + std::to_string(10 + i) + "|" + shown[i]);
+  }
+  // The answer holds the cells with their bars and backslashes escaped.
+  EXPECT_EQ(Launcher().substr(Launcher().find('|')), "|11|a\\|b\\\\\\|c{d");
+}
+
 TEST_F(InputFilesTest, LogsThatCannotBeScanned) {
   const std::string noTid = m_root + "/no_tid.csv";
   WriteWholeFile(noTid,

@@ -1,5 +1,7 @@
 // The main window as the analyst finds it after start-up, and the loop serving it.
 #include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
 #include <QTest>
 #include <QWidget>
 
@@ -94,6 +96,29 @@ TEST_F(MainWindowTest, TheWindowCannotBeMadeSmallerThan800By600) {
   QApplication::processEvents();
   EXPECT_GE(platform::WindowWidth(Window_Main), 800);
   EXPECT_GE(platform::WindowHeight(Window_Main), 600);
+}
+
+// A status or frame message longer than its field shows its start; the end is what is cut.
+TEST_F(MainWindowTest, LongStatusAndMessagesShowTheirStart) {
+  const std::string text = "Thread 6744-o15 of process \"" + std::string(200, 'x') +
+                           ".exe\" (PID: 6744) writes data to file \"C:\\" + std::string(200, 'y') +
+                           ".txt\"";
+  platform::SetGadgetText(String_Main_FrameMessage, text);
+  platform::SetGadgetText(Text_Main_Status, text);
+  auto* message = qobject_cast<QLineEdit*>(Widget(String_Main_FrameMessage));
+  ASSERT_NE(message, nullptr);
+  message->grab();  // lays the text out as a paint does
+  const QRect inside = message->contentsRect();
+  EXPECT_EQ(message->cursorPositionAt(QPoint(inside.left() + 3, inside.center().y())), 0);
+
+  // The status: where its text is drawn within the label, wrapped or not.
+  auto* status = qobject_cast<QLabel*>(Widget(Text_Main_Status));
+  ASSERT_NE(status, nullptr);
+  const QRect box = status->contentsRect();
+  const int flags = int(status->alignment()) | (status->wordWrap() ? Qt::TextWordWrap : 0);
+  const QRect drawn = status->fontMetrics().boundingRect(box, flags, status->text());
+  EXPECT_GE(drawn.top(), box.top()) << drawn.top() << " " << box.top() << " " << box.height();
+  EXPECT_GE(drawn.left(), box.left());
 }
 
 // A menu's items with their submenus' items, without the indentation.

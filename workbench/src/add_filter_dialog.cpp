@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "graphview/graph_drawing.h"
 #include "platform/text_case.h"
 #include "platform/window_system.h"
 #include "tolvek/callstack.h"
@@ -187,16 +188,17 @@ void OpenAddFilterFromNode(int menuItem) {
   const InteractionState& interaction = State().interaction;
   const std::string& name = interaction.contextNodeName;
   size_t colon = name.find(':');
-  std::string text = colon == std::string::npos ? "" : name.substr(colon + 1);
+  // Ids and labels are the layout's text: read once, as drawing reads them.
+  std::string text =
+      colon == std::string::npos ? "" : graphview::UnescapeLabel(name.substr(colon + 1));
   if (menuItem == MenuItem_AddFilterFirst + 1 || menuItem == MenuItem_AddFilterFirst + 2) {
-    std::string label = tolvek::ReplaceAll(interaction.contextNodeLabel, "\\n", "\n");
+    const std::string label = graphview::UnescapeLabel(interaction.contextNodeLabel);
     auto regex = menuItem == MenuItem_AddFilterFirst + 2
                      ? tolvek::CreateRegularExpression(kIpAddressPattern)
                      : tolvek::CreateRegularExpression(
                            kDomainNamePattern, tolvek::kRegexCaseless | tolvek::kRegexMultiline);
     text = regex ? tolvek::ExtractRegularExpression1(*regex, label, 0, true) : "";
   }
-  text = tolvek::ReplaceAll(text, "\\\\", "\\");
   std::string lower;
   for (char32_t c : platform::LowerCaseCodePoints(text)) tolvek::AppendCodePoint(lower, c);
   BuildDialog({name, std::nullopt});

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "graphview/graph_drawing.h"
 #include "graphview/hit_testing.h"
 #include "platform/drawing.h"
 #include "platform/window_system.h"
@@ -320,11 +321,7 @@ void AddFilterItems(const std::string& name, const std::string& label) {
   } else if (name.rfind("REGISTRYKEY:", 0) == 0) {
     platform::MenuItem(MenuItem_AddFilterFirst, "Add filter registrykey ...");
   } else if (name.rfind("SERVER:", 0) == 0) {
-    std::string lines = label;
-    for (size_t at = 0; (at = lines.find("\\n", at)) != std::string::npos;) {
-      lines.replace(at, 2, "\n");
-      ++at;
-    }
+    const std::string lines = graphview::UnescapeLabel(label);
     if (Matches(kDomainNamePattern, tolvek::kRegexCaseless | tolvek::kRegexMultiline, lines)) {
       platform::MenuItem(MenuItem_AddFilterFirst + 1, "Add filter for domain ...");
     }

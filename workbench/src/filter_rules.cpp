@@ -395,19 +395,9 @@ std::string IgnoreListText(std::string_view globalText, std::string_view session
   return out;
 }
 
-std::string EscapeListCell(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    if (c == '\\' || c == '|') out += '\\';
-    out += c;
-  }
-  return out;
-}
-
 std::string ListedRow(const ListedRule& rule) {
-  return std::string(MatchTypeName(rule.type)) + "|" + EscapeListCell(rule.text) + "|" +
-         EscapeListCell(rule.access);
+  return std::string(MatchTypeName(rule.type)) + "|" + gui::ListIconCell(rule.text) + "|" +
+         gui::ListIconCell(rule.access);
 }
 
 std::vector<ListedRule> DecodeListedRows(std::string_view answer) {

@@ -5,8 +5,10 @@
 #include <unordered_set>
 
 #include "graphview/graph_inputs.h"
+#include "gui/pick_list_markup.h"
 #include "tolvek/callstack.h"
 #include "tolvek/memory_string.h"
+#include "tolvek/visible_text.h"
 
 namespace workbench {
 namespace {
@@ -84,7 +86,9 @@ LauncherScan ScanLaunchers(std::string_view logBytes,
     if (inner.empty()) continue;
     inner.remove_suffix(1);
     auto [name, pid, operation] = Fields(inner, wanted);
-    std::string row = std::to_string(position) + "|" + pid + "|" + name;
+    // The log's names are shown as they are: nothing hidden, nothing read as markup.
+    std::string row = std::to_string(position) + "|" + gui::ListIconCell(tolvek::VisibleText(pid)) +
+                      "|" + gui::ListIconCell(tolvek::VisibleText(name));
     std::string pair = pid + "|" + name;
     if (operation == "Process Start") {
       scan.started.push_back(row);

@@ -8,13 +8,15 @@
 #include <vector>
 
 #include "graphview/dot_attributes.h"
+#include "graphview/graph_drawing.h"
 #include "gui/list_icon_requester.h"
+#include "gui/pick_list_markup.h"
 #include "platform/window_system.h"
 #include "tolvek/callstack.h"
 #include "tolvek/hex_form.h"
 #include "tolvek/preferences.h"
 #include "tolvek/temp_files.h"
-#include "workbench/filter_rules.h"
+#include "tolvek/visible_text.h"
 #include "workbench/stages.h"
 #include "workbench/workbench_state.h"
 
@@ -53,11 +55,10 @@ std::string Shown(const std::string& key, const std::string& value) {
   return graphview::FormatTimestamp(s.graph, value, s.options.showOriginalTimestamps != 0);
 }
 
-// Text from the details file shown as it is: escaped, so a value can neither end its cell
-// nor swallow the next character, and when it opens a cell, a leading "{" (which would start
-// the cell's style) gets an empty style in front.
-std::string EscapedCell(std::string_view text) {
-  return (!text.empty() && text.front() == '{' ? "{}" : "") + EscapeListCell(text);
+// Text from the details file shown as it is: nothing in it hidden, and nothing in it read as
+// the list's markup.
+std::string Cell(std::string_view text, std::string_view style = {}) {
+  return gui::ListIconCell(tolvek::VisibleText(text), style);
 }
 
 // The current group's keys and values in file order.
@@ -75,9 +76,8 @@ std::string DetailsRows(const KeyValues& keys) {
   for (const auto& [key, value] : keys) {
     const bool threads = Lower(key) == "threads";
     rows += threads ? "{{color:black;}}" : "{{color:black;disabled;}}";
-    rows += EscapedCell(key);
-    rows += threads ? "|{color:gray;color:blue;}" : "|{color:gray;}";
-    rows += EscapeListCell(Shown(key, value));
+    rows += Cell(key) + '|';
+    rows += Cell(Shown(key, value), threads ? "color:gray;color:blue;" : "color:gray;");
     rows += '\n';
   }
   return rows;
@@ -96,12 +96,10 @@ std::string ThreadRows(const std::string& processPart) {
     if (!yes && relevance != "No") continue;
     std::string& rows = yes ? relevant : others;
     const char* rowStyle = yes ? "{{color:black;disabled;}}" : "{{color:silver;disabled;}}";
-    rows += rowStyle + EscapedCell(IdField(id, 2)) + "||\n";
+    rows += rowStyle + Cell(IdField(id, 2)) + "||\n";
     for (const auto& [key, value] : GroupKeys()) {
       rows += rowStyle;
-      rows += '|' + EscapedCell(key) + '|';
-      rows +=
-          yes ? "{color:gray}" + EscapeListCell(Shown(key, value)) : EscapedCell(Shown(key, value));
+      rows += '|' + Cell(key) + '|' + Cell(Shown(key, value), yes ? "color:gray" : "");
       rows += '\n';
     }
   }
@@ -178,10 +176,7 @@ void ShowNodeDetails() {
   if (!found) {
     NoDetailsMessage(name, label);
   } else {
-    std::string message = name;
-    for (size_t at = 0; (at = message.find("\\\\", at)) != std::string::npos; ++at) {
-      message.replace(at, 2, "\\");
-    }
+    const std::string message = graphview::ShownLabel(name);
     const std::string chosen =
         gui::ListIconRequester("Details for ...", message, " ", "Key|Value", "150|*",
                                Items(DetailsRows(keys)), "", Window_Main, kListFlags, "");

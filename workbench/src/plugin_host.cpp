@@ -8,6 +8,7 @@
 
 #include "gui/edit_text_requester.h"
 #include "gui/list_icon_requester.h"
+#include "gui/pick_list_markup.h"
 #include "gui/wait_requester.h"
 #include "platform/window_system.h"
 #include "plugins/plugin_descriptions.h"
@@ -112,7 +113,7 @@ std::string JoinedCells(const std::vector<std::string>& cells, bool escape) {
   std::string out;
   for (size_t i = 0; i < cells.size(); ++i) {
     if (i) out += '|';
-    out += escape ? EscapeListCell(cells[i]) : cells[i];
+    out += escape ? gui::ListIconCell(cells[i]) : cells[i];
   }
   return out;
 }

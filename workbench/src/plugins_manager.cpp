@@ -13,7 +13,7 @@ constexpr int64_t kManagerFlags = gui::LIR_RememberGeometry | gui::LIR_SearchFie
                                   gui::LIR_CopyMenu | gui::LIR_ExpandCell | gui::LIR_DisableParent;
 
 std::string Row(std::string_view attribute, std::string_view value) {
-  return std::string(attribute) + "|" + EscapeListCell(value) + "\n";
+  return std::string(attribute) + "|" + gui::ListIconCell(value) + "\n";
 }
 
 std::string DetailItems(const plugins::PluginRecord& r) {
@@ -34,7 +34,7 @@ std::string DetailItems(const plugins::PluginRecord& r) {
   for (size_t start = 0; start <= r.DeactivationMessage.size();) {
     const size_t end = r.DeactivationMessage.find('\n', start);
     const std::string line = r.DeactivationMessage.substr(start, end - start);
-    message += start == 0 ? Row("DeactivationMessage", line) : EscapeListCell(line) + "\n";
+    message += start == 0 ? Row("DeactivationMessage", line) : gui::ListIconCell(line) + "\n";
     if (end == std::string::npos) break;
     start = end + 1;
   }
@@ -53,8 +53,8 @@ void OpenPluginsManager() {
     const plugins::PluginRecord& r = list[i];
     if (i) items += '\n';
     items += r.IsDeactivated ? "{{color:red}}" : "{{color:green}}";
-    items += std::to_string(i) + "|" + EscapeListCell(r.Name) + "|" + EscapeListCell(r.Type) + "|" +
-             EscapeListCell(r.Version) + "|" + EscapeListCell(r.Author);
+    items += std::to_string(i) + "|" + gui::ListIconCell(r.Name) + "|" + gui::ListIconCell(r.Type) +
+             "|" + gui::ListIconCell(r.Version) + "|" + gui::ListIconCell(r.Author);
   }
   const std::string answer = gui::ListIconRequester(
       "Plugins-Manager", "Loaded plugins ...", "Doubleclick to view details ...",

@@ -28,6 +28,11 @@ uint32_t GetColorByName(std::string_view name, int alpha);
 // its file name whole. Any other backslash stays. The result replaces out.
 void UnescapeLabel(std::string_view label, std::string& out);
 std::string UnescapeLabel(std::string_view label);
+// The label as the analyst sees it, in the same one pass: as UnescapeLabel, and every
+// control character or writing-direction mark from the log written out as "_0x" + hex + "_"
+// (tolvek::VisibleText), so the only line breaks left are the label's own.
+void ShownLabel(std::string_view label, std::string& out);
+std::string ShownLabel(std::string_view label);
 
 // Paints the node's shape in its colours and its label in the largest size up to fontSize
 // (layout units) that fits the box; alpha (0 to 255) applies to the node's colours. Nodes

@@ -57,3 +57,13 @@ bool PickListFilterAccepts(std::string_view search, std::string_view rowText);
 extern const char* const kSearchPlaceholder;
 
 }  // namespace gui::detail
+
+namespace gui {
+
+// One cell of item text that shows text exactly as it is: "\" and "|" escaped, and the
+// cell's style (none when empty) always written in front when text opens with "{", so that
+// text can neither end its cell nor open a list, row or cell style. Every text from outside
+// (a log, a session, a filter file) goes into a pick list through this.
+std::string ListIconCell(std::string_view text, std::string_view style = {});
+
+}  // namespace gui

@@ -274,6 +274,30 @@ TEST(DotAttributes, LinesTheLayoutLacksAreSkippedAndHostileTextIsHarmless) {
   EXPECT_EQ(lone.Frames[0].nodeRefs.size(), 2u);
 }
 
+// Labels are read in one pass for messages too: a backslash before an "n" in a key, a name or
+// a server's name is part of the text, never the label's line break; nothing is hidden.
+TEST(DotAttributes, MessagesReadLabelsAsTheyAreDrawn) {
+  const std::string t = "THREAD:1-n1:2-n1";
+  const std::string key = "REGISTRYKEY:hkcu\\\\software\\\\nvidia\\\\new\\\\val";
+  const std::string dot =
+      kHead + N("PROCESS:1-n1", "[1]\\nc:\\\\new\\\\nasty\u202E.exe\\n(PID: 1)", "red") +
+      N(t, "2", "white") + N(key, "HKCU\\\\Software\\\\nvidia\\\\new\\\\val", "black") +
+      E(t, key, "", "bold", "red", "1:00:01") +
+      N("REGISTRYKEY:hkcu\\\\run\\\\n", "HKCU\\\\Run\\\\n\\n(AUTOSTART!)", "black") +
+      E(t, "REGISTRYKEY:hkcu\\\\run\\\\n", "", "bold", "red", "1:00:02") +
+      N("SERVER:1.2.3.4", "[1]\\nhost\\\\nevil\x1B.example\\n1.2.3.4", "white") +
+      E("PROCESS:1-n1", "SERVER:1.2.3.4", "TCP 49712>80", "bold", "red", "1:00:03") + "}\r\n";
+  GraphModel model = ReadModel(dot, PlainFor(dot));
+  const std::string actor = "Thread 2-n1 of process \"c:\\new\\nasty_0x202E_.exe\" (PID: 1)";
+  EXPECT_EQ(Messages(model),
+            (std::vector<std::string>{
+                actor + " sets registry key \"HKCU\\Software\\nvidia\\new\\val\"",
+                actor + " sets autostart registry key \"HKCU\\Run\\n\"",
+                "Process \"c:\\new\\nasty_0x202E_.exe\" (PID: 1) sends an HTTP request to "
+                "\"host\\nevil_0x1B_.example\" (1.2.3.4)",
+            }));
+}
+
 TEST(DotAttributes, AnUnreadableLayoutKeepsTheShownGraph) {
   GraphModel model = ReadModel(kEvents, PlainFor(kEvents));
   size_t nodes = model.layout.nodes.size();

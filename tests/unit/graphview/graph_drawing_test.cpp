@@ -51,21 +51,29 @@ TEST(GraphColours, NamesOfTheLayout) {
     EXPECT_EQ(GetColorByName(c.name, c.alpha), c.colour) << c.name << " " << c.alpha;
 }
 
+// Read in one pass; shown with the log's hidden characters written out, the label's own line
+// breaks kept.
 TEST(GraphLabels, UnescapedInOnePass) {
   struct Case {
-    const char* raw;
-    const char* shown;
+    std::string raw, real, shown;
   };
   const Case cases[] = {
-      {R"(PROCESS\nexplorer.exe)", "PROCESS\nexplorer.exe"},
+      {R"(PROCESS\nexplorer.exe)", "PROCESS\nexplorer.exe", "PROCESS\nexplorer.exe"},
       // The backslash before "ntdll" is an escaped one, not the start of a line break.
-      {R"(C:\\Windows\\ntdll.dll)", R"(C:\Windows\ntdll.dll)"},
-      {R"(dir\\\nfile)", "dir\\\nfile"},
-      {R"(tab\tstays)", R"(tab\tstays)"},
-      {R"(ends\)", R"(ends\)"},
-      {"", ""},
+      {R"(C:\\Windows\\ntdll.dll)", R"(C:\Windows\ntdll.dll)", R"(C:\Windows\ntdll.dll)"},
+      {R"(dir\\\nfile)", "dir\\\nfile", "dir\\\nfile"},
+      {R"(tab\tstays)", R"(tab\tstays)", R"(tab\tstays)"},
+      {R"(ends\)", R"(ends\)", R"(ends\)"},
+      {"", "", ""},
+      {"C:\\\\x\\\\invoice\u202Eexe.txt", "C:\\x\\invoice\u202Eexe.txt",
+       "C:\\x\\invoice_0x202E_exe.txt"},
+      {"a\r\\nb.exe\\n(PID: 1)", "a\r\nb.exe\n(PID: 1)", "a_0x0D_\nb.exe\n(PID: 1)"},
+      {"\x1B[1m\x07\x7F\\\\\t", "\x1B[1m\x07\x7F\\\t", "_0x1B_[1m_0x07__0x7F_\\_0x09_"},
   };
-  for (const Case& c : cases) EXPECT_EQ(UnescapeLabel(c.raw), c.shown) << c.raw;
+  for (const Case& c : cases) {
+    EXPECT_EQ(UnescapeLabel(c.raw), c.real) << c.raw;
+    EXPECT_EQ(ShownLabel(c.raw), c.shown) << c.raw;
+  }
 }
 
 class GraphDrawing : public ::testing::Test {
@@ -209,6 +217,17 @@ TEST_F(GraphDrawing, WhiteLabelsStayOpaqueWhenFaded) {
   }
   EXPECT_GT(interiorWhite[0], 0);
   EXPECT_EQ(interiorWhite[1], 0);
+}
+
+// A label of nothing but characters that would hide or turn text still shows something.
+TEST_F(GraphDrawing, HiddenCharactersOfALabelLeaveInk) {
+  for (const char* label : {"\x1B\x07\x7F", "\u202E\u2066", "\x01\\n\x0D"}) {
+    SCOPED_TRACE(label);
+    Clear();
+    AddNode("box", "white", "white", label);
+    DrawNode(m_model, m_model.layout.nodes.back(), kFont, 255, m_settings);
+    EXPECT_LT(CountPixels(55, 105, 145, 195, kWhite), 91 * 91);
+  }
 }
 
 TEST_F(GraphDrawing, NodesOffTheCanvasAreSkipped) {

@@ -85,3 +85,33 @@ TEST(PickListSearch, FilterWithNegation) {
     for (int r = 0; r < 3; ++r)
       EXPECT_EQ(PickListFilterAccepts(c.search, rows[r]), c.shown[r]) << c.search << " / " << r;
 }
+
+// Text from outside, written through ListIconCell at every place of a row, comes back as it
+// was, whether the cell has a style or not, and opens no list, row or cell style.
+TEST(PickListMarkup, ACellWrittenForTextShowsItLiterally) {
+  const std::string texts[] = {"{color:white}evil.exe",
+                               "a|b\\|c{d",
+                               "{{color:white}}ghost.exe",
+                               "{{{font:x}}}",
+                               "REGEX:{color:white}|(?i).*wuauhelper.*",
+                               "{",
+                               "}",
+                               "{}",
+                               "\\",
+                               "x\\",
+                               "{a|b}c",
+                               "",
+                               "plain.exe"};
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(text);
+    const std::string row = gui::ListIconCell(text) + "|" + gui::ListIconCell(text) + "|" +
+                            gui::ListIconCell(text, "color:gray") + "|" + gui::ListIconCell(text);
+    for (const std::string& items : {row, "{{color:black;disabled;}}" + row}) {
+      MarkedRow marked = ParseMarkedRow(items, ListStyleText(items).has_value(), false);
+      EXPECT_EQ(marked.cells, (Cells{text, text, text, text})) << items;
+      EXPECT_EQ(marked.cellStyles, (Cells{"", "", "color:gray", ""})) << items;
+      EXPECT_EQ(marked.rowStyle, items == row ? "" : "color:black;disabled;");
+      EXPECT_FALSE(ListStyleText(items));
+    }
+  }
+}

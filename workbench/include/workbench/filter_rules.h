@@ -111,9 +111,8 @@ std::string IgnoreListText(std::string_view globalText, std::string_view session
                            std::string_view group);
 
 // ------------------------------------------------------------------------- manager's lists
-// A cell of a pick-list row: "\" and "|" escaped.
-std::string EscapeListCell(std::string_view text);
-// "type|text|access" of a rule, escaped: the form the pick lists show and answer.
+// "type|text|access" of a rule, each cell through gui::ListIconCell: the form the pick lists
+// show and answer.
 std::string ListedRow(const ListedRule& rule);
 // The rows of a check-box answer (type, text, access each); rows that do not decode are left
 // out.
