@@ -477,6 +477,10 @@ void Stretch::Read(std::string_view text, size_t from, const Layout& layout, boo
     if (inQuotes) {
       m_joined.assign(first);
       while (inQuotes && pos < text.size()) {
+        // The break inside the field stays, written out: a name or command line of two
+        // lines must not read as another one of a single line.
+        for (size_t b = line.m_end; b < line.m_next; ++b)
+          m_joined.append(text[b] == '\r' ? "_0x0D_" : "_0x0A_");
         line = NextLine(text, pos);
         std::string_view more = text.substr(line.m_begin, line.m_end - line.m_begin);
         m_joined.append(more);
