@@ -101,6 +101,7 @@ struct LayerState {
   int selectedPattern = 0;  // of the last file dialog
   std::deque<int64_t> colourAnswers;
   std::vector<ShownMessage> shown;
+  std::function<void(const std::string&, const std::string&)> unscripted;
 
   int suppressSignals = 0;  // > 0 while the layer itself changes a gadget
 };

@@ -47,6 +47,10 @@ std::string FileDialog(bool save, const std::string& title, const std::string& p
     if (answer.pattern >= 0) s.selectedPattern = answer.pattern;
     return answer.path;
   }
+  if (s.unscripted) {
+    s.unscripted(title, preset);
+    return "";
+  }
   QString selected = filters.value(preselected);
   QString joined = filters.join(";;");
   QString path =
@@ -67,6 +71,12 @@ int MessageRequester(const std::string& title, const std::string& text, int flag
     int answer = s.messageAnswers.front();
     s.messageAnswers.pop_front();
     return answer;
+  }
+  if (s.unscripted) {
+    s.unscripted(title, text);
+    return flags == kMessageYesNoCancel ? kResultCancel
+           : flags == kMessageYesNo     ? kResultNo
+                                        : kResultOk;
   }
   QMessageBox box(ActiveOwner());
   box.setWindowTitle(Q(title));
@@ -109,6 +119,10 @@ int64_t ColorRequester(uint32_t colour) {
     int64_t answer = s.colourAnswers.front();
     s.colourAnswers.pop_front();
     return answer;
+  }
+  if (s.unscripted) {
+    s.unscripted("colour", "");
+    return -1;
   }
   QColor chosen = QColorDialog::getColor(ToQColor(colour), ActiveOwner());
   return chosen.isValid() ? int64_t(FromQColor(chosen)) : -1;
@@ -183,6 +197,11 @@ void ScriptColourAnswer(int64_t colour) {
 }
 std::vector<ShownMessage> ShownMessages() {
   return Layer().shown;
+}
+
+void SetUnscriptedDialogHandler(
+    std::function<void(const std::string& title, const std::string& text)> handler) {
+  Layer().unscripted = std::move(handler);
 }
 
 void ClearScriptedAnswers() {

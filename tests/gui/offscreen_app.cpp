@@ -1,5 +1,6 @@
-// One QApplication for a whole test executable, on the offscreen platform unless the
-// environment already names one.
+// One QApplication for a whole test executable, always on the offscreen platform (a test
+// program may give it options, such as its screens), whatever the environment names: the
+// tests check pixels and sizes against a known screen and never need a display.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -11,7 +12,8 @@ namespace {
 class OffscreenApplication : public ::testing::Environment {
  public:
   void SetUp() override {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!qEnvironmentVariable("QT_QPA_PLATFORM").startsWith("offscreen"))
+      qputenv("QT_QPA_PLATFORM", "offscreen");
     m_app = new QApplication(m_argc, m_argv);
   }
   void TearDown() override {

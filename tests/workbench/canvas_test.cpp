@@ -19,6 +19,7 @@
 #include "graphview/dot_attributes.h"
 #include "graphview/graph_model.h"
 #include "graphview/hit_testing.h"
+#include "imageeditor/editor_state.h"
 #include "platform/drawing.h"
 #include "platform/window_system.h"
 #include "tolvek/hex_form.h"
@@ -589,13 +590,43 @@ TEST_F(CanvasTest, TheExportSavesTheCanvasPicture) {
   RefreshOn(LUMIVEX_SAMPLE_LOG);
   Mouse(QEvent::MouseMove, Centre(Node("PROCESS:3120-n3")), Qt::NoButton, Qt::NoButton);
   Turns(30);
-  platform::PostEvent(platform::kEventMenu, Window_Main, -1, 0, MenuItem_Export);
-  Turns(50);
+  // The editor opens on the canvas picture; Save writes the annotated picture as BMP.
+  const std::string bmp = ::testing::TempDir() + "export-" + std::to_string(::getpid()) + ".bmp";
+  int editorWidth = 0, kinds = 0;
+  {
+    using imageeditor::RunningEditor;
+    auto menu = [](int id) {
+      platform::PostEvent(platform::kEventMenu, RunningEditor()->window, 0, 0, id);
+    };
+    guitest::Script script(
+        {[] { return RunningEditor() && RunningEditor()->canvas; }, guitest::Do([&] {
+           editorWidth = int(RunningEditor()->Width());
+           menu(imageeditor::kKindBalloon);
+         }),
+         guitest::Do([&] {
+           kinds = int(RunningEditor()->items.size());
+           platform::ScriptFileAnswer(bmp, 1);
+           menu(imageeditor::kMenuSave);
+         }),
+         guitest::Do([] {
+           platform::PostEvent(platform::kEventCloseWindow, RunningEditor()->window, -1);
+         })},
+        "Export canvas to bitmap ...");
+    platform::PostEvent(platform::kEventMenu, Window_Main, -1, 0, MenuItem_Export);
+    Turns(50);
+    EXPECT_TRUE(script.Finished());
+  }
+  EXPECT_EQ(editorWidth, platform::GadgetWidth(Canvas_Main_Graph) - 2);
+  EXPECT_EQ(kinds, 1);
+  EXPECT_EQ(ReadWholeFile(bmp).substr(0, 2), "BM");
+  int annotated = platform::LoadImage(platform::kNewNumber, bmp);
+  EXPECT_EQ(platform::ImageWidth(annotated), editorWidth);
+  std::remove(bmp.c_str());
   int saved = platform::LoadImage(platform::kNewNumber,
                                   tolvek::GetTempFilePath(State().files.graphFilePng));
   ASSERT_NE(saved, 0);
   int shown = platform::GrabCanvasImage(Canvas_Main_Graph, platform::kNewNumber);
-  // The drawing area inside the canvas's frame, pixel for pixel.
+  // The drawing area inside the canvas's frame, pixel for pixel; the editor discarded.
   EXPECT_EQ(platform::ImageWidth(saved), platform::GadgetWidth(Canvas_Main_Graph) - 2);
   EXPECT_EQ(*platform::ImageData(saved), *platform::ImageData(shown));
 }

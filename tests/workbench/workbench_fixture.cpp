@@ -14,6 +14,7 @@
 #include "platform/window_system.h"
 #include "tolvek/callstack.h"
 #include "tolvek/preferences.h"
+#include "tolvek/startup.h"
 #include "workbench/stages.h"
 #include "workbench/startup.h"
 #include "workbench/workbench_state.h"
@@ -27,12 +28,11 @@ int64_t FastClock() {
 }
 
 // The offscreen platform's own screen (800 x 800) is smaller than the main window's minimum;
-// an analyst's desktop is not. Set before the application object exists.
+// an analyst's desktop is not. The tests measure the window against this one known screen,
+// whatever platform the environment names. Set before the application object exists.
 const bool kWideScreen = [] {
-  if (!std::getenv("QT_QPA_PLATFORM")) {
-    setenv("QT_QPA_PLATFORM",
-           "offscreen:configfile=" LUMIVEX_SOURCE_DIR "/tests/workbench/offscreen_screen.json", 1);
-  }
+  setenv("QT_QPA_PLATFORM",
+         "offscreen:configfile=" LUMIVEX_SOURCE_DIR "/tests/workbench/offscreen_screen.json", 1);
   return true;
 }();
 
@@ -78,10 +78,18 @@ void WorkbenchTest::SetUp() {
   // The splash waits five seconds of this clock.
   platform::SetClock(FastClock);
   tolvek::SetEndProgramHandler(ThrowProgramEnded);
+  // Each start makes its private folder and temporary files afresh, in this test's folders.
+  tolvek::detail::ResetLibraryStartupForTest();
+  // A dialog nobody scripted would wait for a user forever: it fails the test instead.
+  platform::SetUnscriptedDialogHandler([](const std::string& title, const std::string& text) {
+    ADD_FAILURE() << "unexpected dialog \"" << title << "\": " << text;
+  });
 }
 
 void WorkbenchTest::TearDown() {
   ForgetWindows();
+  platform::SetUnscriptedDialogHandler(nullptr);
+  tolvek::detail::ResetLibraryStartupForTest();
   platform::SetClock(nullptr);
   tolvek::SetEndProgramHandler(nullptr);
   workbench::detail::OverrideProgramFolder("");

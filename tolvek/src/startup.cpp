@@ -12,7 +12,8 @@ namespace tolvek {
 namespace {
 
 std::string gSuffix;
-std::once_flag gStartupOnce;
+std::mutex gStartupLock;
+bool gStartedUp = false;
 
 }  // namespace
 
@@ -21,18 +22,28 @@ void SetPrivateTempDirSuffix(const std::string& suffix) {
 }
 
 void LibraryStartup() {
-  std::call_once(gStartupOnce, [] {
-    // The event-log source, the expressions, the memory-string registry and the locks are
-    // function-local statics that exist before their first use; the steps below are the
-    // ones whose order matters.
-    detail::ResetFinalizers();
-    detail::InitPrivateTempDir(gSuffix);  // registers the folder removal as the first finalizer
-    SetConsoleOutputFlag(false);
-    PatchCompletion();
+  std::lock_guard<std::mutex> lock(gStartupLock);
+  if (gStartedUp) return;
+  gStartedUp = true;
+  // The event-log source, the expressions, the memory-string registry and the locks are
+  // function-local statics that exist before their first use; the steps below are the ones
+  // whose order matters.
+  detail::ResetFinalizers();
+  detail::InitPrivateTempDir(gSuffix);  // registers the folder removal as the first finalizer
+  SetConsoleOutputFlag(false);
+  PatchCompletion();
 #if TOLVEK_TRACE_CALLS
-    detail::InitDownloader();
+  detail::InitDownloader();
 #endif
-  });
 }
+
+namespace detail {
+void ResetLibraryStartupForTest() {
+  std::lock_guard<std::mutex> lock(gStartupLock);
+  gStartedUp = false;
+  ResetTempFilesForTest();
+  ResetFinalizers();
+}
+}  // namespace detail
 
 }  // namespace tolvek

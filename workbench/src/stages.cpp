@@ -8,11 +8,6 @@
 
 namespace workbench {
 
-std::string EditImageRequesterFromPath(const std::string&, const std::string&, int, int64_t,
-                                       const std::string&) {
-  return "";
-}
-
 void LoadPluginDescriptions() {}
 void FirePluginEvent(const std::string&) {
   State().pluginOverrideFlag = false;

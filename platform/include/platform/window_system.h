@@ -454,6 +454,11 @@ struct ShownMessage {
 };
 std::vector<ShownMessage> ShownMessages();
 void ClearScriptedAnswers();
+// Test seam: while set, a message box, file or colour dialog without a scripted answer is not
+// shown; the handler is told its title and text and the dialog answers as if cancelled (the
+// message box with Cancel, No or Ok, whichever it offers). Kept until set to nullptr.
+void SetUnscriptedDialogHandler(
+    std::function<void(const std::string& title, const std::string& text)> handler);
 int FindWindowByTitle(const std::string& title);  // -1 when none
 int FindGadgetByName(int window, const std::string& name);
 // The popup menu shown last (-1 when none) and its items as "id:text" lines; a separator is

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QTemporaryDir>
 
 #include <cstdio>
 #include <fstream>
@@ -16,7 +17,9 @@ namespace {
 class ImageFiles : public ::testing::Test {
  protected:
   void TearDown() override { ResetLayer(); }
-  std::string Path(const char* name) { return ::testing::TempDir() + name; }
+  // A folder of the test's own: two runs at once never read each other's files.
+  std::string Path(const char* name) { return m_dir.filePath(name).toStdString(); }
+  QTemporaryDir m_dir;
 };
 
 std::string ReadAll(const std::string& path) {

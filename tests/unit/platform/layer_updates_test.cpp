@@ -3,8 +3,10 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QSlider>
 #include <QSpinBox>
@@ -210,16 +212,30 @@ TEST_F(LayerUpdates, FileDialogsTellWhichPatternWasChosen) {
     EXPECT_EQ(SelectedFilePattern(), c.expected) << c.preselected << " " << c.scripted;
   }
 
-  // The real dialog, where the user switches from the preselected pair to the last one.
+  // The real dialog, where the user switches from the preselected pair to the last one and
+  // types the name. The name goes into the name field as typing puts it there: the dialog's
+  // own selectFile leaves a focused name field as it is, and once the dialog is active before
+  // the first look (a busy machine) accepting would only open the folder again, for ever.
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
   QString chosen = dir.filePath("picture.bmp");
+  QElapsedTimer waited;
+  waited.start();
   QTimer user;
   QObject::connect(&user, &QTimer::timeout, [&] {
-    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    QFileDialog* dialog = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+      if (auto* d = qobject_cast<QFileDialog*>(top); d && d->isVisible()) dialog = d;
+    if (dialog && waited.elapsed() > 10000) {
+      ADD_FAILURE() << "the file dialog did not take the answer";
+      dialog->reject();
+      return;
+    }
     if (!dialog) return;
     dialog->selectNameFilter("BMP (*.bmp)");
-    dialog->selectFile(chosen);
+    auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(name, nullptr);
+    name->setText(chosen);
     static_cast<QDialog*>(dialog)->accept();  // as the Save button does
   });
   user.start(20);

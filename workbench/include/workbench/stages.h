@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "imageeditor/image_editor.h"
+
 namespace workbench {
 
 // ------------------------------------------------------------------- graph generation, view
@@ -27,9 +29,8 @@ void ExportGraphImage();
 void ShowNodeDetails();
 // Asks for a text and highlights every node and edge that holds it.
 void FindInGraph();
-// The image editor on a picture file; the result is the editor's (not built yet).
-std::string EditImageRequesterFromPath(const std::string& title, const std::string& path,
-                                       int parentWindow, int64_t flags, const std::string& id);
+// The image editor on a picture file (the image editor's library).
+using imageeditor::EditImageRequesterFromPath;
 
 // ------------------------------------------------------------------------------ timeline
 // Gadget events of the timeline buttons, the frames-mode toggle and the strip.

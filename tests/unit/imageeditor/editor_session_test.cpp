@@ -1,0 +1,558 @@
+// The editor driven as a user drives it, offscreen: menus, the mouse on the canvas, the popup
+// menu and the tool windows, the clipboard, crop, saving, keeping and discarding.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QSpinBox>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+
+#include "gui_script.h"
+#include "imageeditor/editor_state.h"
+#include "imageeditor/image_editor.h"
+#include "platform/drawing.h"
+#include "platform/window_system.h"
+#include "scoped_env.h"
+#include "tolvek/temp_files.h"
+
+using namespace imageeditor;
+using namespace platform;
+using guitest::Do;
+using guitest::Script;
+
+namespace {
+
+constexpr const char* kTitle = "Edit picture";
+constexpr int64_t kFlags = EIR_RememberGeometry | EIR_MenuSave | EIR_KeepDiscard | EIR_MenuBar |
+                           EIR_ToolBar | EIR_StatusBar | EIR_AnnotationMenu;
+
+EditorState& S() {
+  return *RunningEditor();
+}
+QWidget* Canvas() {
+  return GadgetWidget(S().canvas);
+}
+void Mouse(QEvent::Type type, QPoint p, Qt::MouseButton button, Qt::MouseButtons held) {
+  QMouseEvent event(type, QPointF(p), Canvas()->mapToGlobal(QPointF(p)), button, held,
+                    Qt::NoModifier);
+  QApplication::sendEvent(Canvas(), &event);
+}
+void Hover(QPoint p) {
+  Mouse(QEvent::MouseMove, p, Qt::NoButton, Qt::NoButton);
+}
+// Hover (which finds the handle), press, move, release: one drag of the left button.
+void Drag(QPoint from, QPoint to, Qt::MouseButton button = Qt::LeftButton) {
+  Hover(from);
+  Mouse(QEvent::MouseButtonPress, from, button, button);
+  Mouse(QEvent::MouseMove, (from + to) / 2, Qt::NoButton, button);
+  Mouse(QEvent::MouseMove, to, Qt::NoButton, button);
+  Mouse(QEvent::MouseButtonRelease, to, button, Qt::NoButton);
+}
+void Menu(int id) {
+  PostEvent(kEventMenu, S().window, 0, 0, id);
+}
+CanvasItem& Item(size_t i) {
+  return *S().items.at(i);
+}
+bool Running() {
+  return RunningEditor() != nullptr && S().canvas;
+}
+template <class T>
+T* Widget(int window, const char* name) {
+  return static_cast<T*>(GadgetWidget(FindGadgetByName(window, name)));
+}
+
+class EditorSessionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_dir = std::filesystem::path(::testing::TempDir()) /
+            ("editor-" + std::to_string(::getpid()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(m_dir);
+    std::filesystem::create_directories(m_dir / "home");
+    m_home.emplace("HOME", (m_dir / "home").string());
+    m_appdata.emplace("APPDATA", (m_dir / "home").string());
+    m_tmp.emplace("TMPDIR", m_dir.string());
+    tolvek::detail::InitPrivateTempDir("lumivex_tests");
+    ClearScriptedAnswers();
+  }
+  void TearDown() override {
+    ClearScriptedAnswers();
+    tolvek::detail::ResetTempFilesForTest();
+    std::filesystem::remove_all(m_dir);
+  }
+  // A white picture with a black square at (100, 100) to (149, 149).
+  std::string Picture(int w = 400, int h = 300, const char* name = "picture.png",
+                      int format = kImagePng) {
+    int image = CreateImage(kNewNumber, w, h, Rgba(255, 255, 255, 255));
+    StartDrawing(ImageOutput(image));
+    Box(100, 100, 50, 50, Rgb(0, 0, 0));
+    StopDrawing();
+    std::string path = (m_dir / name).string();
+    EXPECT_TRUE(SaveImage(image, path, format));
+    FreeImage(image);
+    return path;
+  }
+  int Run(const std::string& path, std::vector<Script::Step> steps, int64_t flags = kFlags) {
+    Script script(std::move(steps), kTitle);
+    int result = detail::EditImageRequester(kTitle, path, kNoParent, flags, "test");
+    EXPECT_TRUE(script.Finished());
+    return result;
+  }
+  std::filesystem::path m_dir;
+  std::optional<lumivex_testing::ScopedEnv> m_home, m_appdata, m_tmp;
+};
+
+TEST_F(EditorSessionTest, ObjectsAreMadeSelectedMovedAndResizedByEachHandle) {
+  const std::string path = Picture();
+  struct HandleCase {
+    QPoint from;  // on the selection (50, 50, 200, 100)
+    double x, y, w, h;
+  };
+  const HandleCase handles[] = {
+      {{150, 100}, 60, 60, 200, 100},  // move
+      {{50, 100}, 60, 50, 190, 100},   // left edge
+      {{50, 50}, 60, 60, 190, 90},     // top left
+      {{150, 50}, 50, 60, 200, 90},    // top edge
+      {{250, 50}, 50, 60, 210, 90},    // top right
+      {{250, 100}, 50, 50, 210, 100},  // right edge
+      {{250, 150}, 50, 50, 210, 110},  // bottom right
+      {{150, 150}, 50, 50, 200, 110},  // bottom edge
+      {{50, 150}, 60, 50, 190, 110},   // bottom left
+  };
+  std::vector<Script::Step> steps = {Running, Do([] {
+                                       for (int kind = 21; kind <= 27; ++kind) Menu(kind);
+                                     })};
+  steps.push_back([] {
+    if (S().items.size() != 7) return false;
+    for (size_t i = 0; i < 7; ++i) EXPECT_EQ(Item(i).object->inittype, int64_t(21 + i));
+    EXPECT_EQ(S().selection, &Item(6));
+    EXPECT_EQ(Item(6).x, 50);
+    EXPECT_EQ(Item(6).width, 200);
+    // The topmost object at a point is chosen by a press.
+    Mouse(QEvent::MouseButtonPress, {60, 60}, Qt::LeftButton, Qt::LeftButton);
+    Mouse(QEvent::MouseButtonRelease, {60, 60}, Qt::LeftButton, Qt::NoButton);
+    return true;
+  });
+  steps.push_back(Do([] {
+    EXPECT_EQ(S().selection, &Item(6));
+    // Only the top object is kept for the handles.
+    while (S().items.size() > 1) S().items.erase(S().items.begin());
+    S().selection = &Item(0);
+  }));
+  for (const HandleCase& c : handles) {
+    steps.push_back(Do([c] {
+      CanvasItem& item = Item(0);
+      item.x = 50, item.y = 50, item.width = 200, item.height = 100;
+      S().selection = &item;
+      Drag(c.from, c.from + QPoint(10, 10));
+    }));
+    steps.push_back(Do([c] {
+      CanvasItem& item = Item(0);
+      EXPECT_EQ(item.x, c.x) << c.from.x() << "," << c.from.y();
+      EXPECT_EQ(item.y, c.y) << c.from.x() << "," << c.from.y();
+      EXPECT_EQ(item.width, c.w) << c.from.x() << "," << c.from.y();
+      EXPECT_EQ(item.height, c.h) << c.from.x() << "," << c.from.y();
+    }));
+  }
+  steps.push_back(Do([] {
+    // A resize past the picture's left border stops there; a move does not.
+    CanvasItem& item = Item(0);
+    item.x = 50, item.y = 50, item.width = 200, item.height = 100;
+    Drag({50, 100}, {-40, 100});
+  }));
+  steps.push_back(Do([] {
+    EXPECT_EQ(Item(0).x, 0);
+    EXPECT_EQ(Item(0).width, 250);
+    Drag({100, 100}, {-100, 100});
+  }));
+  steps.push_back(Do([] {
+    EXPECT_EQ(Item(0).x, -200);
+    // Pressing on empty canvas selects nothing; dragging there draws a region up and left.
+    Drag({350, 280}, {300, 250});
+  }));
+  steps.push_back(Do([] {
+    EXPECT_TRUE(S().RegionSelected());
+    EXPECT_EQ(S().region.width, -50);
+    EXPECT_EQ(S().region.height, -30);
+    // Arrow keys move and, with Shift, resize.
+    QTest::keyClick(Canvas(), Qt::Key_Right, Qt::ControlModifier);
+    QTest::keyClick(Canvas(), Qt::Key_Down, Qt::ShiftModifier);
+  }));
+  steps.push_back(Do([] {
+    EXPECT_EQ(S().region.x, 355);
+    EXPECT_EQ(S().region.height, -29);
+    PostEvent(kEventCloseWindow, S().window, -1);
+  }));
+  EXPECT_EQ(Run(path, steps), 0);
+}
+
+TEST_F(EditorSessionTest, ThePopupMenuAndTheToolWindowsEditTheObject) {
+  const std::string path = Picture();
+  AnnotationObject* note = nullptr;
+  Run(path,
+      {
+          Running,
+          Do([] { Menu(kKindNote); }),
+          Do([&] {
+            note = Item(0).object.get();
+            // Right press and release over the object opens its menu.
+            Hover({100, 80});
+            Mouse(QEvent::MouseButtonPress, {100, 80}, Qt::RightButton, Qt::RightButton);
+            Mouse(QEvent::MouseButtonRelease, {100, 80}, Qt::RightButton, Qt::NoButton);
+          }),
+          [&] {
+            if (LastShownPopupMenu() < 0) return false;
+            auto items = MenuItemTexts(LastShownPopupMenu());
+            EXPECT_EQ(items.front(), "100:Line-Color ...");
+            EXPECT_EQ(items.back(), "112:Store as template");
+            EXPECT_EQ(S().current, note);
+            TriggerMenuItem(LastShownPopupMenu(), kMenuLineColor);
+            return true;
+          },
+          [&] {
+            int w = FindWindowByTitle("Line-Color");
+            if (w < 0) return false;
+            EXPECT_EQ(GetGadgetState(FindGadgetByName(w, "spin_r")), 105);
+            EXPECT_EQ(GetGadgetText(FindGadgetByName(w, "hex")), "FF696969");
+            auto* hex = Widget<QLineEdit>(w, "hex");
+            hex->selectAll();
+            QTest::keyClicks(hex, "80000000");
+            return true;
+          },
+          [&] {
+            if (note->Property("LineColor") != "-2147483648") return false;
+            int w = FindWindowByTitle("Line-Color");
+            EXPECT_EQ(GetGadgetState(FindGadgetByName(w, "spin_a")), 128);
+            // A cancelled colour dialog changes nothing; a chosen colour keeps the alpha.
+            ScriptColourAnswer(-1);
+            QTest::mouseClick(GadgetWidget(FindGadgetByName(w, "basic")), Qt::LeftButton);
+            return true;
+          },
+          [&] {
+            EXPECT_EQ(note->Property("LineColor"), "-2147483648");
+            ScriptColourAnswer(Rgb(0, 255, 0));
+            QTest::mouseClick(
+                GadgetWidget(FindGadgetByName(FindWindowByTitle("Line-Color"), "basic")),
+                Qt::LeftButton);
+            return true;
+          },
+          [&] {
+            if (note->Property("LineColor") != ColourText(Rgba(0, 255, 0, 128))) return false;
+            Menu(kMenuLineThickness);
+            return true;
+          },
+          [&] {
+            int w = FindWindowByTitle("Line-Thickness");
+            if (w < 0) return false;
+            auto* spin = Widget<QSpinBox>(w, "spin");
+            EXPECT_EQ(spin->value(), 2);
+            spin->setValue(12);  // as the arrows do
+            return true;
+          },
+          [&] {
+            if (note->Property("LineThickness") != "12") return false;
+            EXPECT_EQ(
+                GetGadgetState(FindGadgetByName(FindWindowByTitle("Line-Thickness"), "track")), 12);
+            Menu(kMenuArrowRight);
+            Menu(kMenuSetAsDefault);
+            // Double click inside the object: the text window.
+            Hover({100, 80});
+            Mouse(QEvent::MouseButtonDblClick, {100, 80}, Qt::LeftButton, Qt::LeftButton);
+            return true;
+          },
+          [&] {
+            int w = FindWindowByTitle("Text");
+            if (w < 0) return false;
+            EXPECT_EQ(note->Property("Arrow"), "Right");
+            EXPECT_EQ(GetGadgetState(FindGadgetByName(w, "Left")), 1);
+            auto* editor = Widget<QPlainTextEdit>(w, "editor");
+            editor->selectAll();
+            QTest::keyClicks(editor, "Look here");
+            QTest::mouseClick(GadgetWidget(FindGadgetByName(w, "Right")), Qt::LeftButton);
+            QTest::mouseClick(GadgetWidget(FindGadgetByName(w, "Right")), Qt::LeftButton);
+            return true;
+          },
+          [&] {
+            if (note->Property("Text") != "Look here") return false;
+            int w = FindWindowByTitle("Text");
+            EXPECT_EQ(note->Property("TextAlignH"), "Right");
+            EXPECT_EQ(GetGadgetState(FindGadgetByName(w, "Right")), 1);  // stays pressed
+            EXPECT_EQ(GetGadgetState(FindGadgetByName(w, "Left")), 0);
+            Menu(kMenuStoreTemplate);
+            return true;
+          },
+          [&] {
+            int box = FindWindowByTitle("Store as template ...");
+            if (box < 0) return false;
+            auto* field = GadgetWidget(FindGadgetByName(box, "field"))->findChild<QLineEdit*>();
+            QTest::keyClicks(field, " my note ");
+            QTest::keyClick(field, Qt::Key_Return);
+            return true;
+          },
+          [&] {
+            if (FindWindowByTitle("Store as template ...") >= 0) return false;
+            EXPECT_TRUE(HasMatchingTemplate(S().annotations, *note));
+            Mouse(QEvent::MouseButtonPress, {100, 80}, Qt::RightButton, Qt::RightButton);
+            Mouse(QEvent::MouseButtonRelease, {100, 80}, Qt::RightButton, Qt::NoButton);
+            return true;
+          },
+          [&] {
+            EXPECT_EQ(MenuItemTexts(LastShownPopupMenu()).back(), "113:Remove from templates");
+            TriggerMenuItem(LastShownPopupMenu(), kMenuRemoveTemplate);
+            return true;
+          },
+          [&] {
+            EXPECT_FALSE(HasMatchingTemplate(S().annotations, *note));
+            // The object goes: its tool windows close with it.
+            Menu(kMenuDelete);
+            return true;
+          },
+          [&] {
+            EXPECT_TRUE(S().items.empty());
+            EXPECT_EQ(FindWindowByTitle("Text"), -1);
+            EXPECT_EQ(FindWindowByTitle("Line-Thickness"), -1);
+            EXPECT_EQ(FindWindowByTitle("Line-Color"), -1);
+            EXPECT_EQ(S().current, nullptr);
+            // A new note takes the stored defaults.
+            Menu(kKindNote);
+            return true;
+          },
+          [&] {
+            EXPECT_EQ(Item(0).object->Property("LineThickness"), "12");
+            EXPECT_EQ(Item(0).object->Property("Arrow"), "Right");
+            Menu(kMenuDiscard);
+            return true;
+          },
+      });
+}
+
+TEST_F(EditorSessionTest, RegionsAndObjectsGoThroughTheClipboard) {
+  const std::string path = Picture();
+  Run(path, {
+                Running,
+                Do([] {
+                  // A region drawn up and left over the black square.
+                  Drag({160, 160}, {90, 90});
+                }),
+                Do([] {
+                  SetClipboardText("");
+                  Menu(kMenuCopy);
+                }),
+                Do([] {
+                  int copied = GetClipboardImage(kNewNumber);
+                  ASSERT_NE(copied, 0);
+                  EXPECT_EQ(ImageWidth(copied), 70);
+                  EXPECT_EQ(ImagePixel(copied, 0, 0), Rgba(255, 255, 255, 255));
+                  EXPECT_EQ(ImagePixel(copied, 20, 20), Rgba(0, 0, 0, 255));
+                  FreeImage(copied);
+                  SetClipboardText("");
+                  // Cut of a region: the area turns black at once.
+                  Drag({10, 10}, {60, 40});
+                  Menu(kMenuCut);
+                }),
+                Do([] {
+                  EXPECT_EQ(S().selection, nullptr);
+                  EXPECT_EQ(ImagePixel(S().working, 30, 20), Rgba(0, 0, 0, 255));
+                  EXPECT_EQ(ImagePixel(S().working, 70, 20), Rgba(255, 255, 255, 255));
+                  Menu(kMenuPaste);
+                }),
+                Do([] {
+                  ASSERT_EQ(S().items.size(), 1u);
+                  EXPECT_EQ(Item(0).kind, kItemImage);
+                  EXPECT_EQ(Item(0).x, 50);
+                  EXPECT_EQ(Item(0).width, 50);
+                  // An object copied and pasted keeps its properties and view size.
+                  Menu(kKindEllipse);
+                }),
+                Do([] {
+                  Item(1).object->properties["LineColor"] = "-16711936";
+                  Menu(kMenuCopy);
+                  Menu(kMenuPaste);
+                }),
+                Do([] {
+                  ASSERT_EQ(S().items.size(), 3u);
+                  EXPECT_EQ(Item(2).object->Property("LineColor"), "-16711936");
+                  EXPECT_EQ(Item(2).object->inittype, kKindEllipse);
+                  EXPECT_EQ(Item(2).width, 200);
+                  // Cut of an object: its text on the clipboard, the object gone.
+                  Menu(kMenuCut);
+                }),
+                Do([] {
+                  EXPECT_EQ(S().items.size(), 2u);
+                  EXPECT_EQ(GetClipboardText().rfind(kAnnotationClipboardMarker, 0), 0u);
+                  // Plain text on the clipboard: paste does nothing.
+                  SetClipboardText("/home/user/picture.png");
+                  Menu(kMenuPaste);
+                  Menu(kMenuSelectNone);
+                  Menu(kMenuCut);  // nothing selected: nothing happens
+                }),
+                Do([] {
+                  EXPECT_EQ(S().items.size(), 2u);
+                  SetClipboardText(std::string(kAnnotationClipboardMarker) + "nan,1,1,21,21;");
+                  Menu(kMenuPaste);
+                }),
+                Do([] {
+                  EXPECT_EQ(S().items.size(), 2u);
+                  PostEvent(kEventCloseWindow, S().window, -1);
+                }),
+            });
+}
+
+TEST_F(EditorSessionTest, CropAtHalfZoomKeepsTheItemsOnTheirPartOfThePicture) {
+  const std::string path = Picture(800, 600);
+  Run(path, {
+                Running,
+                Do([] {
+                  // A scroll area 400 wide and at least 300 high fits the picture at 0.5.
+                  ResizeWindow(S().window, kKeepValue, kKeepValue, 400, 520);
+                }),
+                Do([] { Menu(kMenuFit); }),
+                Do([] {
+                  EXPECT_EQ(S().zoom, 0.5);
+                  Menu(kKindRectangle);
+                }),
+                Do([] {
+                  Item(0).x = 60, Item(0).y = 60;
+                  S().selection = nullptr;
+                  Drag({40, 40}, {140, 90});
+                }),
+                Do([] {
+                  EXPECT_TRUE(S().RegionSelected());
+                  Menu(kMenuCrop);
+                }),
+                [] {
+                  if (S().Width() != 200) return false;
+                  EXPECT_EQ(S().Height(), 100);
+                  // The picture's pixel (100, 100) is now at (20, 20).
+                  EXPECT_EQ(ImagePixel(S().working, 20, 20), Rgba(0, 0, 0, 255));
+                  EXPECT_EQ(ImagePixel(S().working, 19, 19), Rgba(255, 255, 255, 255));
+                  EXPECT_EQ(S().selection, nullptr);
+                  return true;
+                },
+                [] {
+                  if (S().zoom != 1.0) return false;  // refitted: the small picture shows at 1:1
+                  EXPECT_EQ(Item(0).x, 40);
+                  EXPECT_EQ(Item(0).y, 40);
+                  PostEvent(kEventCloseWindow, S().window, -1);
+                  return true;
+                },
+            });
+}
+
+TEST_F(EditorSessionTest, SavingFlattensAndKeepingWritesBackWhileDiscardingLeavesTheFile) {
+  // A blank transparent picture (0 bytes) with three objects.
+  const std::string path = (m_dir / "blank.bmp").string();
+  std::ofstream(path).close();
+  const std::string png = (m_dir / "out.png").string(), bmp = (m_dir / "out").string(),
+                    jpg = (m_dir / "out.jpg").string(), gif = (m_dir / "out.gif").string();
+  const int kept = Run(path, {
+                                 Running,
+                                 Do([] {
+                                   Menu(kKindRectangle);
+                                   Menu(kKindHighlighter);
+                                   Menu(kKindNote);
+                                 }),
+                                 Do([&] {
+                                   Item(0).x = 10, Item(0).y = 10;
+                                   Item(1).x = 300, Item(1).y = 10;
+                                   Item(2).x = 10, Item(2).y = 200;
+                                   ScriptFileAnswer(png, 0);
+                                   Menu(kMenuSave);
+                                 }),
+                                 Do([&] {
+                                   ScriptFileAnswer(bmp, 1);  // no extension: the pattern's
+                                   Menu(kMenuSave);
+                                 }),
+                                 Do([&] {
+                                   ScriptFileAnswer(jpg, 2);
+                                   Menu(kMenuSave);
+                                 }),
+                                 Do([&] {
+                                   ScriptMessageAnswer(kResultOk);
+                                   ScriptFileAnswer(gif, 0);
+                                   Menu(kMenuSave);
+                                 }),
+                                 Do([] { Menu(kMenuKeep); }),
+                             });
+  EXPECT_EQ(kept, 1);
+  EXPECT_FALSE(std::filesystem::exists(gif));
+  // Four save dialogs and the message about the extension.
+  ASSERT_EQ(ShownMessages().size(), 5u);
+  EXPECT_NE(ShownMessages().back().text.find("PNG, BMP or JPG"), std::string::npos);
+  for (const std::string& file : {png, bmp + ".bmp", path}) {
+    SCOPED_TRACE(file);
+    int image = LoadImage(kNewNumber, file);
+    ASSERT_NE(image, 0);
+    EXPECT_EQ(ImageWidth(image), 640);
+    EXPECT_EQ(ImagePixel(image, 10, 10), Rgba(255, 0, 0, 255));  // the frame
+    EXPECT_EQ(ImagePixel(image, 100, 50), 0u);                   // alpha kept
+    EXPECT_EQ(ImagePixel(image, 400, 50), 0u);  // the highlighter colours only light pixels
+    EXPECT_EQ(ImagePixel(image, 211, 248), Rgba(0, 0, 0, 200));  // the note's shadow
+    FreeImage(image);
+  }
+  int image = LoadImage(kNewNumber, jpg);
+  ASSERT_NE(image, 0);
+  const uint32_t white = ImagePixel(image, 100, 50);
+  EXPECT_GT(Red(white) + Green(white) + Blue(white), 740u);  // over white
+  FreeImage(image);
+
+  // Discarding leaves the file as it was.
+  const auto before = std::filesystem::file_size(path);
+  EXPECT_EQ(Run(path, {Running, Do([] { Menu(kKindEllipse); }), Do([] { Menu(kMenuDiscard); })}),
+            0);
+  EXPECT_EQ(std::filesystem::file_size(path), before);
+}
+
+TEST_F(EditorSessionTest, EntryPointsKeepTheFormatAndRefuseWhatTheyCannotOpen) {
+  const std::string jpg = Picture(400, 300, "photo.JPG", kImageJpeg);
+  {
+    Script script({Running, Do([] { Menu(kKindRectangle); }), Do([] { Menu(kMenuKeep); })}, kTitle);
+    EXPECT_EQ(EditImageRequesterFromPath(kTitle, jpg, kNoParent, kFlags, "t"), 1);
+  }
+  std::ifstream in(jpg, std::ios::binary);
+  unsigned char magic[2] = {};
+  in.read(reinterpret_cast<char*>(magic), 2);
+  EXPECT_EQ(magic[0], 0xFF);  // JPEG data under the capital extension
+  EXPECT_EQ(magic[1], 0xD8);
+
+  // A missing file: a blank picture and a message; the picture is kept as BMP.
+  const std::string missing = (m_dir / "missing.gif").string();
+  ScriptMessageAnswer(kResultOk);
+  {
+    Script script({Running,
+                   [] {
+                     EXPECT_EQ(S().Width(), 640);
+                     Menu(kMenuKeep);
+                     return true;
+                   }},
+                  kTitle);
+    EXPECT_EQ(EditImageRequesterFromPath(kTitle, missing, kNoParent, kFlags, "t"), 1);
+  }
+  EXPECT_EQ(ShownMessages().size(), 1u);
+  std::ifstream gif(missing, std::ios::binary);
+  char bm[2] = {};
+  gif.read(bm, 2);
+  EXPECT_EQ(std::string(bm, 2), "BM");
+
+  // A picture too large is refused with a message, without an editor.
+  const std::string large = Picture(kMaxPictureSide + 1, 2, "large.png");
+  ScriptMessageAnswer(kResultOk);
+  EXPECT_EQ(EditImageRequesterFromPath(kTitle, large, kNoParent, kFlags, "t"), 0);
+  EXPECT_EQ(ShownMessages().size(), 2u);
+
+  // The in-memory entry point gives back the very picture when nothing was kept.
+  int picture = CreateImage(kNewNumber, 20, 10);
+  {
+    Script script({Running, Do([] { Menu(kMenuDiscard); })}, kTitle);
+    EXPECT_EQ(EditImageRequesterFromZemId(kTitle, picture, kNoParent, kFlags, "t", true), picture);
+  }
+  EXPECT_TRUE(IsImage(picture));
+}
+
+}  // namespace
