@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <chrono>
 #include <string>
 
 #include "graph_road_fixture.h"
+#include "graphview/plain_layout.h"
 #include "platform/drawing.h"
 #include "platform/window_system.h"
 
@@ -82,6 +84,47 @@ TEST_F(Renderer, AnEmptyGraphDrawsNothing) {
   EXPECT_TRUE(out.empty);
   EXPECT_EQ(out.display, 0);
   EXPECT_EQ(m_model.view.lastScrollX, 7);
+}
+
+// Zoomed in far, long edges run for millions of pixels past the canvas: a full redraw still
+// costs about what it costs at the fit (it cost over four times as much when every curve went
+// to the painter whole).
+TEST_F(Renderer, AFullRedrawCostsNoMoreZoomedInThanAtTheFit) {
+  // 200 edges down a tall layout, each a zigzag of 30 bends, all through its middle; the
+  // nodes so small that their labels need a high zoom, where the edges' pens are thin.
+  std::string plain = "graph 1 20 100\n";
+  for (int i = 0; i < 200; ++i) {
+    const std::string n = std::to_string(i), x = std::to_string(0.1 * i);
+    plain += "node a" + n + " " + x + " 99.99 0.01 0.01 a solid box black white\n";
+    plain += "node b" + n + " " + x + " 0.01 0.01 0.01 b solid box black white\n";
+    plain += "edge a" + n + " b" + n + " 91 10 99";
+    for (int k = 1; k <= 90; ++k) {
+      const double bend = (k % 3 == 0) ? 0 : (k % 6 < 3 ? 1 : -1) * (0.5 + 0.01 * i);
+      plain += " " + std::to_string(10 + bend) + " " + std::to_string(99 - 98.0 * k / 90);
+    }
+    plain += " solid black\n";
+  }
+  ASSERT_EQ(ReadPlainLayout(plain, m_model.layout), PlainLayoutStatus::kOk);
+  m_model.view.layoutImage = SizeLayoutImage(m_model.layout);
+  GraphRenderer literal(false);
+  auto timed = [&] {
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(literal.Redraw(m_model, m_settings, true).empty);
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
+  };
+  timed();
+  const ViewState fit = m_model.view;
+  double atFit = 0;
+  for (int i = 0; i < 3; ++i) atFit = std::max(atFit, timed());
+  for (double zoom : {fit.maxZoom, 1e4, ZoomCap(fit.layoutImage)}) {
+    m_model.view = fit;
+    m_model.view.zoom = zoom;
+    timed();
+    // The better of two, against the worst of three at the fit: a busy machine may slow one.
+    const double zoomed = std::min(timed(), timed());
+    EXPECT_LT(zoomed, 2 * atFit + 20) << "zoom " << zoom << ", " << atFit << " ms at the fit";
+  }
 }
 
 TEST_F(Renderer, TheFirstRedrawFitsAndFindsTheSmartZoom) {
