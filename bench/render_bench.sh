@@ -18,8 +18,8 @@ seconds() { # command... -> elapsed milliseconds
   echo "1000 * ($t1 - $t0)" | bc -l
 }
 
-printf '%-8s %6s %6s %7s %8s %8s %8s %7s %7s %7s %7s %7s %7s %6s %6s %6s %6s %6s %4s\n' \
-  log edges frames gv_ms full_fit full_max fit/gv hover highl step10 stepN pan wheel hov/f stN/10 pan/f move/f mem_mb same
+printf '%-10s %6s %6s %7s %8s %8s %8s %7s %7s %7s %7s %7s %7s %6s %6s %6s %6s %6s %6s %4s\n' \
+  log edges frames gv_ms full_fit full_max full_btw fit/gv hover highl step10 stepN pan wheel hov/f stN/10 pan/f move/f mem_mb same
 row() { # log-name bench-output-line graphviz-ms
   declare -A v=()
   local name="$1"
@@ -27,8 +27,9 @@ row() { # log-name bench-output-line graphviz-ms
   for pair in $1; do v[${pair%%=*}]=${pair#*=}; done
   local gv="$2" ratio="-"
   [[ "$gv" != "-" ]] && ratio=$(printf '%.2f' "$(echo "${v[full_fit_ms]} / $gv" | bc -l)")
-  printf '%-8s %6s %6s %7s %8.1f %8.1f %7s %7.2f %7.2f %7.2f %7.2f %7.1f %7.1f %6.3f %6.2f %6.2f %6s %6.0f %4s\n' \
-    "$name" "${v[edges]}" "${v[frames]}" "$gv" "${v[full_fit_ms]}" "${v[full_max_ms]}" "$ratio" \
+  printf '%-10s %6s %6s %7s %8.1f %8.1f %8.1f %7s %7.2f %7.2f %7.2f %7.2f %7.1f %7.1f %6.3f %6.2f %6.2f %6s %6.0f %4s\n' \
+    "$name" "${v[edges]}" "${v[frames]}" "$gv" "${v[full_fit_ms]}" "${v[full_max_ms]}" \
+    "${v[full_between_ms]}" "$ratio" \
     "${v[hover_ms]}" "${v[highlight_ms]}" "${v[step10_ms]}" "${v[step_last_ms]}" \
     "${v[pan_ms]}" "${v[wheel_ms]}" \
     "$(echo "${v[hover_ms]} / ${v[full_fit_ms]}" | bc -l)" \
