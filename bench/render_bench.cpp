@@ -1,7 +1,7 @@
 // The graph view's redraws on a laid-out graph, offscreen, 1600 x 1000: full redraws at the
-// fit zoom and at the smart zoom, and the redraws an analyst causes most (hover, a highlight,
-// a frame step early and late in the replay, a pan step, a wheel step), each timed as the
-// median of several runs.
+// fit zoom, at the smart zoom and at the dearest of the zooms between, and the redraws an
+// analyst causes most (hover, a highlight, a frame step early and late in the replay, a pan
+// step, a wheel step), each timed as the median of several runs.
 //   render_bench PLAIN DOT [COPIES [SHOTS]]
 // PLAIN is dot's plain layout of DOT; COPIES side by side (default 1) make a larger graph of
 // the same kind; SHOTS, a path prefix, saves the pictures at the fit and the smart zoom as
@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -196,6 +197,17 @@ int main(int argc, char** argv) {
   view.zoom = view.maxZoom;
   literal.Redraw(model, settings, true);
   double fullMax = Median(none, [&] { literal.Redraw(model, settings, true); });
+  // The zooms between, in even ratios, each on its own median: the dearest of them.
+  double fullBetween = 0;
+  for (int step = 1; step < 8; ++step) {
+    view = fitView;
+    view.zoom = fitView.zoom * std::pow(fitView.maxZoom / fitView.zoom, step / 8.0);
+    literal.Redraw(model, settings, true);
+    fullBetween =
+        std::max(fullBetween, Median(none, [&] { literal.Redraw(model, settings, true); }));
+  }
+  view = fitView;
+  view.zoom = view.maxZoom;
   if (!shots.empty()) {
     platform::SaveImage(literal.Redraw(model, settings, true).display, shots + "-max.png");
   }
@@ -237,10 +249,11 @@ int main(int argc, char** argv) {
   getrusage(RUSAGE_SELF, &usage);
   std::printf(
       "nodes=%zu edges=%zu frames=%lld max_zoom=%.0f first_ms=%.1f full_fit_ms=%.1f "
-      "full_max_ms=%.1f hover_ms=%.2f highlight_ms=%.2f step10_ms=%.2f step_last_ms=%.2f "
+      "full_max_ms=%.1f full_between_ms=%.1f hover_ms=%.2f highlight_ms=%.2f step10_ms=%.2f "
+      "step_last_ms=%.2f "
       "pan_ms=%.1f wheel_ms=%.1f peak_mb=%.0f same_pixels=%s\n",
       model.layout.nodes.size(), model.layout.edges.size(), static_cast<long long>(frames),
-      fitView.maxZoom, firstMs, fullFit, fullMax, hover, highlight, step10, stepLast, pan, wheel,
-      static_cast<double>(usage.ru_maxrss) / 1024.0, same ? "yes" : "no");
+      fitView.maxZoom, firstMs, fullFit, fullMax, fullBetween, hover, highlight, step10, stepLast,
+      pan, wheel, static_cast<double>(usage.ru_maxrss) / 1024.0, same ? "yes" : "no");
   return 0;
 }

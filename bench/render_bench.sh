@@ -2,8 +2,10 @@
 # The graph view's redraws against Graphviz drawing the same positions, in one run:
 #   bench/render_bench.sh [BUILD_DIR] [ROWS ...]     (default: build/release 1000000 5000000)
 # Each generated log goes through the converter and dot; the graph is timed as it is and, for
-# the largest, three copies side by side (about 10k edges). Graphviz's own drawing of the same
-# positions: `dot -Tdot` once, then `neato -n2 -Tpng` timed.
+# the largest, three copies side by side (about 10k edges). The 1M-row log also goes through
+# the converter's dumb mode (every process drawn: about 4,500 nodes and 12,000 edges, the
+# largest graph an analyst meets). Graphviz's own drawing of the same positions:
+# `dot -Tdot` once, then `neato -n2 -Tpng` timed.
 source "$(dirname "$0")/bench_setup.sh" render_bench 1000000 5000000 -- "$@"
 bench="$build/bench/render_bench"
 evtweave="$build/bin/evtweave"
@@ -16,15 +18,18 @@ seconds() { # command... -> elapsed milliseconds
   echo "1000 * ($t1 - $t0)" | bc -l
 }
 
-printf '%6s %6s %7s %8s %8s %8s %7s %7s %7s %7s %7s %7s %6s %6s %6s %6s %6s %4s\n' \
-  edges frames gv_ms full_fit full_max fit/gv hover highl step10 stepN pan wheel hov/f stN/10 pan/f move/f mem_mb same
-row() { # bench-output-line graphviz-ms
+printf '%-10s %6s %6s %7s %8s %8s %8s %7s %7s %7s %7s %7s %7s %6s %6s %6s %6s %6s %6s %4s\n' \
+  log edges frames gv_ms full_fit full_max full_btw fit/gv hover highl step10 stepN pan wheel hov/f stN/10 pan/f move/f mem_mb same
+row() { # log-name bench-output-line graphviz-ms
   declare -A v=()
+  local name="$1"
+  shift
   for pair in $1; do v[${pair%%=*}]=${pair#*=}; done
   local gv="$2" ratio="-"
   [[ "$gv" != "-" ]] && ratio=$(printf '%.2f' "$(echo "${v[full_fit_ms]} / $gv" | bc -l)")
-  printf '%6s %6s %7s %8.1f %8.1f %7s %7.2f %7.2f %7.2f %7.2f %7.1f %7.1f %6.3f %6.2f %6.2f %6s %6.0f %4s\n' \
-    "${v[edges]}" "${v[frames]}" "$gv" "${v[full_fit_ms]}" "${v[full_max_ms]}" "$ratio" \
+  printf '%-10s %6s %6s %7s %8.1f %8.1f %8.1f %7s %7.2f %7.2f %7.2f %7.2f %7.1f %7.1f %6.3f %6.2f %6.2f %6s %6.0f %4s\n' \
+    "$name" "${v[edges]}" "${v[frames]}" "$gv" "${v[full_fit_ms]}" "${v[full_max_ms]}" \
+    "${v[full_between_ms]}" "$ratio" \
     "${v[hover_ms]}" "${v[highlight_ms]}" "${v[step10_ms]}" "${v[step_last_ms]}" \
     "${v[pan_ms]}" "${v[wheel_ms]}" \
     "$(echo "${v[hover_ms]} / ${v[full_fit_ms]}" | bc -l)" \
@@ -34,15 +39,22 @@ row() { # bench-output-line graphviz-ms
 }
 
 last=${sizes[-1]}
+dumb_rows=1000000
 for rows in "${sizes[@]}"; do
   python3 "$here/gen_procmon.py" "$rows" "$dir/log.csv" >/dev/null
-  "$evtweave" "$dir/log.csv" "$dir/graph.dot" lumivex "" >/dev/null 2>&1
+  modes=(lumivex)
+  [[ "$rows" == "$dumb_rows" ]] && modes+=("lumivex dumb")
+  for mode in "${modes[@]}"; do
+    name="$((rows / 1000))k"
+    [[ "$mode" == *dumb* ]] && name+=" dumb"
+    "$evtweave" "$dir/log.csv" "$dir/graph.dot" "$mode" "" >/dev/null 2>&1
+    dot -Tplain "$dir/graph.dot" -o "$dir/graph.txt"
+    dot -Tdot "$dir/graph.dot" -o "$dir/positioned.dot"
+    gv=$(seconds neato -n2 -Tpng "$dir/positioned.dot" -o "$dir/graph.png")
+    row "$name" "$("$bench" "$dir/graph.txt" "$dir/graph.dot")" "$(printf '%.0f' "$gv")"
+    if [[ "$rows" == "$last" && "$mode" == lumivex ]]; then
+      row "$name x3" "$("$bench" "$dir/graph.txt" "$dir/graph.dot" 3)" "-"
+    fi
+  done
   rm -f "$dir/log.csv"
-  dot -Tplain "$dir/graph.dot" -o "$dir/graph.txt"
-  dot -Tdot "$dir/graph.dot" -o "$dir/positioned.dot"
-  gv=$(seconds neato -n2 -Tpng "$dir/positioned.dot" -o "$dir/graph.png")
-  row "$("$bench" "$dir/graph.txt" "$dir/graph.dot")" "$(printf '%.0f' "$gv")"
-  if [[ "$rows" == "$last" ]]; then
-    row "$("$bench" "$dir/graph.txt" "$dir/graph.dot" 3)" "-"
-  fi
 done

@@ -34,6 +34,64 @@ void AddBezierPath(std::span<const BezierPoint> points, double offsetX, double o
   });
 }
 
+namespace {
+
+// A curve larger than this across is halved until its parts are no larger: the painter flattens
+// and fills a curve as a whole, however little of it lies on the canvas.
+constexpr double kMaxCurveSpan = 64;
+// A part of a curve lies within a few pixels of its control points, so halving stops well
+// within a pixel of precision.
+constexpr int kMaxHalvings = 40;
+
+BezierPoint Middle(const BezierPoint& p, const BezierPoint& q) {
+  return {(p.x + q.x) / 2, (p.y + q.y) / 2};
+}
+
+}  // namespace
+
+std::vector<ClippedCurve> CurvesWithin(std::span<const BezierPoint> points, double left, double top,
+                                       double right, double bottom) {
+  std::vector<ClippedCurve> curves;
+  if (points.empty()) return curves;
+  bool open = false;  // the path's cursor lies at the start of the next curve
+  auto curve = [&](auto&& self, const BezierPoint& p0, const BezierPoint& p1, const BezierPoint& p2,
+                   const BezierPoint& p3, int halvings) -> void {
+    const double x0 = std::min({p0.x, p1.x, p2.x, p3.x}), x1 = std::max({p0.x, p1.x, p2.x, p3.x});
+    const double y0 = std::min({p0.y, p1.y, p2.y, p3.y}), y1 = std::max({p0.y, p1.y, p2.y, p3.y});
+    if (!(x1 >= left && x0 <= right && y1 >= top && y0 <= bottom)) {
+      open = false;
+      return;
+    }
+    // Halved by the size alone, never by where the box lies, so a part comes out the same
+    // wherever the canvas is; halves of coordinates stay exact, so does a move by whole pixels.
+    if (halvings < kMaxHalvings && std::max(x1 - x0, y1 - y0) > kMaxCurveSpan) {
+      const BezierPoint a = Middle(p0, p1), b = Middle(p1, p2), c = Middle(p2, p3);
+      const BezierPoint ab = Middle(a, b), bc = Middle(b, c), mid = Middle(ab, bc);
+      self(self, p0, a, ab, mid, halvings + 1);
+      self(self, mid, bc, c, p3, halvings + 1);
+      return;
+    }
+    curves.push_back({p0, p1, p2, p3, !open});
+    open = true;
+  };
+  bool first = true;
+  ForEachBezierSegment(points, [&](const BezierSegment& s) {
+    const BezierPoint start = first ? s.start : BezierPoint{Rounded(s.start.x), Rounded(s.start.y)};
+    first = false;
+    curve(curve, start, {Rounded(s.control1.x), Rounded(s.control1.y)},
+          {Rounded(s.control2.x), Rounded(s.control2.y)}, {Rounded(s.end.x), Rounded(s.end.y)}, 0);
+  });
+  return curves;
+}
+
+void AddBezierPathWithin(std::span<const BezierPoint> points, double left, double top, double right,
+                         double bottom) {
+  for (const ClippedCurve& c : CurvesWithin(points, left, top, right, bottom)) {
+    if (c.startsAfresh) platform::MovePathCursor(c.p0.x, c.p0.y);
+    platform::AddPathCurve(c.p1.x, c.p1.y, c.p2.x, c.p2.y, c.p3.x, c.p3.y);
+  }
+}
+
 BezierPoint CubicBezierPoint(const BezierPoint& p0, const BezierPoint& p1, const BezierPoint& p2,
                              const BezierPoint& p3, double t) {
   BezierPoint a = Lerp(p0, p1, t);

@@ -208,6 +208,7 @@ class DotPass {
   std::string m_pendingRawTime;
   int8_t m_pendingLevel = kFrameRepeatRun;
   RenameGroup m_group;
+  DayCount m_days;
 };
 
 void DotPass::ContextEdges(std::string_view text) {
@@ -535,6 +536,7 @@ void DotPass::Finish(TimelineFrame& frame, std::string sentence, int8_t level,
   frame.timestamp = timeText;
   double value = TimeValue(rawTime);
   if (m_model.Frames.empty()) m_model.FirstEventTime = value;
+  if (!rawTime.empty()) value = m_days.Next(value);
   frame.relTime = value - m_model.FirstEventTime;
   m_model.Frames.push_back(std::move(frame));
 }

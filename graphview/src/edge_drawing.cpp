@@ -257,10 +257,17 @@ void DrawEdge(const GraphModel& model, const GraphEdge& edge, double fontSize, i
   uint32_t colour = GetColorByName(edge.color, alpha);
 
   platform::VectorSourceColor(colour);
-  AddBezierPath(points, 0, 0);
   if (edge.style == "dashed") {
+    // The dashes run on from the path's start: every curve counts.
+    AddBezierPath(points, 0, 0);
     platform::DashPath(width, detail::ClampPixels(std::max(0.5 * hp, 1.0), 1, kMaxDash));
   } else {
+    // Beyond the pen, its smoothing and a thin line's piece nothing a curve draws reaches the
+    // canvas.
+    const double margin = width + platform::kThinLinePiece + 8;
+    AddBezierPathWithin(points, -margin, -margin,
+                        static_cast<double>(settings.canvasWidth) + margin,
+                        static_cast<double>(settings.canvasHeight) + margin);
     platform::StrokePath(width);
   }
   if (!edge.label.empty()) DrawLabel(model, edge, points, fontPx, colour, settings);

@@ -37,11 +37,6 @@ int64_t RoundHalfAway(double value) {
   return static_cast<int64_t>(std::round(value));
 }
 
-void Free(int& image) {
-  if (image) platform::FreeImage(image);
-  image = 0;
-}
-
 // A white wash (or any colour) blended over a whole image.
 void Wash(int image, uint32_t colour) {
   if (!platform::StartDrawing(platform::ImageOutput(image))) return;
@@ -130,104 +125,6 @@ void SetGraphFont(const GraphModel& model, const RenderSettings& settings, doubl
       std::max(1.0, static_cast<double>(GraphHeightToPixels(model.view, model.layout, fs))));
 }
 
-// Whole canvas pixels from left to right and top to bottom, right and bottom excluded.
-struct Area {
-  int64_t left = 0, top = 0, right = 0, bottom = 0;
-  bool Empty() const { return right <= left || bottom <= top; }
-  int64_t Size() const { return Empty() ? 0 : (right - left) * (bottom - top); }
-};
-
-Area Intersection(const Area& a, const Area& b) {
-  return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-          std::min(a.bottom, b.bottom)};
-}
-
-bool Meet(const Area& a, const Area& b) {
-  return !Intersection(a, b).Empty();
-}
-
-bool Inside(const Area& inner, const Area& outer) {
-  return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
-         inner.bottom <= outer.bottom;
-}
-
-// The pixels a box touches.
-Area PixelsOf(const PixelBox& box) {
-  if (box.Empty()) return {};
-  // Clamped far beyond any canvas, well within 64 bits; rounded down and up by hand, as this
-  // runs for every item at every pan.
-  auto down = [](double v) {
-    v = std::clamp(v, -1e12, 1e12);
-    const auto t = static_cast<int64_t>(v);
-    return t - (v < static_cast<double>(t) ? 1 : 0);
-  };
-  auto up = [](double v) {
-    v = std::clamp(v, -1e12, 1e12);
-    const auto t = static_cast<int64_t>(v);
-    return t + (v > static_cast<double>(t) ? 1 : 0);
-  };
-  return {down(box.left), down(box.top), up(box.right), up(box.bottom)};
-}
-
-// How far from a canvas's edge a cut thin line may change pixels: its piece, the first pixel
-// of the next and their smoothing.
-constexpr int64_t kNearCut = static_cast<int64_t>(platform::kThinLinePiece) + 4;
-
-// The pixels at most reach away from the outline of an area, inside or outside, as the four
-// sides of a frame.
-std::array<Area, 4> NearEdges(const Area& area, int64_t reach) {
-  const Area out{area.left - reach, area.top - reach, area.right + reach, area.bottom + reach};
-  const Area in{area.left + reach, area.top + reach, area.right - reach, area.bottom - reach};
-  return {Area{out.left, out.top, out.right, in.top},
-          Area{out.left, in.bottom, out.right, out.bottom},
-          Area{out.left, in.top, in.left, in.bottom}, Area{in.right, in.top, out.right, in.bottom}};
-}
-
-// The areas as few boxes that do not overlap: every tile of kTile x kTile pixels that an
-// area touches, tiles joined into runs along each row and runs joined down the rows while
-// they span the same columns.
-std::vector<Area> CoverByTiles(const std::vector<Area>& areas, int64_t width, int64_t height) {
-  constexpr int64_t kTile = 16;
-  const int64_t columns = (width + kTile - 1) / kTile, rows = (height + kTile - 1) / kTile;
-  std::vector<uint8_t> touched(static_cast<size_t>(columns * rows), 0);
-  for (const Area& area : areas) {
-    if (area.Empty()) continue;
-    const int64_t right = std::min((area.right - 1) / kTile, columns - 1);
-    const int64_t bottom = std::min((area.bottom - 1) / kTile, rows - 1);
-    for (int64_t row = std::max<int64_t>(area.top / kTile, 0); row <= bottom; ++row)
-      for (int64_t column = std::max<int64_t>(area.left / kTile, 0); column <= right; ++column)
-        touched[static_cast<size_t>(row * columns + column)] = 1;
-  }
-  std::vector<Area> boxes;
-  std::vector<size_t> open;  // boxes that reach the row above, by their runs
-  for (int64_t row = 0; row < rows; ++row) {
-    std::vector<size_t> next;
-    for (int64_t column = 0; column < columns;) {
-      if (!touched[static_cast<size_t>(row * columns + column)]) {
-        ++column;
-        continue;
-      }
-      int64_t end = column;
-      while (end < columns && touched[static_cast<size_t>(row * columns + end)]) ++end;
-      const Area run{column * kTile, row * kTile, std::min(end * kTile, width),
-                     std::min((row + 1) * kTile, height)};
-      auto above = std::find_if(open.begin(), open.end(), [&](size_t b) {
-        return boxes[b].left == run.left && boxes[b].right == run.right;
-      });
-      if (above != open.end()) {
-        boxes[*above].bottom = run.bottom;
-        next.push_back(*above);
-      } else {
-        boxes.push_back(run);
-        next.push_back(boxes.size() - 1);
-      }
-      column = end;
-    }
-    open = std::move(next);
-  }
-  return boxes;
-}
-
 // The visible frame at index i of the frame list (level within the timeline mode).
 bool Visible(const GraphModel& model, const TimelineFrame& frame) {
   return frame.level <= model.TimelineMode;
@@ -277,26 +174,14 @@ int64_t StripColumnWidth(int64_t stripWidth, int64_t visibleFrames) {
 
 GraphRenderer::GraphRenderer(bool reuse) : m_reuse(reuse) {}
 
-GraphRenderer::~GraphRenderer() {
-  FreeImages();
-}
-
-void GraphRenderer::FreeImages() {
-  Free(m_work);
-  Free(m_replay);
-  Free(m_display);
-  Free(m_strip);
-  Free(m_shade);
-}
-
 void GraphRenderer::BuildWorkImage(GraphModel& model, const RenderSettings& settings, double fs) {
   TOLVEK_TRACE("BuildWorkImage");
-  Free(m_work);
-  Free(m_replay);
+  m_work.Reset();
+  m_replay.Reset();
   ++m_graphBuilds;
-  m_work = platform::CreateImage(platform::kNewNumber, ToInt(settings.draw.canvasWidth),
-                                 ToInt(settings.draw.canvasHeight), kWhite);
-  if (!m_work || !StartGraphDrawing(m_work, model)) return;
+  m_work.Reset(platform::CreateImage(platform::kNewNumber, ToInt(settings.draw.canvasWidth),
+                                     ToInt(settings.draw.canvasHeight), kWhite));
+  if (!m_work || !StartGraphDrawing(m_work.Number(), model)) return;
   SetGraphFont(model, settings, fs);
   DrawCaptureBox(model, fs);
   for (const GraphNode& node : model.layout.nodes) DrawNode(model, node, fs, 255, settings.draw);
@@ -311,87 +196,39 @@ bool GraphRenderer::ShiftWorkImage(GraphModel& model, const RenderSettings& sett
   unscrolled.scrollX = m_workKey.scrollX;
   unscrolled.scrollY = m_workKey.scrollY;
   if (!(unscrolled == m_workKey)) return false;
-  // Drawing rounds canvas positions to whole pixels, halves to even; only from a whole scroll
-  // position to another does every position move by exactly the scroll's change.
-  auto whole = [](double scroll) { return std::abs(scroll) < 1e9 && scroll == std::floor(scroll); };
-  if (!whole(key.scrollX) || !whole(key.scrollY) || !whole(m_workKey.scrollX) ||
-      !whole(m_workKey.scrollY))
+  int64_t dx = 0, dy = 0;
+  if (!WholePixelPan(m_workKey.scrollX, m_workKey.scrollY, key.scrollX, key.scrollY, key.width,
+                     key.height, dx, dy))
     return false;
-  const auto dx = static_cast<int64_t>(key.scrollX - m_workKey.scrollX);
-  const auto dy = static_cast<int64_t>(key.scrollY - m_workKey.scrollY);
-  const int64_t width = key.width, height = key.height;
-  if (std::abs(dx) >= width || std::abs(dy) >= height) return false;
   TOLVEK_TRACE("ShiftWorkImage");
 
-  // The old picture keeps the pixels it moves onto; the strips it uncovers are drawn anew.
-  const Area canvas{0, 0, width, height};
-  const Area before{dx, dy, dx + width, dy + height};  // the old canvas
-  const Area kept = Intersection(canvas, before);
-  std::vector<Area> redrawn;
-  if (dx != 0)
-    redrawn.push_back(dx > 0 ? Area{0, 0, dx, height} : Area{width + dx, 0, width, height});
-  if (dy != 0)
-    redrawn.push_back(dy > 0 ? Area{0, 0, width, dy} : Area{0, height + dy, width, height});
-  // A kept pixel holds what drawing gives it now where everything that reaches it was drawn
-  // then as it is drawn now, moved by whole pixels: shapes are worked out relative to the
-  // scroll position. Two things depend on where the canvas lies, and what they touch is drawn
-  // again: an item culled at one scroll position and not at the other, and a thin line cut by
-  // the edges of either canvas.
+  // Every item of a full drawing, in its order: the capture box, the nodes, the edges.
   const double fontPx =
       std::max(1.0, static_cast<double>(GraphHeightToPixels(model.view, model.layout, fs)));
-  std::vector<Area> inks;
-  inks.reserve(1 + model.layout.nodes.size() + model.layout.edges.size());
-  inks.push_back(PixelsOf(CaptureInkBox(model, fs, fontPx)));
-  size_t drawnInFull = 0;  // what a full drawing draws, for comparison
-  auto add = [&](const ItemReach& reach) {
-    drawnInFull += reach.culled ? 0 : 1;
-    inks.push_back(PixelsOf(reach.ink));
-    const Area& ink = inks.back();
-    if (reach.culled != reach.culledShifted && Meet(ink, kept))
-      redrawn.push_back(Intersection(ink, canvas));
-  };
-  for (const GraphNode& node : model.layout.nodes)
-    add(NodeReach(model, node, fs, settings.draw, dx, dy));
-  std::vector<PixelBox> lines;
+  std::vector<PanItem>& items = m_panItems;
+  items.resize(1 + model.layout.nodes.size() + model.layout.edges.size());
+  size_t i = 0;
+  items[i].reach = {.ink = CaptureInkBox(model, fs, fontPx)};
+  items[i++].thinLines.clear();
+  for (const GraphNode& node : model.layout.nodes) {
+    items[i].reach = NodeReach(model, node, fs, settings.draw, dx, dy);
+    items[i++].thinLines.clear();
+  }
   for (const GraphEdge& edge : model.layout.edges) {
-    lines.clear();
-    const ItemReach reach = EdgeReach(model, edge, fs, settings.draw, dx, dy, lines);
-    add(reach);
-    if (reach.culled || reach.culledShifted || !Meet(inks.back(), kept)) continue;
-    for (const PixelBox& line : lines) {
-      const Area cut = PixelsOf(line);
-      if (Inside(cut, canvas) && Inside(cut, before)) continue;
-      // Smoothing, and the first pixel of the next piece, which depends on where this ends.
-      const Area reached{cut.left - 3, cut.top - 3, cut.right + 3, cut.bottom + 3};
-      if (reach.thinDashed) {
-        if (Meet(reached, kept)) redrawn.push_back(Intersection(reached, canvas));
-        continue;
-      }
-      // A solid line changes only in the pieces that a canvas's edges cut.
-      for (const Area& edges : {canvas, before}) {
-        for (const Area& near : NearEdges(edges, kNearCut)) {
-          const Area part = Intersection(Intersection(reached, near), canvas);
-          if (Meet(part, kept)) redrawn.push_back(part);
-        }
-      }
-    }
+    items[i].thinLines.clear();
+    items[i].reach = EdgeReach(model, edge, fs, settings.draw, dx, dy, items[i].thinLines);
+    ++i;
   }
-  redrawn = CoverByTiles(redrawn, width, height);
-  // Each item is drawn again once for every area it reaches: when that comes near a full
-  // drawing (long thin lines crossing the edges when zoomed in), a full drawing it is.
-  size_t draws = 0;
-  for (const Area& area : redrawn) {
-    for (const Area& ink : inks) draws += Meet(ink, area) ? 1 : 0;
-  }
-  if (draws * 2 > drawnInFull) return false;
+  const PanPlan plan = PlanPan(dx, dy, key.width, key.height, items);
+  if (!plan.movesAlong) return false;
 
-  Free(m_replay);
-  if (!platform::StartDrawing(platform::ImageOutput(m_work))) return false;
+  m_replay.Reset();
+  if (!platform::StartDrawing(platform::ImageOutput(m_work.Number()))) return false;
   platform::ScrollOutput(ToInt(dx), ToInt(dy), kWhite);
   platform::StopDrawing();
-  if (!StartGraphDrawing(m_work, model)) return false;
+  if (!StartGraphDrawing(m_work.Number(), model)) return false;
   // Each area from white, with everything that reaches it in the order of a full drawing.
-  for (const Area& area : redrawn) {
+  for (const PixelArea& area : plan.redrawn) {
     const int x = ToInt(area.left), y = ToInt(area.top);
     const int w = ToInt(area.right - area.left), h = ToInt(area.bottom - area.top);
     platform::ClipVectorDrawing(x, y, w, h);
@@ -399,7 +236,8 @@ bool GraphRenderer::ShiftWorkImage(GraphModel& model, const RenderSettings& sett
     platform::AddPathBox(x, y, w, h);
     platform::FillPath();
     SetGraphFont(model, settings, fs);
-    size_t i = 0;
+    const std::vector<PixelArea>& inks = plan.inks;
+    i = 0;
     if (Meet(inks[i++], area)) DrawCaptureBox(model, fs);
     for (const GraphNode& node : model.layout.nodes) {
       if (Meet(inks[i++], area)) DrawNode(model, node, fs, 255, settings.draw);
@@ -418,10 +256,10 @@ void GraphRenderer::AdvanceReplay(GraphModel& model, const RenderSettings& setti
   ReplayKey key{m_workKey, m_graphBuilds, model.TimelineMode, settings.hideUnvisitedGraphparts,
                 settings.smartHighlight};
   if (!m_reuse || !m_replay || !(key == m_replayKey) || upTo < m_replayNext) {
-    Free(m_replay);
     ++m_replayBuilds;
-    m_replay = platform::CopyImage(m_work, platform::kNewNumber);
-    Wash(m_replay, platform::Rgba(255, 255, 255, settings.hideUnvisitedGraphparts ? 255 : 250));
+    m_replay.Reset(platform::CopyImage(m_work.Number(), platform::kNewNumber));
+    Wash(m_replay.Number(),
+         platform::Rgba(255, 255, 255, settings.hideUnvisitedGraphparts ? 255 : 250));
     m_replayKey = key;
     m_replayNext = 0;
     m_replayFrameIndex = 0;
@@ -429,7 +267,7 @@ void GraphRenderer::AdvanceReplay(GraphModel& model, const RenderSettings& setti
     m_drawnEdges.clear();
   }
   if (m_replayNext >= upTo || !m_replay) return;
-  if (!platform::StartVectorDrawing(platform::ImageOutput(m_replay))) return;
+  if (!platform::StartVectorDrawing(platform::ImageOutput(m_replay.Number()))) return;
   const size_t nodeLimit = settings.smartHighlight ? SIZE_MAX : 2;
   const size_t edgeLimit = settings.smartHighlight ? SIZE_MAX : 1;
   for (; m_replayFrameIndex < model.Frames.size() && m_replayNext < upTo; ++m_replayFrameIndex) {
@@ -450,24 +288,14 @@ void GraphRenderer::AdvanceReplay(GraphModel& model, const RenderSettings& setti
   platform::StopVectorDrawing();
 }
 
-RenderOutput GraphRenderer::Redraw(GraphModel& model, const RenderSettings& settings, bool force) {
-  TOLVEK_TRACE("RedrawGraph");
-  RenderOutput out;
-  Free(m_display);
-  Free(m_strip);
-  Free(m_shade);
+bool GraphRenderer::PrepareView(GraphModel& model, const RenderSettings& settings,
+                                RenderOutput& out) {
   ViewState& view = model.view;
-  GraphLayout& layout = model.layout;
   const int64_t width = settings.draw.canvasWidth;
   const int64_t height = settings.draw.canvasHeight;
-
-  if (!view.layoutImage.IsSet() || layout.nodes.empty() || width <= 0 || height <= 0) {
-    view.lastScrollX = view.scrollX;
-    view.lastScrollY = view.scrollY;
-    return out;
+  if (!view.layoutImage.IsSet() || model.layout.nodes.empty() || width <= 0 || height <= 0) {
+    return false;
   }
-  out.empty = false;
-
   bool fitted = false;
   if (view.zoom == 0) {
     view.fitZoom = detail::FitZoom(view.layoutImage.width, view.layoutImage.height, width, height);
@@ -480,128 +308,162 @@ RenderOutput GraphRenderer::Redraw(GraphModel& model, const RenderSettings& sett
     RescaleView(view, width, height);
     out.rescaled = true;
   }
-  if (layout.smartFontSize == 0) SmartZoom(model, settings.draw);
+  if (model.layout.smartFontSize == 0) SmartZoom(model, settings.draw);
   view.zoomStep = std::abs(view.maxZoom - view.fitZoom) / 10;
-  const double fs = layout.smartFontSize;
+  return true;
+}
 
+void GraphRenderer::UpdateWorkImage(GraphModel& model, const RenderSettings& settings, double fs,
+                                    bool force, bool rescaled) {
+  const ViewState& view = model.view;
   // With reuse a forced redraw draws the graph again only when something it depends on
   // changed.
   WorkKey key{view.scaledZoom,
               view.scrollX,
               view.scrollY,
-              width,
-              height,
+              settings.draw.canvasWidth,
+              settings.draw.canvasHeight,
               model.revision,
               settings.draw.graphFont,
               settings.draw.horizontallyIsolatedEdgeLabels,
               fs};
   bool rebuild = m_reuse ? !m_work || !(key == m_workKey)
-                         : (force || out.rescaled || !m_work || view.scrollX != view.lastScrollX ||
+                         : (force || rescaled || !m_work || view.scrollX != view.lastScrollX ||
                             view.scrollY != view.lastScrollY);
   if (rebuild && !ShiftWorkImage(model, settings, fs, key)) {
     m_workKey = key;
     BuildWorkImage(model, settings, fs);
   }
-  if (!m_work) {
-    out.empty = true;
+}
+
+const TimelineFrame* GraphRenderer::DrawReplay(GraphModel& model, const RenderSettings& settings,
+                                               double fs, int64_t visible, bool& hoveredShown) {
+  const ViewState& view = model.view;
+  const int64_t upTo = std::clamp<int64_t>(view.currentFrame, 0, visible);
+  AdvanceReplay(model, settings, fs, upTo);
+  m_display.Reset(
+      platform::CopyImage(m_replay ? m_replay.Number() : m_work.Number(), platform::kNewNumber));
+  // The frame the walk reaches next is the current one, when there is one.
+  const TimelineFrame* current = nullptr;
+  size_t index = m_replayFrameIndex;
+  while (index < model.Frames.size() && !Visible(model, model.Frames[index])) ++index;
+  if (view.currentFrame >= 0 && view.currentFrame < visible && index < model.Frames.size()) {
+    current = &model.Frames[index];
+  }
+  const GraphNode* hovered = view.hoveredNode;
+  hoveredShown = hovered && m_drawnNodes.count(hovered);
+  if (current && platform::StartVectorDrawing(platform::ImageOutput(m_display.Number()))) {
+    const size_t nodeLimit = settings.smartHighlight ? SIZE_MAX : 2;
+    const size_t edgeLimit = settings.smartHighlight ? SIZE_MAX : 1;
+    for (size_t n = 0; n < current->nodeRefs.size() && n < nodeLimit; ++n) {
+      if (const GraphNode* node = current->nodeRefs[n]) {
+        DrawNode(model, *node, fs, 255, settings.draw);
+        hoveredShown = hoveredShown || node == hovered;
+      }
+    }
+    for (size_t e = 0; e < current->edgeRefs.size() && e < edgeLimit; ++e) {
+      if (const GraphEdge* edge = current->edgeRefs[e]) {
+        DrawEdge(model, *edge, fs, 255, settings.draw);
+      }
+    }
+    platform::StopVectorDrawing();
+  }
+  return current;
+}
+
+const TimelineFrame* GraphRenderer::DrawGraphWithHighlights(GraphModel& model,
+                                                            const RenderSettings& settings,
+                                                            double fs) {
+  m_display.Reset(platform::CopyImage(m_work.Number(), platform::kNewNumber));
+  if (!settings.framesMode && !model.Highlights.empty()) {
+    Wash(m_display.Number(), kHighlightWash);
+    if (platform::StartVectorDrawing(platform::ImageOutput(m_display.Number()))) {
+      for (const HighlightEntry& entry : model.Highlights) {
+        if (entry.node) {
+          DrawNode(model, *entry.node, fs, 255, settings.draw);
+        } else if (entry.edge) {
+          DrawEdge(model, *entry.edge, fs, 255, settings.draw);
+        }
+      }
+      platform::StopVectorDrawing();
+    }
+  }
+  int64_t idx = 0;
+  for (const TimelineFrame& frame : model.Frames) {
+    if (!Visible(model, frame)) continue;
+    if (idx == model.view.currentFrame) return &frame;
+    ++idx;
+  }
+  return nullptr;
+}
+
+// The hovered node, enlarged to the target label size when labels are drawn smaller.
+void GraphRenderer::DrawHoveredNode(GraphModel& model, const RenderSettings& settings, double fs) {
+  ViewState& view = model.view;
+  const GraphLayout& layout = model.layout;
+  GraphNode* hovered = view.hoveredNode;
+  if (!platform::StartVectorDrawing(platform::ImageOutput(m_display.Number()))) return;
+  const ViewState saved = view;
+  const double cx = view.scrollX + static_cast<double>(GraphXToPixel(view, layout, hovered->x));
+  const double cy = view.scrollY + static_cast<double>(GraphYToPixel(view, layout, hovered->y));
+  const int64_t target = settings.draw.smartzoomTargetFontsize;
+  if (PixelsToGraphUnits(view, layout, target) > fs) {
+    view.anchorImageX = CanvasXToImageFraction(view, RoundHalfEven(cx));
+    view.anchorImageY = CanvasYToImageFraction(view, RoundHalfEven(cy));
+    view.anchorCanvasX = cx / static_cast<double>(settings.draw.canvasWidth);
+    view.anchorCanvasY = cy / static_cast<double>(settings.draw.canvasHeight);
+    view.zoom = view.maxZoom;
+    RescaleView(view, settings.draw.canvasWidth, settings.draw.canvasHeight);
+    DrawNode(model, *hovered, PixelsToGraphUnits(view, layout, target), 255, settings.draw);
+  } else {
+    DrawNode(model, *hovered, fs, 255, settings.draw);
+  }
+  view = saved;
+  platform::StopVectorDrawing();
+}
+
+RenderOutput GraphRenderer::Redraw(GraphModel& model, const RenderSettings& settings, bool force) {
+  TOLVEK_TRACE("RedrawGraph");
+  RenderOutput out;
+  m_display.Reset();
+  m_strip.Reset();
+  m_shade.Reset();
+  ViewState& view = model.view;
+  if (!PrepareView(model, settings, out)) {
+    view.lastScrollX = view.scrollX;
+    view.lastScrollY = view.scrollY;
     return out;
   }
+  const double fs = model.layout.smartFontSize;
+  UpdateWorkImage(model, settings, fs, force, out.rescaled);
+  if (!m_work) return out;
+  out.empty = false;
 
   // The overlays.
   const int64_t visible = CountVisibleFrames(model);
   const TimelineFrame* current = nullptr;
   bool hoveredShown = false;
   if (settings.framesMode && !model.Frames.empty()) {
-    const int64_t upTo = std::clamp<int64_t>(view.currentFrame, 0, visible);
-    AdvanceReplay(model, settings, fs, upTo);
-    m_display = platform::CopyImage(m_replay ? m_replay : m_work, platform::kNewNumber);
-    // The frame the walk reaches next is the current one, when there is one.
-    size_t index = m_replayFrameIndex;
-    while (index < model.Frames.size() && !Visible(model, model.Frames[index])) ++index;
-    if (view.currentFrame >= 0 && view.currentFrame < visible && index < model.Frames.size()) {
-      current = &model.Frames[index];
-    }
-    const GraphNode* hovered = view.hoveredNode;
-    hoveredShown = hovered && m_drawnNodes.count(hovered);
-    if (current && platform::StartVectorDrawing(platform::ImageOutput(m_display))) {
-      const size_t nodeLimit = settings.smartHighlight ? SIZE_MAX : 2;
-      const size_t edgeLimit = settings.smartHighlight ? SIZE_MAX : 1;
-      for (size_t n = 0; n < current->nodeRefs.size() && n < nodeLimit; ++n) {
-        if (const GraphNode* node = current->nodeRefs[n]) {
-          DrawNode(model, *node, fs, 255, settings.draw);
-          hoveredShown = hoveredShown || node == hovered;
-        }
-      }
-      for (size_t e = 0; e < current->edgeRefs.size() && e < edgeLimit; ++e) {
-        if (const GraphEdge* edge = current->edgeRefs[e]) {
-          DrawEdge(model, *edge, fs, 255, settings.draw);
-        }
-      }
-      platform::StopVectorDrawing();
-    }
+    current = DrawReplay(model, settings, fs, visible, hoveredShown);
   } else {
-    m_display = platform::CopyImage(m_work, platform::kNewNumber);
-    if (!settings.framesMode && !model.Highlights.empty()) {
-      Wash(m_display, kHighlightWash);
-      if (platform::StartVectorDrawing(platform::ImageOutput(m_display))) {
-        for (const HighlightEntry& entry : model.Highlights) {
-          if (entry.node) {
-            DrawNode(model, *entry.node, fs, 255, settings.draw);
-          } else if (entry.edge) {
-            DrawEdge(model, *entry.edge, fs, 255, settings.draw);
-          }
-        }
-        platform::StopVectorDrawing();
-      }
-    }
-    int64_t idx = 0;
-    for (const TimelineFrame& frame : model.Frames) {
-      if (!Visible(model, frame)) continue;
-      if (idx == view.currentFrame) {
-        current = &frame;
-        break;
-      }
-      ++idx;
-    }
+    current = DrawGraphWithHighlights(model, settings, fs);
   }
-
   out.frameNumber = std::to_string(view.currentFrame) + "/" + std::to_string(visible - 1);
   if (current) {
-    out.frameTimestamp =
-        FormatTimestamp(model, current->timestamp, settings.showOriginalTimestamps);
+    out.frameTimestamp = FormatFrameTime(*current, settings.showOriginalTimestamps);
     out.frameMessage = current->message;
   } else {
     out.frameTimestamp = out.frameMessage = "N/A";
   }
-
-  // The hovered node, enlarged to the target label size when labels are drawn smaller.
-  GraphNode* hovered = view.hoveredNode;
-  if (hovered && settings.hoverEffects &&
-      (!settings.framesMode || model.Frames.empty() || hoveredShown) &&
-      platform::StartVectorDrawing(platform::ImageOutput(m_display))) {
-    const ViewState saved = view;
-    const double cx = view.scrollX + static_cast<double>(GraphXToPixel(view, layout, hovered->x));
-    const double cy = view.scrollY + static_cast<double>(GraphYToPixel(view, layout, hovered->y));
-    const int64_t target = settings.draw.smartzoomTargetFontsize;
-    if (PixelsToGraphUnits(view, layout, target) > fs) {
-      view.anchorImageX = CanvasXToImageFraction(view, RoundHalfEven(cx));
-      view.anchorImageY = CanvasYToImageFraction(view, RoundHalfEven(cy));
-      view.anchorCanvasX = cx / static_cast<double>(width);
-      view.anchorCanvasY = cy / static_cast<double>(height);
-      view.zoom = view.maxZoom;
-      RescaleView(view, width, height);
-      DrawNode(model, *hovered, PixelsToGraphUnits(view, layout, target), 255, settings.draw);
-    } else {
-      DrawNode(model, *hovered, fs, 255, settings.draw);
-    }
-    view = saved;
-    platform::StopVectorDrawing();
+  if (view.hoveredNode && settings.hoverEffects &&
+      (!settings.framesMode || model.Frames.empty() || hoveredShown)) {
+    DrawHoveredNode(model, settings, fs);
   }
 
   DrawStrip(model, settings, visible);
-  out.display = m_display;
-  out.strip = m_strip;
-  out.shade = m_shade;
+  out.display = m_display.Number();
+  out.strip = m_strip.Number();
+  out.shade = m_shade.Number();
   view.lastScrollX = view.scrollX;
   view.lastScrollY = view.scrollY;
   return out;
@@ -612,8 +474,8 @@ void GraphRenderer::DrawStrip(const GraphModel& model, const RenderSettings& set
   const int64_t stripWidth = settings.stripWidth;
   const int64_t stripHeight = settings.stripHeight;
   if (stripWidth <= 0 || stripHeight <= 0) return;
-  m_strip =
-      platform::CreateImage(platform::kNewNumber, ToInt(stripWidth), ToInt(stripHeight), kWhite);
+  m_strip.Reset(
+      platform::CreateImage(platform::kNewNumber, ToInt(stripWidth), ToInt(stripHeight), kWhite));
   if (!m_strip || model.Frames.empty() || visible <= 0) return;
   const int64_t w = detail::StripColumnWidth(stripWidth, visible);
   const int64_t width = stripWidth;
@@ -670,7 +532,7 @@ void GraphRenderer::DrawStrip(const GraphModel& model, const RenderSettings& set
     if (row < kHintRows && hint[c]) return hint[c];
     return kWhite;
   };
-  if (!platform::StartDrawing(platform::ImageOutput(m_strip))) return;
+  if (!platform::StartDrawing(platform::ImageOutput(m_strip.Number()))) return;
   // Rows of one kind (which boxes reach them) look alike: one band of boxes each.
   for (int row = 0; row < h;) {
     auto kind = [&](int r) {
@@ -694,9 +556,9 @@ void GraphRenderer::DrawStrip(const GraphModel& model, const RenderSettings& set
       edges.insert(entry.edge);
     }
   }
-  m_shade =
-      platform::CreateImage(platform::kNewNumber, ToInt(stripWidth), ToInt(stripHeight), kShade);
-  if (!m_shade || !platform::StartDrawing(platform::ImageOutput(m_shade))) return;
+  m_shade.Reset(
+      platform::CreateImage(platform::kNewNumber, ToInt(stripWidth), ToInt(stripHeight), kShade));
+  if (!m_shade || !platform::StartDrawing(platform::ImageOutput(m_shade.Number()))) return;
   platform::DrawingMode(platform::kDrawAllChannels);
   constexpr uint32_t kClear = platform::Rgba(0, 0, 0, 0);
   platform::Box(0, 0, ToInt(stripWidth), kHintRows, kClear);

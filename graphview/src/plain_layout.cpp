@@ -107,6 +107,23 @@ void ReadEdge(std::string_view line, const Fields& f, GraphLayout& layout) {
   layout.edgeIndex[EdgeKey(edge.tail, edge.head, GetEdgeType(line))].edges.push_back(&edge);
 }
 
+// Every position and size within kMaxLayoutUnits of the origin, so that every extent, sum and
+// picture size worked out from them stays finite.
+bool WithinReach(const GraphLayout& layout) {
+  auto near = [](double v) { return std::abs(v) <= kMaxLayoutUnits; };
+  if (!near(layout.width) || !near(layout.height)) return false;
+  for (const GraphNode& node : layout.nodes) {
+    if (!near(node.x) || !near(node.y) || !near(node.width) || !near(node.height)) return false;
+  }
+  for (const GraphEdge& edge : layout.edges) {
+    if (!near(edge.labelX) || !near(edge.labelY)) return false;
+    for (const BezierPoint& p : edge.points) {
+      if (!near(p.x) || !near(p.y)) return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 double NumberValue(std::string_view text) {
@@ -156,7 +173,9 @@ PlainLayoutStatus ReadPlainLayout(std::string text, GraphLayout& layout) {
       ReadEdge(line, fields, layout);
     }
   }
-  if (!(layout.width > 0) || !(layout.height > 0)) return PlainLayoutStatus::kUnreadable;
+  if (!(layout.width > 0) || !(layout.height > 0) || !WithinReach(layout)) {
+    return PlainLayoutStatus::kUnreadable;
+  }
   return PlainLayoutStatus::kOk;
 }
 
@@ -169,7 +188,9 @@ LayoutImage SizeLayoutImage(const GraphLayout& layout) {
   }
   double w = std::max(maxX, 1.0) * 100;
   double h = std::max(maxY, 1.0) * 100;
-  while (w > 1000 || h > 1000) {
+  // A layout that was read has a finite extent; the bound keeps any other from looping.
+  if (!std::isfinite(w) || !std::isfinite(h)) return {1, 1};
+  for (int tens = 0; tens < 400 && (w > 1000 || h > 1000); ++tens) {
     w /= 10;
     h /= 10;
   }

@@ -54,10 +54,29 @@ std::string FormatRelativeTime(double seconds) {
   return text;
 }
 
+namespace {
+constexpr double kHalfDay = 12 * 3600;
+constexpr double kDay = 24 * 3600;
+}  // namespace
+
+double DayCount::Next(double timeOfDay) {
+  if (m_any && timeOfDay < m_previous - kHalfDay) m_days += kDay;
+  m_any = true;
+  m_previous = timeOfDay;
+  return timeOfDay + m_days;
+}
+
 std::string FormatTimestamp(const GraphModel& model, std::string_view text, bool showOriginal) {
   if (text.empty()) return {};
   if (showOriginal) return TimeText(text);
-  return FormatRelativeTime(TimeValue(text) - model.FirstEventTime);
+  double seconds = TimeValue(text) - model.FirstEventTime;
+  if (seconds < -kHalfDay) seconds += kDay;
+  return FormatRelativeTime(seconds);
+}
+
+std::string FormatFrameTime(const TimelineFrame& frame, bool showOriginal) {
+  if (frame.timestamp.empty()) return {};
+  return showOriginal ? frame.timestamp : FormatRelativeTime(frame.relTime);
 }
 
 }  // namespace graphview

@@ -801,6 +801,15 @@ QImage* CanvasBuffer(int gadget) {
   return rec && rec->canvas ? rec->canvas.get() : nullptr;
 }
 
+int CanvasWidth(int gadget) {
+  QImage* buffer = CanvasBuffer(gadget);
+  return buffer ? buffer->width() : 0;
+}
+int CanvasHeight(int gadget) {
+  QImage* buffer = CanvasBuffer(gadget);
+  return buffer ? buffer->height() : 0;
+}
+
 void RefreshCanvas(int gadget) {
   if (auto* rec = Rec(gadget)) rec->widget->update();
 }

@@ -265,8 +265,9 @@ TEST_F(CanvasTest, ADragPansAndRaisesNoClick) {
 TEST_F(CanvasTest, ARubberBandZoomsIntoItsBoxAndLeavesNoTrace) {
   RefreshOn(LUMIVEX_SAMPLE_LOG);
   const double zoom = View().zoom;
-  const int width = platform::GadgetWidth(Canvas_Main_Graph);
-  const int height = platform::GadgetHeight(Canvas_Main_Graph);
+  // The picture inside the canvas's frame.
+  const int width = platform::CanvasWidth(Canvas_Main_Graph);
+  const int height = platform::CanvasHeight(Canvas_Main_Graph);
   // Drawn from bottom right to top left, with Shift held only at the start.
   const Point from{300, 260}, to{200, 200};
   const Point centre = Fractions({250, 230});

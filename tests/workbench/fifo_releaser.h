@@ -1,7 +1,7 @@
 // A FIFO that a test hands the workbench as an input. Whoever opens it for reading waits for a
 // writer; after a grace period this opens and closes the writing end again and again, so a
-// reader stuck there sees the end of the data and the test fails on its time instead of
-// hanging.
+// reader stuck there sees the end of the data instead of hanging, and Released() tells the
+// test that somebody had been waiting on it.
 #pragma once
 
 #include <fcntl.h>
@@ -27,7 +27,10 @@ class FifoReleaser {
         if (std::chrono::steady_clock::now() >= release) {
           // Opens only while a reader holds the other end.
           int fd = open(m_path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-          if (fd >= 0) close(fd);
+          if (fd >= 0) {
+            m_released = true;
+            close(fd);
+          }
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
       }
@@ -38,12 +41,15 @@ class FifoReleaser {
     m_thread.join();
     unlink(m_path.c_str());
   }
+  // True once a reader held the FIFO open past the grace period.
+  bool Released() const { return m_released; }
   FifoReleaser(const FifoReleaser&) = delete;
   FifoReleaser& operator=(const FifoReleaser&) = delete;
 
  private:
   std::string m_path;
   std::atomic<bool> m_stop{false};
+  std::atomic<bool> m_released{false};
   std::thread m_thread;
 };
 

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <set>
 #include <string>
@@ -20,6 +21,7 @@
 #include "tolvek/temp_files.h"
 #include "tolvek/text_codec.h"
 #include "workbench/gadgets.h"
+#include "workbench/main_loop.h"
 #include "workbench/stages.h"
 #include "workbench/startup.h"
 #include "workbench/workbench_state.h"
@@ -536,9 +538,8 @@ TEST_F(GenerationTest, InputsThatAreNoFilesAreRefusedAtOnce) {
     SCOPED_TRACE(c.log + " " + c.capture);
     StartWith();
     Inputs(c.log, c.capture);
-    auto started = std::chrono::steady_clock::now();
     GenerateGraph();
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(4));
+    EXPECT_FALSE(log.Released() || pcap.Released() || text.Released()) << "a FIFO was waited on";
     EXPECT_EQ(Status(), c.status) << State().generationLog;
     EXPECT_EQ(LastMessage(), c.message);
     ForgetWindows();
@@ -565,6 +566,69 @@ TEST_F(GenerationTest, CancelEndsTheCaptureTool) {
   ASSERT_TRUE(FileExists(pidFile));
   pid_t pid = std::stoi(ReadWholeFile(pidFile));
   EXPECT_NE(kill(pid, 0), 0) << "the capture tool still runs";
+}
+
+// After a Refresh the graph is fitted so that every node's box lies inside the part of the
+// graph canvas that shows: not past its edges, not under the timeline strip.
+TEST_F(GenerationTest, TheFitShowsEveryNodeOfTheRealLogs) {
+  const std::filesystem::path folder = LUMIVEX_SHARED_DATA "/procmon";
+  std::vector<std::filesystem::path> logs;
+  if (std::filesystem::is_directory(folder)) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+      const std::string name = entry.path().filename().string();
+      if (name.ends_with(".csv") || name.ends_with(".csv.gz")) logs.push_back(entry.path());
+    }
+  }
+  if (logs.empty()) GTEST_SKIP() << "no real logs at " << folder;
+  std::sort(logs.begin(), logs.end());
+  StartWith();
+  platform::SetGadgetState(Checkbox_Main_ModeDumb, 1);
+  size_t fitted = 0;
+  for (const std::filesystem::path& log : logs) {
+    SCOPED_TRACE(log.filename().string());
+    std::string csv = log.string();
+    if (csv.ends_with(".gz")) {
+      csv = m_root + "/" + log.stem().string();
+      ASSERT_EQ(std::system(("gzip -dc '" + log.string() + "' > '" + csv + "'").c_str()), 0);
+    }
+    Inputs(csv);
+    const size_t messages = platform::ShownMessages().size();
+    platform::ScriptMessageAnswer(platform::kResultOk);
+    platform::PostEvent(platform::kEventGadget, Window_Main, Button_Main_Refresh);
+    for (int turn = 0; turn < 100 && platform::QueuedEventCount() > 0; ++turn) MainLoopTurn();
+    // A log the converter cannot take says so; every other one is drawn and fitted.
+    if (Status() != "OK") {
+      EXPECT_GT(platform::ShownMessages().size(), messages) << Status();
+      continue;
+    }
+    ++fitted;
+    const graphview::GraphModel& g = State().graph;
+    const graphview::ViewState& view = g.view;
+    ASSERT_EQ(view.zoom, view.fitZoom);
+    // What shows of the canvas: the buffer inside its frame, cut where the strip begins.
+    const QImage* shown = platform::CanvasBuffer(Canvas_Main_Graph);
+    ASSERT_NE(shown, nullptr);
+    const int64_t width = shown->width();
+    const int64_t stripTop = platform::GadgetScreenY(Canvas_Main_AnimationFrames) -
+                             platform::GadgetScreenY(Canvas_Main_Graph) - 1;
+    const int64_t height = std::min<int64_t>(shown->height(), stripTop);
+    ASSERT_GT(height, 100);
+    for (const graphview::GraphNode& node : g.layout.nodes) {
+      const double left = view.scrollX + static_cast<double>(graphview::GraphXToPixel(
+                                             view, g.layout, node.x - node.width / 2));
+      const double right = view.scrollX + static_cast<double>(graphview::GraphXToPixel(
+                                              view, g.layout, node.x + node.width / 2));
+      const double top = view.scrollY + static_cast<double>(graphview::GraphYToPixel(
+                                            view, g.layout, node.y + node.height / 2));
+      const double bottom = view.scrollY + static_cast<double>(graphview::GraphYToPixel(
+                                               view, g.layout, node.y - node.height / 2));
+      EXPECT_TRUE(left >= 0 && right <= static_cast<double>(width) && top >= 0 &&
+                  bottom <= static_cast<double>(height))
+          << node.name << ": " << left << ".." << right << " x " << top << ".." << bottom << " on "
+          << width << " x " << height;
+    }
+  }
+  EXPECT_GE(fitted, logs.size() - 1);
 }
 
 }  // namespace

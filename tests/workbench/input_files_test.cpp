@@ -207,9 +207,8 @@ TEST_F(InputFilesTest, LogsThatCannotBeScanned) {
     platform::ScriptMessageAnswer(platform::kResultOk);
     platform::SetGadgetText(String_Main_Launcher, "12|3|kept.exe");
     platform::SetGadgetText(String_Main_ProcmonFile, c.log);
-    auto started = std::chrono::steady_clock::now();
     Click(Button_Main_Launcher);
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
+    EXPECT_FALSE(releaser.Released()) << "the scan waited on the FIFO";
     EXPECT_EQ(Launcher(), "12|3|kept.exe");
     EXPECT_TRUE(platform::IsWindowEnabled(Window_Main));
     std::vector<platform::ShownMessage> shown = platform::ShownMessages();

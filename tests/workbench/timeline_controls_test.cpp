@@ -116,7 +116,7 @@ class FramesModeTest : public WorkbenchTest {
       if (f.level > g.TimelineMode || i++ != k) continue;
       EXPECT_EQ(platform::GetGadgetText(String_Main_FrameMessage), f.message);
       EXPECT_EQ(platform::GetGadgetText(Text_Main_FrameTimestamp),
-                graphview::FormatTimestamp(g, f.timestamp, false));
+                graphview::FormatFrameTime(f, false));
       EXPECT_NE(platform::GetGadgetText(Text_Main_FrameTimestamp), "N/A");
     }
   }

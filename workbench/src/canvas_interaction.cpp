@@ -50,8 +50,8 @@ void AnchorAt(double x, double y) {
   const int64_t px = graphview::RoundHalfEven(x), py = graphview::RoundHalfEven(y);
   view.anchorImageX = graphview::CanvasXToImageFraction(view, px);
   view.anchorImageY = graphview::CanvasYToImageFraction(view, py);
-  view.anchorCanvasX = x / static_cast<double>(platform::GadgetWidth(Canvas_Main_Graph));
-  view.anchorCanvasY = y / static_cast<double>(platform::GadgetHeight(Canvas_Main_Graph));
+  view.anchorCanvasX = x / static_cast<double>(platform::CanvasWidth(Canvas_Main_Graph));
+  view.anchorCanvasY = y / static_cast<double>(platform::CanvasHeight(Canvas_Main_Graph));
 }
 
 double CappedZoom(double zoom) {
@@ -229,8 +229,8 @@ void ZoomIntoBand() {
   view.anchorCanvasX = view.anchorCanvasY = 0.5;
   view.anchorImageX = graphview::CanvasXToImageFraction(view, x + width / 2);
   view.anchorImageY = graphview::CanvasYToImageFraction(view, y + height / 2);
-  const int64_t canvasWidth = platform::GadgetWidth(Canvas_Main_Graph);
-  const int64_t canvasHeight = platform::GadgetHeight(Canvas_Main_Graph);
+  const int64_t canvasWidth = platform::CanvasWidth(Canvas_Main_Graph);
+  const int64_t canvasHeight = platform::CanvasHeight(Canvas_Main_Graph);
   if (canvasWidth / width < canvasHeight / height) {
     view.zoom *= static_cast<double>(canvasWidth) / static_cast<double>(width);
   } else {

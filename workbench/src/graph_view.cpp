@@ -36,8 +36,8 @@ void RedrawGraph(bool force) {
   const Options& o = s.options;
   graphview::RenderSettings settings;
   settings.draw.graphFont = s.graphFont;
-  settings.draw.canvasWidth = platform::GadgetWidth(Canvas_Main_Graph);
-  settings.draw.canvasHeight = platform::GadgetHeight(Canvas_Main_Graph);
+  settings.draw.canvasWidth = platform::CanvasWidth(Canvas_Main_Graph);
+  settings.draw.canvasHeight = platform::CanvasHeight(Canvas_Main_Graph);
   settings.draw.horizontallyIsolatedEdgeLabels = o.horizontallyIsolatedEdgeLabels != 0;
   settings.draw.smartzoomTargetFontsize = o.smartzoomTargetFontsize;
   if (platform::IsGadget(Canvas_Main_AnimationFrames)) {

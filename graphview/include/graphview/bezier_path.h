@@ -2,6 +2,7 @@
 // group one cubic segment. Works on whatever coordinates it is given.
 #pragma once
 #include <span>
+#include <vector>
 
 #include "graphview/graph_model.h"
 
@@ -36,6 +37,21 @@ void ForEachBezierSegment(std::span<const BezierPoint> points, SegmentFn&& segme
 // Adds the path to the vector drawing's current path: a move to the shifted start point,
 // then one cubic curve per segment with every shifted coordinate rounded to whole pixels.
 void AddBezierPath(std::span<const BezierPoint> points, double offsetX, double offsetY);
+// The same path with only the curves that reach into the box (left, top, right, bottom): a
+// curve whose control points all lie outside it is left out, the path starting again after
+// it, and a curve far larger than a canvas goes in as its halves, so the painter never
+// flattens a curve of millions of pixels for the few it shows.
+void AddBezierPathWithin(std::span<const BezierPoint> points, double left, double top, double right,
+                         double bottom);
+
+// The curves AddBezierPathWithin hands on, in order; startsAfresh when the path moves to the
+// curve's start instead of going on from the previous curve's end.
+struct ClippedCurve {
+  BezierPoint p0, p1, p2, p3;
+  bool startsAfresh = false;
+};
+std::vector<ClippedCurve> CurvesWithin(std::span<const BezierPoint> points, double left, double top,
+                                       double right, double bottom);
 
 // The point at parameter t of the cubic from p0 to p3 through p1 and p2 (de Casteljau).
 BezierPoint CubicBezierPoint(const BezierPoint& p0, const BezierPoint& p1, const BezierPoint& p2,

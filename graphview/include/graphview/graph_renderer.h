@@ -5,9 +5,12 @@
 #include <cstdint>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "graphview/graph_drawing.h"
 #include "graphview/graph_model.h"
+#include "graphview/owned_image.h"
+#include "graphview/pan_plan.h"
 
 namespace graphview {
 
@@ -42,7 +45,6 @@ class GraphRenderer {
   // frames while the timeline steps forward. Without it every redraw follows the steps
   // literally (for comparisons).
   explicit GraphRenderer(bool reuse = true);
-  ~GraphRenderer();
   GraphRenderer(const GraphRenderer&) = delete;
   GraphRenderer& operator=(const GraphRenderer&) = delete;
 
@@ -74,6 +76,22 @@ class GraphRenderer {
     bool operator==(const ReplayKey&) const = default;
   };
 
+  // The steps of a redraw, in order.
+  // Fits or caps the zoom and brings the view's scaling and the smart font size along; false
+  // when there is nothing to draw.
+  bool PrepareView(GraphModel& model, const RenderSettings& settings, RenderOutput& out);
+  // Brings the work image (the whole graph at the view) up to date: moved along after a pan,
+  // or drawn in full.
+  void UpdateWorkImage(GraphModel& model, const RenderSettings& settings, double fs, bool force,
+                       bool rescaled);
+  // The replay up to the current frame with that frame on top; the current frame, if any.
+  const TimelineFrame* DrawReplay(GraphModel& model, const RenderSettings& settings, double fs,
+                                  int64_t visible, bool& hoveredShown);
+  // The whole graph with the highlights on top; the current frame, if any.
+  const TimelineFrame* DrawGraphWithHighlights(GraphModel& model, const RenderSettings& settings,
+                                               double fs);
+  void DrawHoveredNode(GraphModel& model, const RenderSettings& settings, double fs);
+
   void BuildWorkImage(GraphModel& model, const RenderSettings& settings, double fs);
   // After a pan by whole pixels: moves the work image along and draws what the move uncovered
   // and what reached past the edges. False (nothing changed) when a full drawing is needed.
@@ -82,24 +100,25 @@ class GraphRenderer {
   // Brings the replay image (the wash and the visible frames before `upTo`, faded) to upTo.
   void AdvanceReplay(GraphModel& model, const RenderSettings& settings, double fs, int64_t upTo);
   void DrawStrip(const GraphModel& model, const RenderSettings& settings, int64_t visible);
-  void FreeImages();
 
   bool m_reuse;
-  int m_work = 0;
+  OwnedImage m_work;
   WorkKey m_workKey;  // what the work image was drawn for
   int64_t m_graphBuilds = 0;
   int64_t m_replayBuilds = 0;
 
   // The replay so far: the frames before m_replayNext (counted among the visible ones) drawn
   // faded on the wash, the frame index where the walk goes on, and what has been drawn.
-  int m_replay = 0;
+  OwnedImage m_replay;
   ReplayKey m_replayKey;
   int64_t m_replayNext = -1;
   size_t m_replayFrameIndex = 0;
   std::unordered_set<const GraphNode*> m_drawnNodes;
   std::unordered_set<const GraphEdge*> m_drawnEdges;
 
-  int m_display = 0, m_strip = 0, m_shade = 0;
+  OwnedImage m_display, m_strip, m_shade;
+  // The items of a full drawing as a pan sees them, kept between pans for their buffers.
+  std::vector<PanItem> m_panItems;
 };
 
 namespace detail {

@@ -8,10 +8,15 @@ namespace graphview {
 
 enum class PlainLayoutStatus {
   kOk,
-  // Empty text, or a layout without extent (no graph line, or a width or height of 0): such
-  // a layout cannot be converted to pixels.
+  // Empty text, or a layout without extent (no graph line, or a width or height of 0), or
+  // one with a position or size beyond kMaxLayoutUnits: such a layout cannot be converted
+  // to pixels.
   kUnreadable,
 };
+
+// The farthest any position or size of a layout may lie from the origin, in layout units
+// (inches): far beyond any graph dot can lay out, far below where sums of them overflow.
+constexpr double kMaxLayoutUnits = 1e7;
 
 // Reads the plain layout text into layout (which should be empty); the layout keeps the text.
 PlainLayoutStatus ReadPlainLayout(std::string text, GraphLayout& layout);

@@ -241,6 +241,9 @@ void SetScrollAreaPosition(int gadget, int x, int y);  // kKeepValue keeps
 // (with kCanvasKeyboard) keyboard events. With kCanvasBorder a one-pixel frame surrounds the
 // buffer, which is then that much smaller than the gadget; positions are the buffer's.
 int CanvasGadget(int gadget, int x, int y, int w, int h, uint32_t flags = 0);
+// The size of a canvas's buffer: what drawing on it shows (0 for another gadget).
+int CanvasWidth(int gadget);
+int CanvasHeight(int gadget);
 
 bool IsGadget(int gadget);
 int GadgetKindOf(int gadget);

@@ -1,6 +1,7 @@
 // Midpoint, direction and segmentation of edge splines, on worked examples.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "graphview/bezier_path.h"
@@ -59,6 +60,40 @@ TEST(BezierPath, ShortTailsStillMakeSegments) {
   EXPECT_EQ(six[1].end.x, 5);
   EXPECT_TRUE(segments({{1, 1}}).empty());
   EXPECT_TRUE(segments({}).empty());
+}
+
+// Zoomed far in, an edge is millions of pixels long and bends back and forth across the canvas:
+// the painter gets only curves that reach the canvas, none larger than a canvas piece, and
+// the path stays joined wherever it goes on.
+TEST(BezierClip, OnlyCanvasSizedCurvesThatReachTheCanvasGoOn) {
+  std::vector<BezierPoint> points = {{0, -2e6}};
+  for (int k = 1; k <= 90; ++k) {
+    const double bend = (k % 3 == 0) ? 0 : (k % 6 < 3 ? 1 : -1) * 3e4;
+    points.push_back({800 + bend, -2e6 + 4e6 * k / 90});
+  }
+  const double left = -20, top = -20, right = 1620, bottom = 1020;
+  std::vector<ClippedCurve> curves = CurvesWithin(points, left, top, right, bottom);
+  ASSERT_FALSE(curves.empty());
+  EXPECT_LT(curves.size(), 200u);
+  for (size_t i = 0; i < curves.size(); ++i) {
+    const ClippedCurve& c = curves[i];
+    const double x0 = std::min({c.p0.x, c.p1.x, c.p2.x, c.p3.x});
+    const double x1 = std::max({c.p0.x, c.p1.x, c.p2.x, c.p3.x});
+    const double y0 = std::min({c.p0.y, c.p1.y, c.p2.y, c.p3.y});
+    const double y1 = std::max({c.p0.y, c.p1.y, c.p2.y, c.p3.y});
+    EXPECT_TRUE(x1 >= left && x0 <= right && y1 >= top && y0 <= bottom) << i;
+    EXPECT_LE(std::max(x1 - x0, y1 - y0), 64.0) << i;
+    if (i > 0 && !c.startsAfresh) {
+      EXPECT_EQ(c.p0.x, curves[i - 1].p3.x) << i;
+      EXPECT_EQ(c.p0.y, curves[i - 1].p3.y) << i;
+    }
+  }
+  EXPECT_TRUE(curves.front().startsAfresh);
+  // Wholly on the canvas, a path goes on as it is: one move and its curves.
+  std::vector<BezierPoint> small = {{10, 10}, {20, 10}, {30, 20}, {40, 40}};
+  std::vector<ClippedCurve> whole = CurvesWithin(small, left, top, right, bottom);
+  ASSERT_EQ(whole.size(), 1u);
+  EXPECT_EQ(whole[0].p3.x, 40);
 }
 
 }  // namespace

@@ -143,12 +143,16 @@ TEST(DotAttributes, EventFramesTellWhatHappened) {
   for (const TimelineFrame& f : model.Frames) levels.push_back(f.level);
   EXPECT_EQ(levels, (std::vector<int>{1, 3, 1, 2, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}));
 
-  // Times: relative to the first frame; 12-hour times count their PM; after midnight is early.
+  // Times: relative to the first frame; 12-hour times count their PM; a time of day more
+  // than 12 hours before the one before it is on the next day.
   EXPECT_EQ(model.FirstEventTime, 13 * 3600 + 2.25);
   EXPECT_EQ(model.Frames[0].relTime, 0);
   EXPECT_EQ(model.Frames[0].timestamp, "1:00:02,25");
   EXPECT_EQ(model.Frames[1].relTime, 0.25);
-  EXPECT_EQ(model.Frames.back().relTime, 1800 - (13 * 3600 + 2.25));
+  EXPECT_EQ(model.Frames.back().relTime, 24 * 3600 + 1800 - (13 * 3600 + 2.25));
+  // The time field shows the relative time, not one worked out from the cut time text.
+  EXPECT_EQ(FormatFrameTime(model.Frames[1], false), "00:00:00,25");
+  EXPECT_EQ(FormatFrameTime(model.Frames[1], true), model.Frames[1].timestamp);
 
   GraphLayout& L = model.layout;
   // The repeats change neither the edge's line nor its pen width.
@@ -345,6 +349,26 @@ TEST(TimelineTime, ValuesAndRelativeTimestamps) {
   };
   for (const FormatCase& c : formats) {
     EXPECT_EQ(FormatTimestamp(model, c.text, c.original), c.shown) << c.text;
+  }
+  model.FirstEventTime = TimeValue("11:59:59.5 PM");
+  EXPECT_EQ(FormatTimestamp(model, "12:00:00.5 AM", false), "00:00:01");
+}
+
+TEST(TimelineTime, DaysCountOnPastMidnight) {
+  struct Case {
+    std::vector<const char*> times;
+    std::vector<double> seconds;  // since the first time's midnight
+  } cases[] = {
+      {{"11:59:59.5 PM", "12:00:00.5 AM", "1:00:00 AM"}, {86399.5, 86400.5, 90000}},
+      // Two midnights; a step back of less than 12 hours stays on its day.
+      {{"11:00:00 PM", "1:00:00 AM", "11:30:00 PM", "0:30:00"}, {82800, 90000, 171000, 174600}},
+      {{"9:00:00 AM", "8:59:00 AM", "9:00:00 PM"}, {32400, 32340, 75600}},
+  };
+  for (const Case& c : cases) {
+    DayCount days;
+    std::vector<double> seconds;
+    for (const char* t : c.times) seconds.push_back(days.Next(TimeValue(t)));
+    EXPECT_EQ(seconds, c.seconds) << c.times.front();
   }
 }
 

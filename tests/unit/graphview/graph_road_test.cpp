@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -15,6 +16,7 @@
 #include "graphview/edge_kinds.h"
 #include "graphview/graph_inputs.h"
 #include "graphview/graph_reading.h"
+#include "graphview/graph_renderer.h"
 #include "graphview/render_filter.h"
 #include "tolvek/memory.h"
 #include "tolvek/process.h"
@@ -205,6 +207,59 @@ TEST_F(GraphRoad, RealLogsFromTheSharedData) {
     ExpectModelMatchesDot(m_model, r.graphDot, r.layoutDot, false);
     EXPECT_GT(m_model.layout.nodes.size(), 50u);
     EXPECT_FALSE(m_model.Frames.empty());
+  }
+}
+
+// The sample's times moved to the afternoon, and across midnight: every frame keeps the
+// relative time it has in the morning, and its time field shows that.
+TEST_F(GraphRoad, AfternoonAndMidnightLogsKeepTheirRelativeTimes) {
+  const fs::path sample = fs::path(LUMIVEX_SOURCE_DIR) / "resources/sample_procmon.csv";
+  const std::string morning = ReadBytes(sample);
+  std::string midnight = morning;
+  // 9:41:02 to 9:41:05 become 11:59:58 PM to 12:00:01 AM.
+  const std::pair<const char*, const char*> moves[] = {{"9:41:02.(\\d+) AM", "11:59:58.$1 PM"},
+                                                       {"9:41:03.(\\d+) AM", "11:59:59.$1 PM"},
+                                                       {"9:41:04.(\\d+) AM", "12:00:00.$1 AM"},
+                                                       {"9:41:05.(\\d+) AM", "12:00:01.$1 AM"}};
+  for (const auto& [from, to] : moves) {
+    midnight = std::regex_replace(midnight, std::regex(from), to);
+  }
+  struct Case {
+    const char* name;
+    std::string text;
+  } cases[] = {
+      {"afternoon", std::regex_replace(morning, std::regex(" AM\""), " PM\"")},
+      {"midnight", midnight},
+  };
+
+  // The time field of frame i, as the renderer fills it.
+  auto field = [&](int64_t i) {
+    RenderSettings settings;
+    settings.draw.canvasWidth = 300;
+    settings.draw.canvasHeight = 200;
+    m_model.view.currentFrame = i;
+    return GraphRenderer(false).Redraw(m_model, settings, true).frameTimestamp;
+  };
+  ASSERT_EQ(Refresh(sample, "", {}).status, GraphReadStatus::kOk);
+  ASSERT_EQ(CountVisibleFrames(m_model), static_cast<int64_t>(m_model.Frames.size()));
+  std::vector<double> times;
+  for (const TimelineFrame& f : m_model.Frames) times.push_back(f.relTime);
+  const int64_t last = static_cast<int64_t>(times.size()) - 1;
+  const std::vector<std::string> shown = {field(1), field(last)};
+  ASSERT_GT(times.back(), 1.0);
+  EXPECT_EQ(shown.back(), FormatRelativeTime(times.back()));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_NE(c.text, morning);
+    const fs::path csv = m_dir / "moved.csv";
+    WriteBytes(csv, c.text);
+    ASSERT_EQ(Refresh(csv, "", {}).status, GraphReadStatus::kOk);
+    ASSERT_EQ(m_model.Frames.size(), times.size());
+    for (size_t i = 0; i < times.size(); ++i) {
+      const TimelineFrame& f = m_model.Frames[i];
+      EXPECT_NEAR(f.relTime, times[i], 1e-6) << i << " " << f.timestamp;
+    }
+    EXPECT_EQ((std::vector<std::string>{field(1), field(last)}), shown);
   }
 }
 

@@ -74,8 +74,13 @@ TEST(PlainLayout, NodesEdgesAndTheirIndexes) {
 }
 
 TEST(PlainLayout, LayoutsWithoutExtentAreUnreadable) {
-  for (const char* text : {"", "stop\n", "graph 1 0 0\nstop\n", "graph 1 5 0\n",
-                           "node a 1 1 1 1 a\n", "garbage \x01\x02\n\n\n"}) {
+  for (const char* text :
+       {"", "stop\n", "graph 1 0 0\nstop\n", "graph 1 5 0\n", "node a 1 1 1 1 a\n",
+        "garbage \x01\x02\n\n\n",
+        // Extents whose sums or pixels overflow to infinity.
+        "graph 1 1e300 5\n", "graph 1 5 5\nnode a 1 1 1e307 1 a\n",
+        "graph 1 5 5\nnode a 1 -1e8 1 1 a\n", "graph 1 5 5\nedge a b 1 2e9 1 solid black\n",
+        "graph 1 5 5\nedge a b 1 1 1 x 1e300 1 solid black\n"}) {
     GraphLayout layout;
     EXPECT_EQ(ReadPlainLayout(text, layout), PlainLayoutStatus::kUnreadable) << text;
   }
@@ -111,6 +116,15 @@ TEST(PlainLayout, LayoutImageSize) {
     EXPECT_EQ(image.height, c.height) << c.extentY;
   }
   EXPECT_EQ(SizeLayoutImage(GraphLayout{}).width, 100);
+  // The largest readable extent comes down to the bound; one that was never read to one pixel.
+  for (double extent : {kMaxLayoutUnits, 1e307}) {
+    GraphLayout layout;
+    GraphNode& n = layout.nodes.emplace_back();
+    n.x = n.width = extent;
+    LayoutImage image = SizeLayoutImage(layout);
+    EXPECT_LE(image.width, 1000) << extent;
+    EXPECT_GE(image.height, 1) << extent;
+  }
 }
 
 }  // namespace
