@@ -8,7 +8,7 @@
 // (photographed to FILE), and its Threads row its threads (FILE with "-threads" before the
 // extension).
 //   sample_demo FOLDER LOG CAPTURE SCREENSHOT
-//               [--replay | --find TEXT | --dialogs DIR | --details FILE]
+//               [--replay | --find TEXT | --dialogs DIR | --details FILE] [--dumb]
 // FOLDER becomes the workbench's home (its settings in FOLDER/.lumivex/); never the user's.
 // With --dialogs it then photographs, into DIR, the options dialog, the render-options popup,
 // a filter manager holding a few rules and the add-filter dialog opened from it.
@@ -153,6 +153,16 @@ bool ShowDetails(const std::string& shot) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // --dumb, anywhere after the four paths: the graph of every process, as for a real log
+  // without a launcher.
+  bool dumb = false;
+  for (int i = 5; i < argc; ++i) {
+    if (std::string(argv[i]) != "--dumb") continue;
+    dumb = true;
+    for (int j = i; j + 1 < argc; ++j) argv[j] = argv[j + 1];
+    argv[--argc] = nullptr;
+    break;
+  }
   const bool replay = argc == 6 && std::string(argv[5]) == "--replay";
   const bool find = argc == 7 && std::string(argv[5]) == "--find";
   const bool dialogs = argc == 7 && std::string(argv[5]) == "--dialogs";
@@ -160,7 +170,7 @@ int main(int argc, char** argv) {
   if (argc != 5 && !replay && !find && !dialogs && !details) {
     std::fprintf(stderr,
                  "usage: sample_demo FOLDER LOG CAPTURE SCREENSHOT"
-                 " [--replay | --find TEXT | --dialogs DIR | --details FILE]\n");
+                 " [--replay | --find TEXT | --dialogs DIR | --details FILE] [--dumb]\n");
     return 2;
   }
   namespace fs = std::filesystem;
@@ -188,6 +198,7 @@ int main(int argc, char** argv) {
 
   Type(workbench::String_Main_ProcmonFile, log);
   Type(workbench::String_Main_WindumpFile, capture);
+  if (dumb) platform::SetGadgetState(workbench::Checkbox_Main_ModeDumb, 1);
   QTest::mouseClick(platform::GadgetWidget(workbench::Button_Main_Refresh), Qt::LeftButton);
 
   // Refresh runs inside a turn of the loop; a minute is far more than the sample needs.
