@@ -104,9 +104,11 @@ void ShowColour(uint32_t colour, bool hexToo) {
 void DrawPreview(uint32_t colour) {
   using namespace platform;
   ColourWindow& c = Tools().colour;
+  // Made before the canvas drawing starts: making it draws too, which would end that drawing.
+  const int board = Checkerboard();
   if (!StartDrawing(CanvasOutput(c.preview))) return;
   DrawingMode(kDrawDefault);
-  DrawImage(Checkerboard(), 0, 0);
+  DrawImage(board, 0, 0);
   DrawingMode(kDrawAlphaBlend);
   Box(3, 3, OutputWidth() - 6, OutputHeight() - 6, colour);
   StopDrawing();

@@ -332,6 +332,54 @@ TEST_F(EditorSessionTest, ThePopupMenuAndTheToolWindowsEditTheObject) {
       });
 }
 
+// The colour window's preview: 5 x 5 checkerboard squares (white at the top left), and the
+// colour blended over them in a box three pixels in from each side.
+TEST_F(EditorSessionTest, TheColourPreviewShowsTheColourOverTheCheckerboard) {
+  const std::string path = Picture();
+  auto checkerboard = [](int x, int y) {
+    return ((x / 5) + (y / 5)) % 2 ? qRgb(9, 10, 1) : qRgb(255, 255, 255);
+  };
+  // Every pixel of the preview against the one expected; the first that differs.
+  auto expectPreview = [&](uint32_t colour, bool withBox) {
+    QImage* buffer = CanvasBuffer(FindGadgetByName(FindWindowByTitle("Fill-Color"), "preview"));
+    ASSERT_NE(buffer, nullptr);
+    const int w = buffer->width(), h = buffer->height();
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const bool inBox = withBox && x >= 3 && y >= 3 && x <= w - 4 && y <= h - 4;
+        const QRgb want =
+            inBox ? qRgb(Red(colour), Green(colour), Blue(colour)) : checkerboard(x, y);
+        ASSERT_EQ(buffer->pixel(x, y), want) << "at " << x << "," << y;
+      }
+  };
+  const uint32_t opaque = Rgba(200, 30, 60, 255);
+  Run(path, {
+                Running,
+                Do([] { Menu(kKindRectangle); }),
+                Do([&] {
+                  S().current = Item(0).object.get();
+                  S().current->properties["FillColor"] = ColourText(opaque);
+                  Menu(kMenuFillColor);
+                }),
+                [&] {
+                  if (FindWindowByTitle("Fill-Color") < 0) return false;
+                  // Shown as the window opens, before any change.
+                  expectPreview(opaque, true);
+                  auto* hex = Widget<QLineEdit>(FindWindowByTitle("Fill-Color"), "hex");
+                  hex->selectAll();
+                  QTest::keyClicks(hex, "003C1EC8");  // the same colour, fully transparent
+                  return true;
+                },
+                [&] {
+                  if (Item(0).object->Property("FillColor") != ColourText(Rgba(200, 30, 60, 0)))
+                    return false;
+                  expectPreview(0, false);
+                  Menu(kMenuDiscard);
+                  return true;
+                },
+            });
+}
+
 TEST_F(EditorSessionTest, RegionsAndObjectsGoThroughTheClipboard) {
   const std::string path = Picture();
   Run(path, {
