@@ -101,7 +101,7 @@ TEST_F(InformationWindows, AboutCreditsAndDonation) {
   MainLoopTurn();
   ASSERT_EQ(platform::ShownMessages().size(), 1u);
   EXPECT_EQ(platform::ShownMessages()[0].title, "Credits go to ...");
-  const std::string& credits = platform::ShownMessages()[0].text;
+  const std::string credits = platform::ShownMessages()[0].text;
   EXPECT_NE(credits.find("* GraphViz project for developing such a great graph renderer/layouter\n"
                          "* Tcpdump project\n* Windump project\n* Sysinternals developers for "
                          "Procmon\n"),

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "gui/wait_requester.h"
+#include "lsan_suppressions.h"
 #include "platform/window_system.h"
 #include "tolvek/temp_files.h"
 #include "workbench/gadgets.h"

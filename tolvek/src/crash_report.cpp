@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <ucontext.h>
 #include <unistd.h>
@@ -65,6 +66,9 @@ struct FixedText {
   }
 };
 FixedText gText;
+// The report's temporary name; global like the text, as a fault may leave the handler only a
+// small signal stack.
+FixedText gPartPath;
 
 void FillFaultLines(FixedText& out, uint64_t address, int code, const char* file, size_t fileLength,
                     int64_t line, const char* message, size_t messageLength) {
@@ -85,6 +89,12 @@ void FillFaultLines(FixedText& out, uint64_t address, int code, const char* file
   out.Add("\r\n");
 }
 
+// Ends the process by the system call itself: no exit handlers, and none of a checking build's
+// hooks on _exit, which would scan the whole heap from inside the signal handler.
+[[noreturn]] void EndNow(int code) {
+  for (;;) ::syscall(SYS_exit_group, code);
+}
+
 void WriteAll(int fd, const char* data, size_t size) {
   while (size > 0) {
     ssize_t n = ::write(fd, data, size);
@@ -98,7 +108,8 @@ void WriteAll(int fd, const char* data, size_t size) {
 // The report goes to "<path>.<pid>.part" first; only a complete file takes the real name.
 void WriteReportFile(const FixedText& text) {
   if (gCrash.m_reportPath[0] == '\0') return;
-  FixedText part;
+  FixedText& part = gPartPath;
+  part.m_size = 0;
   part.Add(gCrash.m_reportPath);
   part.Add(".");
   part.AddNumber(static_cast<uint64_t>(::getpid()));
@@ -117,21 +128,22 @@ void WriteReportFile(const FixedText& text) {
 void StartFollowUp() {
   FollowUp* followUp = gCrash.m_followUp.load();
   if (!followUp || !followUp->m_argv[0]) return;
-  // vfork: the child only replaces itself, so nothing of ours runs twice (no atfork
-  // handlers, no copy of a heap that may be broken).
-  pid_t pid = ::vfork();
+  // The fork and the child's steps are plain system calls: no atfork handlers run, nothing of
+  // ours runs twice, and no library wrapper (nor a checking build's hook) works out stacks or
+  // locks from inside the signal handler. The child only replaces itself.
+  const long pid = ::syscall(SYS_clone, SIGCHLD, 0, 0, 0, 0);
   if (pid == 0) {
-    int null = ::open("/dev/null", O_RDONLY);
-    if (null >= 0) ::dup2(null, STDIN_FILENO);
-    ::setsid();
-    ::execve(followUp->m_argv[0], followUp->m_argv, environ);
-    ::_exit(127);
+    const long null = ::syscall(SYS_openat, AT_FDCWD, "/dev/null", O_RDONLY);
+    if (null > 0) ::syscall(SYS_dup3, null, STDIN_FILENO, 0);
+    ::syscall(SYS_setsid);
+    ::syscall(SYS_execve, followUp->m_argv[0], followUp->m_argv, environ);
+    EndNow(127);
   }
 }
 
 [[noreturn]] void WriteReportAndEnd(uint64_t address, int code, const char* message) {
   // A fault inside the handler ends the process at once.
-  if (gCrash.m_entered.exchange(true)) ::_exit(1);
+  if (gCrash.m_entered.exchange(true)) EndNow(1);
   FixedText& text = gText;
   text.m_size = 0;
   text.Add(gCrash.m_head);
@@ -145,7 +157,7 @@ void StartFollowUp() {
   text.Add(gCrash.m_tail);
   WriteReportFile(text);
   StartFollowUp();
-  ::_exit(1);
+  EndNow(1);
 }
 
 const char* SignalMessage(int signal) {
