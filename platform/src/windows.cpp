@@ -137,7 +137,10 @@ int OpenWindow(int window, int x, int y, int innerWidth, int innerHeight, const 
   }
   widget->move(x, y);
 
-  s.windows[window] = WindowRec{widget, owner ? parent : kNoParent, false, {}};
+  WindowRec record;
+  record.widget = widget;
+  record.parent = owner ? parent : kNoParent;
+  s.windows[window] = std::move(record);
   s.gadgetListStack = {window};
   if (!(flags & kWindowInvisible)) {
     widget->show();
