@@ -211,8 +211,14 @@ int ZombieChildren() {
   for (const auto& entry : fs::directory_iterator("/proc")) {
     std::string name = entry.path().filename();
     if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-    std::ifstream in(entry.path() / "stat");
-    std::string stat((std::istreambuf_iterator<char>(in)), {});
+    // A process that ends while its file is read makes the read fail: it is no zombie of ours.
+    std::string stat;
+    try {
+      std::ifstream in(entry.path() / "stat");
+      stat.assign(std::istreambuf_iterator<char>(in), {});
+    } catch (const std::exception&) {
+      continue;
+    }
     size_t close = stat.rfind(')');
     if (close == std::string::npos) continue;
     std::istringstream rest(stat.substr(close + 2));
