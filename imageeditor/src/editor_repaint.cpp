@@ -42,6 +42,23 @@ bool DrawsShadow(const AnnotationObject& o) {
 }
 
 // Where an item's pictures land on the canvas and what they look like.
+// An object's pictures: its shadow (when it casts one) at (sx, sy), then the object at (x, y),
+// a highlighter through its filter.
+void DrawObjectPictures(const AnnotationObject& o, int sx, int sy, int x, int y, int w, int h) {
+  using namespace platform;
+  if (DrawsShadow(o)) {
+    DrawingMode(kDrawAlphaBlend);
+    DrawImage(o.shadowImage, sx, sy, w, h);
+  }
+  if (o.inittype == kKindHighlighter) {
+    DrawingMode(kDrawCustomFilter);
+    CustomFilterCallback(HighlighterFilter);
+  } else {
+    DrawingMode(kDrawAlphaBlend);
+  }
+  DrawImage(o.image, x, y, w, h);
+}
+
 DrawnEntry ItemEntry(const EditorState& s, const CanvasItem& item) {
   DrawnEntry e;
   e.owner = &item;
@@ -79,18 +96,8 @@ void DrawItem(const EditorState& s, const CanvasItem& item, int ox, int oy) {
     return;
   }
   if (item.kind != kItemAnnotation || !item.object || !item.object->image) return;
-  const AnnotationObject& o = *item.object;
-  if (DrawsShadow(o)) {
-    DrawingMode(kDrawAlphaBlend);
-    DrawImage(o.shadowImage, R(item.x + 3 * s.zoom) - ox, R(item.y + 5 * s.zoom) - oy, w, h);
-  }
-  if (o.inittype == kKindHighlighter) {
-    DrawingMode(kDrawCustomFilter);
-    CustomFilterCallback(HighlighterFilter);
-  } else {
-    DrawingMode(kDrawAlphaBlend);
-  }
-  DrawImage(o.image, x, y, w, h);
+  DrawObjectPictures(*item.object, R(item.x + 3 * s.zoom) - ox, R(item.y + 5 * s.zoom) - oy, x, y,
+                     w, h);
 }
 
 // Everything of the view inside the box (canvas pixels), drawn into the current output with
@@ -254,19 +261,8 @@ int FlattenPicture(EditorState& s) {
       DrawingMode(kDrawDefault);
       DrawImage(item->image, x, y, w, h);
     } else if (item->kind == kItemAnnotation && item->object && item->object->image) {
-      const AnnotationObject& o = *item->object;
-      if (DrawsShadow(o)) {
-        // The shadow's offset in picture pixels, as it shows at 1:1.
-        DrawingMode(kDrawAlphaBlend);
-        DrawImage(o.shadowImage, R(item->x / z + 3), R(item->y / z + 5), w, h);
-      }
-      if (o.inittype == kKindHighlighter) {
-        DrawingMode(kDrawCustomFilter);
-        CustomFilterCallback(HighlighterFilter);
-      } else {
-        DrawingMode(kDrawAlphaBlend);
-      }
-      DrawImage(o.image, x, y, w, h);
+      // The shadow's offset in picture pixels, as it shows at 1:1.
+      DrawObjectPictures(*item->object, R(item->x / z + 3), R(item->y / z + 5), x, y, w, h);
     }
   }
   StopDrawing();

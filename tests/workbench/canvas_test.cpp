@@ -197,6 +197,18 @@ class CanvasTest : public WorkbenchTest {
     QRect rect = tree->visualItemRect(tree->topLevelItem(row));
     QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, rect.center());
   }
+  // A middle click on the node opens its details; their list, read and closed again.
+  ShownList DetailsShownFor(const GraphNode* node) {
+    ShownList list;
+    guitest::Script script({[&] { return ReadList("Details for ...", list); },
+                            guitest::Do([] { Close("Details for ..."); })},
+                           "Details for ...");
+    Mouse(QEvent::MouseButtonPress, Centre(node), Qt::MiddleButton, Qt::MiddleButton);
+    Mouse(QEvent::MouseButtonRelease, Centre(node), Qt::MiddleButton, Qt::NoButton);
+    Turns(100);
+    EXPECT_TRUE(script.Finished());
+    return list;
+  }
   static void Close(const std::string& title) {
     platform::PostEvent(platform::kEventCloseWindow, platform::FindWindowByTitle(title), -1);
   }
@@ -555,16 +567,7 @@ TEST_F(CanvasTest, HostileDetailsShowLiterally) {
     if (node.name.find("evil") != std::string_view::npos) file = &node;
   }
   ASSERT_NE(file, nullptr) << State().generationLog;
-  ShownList list;
-  {
-    guitest::Script script({[&] { return ReadList("Details for ...", list); },
-                            guitest::Do([] { Close("Details for ..."); })},
-                           "Details for ...");
-    Mouse(QEvent::MouseButtonPress, Centre(file), Qt::MiddleButton, Qt::MiddleButton);
-    Mouse(QEvent::MouseButtonRelease, Centre(file), Qt::MiddleButton, Qt::NoButton);
-    Turns(100);
-    EXPECT_TRUE(script.Finished());
-  }
+  ShownList list = DetailsShownFor(file);
   const auto keys = DetailsOf(std::string(file->name));
   ASSERT_EQ(list.rows.size(), keys.size());
   bool fullPathSeen = false;
@@ -650,16 +653,7 @@ TEST_F(CanvasTest, HiddenCharactersShowAndKeysKeepTheirBackslashes) {
     if (node.name.find("invoice\u202E") != std::string_view::npos) file = &node;
   }
   ASSERT_NE(file, nullptr) << State().generationLog;
-  ShownList list;
-  {
-    guitest::Script script({[&] { return ReadList("Details for ...", list); },
-                            guitest::Do([] { Close("Details for ..."); })},
-                           "Details for ...");
-    Mouse(QEvent::MouseButtonPress, Centre(file), Qt::MiddleButton, Qt::MiddleButton);
-    Mouse(QEvent::MouseButtonRelease, Centre(file), Qt::MiddleButton, Qt::NoButton);
-    Turns(100);
-    EXPECT_TRUE(script.Finished());
-  }
+  ShownList list = DetailsShownFor(file);
   EXPECT_EQ(list.message, "FILE:c:\\evil\\invoice_0x202E_exe.txt");
   bool pathSeen = false;
   for (const auto& row : list.rows) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/window_system.h"
+#include "port_line.h"
 #include "tolvek/process.h"
 #include "workbench/stages.h"
 #include "workbench/update_check.h"
@@ -43,14 +44,8 @@ class UpdateCheckTest : public WorkbenchTest {
     ASSERT_TRUE(tolvek::StartProgram(
         "/usr/bin/python3", {LUMIVEX_SOURCE_DIR "/tests/workbench/update_test_server.py", s_files},
         "", s_server));
-    std::string port;
-    for (int tries = 0; tries < 1000 && (port.empty() || port.back() != '\n'); ++tries) {
-      pollfd p{s_server.outFd, POLLIN, 0};
-      char c;
-      if (poll(&p, 1, 10) > 0 && read(s_server.outFd, &c, 1) == 1) port += c;
-    }
+    const std::string port = lumivex_testing::ReadPortLine(s_server.outFd);
     ASSERT_FALSE(port.empty());
-    port.pop_back();
     s_url = "http://127.0.0.1:" + port + "/";
   }
   static void TearDownTestSuite() {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "port_line.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -35,15 +37,8 @@ class Http : public ::testing::Test {
     ASSERT_TRUE(StartProgram("/usr/bin/python3",
                              {LUMIVEX_SOURCE_DIR "/tests/unit/tolvek/http_test_server.py"}, "",
                              s_server));
-    // The pipe does not block; wait for the port line the server prints first.
-    std::string port;
-    for (int tries = 0; tries < 1000 && (port.empty() || port.back() != '\n'); ++tries) {
-      pollfd p{s_server.outFd, POLLIN, 0};
-      char c;
-      if (poll(&p, 1, 10) > 0 && read(s_server.outFd, &c, 1) == 1) port += c;
-    }
+    const std::string port = lumivex_testing::ReadPortLine(s_server.outFd);
     ASSERT_FALSE(port.empty());
-    port.pop_back();
     s_url = "http://127.0.0.1:" + port;
   }
   static void TearDownTestSuite() {
