@@ -220,7 +220,7 @@ TEST_F(SessionTest, SavingUnderANewNameTakesTheFilterRulesAlong) {
     }
     return found;
   };
-  for (const std::string path : {defaultPath, m_root + "/case.lv", m_root + "/copy.lv"}) {
+  for (const std::string& path : {defaultPath, m_root + "/case.lv", m_root + "/copy.lv"}) {
     EXPECT_EQ(listed(path, "file"), std::vector<std::string>{"*.tmp|rw"}) << path;
     EXPECT_EQ(listed(path, "server"), std::vector<std::string>{"203.0.113.50|r|off"}) << path;
   }
@@ -235,7 +235,7 @@ TEST_F(SessionTest, SavingUnderANewNameTakesTheFilterRulesAlong) {
 TEST_F(SessionTest, AnUntouchedSessionIsNeverCalledChanged) {
   const std::string partial = m_root + "/partial.lv";
   WriteWholeFile(partial, "modedumb = 1\nrenderoption_files = yes\n");
-  for (const std::string path : {SettingsFolder() + "default.lv", partial}) {
+  for (const std::string& path : {SettingsFolder() + "default.lv", partial}) {
     SCOPED_TRACE(path);
     LoadSession(path, false);
     Click(Window_RenderOptions, Checkbox_RenderOptions_FilesWrite);
@@ -302,7 +302,7 @@ TEST_F(SessionTest, AFailedSaveIsReportedAndKeepsTheSessionItsTitleAndTheProgram
   const std::string unwritable = m_root + "/no such folder/s.lv";
   mkdir((m_root + "/a folder.lv").c_str(), 0700);
 
-  for (const std::string target : {unwritable, m_root + "/a folder.lv"}) {
+  for (const std::string& target : {unwritable, m_root + "/a folder.lv"}) {
     platform::ScriptMessageAnswer(platform::kResultOk);
     EXPECT_FALSE(SaveSession(target));
     EXPECT_EQ(LastMessage(), "Error: Session could not be saved");

@@ -151,6 +151,45 @@ bool RemoveContents(int dirFd, std::string_view keep = {}) {
   return ok;
 }
 
+// Private folders of ours that a program which ended abnormally left behind: a folder whose
+// lock file nobody holds has no instance left. A folder without a lock file is spared, as an
+// instance may be about to create it; the removal keeps the order of the normal end, so an
+// instance moving in meanwhile finds its lock file gone and starts over.
+void RemoveAbandonedFolders(const std::string& base, const std::string& own) {
+  std::string tail = "-" + std::to_string(detail::OwnUserId());
+  DIR* dir = opendir(base.empty() ? "/" : base.c_str());
+  if (!dir) return;
+  while (dirent* entry = readdir(dir)) {
+    std::string_view name = entry->d_name;
+    if (name.substr(0, 12) != "tolvek.zubl." || name == kLockName) continue;
+    // The shared name ends with the user id; a fresh one beside it has a random tail after it.
+    size_t at = name.rfind(tail);
+    if (at == std::string_view::npos ||
+        (at + tail.size() != name.size() && name[at + tail.size()] != '.')) {
+      continue;
+    }
+    std::string path = base + "/" + std::string(name);
+    if (path == own || !IsPrivateFolder(path)) continue;
+    int dirFd = openat(dirfd(dir), entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (dirFd < 0) continue;
+    int lockFd = openat(dirFd, kLockName, O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    struct stat st;
+    if (lockFd < 0 || fstat(lockFd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        flock(lockFd, LOCK_EX | LOCK_NB) != 0) {
+      if (lockFd >= 0) close(lockFd);
+      close(dirFd);
+      continue;
+    }
+    if (RemoveContents(dup(dirFd), kLockName)) {
+      unlinkat(dirFd, kLockName, 0);
+      unlinkat(dirfd(dir), entry->d_name, AT_REMOVEDIR);
+    }
+    close(lockFd);
+    close(dirFd);
+  }
+  closedir(dir);
+}
+
 // The start of the names of this process's files and folders in the private folder.
 std::string OwnPrefix() {
   return "ZEMTEMP." + std::to_string(GetProcessId()) + ".";
@@ -372,6 +411,7 @@ void InitPrivateTempDir(const std::string& suffix) {
     if (taken == LockResult::kNoLock) break;
     if (attempt + 1 >= kLockAttempts) ReportError(kFolderError, true);
   }
+  RemoveAbandonedFolders(PrivateFolderBase(), s.m_dir);
   RegisterFinalizer(&CleanUpTemporaryDirectory4TolvekZubl, false);
 }
 

@@ -22,7 +22,9 @@ TEST(PanPlan, OnlyWholePixelsWithinACanvasMoveThePictureAlong) {
     int64_t dx = 0, dy = 0;
     EXPECT_EQ(WholePixelPan(c.fromX, c.fromY, c.toX, c.toY, 160, 96, dx, dy), c.moves)
         << c.fromX << "," << c.fromY << " -> " << c.toX << "," << c.toY;
-    if (c.moves) EXPECT_EQ(std::make_pair(dx, dy), std::make_pair(c.dx, c.dy)) << c.toX;
+    if (c.moves) {
+      EXPECT_EQ(std::make_pair(dx, dy), std::make_pair(c.dx, c.dy)) << c.toX;
+    }
   }
 }
 

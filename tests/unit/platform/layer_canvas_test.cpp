@@ -121,7 +121,9 @@ TEST_F(LayerCanvas, WheelAndKeysCarryTheirModifiers) {
     SendWheel(widget, {12, 13}, {0, f.delta}, Qt::NoButton, Qt::NoModifier);
     auto seen = Drain(canvas);
     ASSERT_EQ(seen.size(), f.events) << f.delta;
-    if (f.events) EXPECT_EQ(seen[0].data, f.delta > 0 ? 1 : -1);
+    if (f.events) {
+      EXPECT_EQ(seen[0].data, f.delta > 0 ? 1 : -1);
+    }
   }
 
   widget->setFocus();

@@ -52,7 +52,7 @@ TEST_F(LayerEvents, ATimerKeepsAtMostOneEventQueuedAndStopsWhenRemoved) {
   Drain();
   AddWindowTimer(window, 1, 5);
   // A busy machine may starve the first period; then many more go by unserved.
-  QTest::qWaitFor([] { return QueuedEventCount() > 0; }, 5000);
+  ASSERT_TRUE(QTest::qWaitFor([] { return QueuedEventCount() > 0; }, 5000));
   QTest::qWait(80);
   EXPECT_EQ(QueuedEventCount(), 1u);
   RemoveWindowTimer(window, 1);

@@ -108,7 +108,9 @@ TEST_F(LayerWindowInput, ShortcutsReachTheWindowWhereverTheFocusIsButLeaveEditin
     QTest::keyClick(widget, c.key, c.modifiers);
     Heard heard = Drain();
     EXPECT_EQ(heard.menus, c.menu < 0 ? 0 : 1);
-    if (c.menu >= 0) EXPECT_EQ(heard.lastMenu, c.menu);
+    if (c.menu >= 0) {
+      EXPECT_EQ(heard.lastMenu, c.menu);
+    }
     EXPECT_EQ(heard.clicks, 0);  // Space and Return do not press the focused button
   }
   // The fields really edited with the keys they kept: Space went in at the end, Home and

@@ -84,6 +84,38 @@ TEST_F(TempFiles, FolderIsPrivateAndNamedBySuffixOrProcessId) {
   EXPECT_EQ(GetTemporaryDirectory4TolvekZubl(), Folder("lumivex") + "/");
 }
 
+TEST_F(TempFiles, AStartRemovesThePrivateFoldersThatNoInstanceHolds) {
+  // Left by programs that ended abnormally: their lock files are there, nobody holds them.
+  auto make = [](const std::string& folder, bool lockFile) {
+    fs::create_directory(folder);
+    chmod(folder.c_str(), 0700);
+    std::ofstream(folder + "/ZEMTEMP.1.2.dot") << "work file";
+    fs::create_directory(folder + "/ZEMTEMP.1.evtweave");
+    if (lockFile) std::ofstream(folder + "/tolvek.zubl.lock");
+  };
+  std::string abandoned = Folder("4242"), abandonedFresh = Folder("lumivex") + ".Ab12Cd";
+  std::string held = Folder("4343"), starting = Folder("4444");
+  std::string notOurs = m_base + "/tolvek.zubl.4545-" + std::to_string(geteuid() + 1);
+  make(abandoned, true);
+  make(abandonedFresh, true);
+  make(held, true);
+  make(starting, false);  // an instance between making its folder and locking it
+  make(notOurs, true);
+  int holder = open((held + "/tolvek.zubl.lock").c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(flock(holder, LOCK_SH), 0);
+
+  detail::InitPrivateTempDir("t");
+  EXPECT_FALSE(Exists(abandoned));
+  EXPECT_FALSE(Exists(abandonedFresh));
+  for (const std::string& stays : {held, starting, notOurs}) {
+    SCOPED_TRACE(stays);
+    EXPECT_TRUE(Exists(stays + "/ZEMTEMP.1.2.dot"));
+  }
+  EXPECT_TRUE(Exists(Folder("t") + "/tolvek.zubl.lock"));
+  close(holder);
+}
+
 TEST_F(TempFiles, IdLifeCycleFromHandleToNegativeIdToPath) {
   detail::InitPrivateTempDir("t");
   int64_t handle = CreateTempFile(false, false, "tmp");

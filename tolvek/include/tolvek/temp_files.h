@@ -38,7 +38,8 @@ namespace detail {
 // registers its removal as a finalizer. The folder lies in $XDG_RUNTIME_DIR when that is a
 // private folder of the user's, else in the system's temporary folder; when its name is
 // taken by anything but our own private folder, a fresh one with a random tail is made
-// beside it.
+// beside it. Private folders of the user's whose lock nobody holds any more (left by a
+// program that ended abnormally) are removed.
 void InitPrivateTempDir(const std::string& suffix);
 // Test seam: hook runs after the lock file is opened and before it is locked.
 void SetBeforeLockHookForTest(std::function<void()> hook);
