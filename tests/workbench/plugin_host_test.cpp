@@ -9,12 +9,16 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "../gui/gui_script.h"
+#include "graphview/hit_testing.h"
+#include "gui/scintilla_wrapper.h"
 #include "pick_list_driver.h"
 #include "platform/window_system.h"
+#include "plugins/plugin_environment.h"
 #include "tolvek/temp_files.h"
 #include "workbench/gadgets.h"
 #include "workbench/main_loop.h"
@@ -38,17 +42,63 @@ std::string AllEvents() {
   return events;
 }
 
+// Reads and closes each window with one of the titles as it opens, in the order they open: a
+// list as its rows (cells joined by tabs), a text window as its text.
+class ResultWindows {
+ public:
+  explicit ResultWindows(std::vector<std::string> titles) : m_titles(std::move(titles)) {
+    platform::SetLoopHook([this] { Look(); });
+  }
+  ~ResultWindows() { platform::SetLoopHook(nullptr); }
+  ResultWindows(const ResultWindows&) = delete;
+  ResultWindows& operator=(const ResultWindows&) = delete;
+  // "title: content" per window seen.
+  std::vector<std::string> seen;
+
+ private:
+  void Look() {
+    for (const std::string& title : m_titles) {
+      const int window = platform::FindWindowByTitle(title);
+      if (window < 0) {
+        m_closing.erase(title);
+        continue;
+      }
+      if (m_closing.count(title)) continue;
+      std::string content;
+      if (const int editor = platform::FindGadgetByName(window, "editor"); editor >= 0) {
+        content = gui::Scintilla_GetText(editor);
+      } else if (const int list = platform::FindGadgetByName(window, "lst"); list >= 0) {
+        for (int r = 0; r < platform::CountGadgetItems(list); ++r) {
+          for (int c = 0; c < platform::CountGadgetColumns(list); ++c) {
+            content += (c ? "\t" : "") + platform::GetGadgetItemText(list, r, c);
+          }
+          content += "\n";
+        }
+      } else {
+        continue;  // not built yet
+      }
+      seen.push_back(title + ": " + content);
+      m_closing.insert(title);
+      platform::PostEvent(platform::kEventCloseWindow, window, -1);
+    }
+  }
+  std::vector<std::string> m_titles;
+  std::set<std::string> m_closing;
+};
+
 class PluginHostTest : public WorkbenchTest {
  protected:
   std::string Plugins() const { return Home() + "plugins/"; }
-  // A shell-script plugin: its description and its script (executable unless told).
+  // A shell-script plugin: its description and its script (executable unless told). Unless
+  // told otherwise, the script works in its own folder, wherever it is started.
   void Script(const std::string& name, const std::string& keys, const std::string& body,
-              bool executable = true) {
+              bool executable = true, bool ownFolder = true) {
     std::filesystem::create_directories(Plugins());
     WriteWholeFile(Plugins() + name + ".lvp", "file = " + name + ".sh\nName = " + name +
                                                   "\nArchitecture = LinuxShellScript\n" + keys);
-    // Every script works in its own folder, wherever it is started.
-    WriteWholeFile(Plugins() + name + ".sh", "#!/bin/sh\ncd \"$(dirname \"$0\")\"\n" + body + "\n");
+    WriteWholeFile(
+        Plugins() + name + ".sh",
+        std::string("#!/bin/sh\n") + (ownFolder ? "cd \"$(dirname \"$0\")\"\n" : "") + body + "\n");
     chmod((Plugins() + name + ".sh").c_str(), executable ? 0755 : 0644);
   }
   void StartWithPlugins() {
@@ -150,15 +200,29 @@ TEST_F(PluginHostTest, AnOverridingBeforeRefreshSkipsTheGenerationButNotTheOther
          "echo \"second $LUMIVEXPLUGIN_Event\" >> events.txt; exit 0");
   // A frames-mode switch taken over leaves the toggle and the animation buttons as they were.
   Script("keepmode", waited + "Priority = 2\nEvents = BeforeSwitchToFrameMode\n", "exit 1");
+  // One that may override only the other plugins ends the walk, but not the action.
+  Script("stop",
+         "Type = EventHandler\nCanOverrideOtherPlugins = 1\nPriority = 3\n"
+         "Events = BeforeProcmonButtonClick\n",
+         "echo \"stop $LUMIVEXPLUGIN_Event\" >> events.txt; exit 1");
+  Script("late", waited + "Priority = 4\nEvents = BeforeProcmonButtonClick,AfterRefresh\n",
+         "echo \"late $LUMIVEXPLUGIN_Event\" >> events.txt; exit 1");
   StartWithPlugins();
   Refresh(false);
-  EXPECT_EQ(Log(), "first BeforeRefresh\nsecond BeforeRefresh\nfirst AfterRefresh\n");
+  EXPECT_EQ(Log(),
+            "first BeforeRefresh\nsecond BeforeRefresh\nfirst AfterRefresh\nlate AfterRefresh\n");
   EXPECT_EQ(State().generationLog, "");
   EXPECT_TRUE(State().graph.layout.nodes.empty());
   const bool playEnabled = platform::IsGadgetEnabled(Button_Main_AnimationPlay);
   Press(Button_Main_AnimationShow);
   EXPECT_EQ(platform::GetGadgetState(Button_Main_AnimationShow), 0);
   EXPECT_EQ(platform::IsGadgetEnabled(Button_Main_AnimationPlay), playEnabled);
+  WriteWholeFile(Plugins() + "events.txt", "");
+  platform::SetGadgetText(String_Main_ProcmonFile, "");
+  platform::ScriptFileAnswer(LUMIVEX_SAMPLE_LOG);
+  Press(Button_Main_ProcmonFile);
+  EXPECT_EQ(Log(), "stop BeforeProcmonButtonClick\n");
+  EXPECT_EQ(platform::GetGadgetText(String_Main_ProcmonFile), LUMIVEX_SAMPLE_LOG);
 }
 
 std::map<std::string, std::string> Environment(const std::string& path) {
@@ -282,6 +346,121 @@ TEST_F(PluginHostTest, AContextMenuScriptShowsItsText) {
   ASSERT_TRUE(platform::TriggerMenuItem(menu, MenuItem_PluginBase + 0));
   Turns(300);
   EXPECT_TRUE(shown);
+}
+
+TEST_F(PluginHostTest, OnlyTheFirstResultShowsXmlBeforeTextBeforeCsv) {
+  const std::string menu = "Type = MainMenuItem\nRunExclusively = 1\n";
+  Script("all", menu + "Priority = 1\n",
+         "printf '<lumivex-plugin-output><list title=\"X\"><body><r><c>xml</c></r></body></list>"
+         "</lumivex-plugin-output>' > \"$LUMIVEXPLUGIN_ResultXML\"\n"
+         "echo text > \"$LUMIVEXPLUGIN_ResultTXT\"\n"
+         "printf '\"T\"\\n\"*\"\\n\"csv\"\\n' > \"$LUMIVEXPLUGIN_ResultCSV\"");
+  // It stays where it is started: in the plugin folder.
+  Script("textcsv", menu + "Priority = 2\n",
+         "pwd > \"$LUMIVEXPLUGIN_ResultTXT\"\n"
+         "printf '\"T\"\\n\"*\"\\n\"csv\"\\n' > \"$LUMIVEXPLUGIN_ResultCSV\"",
+         true, false);
+  // Its cells show as they are: a bar, a backslash and markup stay in their cell.
+  Script("csv", menu + "Priority = 3\n",
+         "printf '\"A\",\"B\"\\n\"*\",\"*\"\\n\"a|b\\\\c\",\"{{color:red}}{x}y\"\\n' "
+         "> \"$LUMIVEXPLUGIN_ResultCSV\"");
+  StartWithPlugins();
+  ResultWindows windows({"X", "all", "textcsv", "csv"});
+  for (int n = 0; n < 3; ++n) {
+    EXPECT_TRUE(platform::TriggerMenuItem(Menu_Plugins, MenuItem_Plugin1 + n));
+    Turns(200);
+  }
+  const std::string folder = std::filesystem::canonical(Plugins()).string();
+  EXPECT_EQ(windows.seen, (std::vector<std::string>{"X: xml\n", "textcsv: " + folder + "\n",
+                                                    "csv: a|b\\c\t{{color:red}}{x}y\n"}));
+}
+
+TEST_F(PluginHostTest, AContextMenuPluginReadsTheNodeItWasChosenOn) {
+  Script(
+      "node", "Type = ContextMenuItemForGraph\nRunExclusively = 1\n",
+      "printf '%s|%s|%s|%s' \"$LUMIVEXPLUGIN_CurrentNode_name\" \"$LUMIVEXPLUGIN_CurrentNode_x\" "
+      "\"$LUMIVEXPLUGIN_CurrentNode_height\" \"$LUMIVEXPLUGIN_CurrentNode_Details_Name\" "
+      "> \"$LUMIVEXPLUGIN_ResultTXT\"");
+  StartWithPlugins();
+  Refresh();
+  ASSERT_EQ(platform::GetGadgetText(Text_Main_Status), "OK") << State().generationLog;
+  // A process node: its details name it.
+  QPoint at;
+  const graphview::GraphNode* node = nullptr;
+  for (int y = 5; y < Canvas()->height() && !node; y += 3) {
+    for (int x = 5; x < Canvas()->width() && !node; x += 3) {
+      const graphview::GraphNode* hit = graphview::FindNodeAt(State().graph, x, y);
+      if (hit && hit->name.rfind("PROCESS", 0) == 0) {
+        node = hit;
+        at = QPoint(x, y);
+      }
+    }
+  }
+  ASSERT_NE(node, nullptr);
+  const std::string expected = std::string(node->name) + "|" + plugins::LayoutNumber(node->x) +
+                               "|" + plugins::LayoutNumber(node->height) + "|";
+  Click(at, Qt::RightButton);
+  const int menu = platform::LastShownPopupMenu();
+  ASSERT_GE(menu, 0);
+  ResultWindows windows({"node"});
+  ASSERT_TRUE(platform::TriggerMenuItem(menu, MenuItem_PluginBase + 0));
+  Turns(300);
+  ASSERT_EQ(windows.seen.size(), 1u);
+  EXPECT_EQ(windows.seen[0].rfind("node: " + expected, 0), 0u) << windows.seen[0];
+  EXPECT_GT(windows.seen[0].size(), ("node: " + expected).size());  // the process's name
+}
+
+TEST_F(PluginHostTest, ThePluginsManagerListsEveryPluginAndItsDetails) {
+  Script("good", "Type = MainMenuItem\nPriority = 1\nVersion = 2\nAuthor = a\n", "exit 0");
+  Script("bad",
+         "Type = EventHandler\nPriority = 2\nEvents = OnHover,AfterRefresh,Nope\nRunHidden = 1\n"
+         "CanBeVerified = 3\nCanOverrideLumiVex = 256\nRunExclusively = 2\n"
+         "CanOverrideOtherPlugins = 4\n",
+         "exit 0");
+  StartWithPlugins();
+  std::vector<std::vector<std::string>> lists;
+  guitest::Script script({[&] {
+                            if (!PickListOpen("Plugins-Manager")) return false;
+                            lists.push_back(PickListRows("Plugins-Manager"));
+                            DoubleClickRow("Plugins-Manager", 1);
+                            return true;
+                          },
+                          [&] {
+                            if (!PickListOpen("Plugins-Manager")) return false;
+                            std::vector<std::string> rows = PickListRows("Plugins-Manager");
+                            if (rows.empty() || rows[0].rfind("Name|", 0) != 0) return false;
+                            lists.push_back(rows);
+                            ClosePickList("Plugins-Manager");
+                            return true;
+                          }},
+                         "Plugins-Manager");
+  EXPECT_TRUE(platform::TriggerMenuItem(Menu_Plugins, MenuItem_PluginsManager));
+  Turns(300);
+  ASSERT_TRUE(script.Finished());
+  ASSERT_EQ(lists.size(), 2u);
+  EXPECT_EQ(lists[0], (std::vector<std::string>{"0|good|MainMenuItem|2|a",
+                                                "1|bad|EventHandler|***none***|***none***"}));
+  const std::string folder = Plugins();
+  EXPECT_EQ(lists[1], (std::vector<std::string>{"Name|bad",
+                                                "Author|***none***",
+                                                "Description|***none***",
+                                                "Version|***none***",
+                                                "Type|EventHandler",
+                                                "Event|OnHover",
+                                                "Event|AfterRefresh",
+                                                "Event|Nope",
+                                                "LvpFile|" + folder + "bad.lvp",
+                                                "Architecture|LinuxShellScript",
+                                                "File|" + folder + "bad.sh",
+                                                "Priority|2",
+                                                "RunExclusively|2",
+                                                "RunHidden|1",
+                                                "CanBeVerified|3",
+                                                "CanOverrideOtherPlugins|4",
+                                                "CanOverrideLumivex|0",  // 256's low byte
+                                                "IsDeactivated|1",
+                                                "DeactivationMessage|Unknown event \"OnHover\"!",
+                                                "Unknown event \"Nope\"!|"}));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "plugins/plugin_environment.h"
 #include "plugins/plugin_results.h"
 #include "plugins/plugin_runner.h"
+#include "workbench/fifo_releaser.h"
 #include "workbench_fixture.h"
 
 namespace {
@@ -56,8 +58,9 @@ TEST_F(PluginFolderTest, EachFailedCheckAddsItsLine) {
        "Unknown architecture \"Amiga\"!"},
       {"file = tool.sh\nType = MainMenuItem\nArchitecture = WindowsBatchScript\n",
        "Mismatching operating system!"},
+      // Never loaded: a library is only loaded once every other check has passed.
       {"file = tool.sh\nType = MainMenuItem\nArchitecture = Windows64BitDll\n",
-       "Mismatching operating system!\nCould not load library!"},
+       "Mismatching operating system!"},
       {"file = tool.sh\nType = MainMenuItem\nArchitecture = Linux64BitSo\n",
        "Could not load library!"},
       {"Type = EventHandler\nArchitecture = LinuxShellScript\nfile = tool.sh\n",
@@ -86,8 +89,9 @@ TEST_F(PluginFolderTest, EventKeysJoinAndSplitAtCommas) {
     std::vector<std::string> registered;
   } kCases[] = {
       {"BeforeRefresh", "AfterRefresh", {"BeforeRefresh", "AfterRefresh"}},
-      {"BeforeRefresh,", "AfterRefresh", {"BeforeRefresh"}},  // the doubled comma ends it
-      {"", "BeforeRefresh,,AfterRefresh", {"BeforeRefresh"}},
+      {"BeforeRefresh,", "AfterRefresh", {"BeforeRefresh", "AfterRefresh"}},
+      {"BeforeRefresh", " ,AfterRefresh", {"BeforeRefresh", "AfterRefresh"}},
+      {"", "BeforeRefresh,,AfterRefresh", {"BeforeRefresh"}},  // the doubled comma ends it
       {" Before Refresh ", "", {"BeforeRefresh"}},
       {"AfterRefresh,AfterRefresh", "", {"AfterRefresh", "AfterRefresh"}},
   };
@@ -144,20 +148,92 @@ TEST_F(PluginFolderTest, LibraryPluginsAreLoadedWithOrWithoutTheirVerifyFunction
   EXPECT_EQ(getenv("LUMIVEXPLUGIN_LeftByTheLibrary"), nullptr);
 }
 
+TEST_F(PluginFolderTest, WhatOtherUsersCouldChangeNeverRuns) {
+  // The plugin folder holds a library whose loading would show in the record; its way out to
+  // "../elsewhere/" leads through a folder everybody may write.
+  const std::string root = m_folder;
+  m_folder = root + "plugins/";
+  for (const std::string& folder : {m_folder, root + "elsewhere/"}) {
+    fs::create_directory(folder);
+    chmod(folder.c_str(), 0755);
+  }
+  fs::copy_file(TEST_PLUGIN_CALL_SO, m_folder + "call.so");
+  fs::copy_file(TEST_PLUGIN_CALL_SO, root + "elsewhere/evil.so");
+  const std::string keys = "Type = MainMenuItem\nArchitecture = Linux64BitSo\n";
+  const struct {
+    const char* what;
+    std::string file;                              // the value of "file"
+    std::function<void(const std::string&)> make;  // given the description's path
+    std::string unsafe;                            // the path named; "" when none
+  } kCases[] = {
+      {"sound", "call.so", [](const std::string&) {}, ""},
+      {"a description the group may write", "call.so",
+       [](const std::string& lvp) { chmod(lvp.c_str(), 0664); }, m_folder + "p.lvp"},
+      {"a library others may write", "call.so",
+       [this](const std::string&) { chmod((m_folder + "call.so").c_str(), 0646); },
+       m_folder + "call.so"},
+      {"a folder on the way out others may write", "../elsewhere/evil.so",
+       [root](const std::string&) { chmod((root + "elsewhere").c_str(), 0777); },
+       m_folder + "../elsewhere"},
+      {"a plugin folder others may write", "call.so",
+       [this](const std::string&) { chmod(m_folder.c_str(), 0777); }, m_folder},
+  };
+  for (const auto& c : kCases) {
+    Write("p.lvp", keys + "file = " + c.file + "\n");
+    chmod((m_folder + "p.lvp").c_str(), 0644);
+    c.make(m_folder + "p.lvp");
+    PluginRecord record;
+    ASSERT_TRUE(ReadPluginDescription(m_folder, "p.lvp", record)) << c.what;
+    EXPECT_EQ(record.DeactivationMessage,
+              c.unsafe.empty()
+                  ? ""
+                  : "Unsafe permissions: \"" + c.unsafe + "\" can be changed by other users!")
+        << c.what;
+    EXPECT_EQ(record.LibraryHandle != nullptr, c.unsafe.empty()) << c.what;
+    chmod(m_folder.c_str(), 0755);
+    chmod((root + "elsewhere").c_str(), 0755);
+    chmod((m_folder + "call.so").c_str(), 0644);
+  }
+  if (geteuid() != 0) return;  // handing a file to another user needs root
+  ASSERT_EQ(chown((m_folder + "call.so").c_str(), 65534, 65534), 0);
+  EXPECT_EQ(Read(keys + "file = call.so\n").DeactivationMessage,
+            "Unsafe permissions: \"" + m_folder + "call.so\" can be changed by other users!");
+}
+
+TEST_F(PluginFolderTest, NoDescriptionHoldsUpOrFillsTheStart) {
+  const std::string base = "file = tool.sh\nType = MainMenuItem\nArchitecture = LinuxShellScript\n";
+  Write("a.lvp", base + "Name = a\n");
+  Write("huge.lvp", base + "Name = " + std::string(1 << 20, 'n') + "\n");
+  wbtest::FifoReleaser fifo(m_folder + "zz_fifo.lvp");
+  const std::vector<PluginRecord> list = LoadPluginList(m_folder);
+  EXPECT_FALSE(fifo.Released());
+  ASSERT_EQ(list.size(), 2u);  // the FIFO is passed over
+  EXPECT_EQ(list[0].Name, "a");
+  EXPECT_EQ(list[1].LvpFile, m_folder + "huge.lvp");
+  EXPECT_EQ(list[1].Name, "***none***");
+  EXPECT_EQ(list[1].IsDeactivated, 1);
+  EXPECT_EQ(list[1].DeactivationMessage, "Plugin description is larger than 1 MiB!");
+}
+
 TEST_F(PluginFolderTest, ProgramsGetTheirVariablesWithoutAShell) {
   Write("show.sh",
-        "printf '%s|%s|%s' \"${#LUMIVEXPLUGIN_Big}\" \"${LUMIVEXPLUGIN_Big+set}\" "
+        "printf '%s|%s|%s' \"${#LUMIVEXPLUGIN_CurrentNode_Details_FullPath}\" "
+        "\"${LUMIVEXPLUGIN_CurrentNode_Details_FullPath+set}\" "
         "\"$LUMIVEXPLUGIN_Odd\" > \"$LUMIVEXPLUGIN_Out\"\n");
   PluginRecord record;
   record.Architecture = "LinuxShellScript";  // not executable: handed to /bin/sh
   record.File = m_folder + "show.sh";
   const std::string odd = "\"q\" $(touch " + m_folder + "ran)\nline two";
+  // A path from a hostile log just too long for the kernel's limit on one string, and values
+  // that together pass its limit on the whole: the plugin starts all the same.
+  Variables variables = {{"LUMIVEXPLUGIN_CurrentNode_Details_FullPath", std::string(131050, 'p')},
+                         {"LUMIVEXPLUGIN_Odd", odd},
+                         {"LUMIVEXPLUGIN_Out", m_folder + "out.txt"}};
+  for (int i = 0; i < 60; ++i) {
+    variables.emplace_back("LUMIVEXPLUGIN_Bulk" + std::to_string(i), std::string(120000, 'b'));
+  }
   tolvek::Program program;
-  ASSERT_TRUE(StartPluginProgram(record,
-                                 {{"LUMIVEXPLUGIN_Big", std::string(200 * 1024, 'b')},
-                                  {"LUMIVEXPLUGIN_Odd", odd},
-                                  {"LUMIVEXPLUGIN_Out", m_folder + "out.txt"}},
-                                 "", program));
+  ASSERT_TRUE(StartPluginProgram(record, variables, "", program));
   EXPECT_EQ(ProgramAnswer(program), 0);
   EXPECT_EQ(wbtest::ReadWholeFile(m_folder + "out.txt"), "0|set|" + odd);
   EXPECT_FALSE(wbtest::FileExists(m_folder + "ran"));
@@ -218,10 +294,18 @@ TEST(PluginEnvironmentTest, VariablesFollowTheTypeTheEventAndTheInputs) {
   EXPECT_EQ(Value(v, "CurrentNode_Details_StartTime"), "12:00:00");
 }
 
-TEST(PluginEnvironmentTest, AProgramGetsValuesUpTo128KiB) {
-  const std::string big(200 * 1024, 'x'), fits(kMaxProgramValue, 'y');
-  EXPECT_EQ(ProgramEnvironment({{"A", big}, {"B", fits}, {"C", "$(x)"}}),
-            (std::vector<std::string>{"A=", "B=" + fits, "C=$(x)"}));
+TEST(PluginEnvironmentTest, AProgramsEnvironmentStaysWithinTheKernelsLimits) {
+  // One string: "A=" and the terminator take three bytes of the kernel's 128 KiB.
+  const std::string fits(kMaxProgramString - 3, 'y'), over(kMaxProgramString - 2, 'x');
+  EXPECT_EQ(ProgramEnvironment({{"A", over}, {"A", fits}, {"C", "$(x)"}, {"D=E", "f"}}),
+            (std::vector<std::string>{"A=", "A=" + fits, "C=$(x)"}));
+  // The whole: the longest values go first until the rest fit.
+  const Variables v = {{"S", "short"}, {"L", std::string(1000, 'l')}, {"M", std::string(500, 'm')}};
+  const size_t all = 8 + 1003 + 503 + 3 * sizeof(char*);
+  EXPECT_EQ(ProgramEnvironment(v, all).size(), 3u);
+  EXPECT_EQ(ProgramEnvironment(v, all - 1),
+            (std::vector<std::string>{"S=short", "L=", "M=" + std::string(500, 'm')}));
+  EXPECT_EQ(ProgramEnvironment(v, 0), (std::vector<std::string>{"S=", "L=", "M="}));
 }
 
 TEST(PluginResultsTest, XmlListsKeepStylesTextAndDefaults) {
@@ -244,7 +328,64 @@ TEST(PluginResultsTest, XmlListsKeepStylesTextAndDefaults) {
                           "<lumivex-plugin-output/>", "<a><b></a>"}) {
     EXPECT_FALSE(ParseXmlResult(bad)) << bad;
   }
-  EXPECT_EQ(ReplaceOemLetters("Gr\u0081\u00E1e"), "Gr\u00FC\u00DFe");
+}
+
+TEST(PluginResultsTest, XmlCellsKeepTheirColumnsAndShowAsTheyAre) {
+  const struct {
+    const char* body;
+    const char* items;
+  } kCases[] = {
+      {"<r><c></c><c>2</c></r><r><c>3</c><c>4</c></r>", "|2\n3|4"},
+      {"<r style=\"s\"><c></c><c>2</c></r>", "{{s}}|2"},
+      {"<r><c/></r><r><c>after</c></r>", "\nafter"},
+      {"<r></r><r><c>after</c></r>", "\nafter"},
+      // A line break or a brace in a cell opens no row and no style; the plugin's own
+      // escapes still make its bars and backslashes.
+      {"<r><c>write&#10;{{red}}{blue}FORGED ROW|x</c></r>", "write_0x0A_{{red}}{blue}FORGED ROW|x"},
+      {"<r><c>{blue}a</c><c style=\"b\">{c}</c><c>x\\|y\\\\z</c></r>",
+       "{}{blue}a|{b}{c}|x\\|y\\\\z"},
+      {"<r><c>a|{b}</c></r>", "a|{}{b}"},
+  };
+  for (const auto& c : kCases) {
+    const std::optional<XmlListResult> list =
+        ParseXmlResult(std::string("<lumivex-plugin-output><list><body>") + c.body +
+                       "</body></list></lumivex-plugin-output>");
+    ASSERT_TRUE(list) << c.body;
+    EXPECT_EQ(list->items, c.items) << c.body;
+  }
+  // Nesting far deeper than a list needs is no result, well-formed as it may be.
+  std::string deep = "<lumivex-plugin-output><list><body><r><c>x</c></r></body></list>";
+  for (int i = 0; i < 100000; ++i) deep += "<d>";
+  for (int i = 0; i < 100000; ++i) deep += "</d>";
+  EXPECT_FALSE(ParseXmlResult(deep + "</lumivex-plugin-output>"));
+}
+
+TEST(PluginResultsTest, ResultTextsAreReadAsWritten) {
+  const struct {
+    std::string bytes;
+    bool oem;
+    std::string text;
+  } kCases[] = {
+      // The DOS code page's letters of an ANSI text, and the ANSI page's own.
+      {"\x81\x84\x8E\x94\x99\x9A\xE1", true, "\u00FC\u00E4\u00C4\u00F6\u00D6\u00DC\u00DF"},
+      {"\x84 \xE4", false, "\u201E \u00E4"},
+      {"Gr\xFC\xDF"
+       "e",
+       true, "Gr\u00FC\u00DFe"},
+      // UTF-8 without a mark is UTF-8, and its letters are not taken for DOS ones.
+      {"Gr\xC3\xBC\xC3\x9F"
+       "e \xC3\xA1",
+       true,
+       "Gr\u00FC\u00DF"
+       "e \u00E1"},
+      {"\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F"
+       "e",
+       false,
+       "Gr\u00FC\u00DF"
+       "e"},
+      {std::string("\xFF\xFEG\0\xFC\0", 6), false, "G\u00FC"},
+  };
+  for (const auto& c : kCases) EXPECT_EQ(DecodeResultText(c.bytes, c.oem), c.text) << c.bytes;
 }
 
 TEST(PluginResultsTest, CsvFieldsLoseTheirQuotesAndKeepEscapedOnes) {

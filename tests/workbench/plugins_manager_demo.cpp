@@ -1,5 +1,5 @@
-// Opens the plugins manager on the real display with two plugins, one active and one that
-// fails its checks, and with --screenshot PATH saves the screen while the manager is open.
+// Opens the plugins manager on the real display with three plugins, one active and two that
+// fail their checks, and with --screenshot PATH saves the screen while the manager is open.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,6 +35,11 @@ int main(int argc, char** argv) {
   std::ofstream(plugins + "whois.lvp")
       << "file = whois.exe\nName = Whois lookup\nType = ContextMenuItemForGraph\n"
          "Architecture = Windows64BitExe\nVersion = 0.3\nAuthor = Lab\n";
+  // One that another user could have planted: listed, never run.
+  std::ofstream(plugins + "zz_helpful.lvp")
+      << "file = sandbox.sh\nName = Helpful\nType = MainMenuItem\n"
+         "Architecture = LinuxShellScript\nVersion = 9\nAuthor = Someone\n";
+  chmod((plugins + "zz_helpful.lvp").c_str(), 0666);
   platform::EnsureApplication(argc, argv);
   static int64_t now = 0;
   platform::SetClock([] { return now += 100; });  // the splash's five seconds pass at once

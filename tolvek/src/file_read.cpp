@@ -129,8 +129,13 @@ std::string ReadFile2String(const std::string& path, int format) {
     WarnUnreadable(path);
     return {};
   }
-  const auto n = static_cast<size_t>(got);
+  return DecodeFileText(
+      std::string_view(static_cast<const char*>(block.get()), static_cast<size_t>(got)), format);
+}
 
+std::string DecodeFileText(std::string_view text, int format) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const size_t n = text.size();
   struct Mark {
     unsigned char bytes[4];
     size_t length;
@@ -187,11 +192,11 @@ void* ReadFile2Memory(const std::string& path) {
   return block;
 }
 
-std::optional<std::string> ReadFileBytes(const std::string& path) {
+std::optional<std::string> ReadFileBytes(const std::string& path, int64_t maxBytes) {
   FileDescriptor file(OpenRegularFile(path));
   if (file.fd < 0) return std::nullopt;
   const int64_t length = FileLength(file.fd);
-  if (length < 0) return std::nullopt;
+  if (length < 0 || (maxBytes >= 0 && length > maxBytes)) return std::nullopt;
   std::string bytes(static_cast<size_t>(length), '\0');
   int64_t got = ReadFully(file.fd, reinterpret_cast<unsigned char*>(bytes.data()), length);
   if (got < 0) return std::nullopt;
@@ -204,6 +209,7 @@ std::optional<std::string> ReadFileBytes(const std::string& path) {
       if (n < 0) return std::nullopt;
       if (n == 0) break;
       bytes.append(more, static_cast<size_t>(n));
+      if (maxBytes >= 0 && static_cast<int64_t>(bytes.size()) > maxBytes) return std::nullopt;
     }
   }
   return bytes;

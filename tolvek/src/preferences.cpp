@@ -1,7 +1,5 @@
 #include "tolvek/preferences.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <functional>
@@ -244,17 +242,15 @@ bool FolderAllows(const std::string& path) {
 
 }  // namespace
 
-bool OpenPreferences(const std::string& path) {
+bool OpenPreferences(const std::string& path, int64_t maxBytes) {
   TOLVEK_TRACE("OpenPreferences");
   PreferenceState& s = Prefs();
   Reset(s);
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat st {};
-  bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  close(fd);
-  if (!regular) return false;
-  Parse(s, ReadFile2String(path, kFormatUtf8));
+  // Read through the one reader of regular files: a FIFO or a device planted where a
+  // preference file is expected must not hold the program, nor a huge file fill its memory.
+  const std::optional<std::string> bytes = ReadFileBytes(path, maxBytes);
+  if (!bytes) return false;
+  Parse(s, DecodeFileText(*bytes, kFormatUtf8));
   s.m_path = path;
   s.m_open = true;
   return true;

@@ -20,6 +20,7 @@
 #include "tolvek/process.h"
 #include "tolvek/syslog.h"
 #include "tolvek/temp_files.h"
+#include "tolvek/trusted_files.h"
 
 extern char** environ;
 
@@ -68,22 +69,6 @@ std::string Field(const std::string& text, size_t index, char sep) {
   }
   size_t end = text.find(sep, start);
   return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-}
-
-// A file or folder that only this user can change: ours, not a link, not writable by others.
-bool TrustedPath(const std::string& path, bool folder) {
-  struct stat st;
-  if (lstat(path.c_str(), &st) != 0) return false;
-  if (folder ? !S_ISDIR(st.st_mode) : !S_ISREG(st.st_mode)) return false;
-  return st.st_uid == getuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
-}
-
-// A new build we may install: a plain file (not a link) that only its owner can change, and
-// that owner is this user or the system. Anything else could be someone else's program.
-bool TrustedSource(const std::string& path) {
-  struct stat st;
-  if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  return (st.st_uid == getuid() || st.st_uid == 0) && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
 int64_t FileSize(const std::string& path) {
@@ -144,7 +129,7 @@ void InstallUpdate(const std::string& instructionFile) {
     if (next != std::string::npos)
       destination = text.substr(next, text.find_first_of("\r\n", next) - next);
   }
-  bool trusted = TrustedSource(source);
+  bool trusted = SafeFromOtherUsers(source, PathKind::File);
   bool copied = trusted && !destination.empty() &&
                 (CopyWithRetries(source, destination) || CopyThroughHelper(source, destination));
   RemoveFile(instructionFile);
@@ -234,10 +219,10 @@ void PatchCompletion() {
     extension = name.substr(dot + 1);
   }
   std::string folder = SelfUpdateDirectory();
-  if (!TrustedPath(folder.substr(0, folder.size() - 1), true)) return;
+  if (!SafeFromOtherUsers(folder.substr(0, folder.size() - 1), PathKind::Folder)) return;
 
   std::string instructions = folder + Field(base, 1, '_') + "_updater.dat";
-  if (Field(base, 2, '_') == "updater" && TrustedPath(instructions, false) &&
+  if (Field(base, 2, '_') == "updater" && SafeFromOtherUsers(instructions, PathKind::File) &&
       FileSize(instructions) > 0) {
     InstallUpdate(instructions);
     return;

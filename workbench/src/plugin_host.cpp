@@ -16,7 +16,6 @@
 #include "plugins/plugin_results.h"
 #include "plugins/plugin_runner.h"
 #include "tolvek/callstack.h"
-#include "tolvek/file_read.h"
 #include "tolvek/temp_files.h"
 #include "workbench/filter_rules.h"
 #include "workbench/gadgets.h"
@@ -92,8 +91,8 @@ constexpr int64_t kListFlags = gui::LIR_RememberGeometry | gui::LIR_SearchField 
                                gui::LIR_CopyMenu | gui::LIR_ExpandCell | gui::LIR_StayOnTop;
 
 void ShowXmlResult(const std::string& path) {
-  const std::string text = plugins::ReplaceOemLetters(tolvek::ReadFile2String(path));
-  const std::optional<plugins::XmlListResult> list = plugins::ParseXmlResult(text);
+  const std::optional<plugins::XmlListResult> list =
+      plugins::ParseXmlResult(plugins::ReadResultText(path, true));
   if (!list) return;
   gui::ListIconRequester(list->title, list->message, list->submitMessage, list->columns,
                          list->widths, list->items, "", Window_Main, kListFlags,
@@ -105,8 +104,8 @@ void ShowTextResult(const PluginRecord& record, const std::string& path) {
                              gui::ETR_KeepDiscard | gui::ETR_MenuBar | gui::ETR_ToolBar |
                              gui::ETR_StatusBar | gui::ETR_ScreenCentered | gui::ETR_EscapeCloses |
                              gui::ETR_ReadOnly;
-  gui::EditTextRequesterFromString(record.Name, tolvek::ReadFile2String(path), Window_Main, kFlags,
-                                   "PluginResultTXT-" + record.Name);
+  gui::EditTextRequesterFromString(record.Name, plugins::ReadResultText(path, false), Window_Main,
+                                   kFlags, "PluginResultTXT-" + record.Name);
 }
 
 std::string JoinedCells(const std::vector<std::string>& cells, bool escape) {
@@ -119,7 +118,7 @@ std::string JoinedCells(const std::vector<std::string>& cells, bool escape) {
 }
 
 void ShowCsvResult(const PluginRecord& record, const std::string& path) {
-  const plugins::CsvResult csv = plugins::ParseCsvResult(tolvek::ReadFile2String(path));
+  const plugins::CsvResult csv = plugins::ParseCsvResult(plugins::ReadResultText(path, false));
   std::string items;
   for (size_t i = 0; i < csv.rows.size(); ++i) {
     if (i) items += '\n';

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tolvek/hex_form.h"
+#include "workbench/fifo_releaser.h"
 
 namespace tolvek {
 namespace {
@@ -165,6 +166,20 @@ TEST_F(Preferences, FailuresAreReported) {
   fs::remove(Path("sub"));
   EXPECT_FALSE(ClosePreferences());
   EXPECT_FALSE(fs::exists(path));
+}
+
+TEST_F(Preferences, OnlyRegularFilesWithinTheLimitAreRead) {
+  {
+    // Planted where a settings file is read: refused at once, never waited on.
+    wbtest::FifoReleaser fifo(Path("fifo.prefs"));
+    EXPECT_FALSE(OpenPreferences(Path("fifo.prefs")));
+    EXPECT_FALSE(fifo.Released());
+  }
+  EXPECT_FALSE(OpenPreferences("/dev/zero"));
+  std::ofstream(Path("big.prefs")) << "key = " << std::string(100, 'v') << "\n";
+  EXPECT_FALSE(OpenPreferences(Path("big.prefs"), 100));
+  ASSERT_TRUE(OpenPreferences(Path("big.prefs"), 200));
+  EXPECT_EQ(ReadPreferenceString("key"), std::string(100, 'v'));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 // closed. One preference file is open at a time; its procedures belong to one thread.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -11,8 +12,9 @@
 
 namespace tolvek {
 
-// Opens an existing file; false when it cannot be read (nothing is open then).
-bool OpenPreferences(const std::string& path);
+// Opens an existing regular file; false when it cannot be read, is no regular file (a FIFO is
+// not waited for) or is larger than maxBytes when that is not negative (nothing is open then).
+bool OpenPreferences(const std::string& path, int64_t maxBytes = -1);
 // Starts a new, empty file at path, which replaces any file there when it is written.
 // False when the folder does not allow the file (nothing is open then). The file is written
 // under options.

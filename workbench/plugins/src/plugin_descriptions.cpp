@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -9,13 +10,16 @@
 
 #include "plugins/plugin_runner.h"
 #include "tolvek/callstack.h"
+#include "tolvek/file_read.h"
 #include "tolvek/preferences.h"
 #include "tolvek/text_utils.h"
+#include "tolvek/trusted_files.h"
 
 namespace plugins {
 namespace {
 
 constexpr const char* kNone = "***none***";
+constexpr int64_t kMaxDescriptionBytes = 1 << 20;
 
 bool EndsWithLvp(const std::string& name) {
   if (name.size() < 4) return false;
@@ -36,6 +40,10 @@ uint8_t ByteKey(const char* key, int64_t fallback) {
 bool IsRegularFile(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string UnsafeLine(const std::string& path) {
+  return "Unsafe permissions: \"" + path + "\" can be changed by other users!";
 }
 
 void CheckFileReference(PluginRecord& record) {
@@ -64,14 +72,28 @@ void CheckKinds(PluginRecord& record) {
   }
 }
 
+// A plugin runs with the analyst's rights: what describes it and what it runs must be beyond
+// the reach of other users, and so must every folder on the way to them.
+void CheckOwners(const std::string& folder, PluginRecord& record) {
+  const std::string description = tolvek::FirstUnsafePath(folder, record.LvpFile);
+  if (!description.empty()) Deactivate(record, UnsafeLine(description));
+  if (!IsRegularFile(record.File)) return;  // already reported missing
+  const std::string file = tolvek::FirstUnsafePath(folder, record.File);
+  if (!file.empty() && file != description) Deactivate(record, UnsafeLine(file));
+}
+
 }  // namespace
 
 std::vector<std::string> RegisteredEvents(const std::string& event, const std::string& events,
                                           std::string& problems) {
   std::vector<std::string> registered;
-  // One name in each key is two names, not one name run together.
-  const std::string joined(tolvek::TrimBlanks(
-      !event.empty() && !events.empty() ? event + "," + events : event + events, " "));
+  // One name in each key is two names, not one name run together; a comma already at the
+  // seam is not doubled, which would end the list there.
+  const std::string_view first = tolvek::TrimBlanks(event, " ");
+  const std::string_view second = tolvek::TrimBlanks(events, " ");
+  const bool seam =
+      !first.empty() && !second.empty() && first.back() != ',' && second.front() != ',';
+  const std::string joined = std::string(first) + (seam ? "," : "") + std::string(second);
   if (joined.empty()) {
     problems += "Missing event(s) to register for!\n";
     return registered;
@@ -95,9 +117,28 @@ bool ReadPluginDescription(const std::string& folder, const std::string& entryNa
                            PluginRecord& record) {
   TOLVEK_TRACE("ReadPluginDescription");
   record = PluginRecord{};
-  if (!tolvek::OpenPreferences(folder + entryName)) return false;
+  const std::string path = folder + entryName;
+  // Only a regular file is read (a FIFO would hold the start for good); one too large to be
+  // a description is listed rather than read.
+  const int fd = tolvek::OpenRegularFile(path);
+  if (fd < 0) return false;
+  struct stat st;
+  const bool tooLarge = fstat(fd, &st) != 0 || st.st_size > kMaxDescriptionBytes;
+  close(fd);
+  if (tooLarge) {
+    for (std::string* text : {&record.Name, &record.Description, &record.Author,
+                              &record.Architecture, &record.Type, &record.Version}) {
+      *text = kNone;
+    }
+    record.LvpFile = path;
+    record.File = folder + kNone;
+    record.IsDeactivated = 1;
+    record.DeactivationMessage = "Plugin description is larger than 1 MiB!";
+    return true;
+  }
+  if (!tolvek::OpenPreferences(path, kMaxDescriptionBytes)) return false;
   tolvek::PreferenceGroup("");
-  record.LvpFile = folder + entryName;
+  record.LvpFile = path;
   // Descriptions written on Windows name their files with backslashes.
   record.File = folder + tolvek::ReplaceAll(tolvek::ReadPreferenceString("file", kNone), "\\", "/");
   record.Name = tolvek::ReadPreferenceString("Name", kNone);
@@ -118,7 +159,7 @@ bool ReadPluginDescription(const std::string& folder, const std::string& entryNa
 
   CheckFileReference(record);
   CheckKinds(record);
-  if (IsLibraryArchitecture(record.Architecture)) LoadPluginLibrary(record);
+  CheckOwners(folder, record);
   if (record.Type == "EventHandler") {
     std::string problems;
     record.Events = RegisteredEvents(event, events, problems);
@@ -126,6 +167,10 @@ bool ReadPluginDescription(const std::string& folder, const std::string& entryNa
       record.IsDeactivated = 1;
       record.DeactivationMessage += problems;
     }
+  }
+  // A library runs its own code as it is loaded: only one that passed every check is.
+  if (IsLibraryArchitecture(record.Architecture) && !record.IsDeactivated) {
+    LoadPluginLibrary(record);
   }
   while (!record.DeactivationMessage.empty() && record.DeactivationMessage.back() == '\n') {
     record.DeactivationMessage.pop_back();

@@ -1,5 +1,9 @@
 #include "plugins/plugin_environment.h"
 
+#include <limits.h>
+#include <sys/resource.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -89,11 +93,42 @@ Variables PluginEnvironment(const PluginRecord& record, const std::string& event
   return v;
 }
 
-std::vector<std::string> ProgramEnvironment(const Variables& variables) {
+size_t ProgramEnvironmentRoom() {
+  // As the kernel reckons it: a quarter of the stack limit, at most 6 MiB, at least 128 KiB.
+  size_t total = 6 << 20;
+  struct rlimit stack;
+  if (getrlimit(RLIMIT_STACK, &stack) == 0 && stack.rlim_cur != RLIM_INFINITY &&
+      stack.rlim_cur / 4 < total) {
+    total = static_cast<size_t>(stack.rlim_cur / 4);
+  }
+  total = std::max<size_t>(total, kMaxProgramString);
+  // The inherited environment, the program's path given twice (argument and file name), the
+  // shell a script may be handed to, and their pointers.
+  size_t used = 3 * (PATH_MAX + sizeof(char*)) + 4096;
+  for (char** e = environ; e && *e; ++e) used += std::strlen(*e) + 1 + sizeof(char*);
+  return used < total ? total - used : 0;
+}
+
+std::vector<std::string> ProgramEnvironment(const Variables& variables, size_t room) {
   std::vector<std::string> entries;
   for (const auto& [name, value] : variables) {
     if (name.find('=') != std::string::npos) continue;  // no such name can be set
-    entries.push_back(name + "=" + (value.size() > kMaxProgramValue ? "" : value));
+    const bool fits = name.size() + 1 + value.size() + 1 <= kMaxProgramString;
+    entries.push_back(name + "=" + (fits ? value : ""));
+  }
+  auto cost = [](const std::string& entry) { return entry.size() + 1 + sizeof(char*); };
+  size_t total = 0;
+  for (const std::string& entry : entries) total += cost(entry);
+  if (total <= room) return entries;
+  std::vector<size_t> longest(entries.size());
+  for (size_t i = 0; i < longest.size(); ++i) longest[i] = i;
+  std::stable_sort(longest.begin(), longest.end(),
+                   [&](size_t a, size_t b) { return entries[a].size() > entries[b].size(); });
+  for (size_t i : longest) {
+    if (total <= room) break;
+    const size_t before = cost(entries[i]);
+    entries[i].erase(entries[i].find('=') + 1);
+    total -= before - cost(entries[i]);
   }
   return entries;
 }

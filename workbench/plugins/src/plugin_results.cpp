@@ -4,15 +4,25 @@
 
 #include <memory>
 
+#include "gui/pick_list_markup.h"
 #include "tolvek/callstack.h"
+#include "tolvek/file_read.h"
+#include "tolvek/memory_string.h"
+#include "tolvek/text_codec.h"
 #include "tolvek/text_utils.h"
+#include "tolvek/visible_text.h"
 
 namespace plugins {
 namespace {
 
+// A list sits five levels deep; a document nested far deeper is no result but an attempt to
+// fill the parser's memory.
+constexpr size_t kMaxXmlDepth = 256;
+
 // What the parser collects: only the elements on the list's paths, so a deep or wide hostile
 // document costs no memory beyond what is shown.
 struct XmlReader {
+  XML_Parser parser = nullptr;
   std::vector<std::string> path;  // element names from the document element down
   bool hasList = false;
   XmlListResult result;
@@ -35,6 +45,10 @@ std::string Attribute(const XML_Char** attributes, const char* name) {
 
 void XMLCALL Start(void* data, const XML_Char* name, const XML_Char** attributes) {
   auto& r = *static_cast<XmlReader*>(data);
+  if (r.path.size() >= kMaxXmlDepth) {
+    XML_StopParser(r.parser, XML_FALSE);  // the document then counts as malformed
+    return;
+  }
   r.path.emplace_back(name);
   const size_t depth = r.path.size();
   const bool inList = depth >= 2 && r.path[0] == "lumivex-plugin-output" && r.path[1] == "list";
@@ -98,15 +112,53 @@ std::vector<std::string> CsvFields(std::string_view line) {
 
 }  // namespace
 
-std::string ReplaceOemLetters(std::string_view text) {
-  static constexpr std::pair<const char*, const char*> kLetters[] = {
-      {"\u0081", "\u00FC"}, {"\u0084", "\u00E4"}, {"\u008E", "\u00C4"}, {"\u0094", "\u00F6"},
-      {"\u0099", "\u00D6"}, {"\u009A", "\u00DC"}, {"\u00E1", "\u00DF"},
-  };
-  std::string out(text);
-  for (const auto& [from, to] : kLetters) out = tolvek::ReplaceAll(out, from, to);
+std::string DecodeResultText(std::string_view bytes, bool oemLetters) {
+  const std::string_view text = bytes.substr(0, bytes.find('\0'));
+  const bool marked = bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") ||
+                      bytes.starts_with("\xFE\xFF") ||
+                      bytes.starts_with(std::string_view("\0\0\xFE\xFF", 4));
+  if (marked || tolvek::DeclaresUtf8Charset(text.data(), text.size())) {
+    return tolvek::DecodeFileText(bytes);
+  }
+  if (tolvek::IsValidUtf8(text)) return std::string(text);
+  std::string ansi(text);
+  if (oemLetters) {
+    // The OEM code page's letters ü ä Ä ö Ö Ü ß, as their ANSI bytes.
+    static constexpr std::pair<char, char> kLetters[] = {
+        {'\x81', '\xFC'}, {'\x84', '\xE4'}, {'\x8E', '\xC4'}, {'\x94', '\xF6'},
+        {'\x99', '\xD6'}, {'\x9A', '\xDC'}, {'\xE1', '\xDF'},
+    };
+    for (char& c : ansi) {
+      for (const auto& [oem, letter] : kLetters) {
+        if (c == oem) {
+          c = letter;
+          break;
+        }
+      }
+    }
+  }
+  return tolvek::AnsiToUtf8(ansi);
+}
+
+std::string ReadResultText(const std::string& path, bool oemLetters) {
+  return DecodeResultText(tolvek::ReadFileBytes(path).value_or(""), oemLetters);
+}
+
+namespace {
+
+std::string ResultCell(std::string_view text, std::string_view style) {
+  // The plugin's own escapes decide where its cells end; what the parts hold is shown as it
+  // is, so a line break or a leading brace can open no row and no style.
+  std::string out;
+  const std::vector<std::string> parts = gui::detail::ResolveRowEscapes(text);
+  for (size_t i = 0; i < parts.size(); ++i) {
+    if (i) out += '|';
+    out += gui::ListIconCell(tolvek::VisibleText(parts[i]), i == 0 ? style : "");
+  }
   return out;
 }
+
+}  // namespace
 
 std::optional<XmlListResult> ParseXmlResult(std::string_view utf8Text) {
   TOLVEK_TRACE("ParseXmlResult");
@@ -115,6 +167,7 @@ std::optional<XmlListResult> ParseXmlResult(std::string_view utf8Text) {
                                                                       &XML_ParserFree);
   if (!parser) return std::nullopt;
   XmlReader reader;
+  reader.parser = parser.get();
   XML_SetUserData(parser.get(), &reader);
   XML_SetElementHandler(parser.get(), Start, End);
   XML_SetCharacterDataHandler(parser.get(), Characters);
@@ -126,24 +179,15 @@ std::optional<XmlListResult> ParseXmlResult(std::string_view utf8Text) {
   XmlListResult result = reader.result;
   result.columns = Joined(reader.titles);
   result.widths = Joined(reader.widths);
-  std::vector<std::string> rows;
-  for (const XmlReader::Row& row : reader.rows) {
-    std::string line;
-    for (const auto& [style, text] : row.cells) {
-      if (!line.empty()) {
-        line += '|';
-      } else if (!row.style.empty()) {
-        line = "{{" + row.style + "}}";
-      }
-      if (!style.empty()) line += "{" + style + "}";
-      line += text;
+  // Every cell keeps its column and every row its place, empty ones too.
+  for (size_t r = 0; r < reader.rows.size(); ++r) {
+    const XmlReader::Row& row = reader.rows[r];
+    if (r) result.items += '\n';
+    if (!row.cells.empty() && !row.style.empty()) result.items += "{{" + row.style + "}}";
+    for (size_t c = 0; c < row.cells.size(); ++c) {
+      if (c) result.items += '|';
+      result.items += ResultCell(row.cells[c].second, row.cells[c].first);
     }
-    rows.push_back(std::move(line));
-  }
-  // Rows joined by line feeds, where an empty first row adds none in front of the next.
-  for (const std::string& row : rows) {
-    if (!result.items.empty()) result.items += '\n';
-    result.items += row;
   }
   return result;
 }

@@ -40,11 +40,17 @@ Variables PluginEnvironment(const PluginRecord& record, const std::string& event
 // A layout number: up to ten decimals, trailing zeros and a trailing point dropped.
 std::string LayoutNumber(double value);
 
-// Values longer than this are handed to a program as "": an environment that large would keep
-// the program from starting at all.
-inline constexpr size_t kMaxProgramValue = 128 * 1024;
-// "NAME=value" entries for a program's environment.
-std::vector<std::string> ProgramEnvironment(const Variables& variables);
+// The kernel refuses to start a program whose environment holds a "NAME=value" string longer
+// than this (its terminator included), or whose strings and their pointers together exceed
+// the room it leaves for them; either would keep the plugin from starting at all.
+inline constexpr size_t kMaxProgramString = 32 * 4096;
+// What that room leaves for the plugin's variables beside the workbench's own environment, a
+// program path and its shell.
+size_t ProgramEnvironmentRoom();
+// "NAME=value" entries for a program's environment, within both limits: a value that does not
+// fit is handed on as "", the longest first until the rest fit into room.
+std::vector<std::string> ProgramEnvironment(const Variables& variables,
+                                            size_t room = ProgramEnvironmentRoom());
 
 // Sets the variables in the workbench's own process (for a library call) ...
 void SetProcessVariables(const Variables& variables);
