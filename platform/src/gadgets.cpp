@@ -259,6 +259,7 @@ int TextGadget(int gadget, int x, int y, int w, int h, const std::string& text, 
   TOLVEK_TRACE("TextGadget");
   auto* label = Place(gadget, kGadgetText, x, y, w, h, new TextLabel(Q(text)));
   if (!label) return 0;
+  ShowPlainText(label);
   label->setAlignment((flags & kTextCenter)  ? Qt::AlignHCenter | Qt::AlignVCenter
                       : (flags & kTextRight) ? Qt::AlignRight | Qt::AlignVCenter
                                              : Qt::AlignLeft | Qt::AlignVCenter);
@@ -451,6 +452,7 @@ int ImageGadget(int gadget, int x, int y, int w, int h, int image) {
   TOLVEK_TRACE("ImageGadget");
   auto* label = Place(gadget, kGadgetImage, x, y, w, h, new QLabel());
   if (!label) return 0;
+  ShowPlainText(label);
   Rec(gadget)->image = image;
   if (auto* data = ImageData(image)) label->setPixmap(QPixmap::fromImage(*data));
   Filter(gadget, label, label, true, true);
@@ -686,7 +688,7 @@ void SetGadgetFont(int gadget, int font) {
 }
 
 void GadgetToolTip(int gadget, const std::string& text) {
-  if (auto* rec = Rec(gadget)) rec->widget->setToolTip(Q(text));
+  if (auto* rec = Rec(gadget)) rec->widget->setToolTip(ToolTipAsIs(Q(text)));
 }
 void HideGadget(int gadget, bool hide) {
   if (auto* rec = Rec(gadget)) rec->widget->setVisible(!hide);

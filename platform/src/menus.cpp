@@ -236,6 +236,7 @@ void AddStatusBarField(int statusBar, int width) {
   if (it == bars.end() || !it->second) return;
   QStatusBar* bar = it->second;
   auto* field = new QLabel(bar);
+  ShowPlainText(field);
   field->setProperty("statusField", int(StatusFields(bar).size()));
   field->setFixedWidth(std::max(width, 0));
   bar->addWidget(field);
@@ -299,7 +300,7 @@ void ToolBarToolTip(int toolBar, int id, const std::string& text) {
   auto it = bars.find(toolBar);
   if (it == bars.end() || !it->second) return;
   for (QAction* action : it->second->actions())
-    if (action->property("menuId").toInt() == id) action->setToolTip(Q(text));
+    if (action->property("menuId").toInt() == id) action->setToolTip(ToolTipAsIs(Q(text)));
 }
 
 int LastShownPopupMenu() {
