@@ -18,8 +18,8 @@ struct SeenMessageBox {
   bool seen = false;
   Qt::TextFormat format = Qt::AutoText;
   std::string text;
-  std::string shownTitle;   // as the window system got it
-  bool opensLinks = true;   // a link in the text would go to the desktop's opener
+  std::string shownTitle;  // as the window system got it
+  bool opensLinks = true;  // a link in the text would go to the desktop's opener
 };
 
 class RealMessageBox {
