@@ -135,6 +135,10 @@ QString ToolTipAsIs(const QString& text);
 // shows as it is. TitleOf reads a title set so back as it was given.
 QString TitleAsIs(const QString& title);
 QString TitleOf(const QWidget* window);
+// Buttons and menus read an "&" as the mark of their shortcut letter; doubled it shows as it is.
+// AmpersandsBack reads such a text back as it was given.
+QString AmpersandsAsIs(const QString& text);
+QString AmpersandsBack(const QString& text);
 
 // While alive, gadget changes made by the layer post nothing.
 struct SilentChange {

@@ -30,4 +30,12 @@ QString TitleOf(const QWidget* window) {
   return window->windowTitle().replace(kDoubledPlaceholder, kPlaceholder);
 }
 
+QString AmpersandsAsIs(const QString& text) {
+  return QString(text).replace('&', QStringLiteral("&&"));
+}
+
+QString AmpersandsBack(const QString& text) {
+  return QString(text).replace(QStringLiteral("&&"), QStringLiteral("&"));
+}
+
 }  // namespace platform::detail

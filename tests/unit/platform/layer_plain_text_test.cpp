@@ -1,8 +1,11 @@
 // Text from outside shown by the layer's widgets: never markup, a picture or a link.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QKeySequence>
 #include <QLabel>
+#include <QMenuBar>
 #include <QStatusBar>
 #include <QTextDocument>
 #include <QToolBar>
@@ -103,6 +106,40 @@ TEST_F(PlainText, AnOrdinaryToolTipIsKeptAsGiven) {
   int button = ButtonGadget(kNewNumber, 5, 5, 90, 25, "Go");
   GadgetToolTip(button, "Check all\nof them: 1 < 2");
   EXPECT_EQ(GadgetWidget(button)->toolTip().toStdString(), "Check all\nof them: 1 < 2");
+}
+
+// An "&" would make the next letter a shortcut and vanish itself.
+TEST_F(PlainText, ButtonsFramesAndMenusShowTheirAmpersands) {
+  const std::string text = "Tom & Jerry && R&D&";
+  int window = OpenWindow(kNewNumber, 0, 0, 400, 300, "amp");
+  CreateMenuBar(kNewNumber, window);
+  MenuTitle(text);
+  MenuItem(1, text);
+  int popup = CreatePopupMenu(kNewNumber);
+  MenuItem(1, text);
+  OpenSubMenu(text);
+  MenuItem(2, "two");
+  CloseSubMenu();
+  MenuItem(3, "three");
+  SetMenuItemText(popup, 3, text);
+  const int gadgets[] = {
+      ButtonGadget(kNewNumber, 5, 5, 90, 25, text), CheckBoxGadget(kNewNumber, 5, 35, 90, 25, text),
+      OptionGadget(kNewNumber, 5, 65, 90, 25, text), FrameGadget(kNewNumber, 5, 95, 200, 60, text)};
+  for (int gadget : gadgets) {
+    SCOPED_TRACE(gadget);
+    EXPECT_EQ(GetGadgetText(gadget), text);
+    SetGadgetText(gadget, text + "&");
+    EXPECT_EQ(GetGadgetText(gadget), text + "&");
+  }
+  for (QAbstractButton* button : WindowWidget(window)->findChildren<QAbstractButton*>())
+    EXPECT_TRUE(QKeySequence::mnemonic(button->text()).isEmpty()) << button->text().toStdString();
+  auto* bar = WindowWidget(window)->findChild<QMenuBar*>();
+  ASSERT_NE(bar, nullptr);
+  for (QAction* action : bar->findChildren<QAction*>())
+    EXPECT_TRUE(QKeySequence::mnemonic(action->text()).isEmpty()) << action->text().toStdString();
+  EXPECT_EQ(MenuItemTexts(popup),
+            (std::vector<std::string>{"1:" + text, ">" + text, "  2:two", "3:" + text}));
+  FreeMenu(popup);
 }
 
 TEST_F(PlainText, AMessageBoxShowsItsTextAndTitleAsTheyAre) {
