@@ -259,6 +259,7 @@ int TextGadget(int gadget, int x, int y, int w, int h, const std::string& text, 
   TOLVEK_TRACE("TextGadget");
   auto* label = Place(gadget, kGadgetText, x, y, w, h, new TextLabel(Q(text)));
   if (!label) return 0;
+  ShowPlainText(label);
   label->setAlignment((flags & kTextCenter)  ? Qt::AlignHCenter | Qt::AlignVCenter
                       : (flags & kTextRight) ? Qt::AlignRight | Qt::AlignVCenter
                                              : Qt::AlignLeft | Qt::AlignVCenter);
@@ -283,7 +284,7 @@ int StringGadget(int gadget, int x, int y, int w, int h, const std::string& text
 
 int ButtonGadget(int gadget, int x, int y, int w, int h, const std::string& text, uint32_t flags) {
   TOLVEK_TRACE("ButtonGadget");
-  auto* button = Place(gadget, kGadgetButton, x, y, w, h, new QPushButton(Q(text)));
+  auto* button = Place(gadget, kGadgetButton, x, y, w, h, new QPushButton(AmpersandsAsIs(Q(text))));
   if (!button) return 0;
   button->setCheckable(flags & kButtonToggle);
   button->setAutoDefault(false);
@@ -324,7 +325,7 @@ void SetButtonPressedImage(int gadget, int image) {
 
 int CheckBoxGadget(int gadget, int x, int y, int w, int h, const std::string& text) {
   TOLVEK_TRACE("CheckBoxGadget");
-  auto* box = Place(gadget, kGadgetCheckBox, x, y, w, h, new QCheckBox(Q(text)));
+  auto* box = Place(gadget, kGadgetCheckBox, x, y, w, h, new QCheckBox(AmpersandsAsIs(Q(text))));
   if (!box) return 0;
   int number = gadget;
   QObject::connect(box, &QCheckBox::clicked, [number] { PostGadgetEvent(number, kSubLeftClick); });
@@ -333,7 +334,8 @@ int CheckBoxGadget(int gadget, int x, int y, int w, int h, const std::string& te
 
 int OptionGadget(int gadget, int x, int y, int w, int h, const std::string& text) {
   TOLVEK_TRACE("OptionGadget");
-  auto* option = Place(gadget, kGadgetOption, x, y, w, h, new QRadioButton(Q(text)));
+  auto* option =
+      Place(gadget, kGadgetOption, x, y, w, h, new QRadioButton(AmpersandsAsIs(Q(text))));
   if (!option) return 0;
   int number = gadget;
   QObject::connect(option, &QRadioButton::clicked,
@@ -451,6 +453,7 @@ int ImageGadget(int gadget, int x, int y, int w, int h, int image) {
   TOLVEK_TRACE("ImageGadget");
   auto* label = Place(gadget, kGadgetImage, x, y, w, h, new QLabel());
   if (!label) return 0;
+  ShowPlainText(label);
   Rec(gadget)->image = image;
   if (auto* data = ImageData(image)) label->setPixmap(QPixmap::fromImage(*data));
   Filter(gadget, label, label, true, true);
@@ -467,7 +470,7 @@ int ContainerGadget(int gadget, int x, int y, int w, int h) {
 
 int FrameGadget(int gadget, int x, int y, int w, int h, const std::string& text) {
   TOLVEK_TRACE("FrameGadget");
-  auto* frame = Place(gadget, kGadgetFrame, x, y, w, h, new QGroupBox(Q(text)));
+  auto* frame = Place(gadget, kGadgetFrame, x, y, w, h, new QGroupBox(AmpersandsAsIs(Q(text))));
   return frame ? gadget : 0;
 }
 
@@ -558,13 +561,13 @@ void SetGadgetText(int gadget, const std::string& text) {
     // at the end) where it ends.
     if (edit->isReadOnly()) edit->setCursorPosition(0);
   } else if (auto* button = qobject_cast<QAbstractButton*>(w))
-    button->setText(Q(text));
+    button->setText(AmpersandsAsIs(Q(text)));
   else if (auto* combo = qobject_cast<QComboBox*>(w))
     combo->setCurrentText(Q(text));
   else if (auto* plain = qobject_cast<QPlainTextEdit*>(w))
     plain->setPlainText(Q(text));
   else if (auto* group = qobject_cast<QGroupBox*>(w))
-    group->setTitle(Q(text));
+    group->setTitle(AmpersandsAsIs(Q(text)));
 }
 
 std::string GetGadgetText(int gadget) {
@@ -573,10 +576,10 @@ std::string GetGadgetText(int gadget) {
   QWidget* w = rec->widget;
   if (auto* label = qobject_cast<QLabel*>(w)) return U(label->text());
   if (auto* edit = qobject_cast<QLineEdit*>(w)) return U(edit->text());
-  if (auto* button = qobject_cast<QAbstractButton*>(w)) return U(button->text());
+  if (auto* button = qobject_cast<QAbstractButton*>(w)) return U(AmpersandsBack(button->text()));
   if (auto* combo = qobject_cast<QComboBox*>(w)) return U(combo->currentText());
   if (auto* plain = qobject_cast<QPlainTextEdit*>(w)) return U(plain->toPlainText());
-  if (auto* group = qobject_cast<QGroupBox*>(w)) return U(group->title());
+  if (auto* group = qobject_cast<QGroupBox*>(w)) return U(AmpersandsBack(group->title()));
   return {};
 }
 
@@ -686,7 +689,7 @@ void SetGadgetFont(int gadget, int font) {
 }
 
 void GadgetToolTip(int gadget, const std::string& text) {
-  if (auto* rec = Rec(gadget)) rec->widget->setToolTip(Q(text));
+  if (auto* rec = Rec(gadget)) rec->widget->setToolTip(ToolTipAsIs(Q(text)));
 }
 void HideGadget(int gadget, bool hide) {
   if (auto* rec = Rec(gadget)) rec->widget->setVisible(!hide);

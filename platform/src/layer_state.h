@@ -21,6 +21,7 @@ class QStatusBar;
 class QTimer;
 class QToolBar;
 class QEventLoop;
+class QLabel;
 
 namespace platform::detail {
 
@@ -123,6 +124,21 @@ QColor ToQColor(uint32_t colour);
 uint32_t FromQColor(const QColor& colour);
 QString Q(const std::string& text);
 std::string U(const QString& text);
+
+// Text from a log, a session or a plugin reaches every widget; none of it may turn into
+// markup, a picture or a link. Labels show their text as it is and follow no link.
+void ShowPlainText(QLabel* label);
+// Qt reads a tool tip as rich text when it looks like some; such a tip is written out so that
+// its characters show as they are.
+QString ToolTipAsIs(const QString& text);
+// A window title's "[*]" is Qt's placeholder for the modified mark and vanishes; doubled it
+// shows as it is. TitleOf reads a title set so back as it was given.
+QString TitleAsIs(const QString& title);
+QString TitleOf(const QWidget* window);
+// Buttons and menus read an "&" as the mark of their shortcut letter; doubled it shows as it is.
+// AmpersandsBack reads such a text back as it was given.
+QString AmpersandsAsIs(const QString& text);
+QString AmpersandsBack(const QString& text);
 
 // While alive, gadget changes made by the layer post nothing.
 struct SilentChange {

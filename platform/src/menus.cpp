@@ -110,7 +110,7 @@ void MenuTitle(const std::string& title) {
   auto it = s.menus.find(s.buildingMenu);
   if (it == s.menus.end() || !it->second.bar) return;
   QMenuBar* bar = it->second.bar;
-  s.menuStack = {bar->addMenu(Q(title))};
+  s.menuStack = {bar->addMenu(AmpersandsAsIs(Q(title)))};
   // An empty bar has no height; the first title gives it its real one.
   bar->resize(bar->width(), bar->sizeHint().height());
 }
@@ -119,7 +119,7 @@ void MenuItem(int id, const std::string& text) {
   QMenu* menu = Building();
   if (!menu) return;
   int owner = Layer().buildingMenu;
-  QAction* action = menu->addAction(Q(text));
+  QAction* action = menu->addAction(AmpersandsAsIs(Q(text)));
   action->setProperty("menuId", id);
   QObject::connect(action, &QAction::triggered, [owner, id] { SendMenuEvent(owner, id); });
 }
@@ -129,7 +129,7 @@ void MenuBar() {
 }
 
 void OpenSubMenu(const std::string& text) {
-  if (QMenu* menu = Building()) Layer().menuStack.push_back(menu->addMenu(Q(text)));
+  if (QMenu* menu = Building()) Layer().menuStack.push_back(menu->addMenu(AmpersandsAsIs(Q(text))));
 }
 
 void CloseSubMenu() {
@@ -154,7 +154,7 @@ bool GetMenuItemState(int menu, int id) {
 }
 
 void SetMenuItemText(int menu, int id, const std::string& text) {
-  if (QAction* action = FindAction(MenuRoot(menu), id)) action->setText(Q(text));
+  if (QAction* action = FindAction(MenuRoot(menu), id)) action->setText(AmpersandsAsIs(Q(text)));
 }
 
 void DisplayPopupMenu(int menu, int window, int x, int y) {
@@ -236,6 +236,7 @@ void AddStatusBarField(int statusBar, int width) {
   if (it == bars.end() || !it->second) return;
   QStatusBar* bar = it->second;
   auto* field = new QLabel(bar);
+  ShowPlainText(field);
   field->setProperty("statusField", int(StatusFields(bar).size()));
   field->setFixedWidth(std::max(width, 0));
   bar->addWidget(field);
@@ -299,7 +300,7 @@ void ToolBarToolTip(int toolBar, int id, const std::string& text) {
   auto it = bars.find(toolBar);
   if (it == bars.end() || !it->second) return;
   for (QAction* action : it->second->actions())
-    if (action->property("menuId").toInt() == id) action->setToolTip(Q(text));
+    if (action->property("menuId").toInt() == id) action->setToolTip(ToolTipAsIs(Q(text)));
 }
 
 int LastShownPopupMenu() {
@@ -312,11 +313,11 @@ void ListMenuItems(QMenu* popup, const std::string& indent, std::vector<std::str
     if (action->isSeparator()) {
       lines.push_back(indent + "-");
     } else if (QMenu* sub = action->menu()) {
-      lines.push_back(indent + ">" + U(action->text()));
+      lines.push_back(indent + ">" + U(AmpersandsBack(action->text())));
       ListMenuItems(sub, indent + "  ", lines);
     } else {
       lines.push_back(indent + std::to_string(action->property("menuId").toInt()) + ":" +
-                      U(action->text()));
+                      U(AmpersandsBack(action->text())));
     }
   }
 }

@@ -4,6 +4,7 @@
 #include <QColorDialog>
 #include <QCursor>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPixmap>
@@ -53,9 +54,10 @@ std::string FileDialog(bool save, const std::string& title, const std::string& p
   }
   QString selected = filters.value(preselected);
   QString joined = filters.join(";;");
+  QString shownTitle = TitleAsIs(Q(title));
   QString path =
-      save ? QFileDialog::getSaveFileName(ActiveOwner(), Q(title), Q(preset), joined, &selected)
-           : QFileDialog::getOpenFileName(ActiveOwner(), Q(title), Q(preset), joined, &selected);
+      save ? QFileDialog::getSaveFileName(ActiveOwner(), shownTitle, Q(preset), joined, &selected)
+           : QFileDialog::getOpenFileName(ActiveOwner(), shownTitle, Q(preset), joined, &selected);
   if (!path.isEmpty() && filters.contains(selected))
     s.selectedPattern = int(filters.indexOf(selected));
   return U(path);
@@ -79,8 +81,10 @@ int MessageRequester(const std::string& title, const std::string& text, int flag
                                         : kResultOk;
   }
   QMessageBox box(ActiveOwner());
-  box.setWindowTitle(Q(title));
+  box.setWindowTitle(TitleAsIs(Q(title)));
+  box.setTextFormat(Qt::PlainText);
   box.setText(Q(text));
+  for (QLabel* label : box.findChildren<QLabel*>()) ShowPlainText(label);
   if (flags == kMessageYesNo) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
   } else if (flags == kMessageYesNoCancel) {

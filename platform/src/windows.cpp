@@ -119,7 +119,7 @@ int OpenWindow(int window, int x, int y, int innerWidth, int innerHeight, const 
 
   auto* widget = new LayerWindow(window, owner, qflags);
   widget->setAttribute(Qt::WA_DeleteOnClose, false);
-  widget->setWindowTitle(Q(title));
+  widget->setWindowTitle(TitleAsIs(Q(title)));
   innerWidth = std::max(innerWidth, 1);
   innerHeight = std::max(innerHeight, 1);
   widget->resize(innerWidth, innerHeight);
@@ -189,11 +189,11 @@ int WindowOwner(int window) {
 }
 
 void SetWindowTitle(int window, const std::string& title) {
-  if (auto* w = Win(window)) w->setWindowTitle(Q(title));
+  if (auto* w = Win(window)) w->setWindowTitle(TitleAsIs(Q(title)));
 }
 std::string GetWindowTitle(int window) {
   auto* w = Win(window);
-  return w ? U(w->windowTitle()) : std::string();
+  return w ? U(TitleOf(w)) : std::string();
 }
 
 void SetWindowColor(int window, uint32_t colour) {
@@ -329,7 +329,7 @@ int GetActiveWindow() {
 
 int FindWindowByTitle(const std::string& title) {
   for (auto& [number, rec] : Layer().windows)
-    if (rec.widget && U(rec.widget->windowTitle()) == title) return number;
+    if (rec.widget && U(TitleOf(rec.widget)) == title) return number;
   return -1;
 }
 

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QHeaderView>
+#include <QLabel>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -19,6 +20,7 @@
 
 #include "gui/list_icon_requester.h"
 #include "platform/window_system.h"
+#include "real_message_box.h"
 #include "scoped_env.h"
 
 using namespace platform;
@@ -390,6 +392,47 @@ TEST_F(PickListTest, CopyMenusActOnTheCellUnderThePointer) {
             (std::vector<std::string>{"10:Expand cell ...", "-", "14:Copy table to clipboard"}));
   ASSERT_FALSE(ShownMessages().empty());
   EXPECT_EQ(ShownMessages().back().text, "1");  // the cell recorded by the last row click
+}
+
+// A message and a cell from a log that look like markup: the message, the cell and the cell
+// expanded in its message box show their characters, and nothing becomes a link.
+TEST_F(PickListTest, MarkupInTheMessageAndAnExpandedCellShowsAsItIs) {
+  const std::string message = "<h1><font color=red>SAFE - nothing found</font></h1><img src=x>";
+  const std::string link =
+      "<a href=\"file:///tmp/x.desktop\">C:\\Windows\\system32\\svchost.exe</a>";
+  guitest::RealMessageBox box;
+  Qt::TextFormat messageFormat = Qt::AutoText;
+  std::string messageShown, cellShown;
+  Script script({[] { return Opened(); },
+                 [&] {
+                   auto* msg = static_cast<QLabel*>(GadgetWidget(Gadget("msg")));
+                   messageFormat = msg->textFormat();
+                   messageShown = msg->text().toStdString();
+                   cellShown = List()->topLevelItem(0)->text(1).toStdString();
+                   QTest::mouseClick(List()->viewport(), Qt::RightButton, {}, RowPoint(0, 1));
+                   return true;
+                 },
+                 [] {
+                   int menu = LastShownPopupMenu();
+                   return menu >= 0 && TriggerMenuItem(menu, 10);
+                 },
+                 [&] { return box.Seen().seen; },
+                 [] {
+                   PostEvent(kEventCloseWindow, Win(), -1);
+                   return true;
+                 }});
+  EXPECT_EQ(ListIconRequester(kTitle, message, "", "Key|Value", "50|300", "<b>k</b>|" + link, "",
+                              kNoParent, LIR_ExpandCell, ""),
+            "***CANCEL***");
+  EXPECT_TRUE(script.Finished());
+  EXPECT_EQ(messageFormat, Qt::PlainText);
+  EXPECT_EQ(messageShown, message);
+  EXPECT_EQ(cellShown, link);
+  const guitest::SeenMessageBox& seen = box.Seen();
+  ASSERT_TRUE(seen.seen);
+  EXPECT_EQ(seen.format, Qt::PlainText);
+  EXPECT_FALSE(seen.opensLinks);
+  EXPECT_EQ(seen.text, link);
 }
 
 TEST_F(PickListTest, GeometryIsRememberedAlsoWhenCancelled) {

@@ -6,9 +6,10 @@
 // it shows the highlights of Ctrl+F with TEXT typed into the input box.
 // With --details FILE a middle click on the sample's process then opens its details
 // (photographed to FILE), and its Threads row its threads (FILE with "-threads" before the
-// extension).
+// extension). With --details FILE NAME the node is the first whose id holds NAME, and only its
+// details are photographed.
 //   sample_demo FOLDER LOG CAPTURE SCREENSHOT
-//               [--replay | --find TEXT | --dialogs DIR | --details FILE] [--dumb]
+//               [--replay | --find TEXT | --dialogs DIR | --details FILE [NAME]] [--dumb]
 // FOLDER becomes the workbench's home (its settings in FOLDER/.lumivex/); never the user's.
 // With --dialogs it then photographs, into DIR, the options dialog, the render-options popup,
 // a filter manager holding a few rules and the add-filter dialog opened from it.
@@ -110,10 +111,17 @@ bool ShootDialogs(const std::filesystem::path& home, const std::filesystem::path
   return ok;
 }
 
-// Middle click on the sample process; the loop hook photographs the lists as they open.
-bool ShowDetails(const std::string& shot) {
+// Middle click on the sample process (or the node named); the loop hook photographs the lists
+// as they open.
+bool ShowDetails(const std::string& shot, const std::string& name) {
   using namespace workbench;
   const graphview::GraphNode* process = State().graph.layout.FindNode("PROCESS:3120-n3");
+  for (const graphview::GraphNode& node : State().graph.layout.nodes) {
+    if (!name.empty() && node.name.find(name) != std::string_view::npos) {
+      process = &node;
+      break;
+    }
+  }
   if (!process) return false;
   const auto& g = State().graph;
   QPoint at(int(g.view.scrollX) + int(graphview::GraphXToPixel(g.view, g.layout, process->x)) + 1,
@@ -133,6 +141,12 @@ bool ShowDetails(const std::string& shot) {
     } else if (details >= 0 && !detailsSaved) {
       detailsSaved = Shoot(shot);
       waited = 0;
+      if (!name.empty()) {
+        threadsSaved = true;
+        platform::PostEvent(platform::kEventCloseWindow, details, -1);
+        platform::SetLoopHook(nullptr);
+        return;
+      }
       // The Threads row is the last; choosing it opens the threads list.
       auto* list = static_cast<QTreeWidget*>(
           platform::GadgetWidget(platform::FindGadgetByName(details, "lst")));
@@ -166,11 +180,11 @@ int main(int argc, char** argv) {
   const bool replay = argc == 6 && std::string(argv[5]) == "--replay";
   const bool find = argc == 7 && std::string(argv[5]) == "--find";
   const bool dialogs = argc == 7 && std::string(argv[5]) == "--dialogs";
-  const bool details = argc == 7 && std::string(argv[5]) == "--details";
+  const bool details = (argc == 7 || argc == 8) && std::string(argv[5]) == "--details";
   if (argc != 5 && !replay && !find && !dialogs && !details) {
     std::fprintf(stderr,
                  "usage: sample_demo FOLDER LOG CAPTURE SCREENSHOT"
-                 " [--replay | --find TEXT | --dialogs DIR | --details FILE] [--dumb]\n");
+                 " [--replay | --find TEXT | --dialogs DIR | --details FILE [NAME]] [--dumb]\n");
     return 2;
   }
   namespace fs = std::filesystem;
@@ -257,6 +271,8 @@ int main(int argc, char** argv) {
                 platform::GetGadgetText(workbench::String_Main_FrameMessage).c_str());
   }
   if (dialogs && !ShootDialogs(home, fs::absolute(argv[6]))) saved = false;
-  if (details && !ShowDetails(fs::absolute(argv[6]).string())) saved = false;
+  if (details && !ShowDetails(fs::absolute(argv[6]).string(), argc == 8 ? argv[7] : "")) {
+    saved = false;
+  }
   return saved && status == "OK" ? 0 : 1;
 }

@@ -4,7 +4,10 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QTest>
 #include <QTreeWidget>
@@ -16,7 +19,9 @@
 #include <vector>
 
 #include "../gui/gui_script.h"
+#include "../gui/real_message_box.h"
 #include "graphview/dot_attributes.h"
+#include "graphview/graph_drawing.h"
 #include "graphview/graph_model.h"
 #include "graphview/hit_testing.h"
 #include "imageeditor/editor_state.h"
@@ -208,6 +213,27 @@ class CanvasTest : public WorkbenchTest {
     Turns(100);
     EXPECT_TRUE(script.Finished());
     return list;
+  }
+  // The sample with one more write of its own process, to this path, so that the file is
+  // part of the graph; the log's path.
+  std::string LogWritingTo(const std::string& path) const {
+    std::string quoted;
+    for (char c : path) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    std::string sample = ReadWholeFile(LUMIVEX_SAMPLE_LOG);
+    const size_t after = sample.find("\r\n", sample.find("System32\\ntdll.dll")) + 2;
+    sample.insert(after, "\"9:41:03.4490000 AM\",\"invoice_0419.exe\",\"3120\",\"WriteFile\",\"" +
+                             quoted + "\",\"SUCCESS\",\"Offset: 0, Length: 4\",\"3124\"\r\n");
+    const std::string log = m_root + "/written.csv";
+    WriteWholeFile(log, sample);
+    return log;
+  }
+  // The last node whose name holds this text; null when none does.
+  static GraphNode* NodeNamed(const std::string& part) {
+    GraphNode* found = nullptr;
+    for (GraphNode& node : State().graph.layout.nodes) {
+      if (node.name.find(part) != std::string_view::npos) found = &node;
+    }
+    return found;
   }
   static void Close(const std::string& title) {
     platform::PostEvent(platform::kEventCloseWindow, platform::FindWindowByTitle(title), -1);
@@ -552,20 +578,8 @@ TEST_F(CanvasTest, DetailsListTheNodesKeysAndAProcesssThreads) {
 // Paths are the log's: quotes, bars, backslashes and markup in one are shown as they are.
 TEST_F(CanvasTest, HostileDetailsShowLiterally) {
   const std::string path = R"(C:\evil\x|y\\z\|w\{{color:red}}"q".txt)";
-  std::string quoted;
-  for (char c : path) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  // The sample's own process writes to it, so the file is part of the graph.
-  std::string sample = ReadWholeFile(LUMIVEX_SAMPLE_LOG);
-  const size_t after = sample.find("\r\n", sample.find("System32\\ntdll.dll")) + 2;
-  sample.insert(after, "\"9:41:03.4490000 AM\",\"invoice_0419.exe\",\"3120\",\"WriteFile\",\"" +
-                           quoted + "\",\"SUCCESS\",\"Offset: 0, Length: 4\",\"3124\"\r\n");
-  const std::string log = m_root + "/hostile.csv";
-  WriteWholeFile(log, sample);
-  RefreshOn(log);
-  GraphNode* file = nullptr;
-  for (GraphNode& node : State().graph.layout.nodes) {
-    if (node.name.find("evil") != std::string_view::npos) file = &node;
-  }
+  RefreshOn(LogWritingTo(path));
+  GraphNode* file = NodeNamed("evil");
   ASSERT_NE(file, nullptr) << State().generationLog;
   ShownList list = DetailsShownFor(file);
   const auto keys = DetailsOf(std::string(file->name));
@@ -661,6 +675,99 @@ TEST_F(CanvasTest, HiddenCharactersShowAndKeysKeepTheirBackslashes) {
     pathSeen = pathSeen || row.back() == "C:\\evil\\invoice_0x202E_exe.txt";
   }
   EXPECT_TRUE(pathSeen);
+}
+
+// A path that looks like markup, through a real Refresh: the details header, the cell expanded
+// from the details, the frame message and Find show and match its characters as they are,
+// and nothing in them becomes a heading, a picture or a link.
+TEST_F(CanvasTest, MarkupInANameShowsAsItIs) {
+  const std::string path =
+      "C:\\evil\\<a href=file:///tmp/x.desktop><b>b</b><h1>SAFE - nothing found</h1>"
+      "<img src=x.png>svchost.exe</a>";
+  RefreshOn(LogWritingTo(path));
+  GraphNode* file = NodeNamed("<h1>");
+  ASSERT_NE(file, nullptr) << State().generationLog;
+  platform::ClearScriptedAnswers();
+
+  // The details: the header, then the full path's cell expanded into its message box, which
+  // is shown for real to be read.
+  platform::SetUnscriptedDialogHandler(nullptr);
+  Qt::TextFormat headerFormat = Qt::AutoText;
+  std::string header;
+  guitest::RealMessageBox box;
+  {
+    guitest::Script script(
+        {[&] {
+           int window = platform::FindWindowByTitle("Details for ...");
+           if (window < 0) return false;
+           auto* label = qobject_cast<QLabel*>(
+               platform::GadgetWidget(platform::FindGadgetByName(window, "msg")));
+           if (!label) return false;
+           headerFormat = label->textFormat();
+           header = label->text().toStdString();
+           auto* tree = static_cast<QTreeWidget*>(
+               platform::GadgetWidget(platform::FindGadgetByName(window, "lst")));
+           for (int row = 0; row < tree->topLevelItemCount(); ++row) {
+             if (tree->topLevelItem(row)->text(1).toStdString() != path) continue;
+             const QRect cell = tree->visualItemRect(tree->topLevelItem(row));
+             QTest::mouseClick(
+                 tree->viewport(), Qt::RightButton, {},
+                 QPoint(tree->header()->sectionViewportPosition(1) + 5, cell.center().y()));
+             return true;
+           }
+           ADD_FAILURE() << "no row holds the path";
+           return true;
+         },
+         [] {
+           int menu = platform::LastShownPopupMenu();
+           return menu >= 0 && platform::TriggerMenuItem(menu, 10);
+         },
+         [&] { return box.Seen().seen; }, guitest::Do([] { Close("Details for ..."); })},
+        "Details for ...");
+    Mouse(QEvent::MouseButtonPress, Centre(file), Qt::MiddleButton, Qt::MiddleButton);
+    Mouse(QEvent::MouseButtonRelease, Centre(file), Qt::MiddleButton, Qt::NoButton);
+    Turns(100);
+    EXPECT_TRUE(script.Finished());
+  }
+  platform::SetUnscriptedDialogHandler([](const std::string& title, const std::string& text) {
+    ADD_FAILURE() << "unexpected dialog \"" << title << "\": " << text;
+  });
+  EXPECT_EQ(headerFormat, Qt::PlainText);
+  EXPECT_EQ(header, graphview::ShownLabel(std::string(file->name)));
+  EXPECT_NE(header.find("<h1>safe - nothing found</h1><img src=x.png>"), std::string::npos)
+      << header;
+  const guitest::SeenMessageBox& expanded = box.Seen();
+  ASSERT_TRUE(expanded.seen);
+  EXPECT_EQ(expanded.format, Qt::PlainText);
+  EXPECT_FALSE(expanded.opensLinks);
+  EXPECT_EQ(expanded.text, path);
+
+  // The frame of the write, in the frame message field.
+  std::string shownFrame;
+  for (int64_t frame = 0; frame < graphview::CountVisibleFrames(State().graph); ++frame) {
+    View().currentFrame = frame;
+    RedrawGraph(false);
+    const std::string message = platform::GetGadgetText(String_Main_FrameMessage);
+    if (message.find("<h1>") != std::string::npos) shownFrame = message;
+  }
+  EXPECT_NE(shownFrame.find(" writes data to file \"" + path + "\""), std::string::npos)
+      << shownFrame;
+
+  // Find, typed with the markup: the node holding those very characters.
+  guitest::Script find({[] {
+                         int window = platform::FindWindowByTitle("LumiVEX");
+                         int field = window < 0 ? -1 : platform::FindGadgetByName(window, "field");
+                         auto* combo = qobject_cast<QComboBox*>(platform::GadgetWidget(field));
+                         if (!combo || !combo->isVisible()) return false;
+                         combo->lineEdit()->insert("<H1>SAFE - nothing found</H1><img");
+                         QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
+                         return true;
+                       }},
+                       "LumiVEX");
+  platform::PostEvent(platform::kEventMenu, Window_Main, -1, 0, MenuItem_Find);
+  Turns(50);
+  EXPECT_TRUE(find.Finished());
+  EXPECT_EQ(HighlightedNames(), std::vector<std::string>{std::string(file->name)});
 }
 
 }  // namespace

@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QTest>
+#include <QWindow>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -461,6 +463,58 @@ TEST_F(PluginHostTest, ThePluginsManagerListsEveryPluginAndItsDetails) {
                                                 "IsDeactivated|1",
                                                 "DeactivationMessage|Unknown event \"OnHover\"!",
                                                 "Unknown event \"Nope\"!|"}));
+}
+
+// A list whose title, message, hint and cells look like markup: each shows its characters,
+// plain, and nothing becomes a link.
+TEST_F(PluginHostTest, AnXmlListThatLooksLikeMarkupShowsAsItIs) {
+  Script("hostile", "Type = MainMenuItem\nRunExclusively = 1\n",
+         "cat > \"$LUMIVEXPLUGIN_ResultXML\" <<'EOF'\n"
+         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+         "<lumivex-plugin-output><list title=\"Sandbox [*] &lt;b&gt;x&lt;/b&gt;\" "
+         "message=\"&lt;h1&gt;&lt;font color=red&gt;SAFE - nothing found&lt;/font&gt;&lt;/h1&gt;"
+         "&lt;img src=x.png&gt;\" "
+         "submitmessage=\"&lt;a href=&quot;file:///tmp/x.desktop&quot;&gt;open&lt;/a&gt;\">"
+         "<head><column>Key</column></head>"
+         "<body><row><cell>&lt;i&gt;k&lt;/i&gt;</cell></row></body></list>"
+         "</lumivex-plugin-output>\n"
+         "EOF");
+  StartWithPlugins();
+  ASSERT_EQ(PluginHost().Plugins.size(), 1u);
+  const std::string title = "Sandbox [*] <b>x</b>";
+  struct Shown {
+    Qt::TextFormat format = Qt::AutoText;
+    std::string text;
+  } message, hint;
+  std::string shownTitle;
+  std::vector<std::string> rows;
+  const auto read = [&title](const char* name, Shown& shown) {
+    auto* label = qobject_cast<QLabel*>(platform::GadgetWidget(PickListGadget(title, name)));
+    if (!label) return;
+    shown.format = label->textFormat();
+    shown.text = label->text().toStdString();
+  };
+  guitest::Script script({[&] {
+    if (!PickListOpen(title)) return false;
+    read("msg", message);
+    read("stb", hint);
+    shownTitle = platform::WindowWidget(platform::FindWindowByTitle(title))
+                     ->windowHandle()
+                     ->title()
+                     .toStdString();
+    rows = PickListRows(title);
+    ClosePickList(title);
+    return true;
+  }});
+  EXPECT_TRUE(platform::TriggerMenuItem(Menu_Plugins, MenuItem_Plugin1));
+  Turns(300);
+  EXPECT_TRUE(script.Finished());
+  EXPECT_EQ(message.format, Qt::PlainText);
+  EXPECT_EQ(message.text, "<h1><font color=red>SAFE - nothing found</font></h1><img src=x.png>");
+  EXPECT_EQ(hint.format, Qt::PlainText);
+  EXPECT_EQ(hint.text, "<a href=\"file:///tmp/x.desktop\">open</a>");
+  EXPECT_EQ(shownTitle, title);
+  EXPECT_EQ(rows, std::vector<std::string>{"<i>k</i>"});
 }
 
 }  // namespace
