@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -160,6 +162,9 @@ TEST_F(BugReportTest, MembersAndPreviewsForTextAndBinaryCapturesFromTheMenuAndAf
     EXPECT_EQ(description[0], "Version: 1.2 (Build 55u)");
     EXPECT_EQ(description[4], "(The text you enter(ed) below)");
     EXPECT_TRUE(driver.confirmationSeen);
+    EXPECT_TRUE(driver.confirmationAbove);
+    EXPECT_NE(driver.confirmationText.find("\n\n" + m_archive + "\n\n"), std::string::npos)
+        << driver.confirmationText;
     EXPECT_TRUE(platform::ShownMessages().empty());
     // Only the archive is left behind; it is the user's alone.
     struct stat st;
@@ -168,13 +173,26 @@ TEST_F(BugReportTest, MembersAndPreviewsForTextAndBinaryCapturesFromTheMenuAndAf
   }
 }
 
-TEST_F(BugReportTest, CancelWritesNothing) {
+TEST_F(BugReportTest, CancelLeavesNoArchiveBehind) {
   BugReportDriver driver;
   driver.confirm = false;
   EXPECT_TRUE(Report(driver, false).empty());
   EXPECT_FALSE(driver.confirmationSeen);
   EXPECT_FALSE(FileExists(m_archive));
   // No leftover under another name either.
+  EXPECT_EQ(Output("ls", {"-A", QString::fromStdString(m_folder)}), "");
+
+  // A second report replaces the first; one cancelled takes the earlier archive away.
+  BugReportDriver first;
+  first.description = "first";
+  Report(first, false);
+  BugReportDriver second;
+  second.description = "second";
+  Report(second, false);
+  EXPECT_NE(Member("description.txt").find("second"), std::string::npos);
+  BugReportDriver cancelled;
+  cancelled.confirm = false;
+  EXPECT_TRUE(Report(cancelled, false).empty());
   EXPECT_EQ(Output("ls", {"-A", QString::fromStdString(m_folder)}), "");
 }
 
@@ -193,17 +211,65 @@ TEST_F(BugReportTest, APlantedLinkIsReplacedNeverFollowed) {
   EXPECT_EQ(members.back(), "description.txt");
 }
 
-TEST_F(BugReportTest, AFolderThatIsALinkIsRefusedWithAMessage) {
+// The usual folder's name taken by another user's folder, a link, a file, or the user's own
+// folder that others may enter: the archive goes to a fresh folder of the user's alone, which
+// the confirmation names, and nothing goes into what was there.
+TEST_F(BugReportTest, ATakenFolderNameGivesAFreshPrivateFolder) {
+  const std::string usual = m_folder.substr(0, m_folder.size() - 1);
   const std::string elsewhere = m_root + "/elsewhere";
-  mkdir(elsewhere.c_str(), 0700);
-  ASSERT_EQ(symlink(elsewhere.c_str(), m_folder.substr(0, m_folder.size() - 1).c_str()), 0);
-  platform::ScriptMessageAnswer(platform::kResultOk);
-  BugReportDriver driver;
-  Report(driver, false);
-  EXPECT_FALSE(driver.confirmationSeen);
-  ASSERT_EQ(platform::ShownMessages().size(), 1u);
-  EXPECT_EQ(platform::ShownMessages()[0].text.rfind("The bugreport could not be created: ", 0), 0u);
-  EXPECT_EQ(Output("ls", {"-A", QString::fromStdString(elsewhere)}), "");
+  struct Case {
+    const char* name;
+    std::function<void()> take;
+  } cases[] = {
+      {"a link to a folder",
+       [&] {
+         mkdir(elsewhere.c_str(), 0700);
+         ASSERT_EQ(symlink(elsewhere.c_str(), usual.c_str()), 0);
+       }},
+      {"the user's own folder of mode 0755",
+       [&] {
+         mkdir(usual.c_str(), 0700);
+         chmod(usual.c_str(), 0755);
+       }},
+      {"another user's open folder",
+       [&] {
+         mkdir(usual.c_str(), 0700);
+         chmod(usual.c_str(), 0777);
+         if (getuid() == 0) {
+           ASSERT_EQ(chown(usual.c_str(), 65534, 65534), 0);
+         }
+       }},
+      {"a file", [&] { WriteWholeFile(usual, "not a folder"); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.take();
+    BugReportDriver driver;
+    Report(driver, false);
+    EXPECT_TRUE(platform::ShownMessages().empty());
+    ASSERT_TRUE(driver.confirmationSeen);
+    const std::string& text = driver.confirmationText;
+    const std::string before = "Please send the file \n\n";
+    size_t at = text.find(before);
+    ASSERT_NE(at, std::string::npos) << text;
+    at += before.size();
+    const std::string archive = text.substr(at, text.find("\n\nto ", at) - at);
+    EXPECT_EQ(archive.rfind(usual + "-", 0), 0u) << archive;
+    const std::string fresh = archive.substr(0, archive.rfind('/'));
+    struct stat st;
+    ASSERT_EQ(lstat(fresh.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(st.st_uid, getuid());
+    EXPECT_TRUE(FileExists(archive)) << archive;
+    // What had the name is as it was.
+    if (lstat(usual.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+      EXPECT_EQ(Output("ls", {"-A", QString::fromStdString(usual)}), "");
+    }
+    EXPECT_EQ(Output("ls", {"-A", QString::fromStdString(elsewhere)}), "");
+    std::filesystem::remove_all(fresh);
+    std::filesystem::remove_all(usual);
+  }
 }
 
 TEST(BugReportPreview, LineEndsEncodingsAndLimits) {

@@ -76,7 +76,11 @@ class BugReportWindow {
     HideWindow(m_window, false);
     StickyWindow(m_window, true);
     bool confirmed = WaitForAnswer();
-    if (confirmed) WriteArchive();
+    if (confirmed) {
+      WriteArchive();
+    } else {
+      RemoveBugReportArchive();
+    }
     while (WindowEvent() != kEventNone) {
     }
     CloseWindow(m_window);
@@ -201,7 +205,11 @@ class BugReportWindow {
         "The bugreport has been created.\n\nPlease send the file \n\n" + path + "\n\nto " +
             kBugReportAddress,
         m_window,
-        gui::ETR_ReadOnly | gui::ETR_KeepDiscard | gui::ETR_MenuClose | gui::ETR_EscapeCloses, "");
+        // The report window stays on top of others: so must its answer, or it opens unseen
+        // behind it.
+        gui::ETR_ReadOnly | gui::ETR_KeepDiscard | gui::ETR_MenuClose | gui::ETR_EscapeCloses |
+            gui::ETR_StayOnTop,
+        "");
   }
 
   const BugReportSources& m_sources;

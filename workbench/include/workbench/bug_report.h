@@ -26,8 +26,11 @@ BugReportSources CurrentBugReportSources(bool afterCrash);
 void RunBugReport(const BugReportSources& sources);
 
 // The per-user folder (mode 0700, ends with "/") in the system temporary folder that holds
-// the archive and the session copy; "" when it cannot be made safe.
+// the archive: the usual one when it is the user's alone, else a fresh one; "" when none
+// can be made.
 std::string BugReportFolder();
+// Takes an earlier archive out of the usual folder (when that folder is the user's alone).
+void RemoveBugReportArchive();
 inline constexpr const char* kBugReportArchive = "lumivex_bugreport.zip";
 
 // Preview lines of a file: at most maxLines (all when negative) read one by one in the
