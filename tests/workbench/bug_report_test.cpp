@@ -1,6 +1,7 @@
 // The bug report from the Help menu and after a crash: what the archive holds, what the
 // window previews, Cancel, and links planted where the archive goes.
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,7 +13,9 @@
 #include "bug_report_driver.h"
 #include "platform/window_system.h"
 #include "tolvek/temp_files.h"
+#include "tolvek/text_codec.h"
 #include "workbench/bug_report.h"
+#include "workbench/crash_follow_up.h"
 #include "workbench/gadgets.h"
 #include "workbench/stages.h"
 #include "workbench/workbench_state.h"
@@ -46,7 +49,10 @@ class BugReportTest : public WorkbenchTest {
     driver.Install();
     if (afterCrash) {
       BugReportSources sources = CurrentBugReportSources(true);
-      sources.inputsOnScreen = false;  // the fresh process has no main window
+      // The fresh process has no main window.
+      sources.sessionText.reset();
+      sources.procmonFile.clear();
+      sources.windumpFile.clear();
       sources.generationLog.clear();
       RunBugReport(sources);
     } else {
@@ -269,6 +275,105 @@ TEST_F(BugReportTest, ATakenFolderNameGivesAFreshPrivateFolder) {
     EXPECT_EQ(Output("ls", {"-A", QString::fromStdString(elsewhere)}), "");
     std::filesystem::remove_all(fresh);
     std::filesystem::remove_all(usual);
+  }
+}
+
+// A Refresh whose dot fails after writing part of its layout: the report packs that run's
+// own DOT, details and layout with the log that names them, not the shown graph's files,
+// which stay as they were; the next good Refresh takes the failed run's files away.
+TEST_F(BugReportTest, AFailedRefreshIsReportedWithItsOwnFilesAndLog) {
+  platform::SetGadgetText(String_Main_ProcmonFile, LUMIVEX_SAMPLE_LOG);
+  platform::SetGadgetState(Checkbox_Main_ModeDumb, 1);
+  GenerateGraph();
+  ASSERT_EQ(platform::GetGadgetText(Text_Main_Status), "OK");
+  const std::string shownDot = tolvek::GetTempFilePath(State().files.graphFileDot);
+  const std::string dot = ReadWholeFile(shownDot);
+  const std::string details = ReadWholeFile(shownDot + ".lumivex");
+  const std::string plain = ReadWholeFile(tolvek::GetTempFilePath(State().files.graphFileTxt));
+
+  const std::string failing = m_root + "/failing-dot";
+  WriteWholeFile(failing,
+                 "#!/bin/sh\nfor a; do case \"$a\" in -o*) echo 'graph 1 2' > \"${a#-o}\";; "
+                 "esac; done\necho 'Error: out of memory' >&2\nexit 1\n");
+  chmod(failing.c_str(), 0700);
+  State().options.dotExecutable = failing;
+  platform::SetGadgetState(Checkbox_Main_ModeDumb, 0);
+  platform::ScriptMessageAnswer(platform::kResultOk);
+  GenerateGraph();
+  ASSERT_EQ(platform::GetGadgetText(Text_Main_Status), "Error!");
+  const std::string runDot = tolvek::GetTempFilePath(State().unshownRun.dot);
+  ASSERT_FALSE(runDot.empty());
+
+  BugReportDriver driver;
+  std::vector<std::string> members = Report(driver, false);
+  EXPECT_EQ(std::count(members.begin(), members.end(), "tempfile_lumivex.png"), 0);
+  const std::string packedDot = Member("tempfile_lumivex.dot");
+  EXPECT_FALSE(packedDot.empty());
+  EXPECT_TRUE(packedDot == ReadWholeFile(runDot));
+  EXPECT_FALSE(packedDot == dot);
+  EXPECT_TRUE(Member("tempfile_lumivex.dot.lumivex") == ReadWholeFile(runDot + ".lumivex"));
+  EXPECT_FALSE(Member("tempfile_lumivex.dot.lumivex") == details);
+  EXPECT_EQ(Member("tempfile_lumivex.txt"), "graph 1 2\n");
+  const std::string log = Member("generategraph.log");
+  EXPECT_NE(log.find(runDot), std::string::npos);
+  EXPECT_NE(log.find("Error: dot failed with exit code 1!"), std::string::npos);
+  // The shown graph keeps its files.
+  EXPECT_TRUE(ReadWholeFile(shownDot) == dot);
+  EXPECT_TRUE(ReadWholeFile(shownDot + ".lumivex") == details);
+  EXPECT_TRUE(ReadWholeFile(tolvek::GetTempFilePath(State().files.graphFileTxt)) == plain);
+
+  State().options.dotExecutable = "/usr/bin/dot";
+  GenerateGraph();
+  ASSERT_EQ(platform::GetGadgetText(Text_Main_Status), "OK");
+  EXPECT_EQ(State().unshownRun.dot, 0);
+  EXPECT_FALSE(FileExists(runDot));
+  EXPECT_FALSE(FileExists(runDot + ".lumivex"));
+}
+
+// After a crash the fresh process packs the inputs and the log of the crashed run's last
+// Refresh (not what was typed after it), and the crash file only when this crash wrote it.
+TEST_F(BugReportTest, AfterACrashTheLastRefreshsInputsAndLogAndOnlyThisCrashsFileArePacked) {
+  const std::string capture = m_root + "/cap.txt";
+  WriteWholeFile(capture, Lines(3, "packet "));
+  platform::SetGadgetText(String_Main_ProcmonFile, LUMIVEX_SAMPLE_LOG);
+  platform::SetGadgetText(String_Main_WindumpFile, capture);
+  GenerateGraph();
+  ASSERT_EQ(platform::GetGadgetText(Text_Main_Status), "OK");
+  const std::string log = State().generationLog;
+  ASSERT_FALSE(log.empty());
+  platform::SetGadgetText(String_Main_ProcmonFile, m_root + "/typed-later.csv");
+  const CrashedRun run = CrashedRunFromArguments(CrashedRunArguments(CurrentCrashedRun()));
+
+  const std::string crashFile = Home() + "lumivex.error";
+  struct Case {
+    const char* what;
+    bool thisCrash;
+  } cases[] = {{"this crash's file", true}, {"an earlier crash's file", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteWholeFile(crashFile, "LumiVEX-Build: 55\r\n");
+    if (!c.thisCrash) {
+      struct timeval old[2] = {{ProcessStartTime() - 3600, 0}, {ProcessStartTime() - 3600, 0}};
+      ASSERT_EQ(utimes(crashFile.c_str(), old), 0);
+    }
+    platform::ScriptMessageAnswer(platform::kResultOk);  // the crash message
+    BugReportDriver driver;
+    driver.Install();
+    RunAfterCrash(run);
+    platform::SetLoopHook(nullptr);
+    EXPECT_FALSE(driver.gaveUp);
+    std::vector<std::string> members = Members();
+    auto has = [&](const char* name) {
+      return std::find(members.begin(), members.end(), name) != members.end();
+    };
+    EXPECT_TRUE(has("generategraph.log"));
+    EXPECT_EQ(Member("generategraph.log"), tolvek::Utf8ToAnsi(log));
+    EXPECT_TRUE(has("procmon.csv"));
+    EXPECT_TRUE(has("windump.txt"));
+    EXPECT_EQ(Member("windump.txt"), Lines(3, "packet "));
+    EXPECT_NE(Member("session.lv").find(LUMIVEX_SAMPLE_LOG), std::string::npos);
+    EXPECT_EQ(Member("session.lv").find("typed-later"), std::string::npos);
+    EXPECT_EQ(has("lumivex.error"), c.thisCrash);
   }
 }
 
