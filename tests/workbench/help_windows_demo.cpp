@@ -35,6 +35,7 @@ bool Shoot(void (*action)(), const std::string& title, const std::string& path) 
 }
 
 // The bug report confirmed: the confirmation that names the archive, over the report window.
+// Which window is on top is a window manager's doing: run it with one to see the order.
 bool ShootBugReportConfirmation(const std::string& path) {
   bool saved = false;
   int report = -1;
