@@ -2,7 +2,10 @@
 // not block, so the line is gathered a byte at a time for at most about ten seconds.
 #pragma once
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <string>
@@ -19,6 +22,21 @@ inline std::string ReadPortLine(int fd) {
   }
   if (!port.empty() && port.back() == '\n') port.pop_back();
   return port;
+}
+
+// A loopback port that was free a moment ago, so nothing answers there; "" when none was
+// found.
+inline std::string UnusedPort() {
+  int probe = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (probe < 0) return "";
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  bool ok = bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+            getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+  close(probe);
+  return ok ? std::to_string(ntohs(address.sin_port)) : "";
 }
 
 }  // namespace lumivex_testing

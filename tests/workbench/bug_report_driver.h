@@ -4,9 +4,11 @@
 #pragma once
 
 #include <QProcess>
+#include <QWidget>
 
 #include <string>
 
+#include "gui/scintilla_wrapper.h"
 #include "platform/window_system.h"
 #include "workbench/gadgets.h"
 
@@ -18,6 +20,9 @@ struct BugReportDriver {
   // What the window showed.
   std::vector<std::pair<int, std::string>> tree;  // level, text
   bool confirmationSeen = false;
+  std::string confirmationText;
+  // A window that stays on top of others hides any that does not, its own answers included.
+  bool confirmationAbove = false;
   bool gaveUp = false;
   int turns = 0;
   int window = -1;
@@ -51,6 +56,12 @@ struct BugReportDriver {
     int confirmation = platform::FindWindowByTitle("Bugreport");
     if (confirmation >= 0 && !confirmationSeen) {
       confirmationSeen = true;
+      confirmationText = gui::Scintilla_GetText(platform::FindGadgetByName(confirmation, "editor"));
+      auto onTop = [](int w) {
+        QWidget* widget = platform::WindowWidget(w);
+        return widget && widget->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+      };
+      confirmationAbove = onTop(confirmation) || !onTop(window);
       platform::PostEvent(platform::kEventCloseWindow, confirmation, -1);
     }
   }

@@ -1,16 +1,21 @@
 // The bug report from the Help menu and after a crash: what the archive holds, what the
 // window previews, Cancel, and links planted where the archive goes.
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "bug_report_driver.h"
 #include "platform/window_system.h"
 #include "tolvek/temp_files.h"
+#include "tolvek/text_codec.h"
 #include "workbench/bug_report.h"
+#include "workbench/crash_follow_up.h"
 #include "workbench/gadgets.h"
 #include "workbench/stages.h"
 #include "workbench/workbench_state.h"
@@ -44,7 +49,10 @@ class BugReportTest : public WorkbenchTest {
     driver.Install();
     if (afterCrash) {
       BugReportSources sources = CurrentBugReportSources(true);
-      sources.inputsOnScreen = false;  // the fresh process has no main window
+      // The fresh process has no main window.
+      sources.sessionText.reset();
+      sources.procmonFile.clear();
+      sources.windumpFile.clear();
       sources.generationLog.clear();
       RunBugReport(sources);
     } else {
@@ -160,6 +168,9 @@ TEST_F(BugReportTest, MembersAndPreviewsForTextAndBinaryCapturesFromTheMenuAndAf
     EXPECT_EQ(description[0], "Version: 1.2 (Build 55u)");
     EXPECT_EQ(description[4], "(The text you enter(ed) below)");
     EXPECT_TRUE(driver.confirmationSeen);
+    EXPECT_TRUE(driver.confirmationAbove);
+    EXPECT_NE(driver.confirmationText.find("\n\n" + m_archive + "\n\n"), std::string::npos)
+        << driver.confirmationText;
     EXPECT_TRUE(platform::ShownMessages().empty());
     // Only the archive is left behind; it is the user's alone.
     struct stat st;
@@ -168,13 +179,26 @@ TEST_F(BugReportTest, MembersAndPreviewsForTextAndBinaryCapturesFromTheMenuAndAf
   }
 }
 
-TEST_F(BugReportTest, CancelWritesNothing) {
+TEST_F(BugReportTest, CancelLeavesNoArchiveBehind) {
   BugReportDriver driver;
   driver.confirm = false;
   EXPECT_TRUE(Report(driver, false).empty());
   EXPECT_FALSE(driver.confirmationSeen);
   EXPECT_FALSE(FileExists(m_archive));
   // No leftover under another name either.
+  EXPECT_EQ(Output("ls", {"-A", QString::fromStdString(m_folder)}), "");
+
+  // A second report replaces the first; one cancelled takes the earlier archive away.
+  BugReportDriver first;
+  first.description = "first";
+  Report(first, false);
+  BugReportDriver second;
+  second.description = "second";
+  Report(second, false);
+  EXPECT_NE(Member("description.txt").find("second"), std::string::npos);
+  BugReportDriver cancelled;
+  cancelled.confirm = false;
+  EXPECT_TRUE(Report(cancelled, false).empty());
   EXPECT_EQ(Output("ls", {"-A", QString::fromStdString(m_folder)}), "");
 }
 
@@ -193,17 +217,164 @@ TEST_F(BugReportTest, APlantedLinkIsReplacedNeverFollowed) {
   EXPECT_EQ(members.back(), "description.txt");
 }
 
-TEST_F(BugReportTest, AFolderThatIsALinkIsRefusedWithAMessage) {
+// The usual folder's name taken by another user's folder, a link, a file, or the user's own
+// folder that others may enter: the archive goes to a fresh folder of the user's alone, which
+// the confirmation names, and nothing goes into what was there.
+TEST_F(BugReportTest, ATakenFolderNameGivesAFreshPrivateFolder) {
+  const std::string usual = m_folder.substr(0, m_folder.size() - 1);
   const std::string elsewhere = m_root + "/elsewhere";
-  mkdir(elsewhere.c_str(), 0700);
-  ASSERT_EQ(symlink(elsewhere.c_str(), m_folder.substr(0, m_folder.size() - 1).c_str()), 0);
+  struct Case {
+    const char* name;
+    std::function<void()> take;
+  } cases[] = {
+      {"a link to a folder",
+       [&] {
+         mkdir(elsewhere.c_str(), 0700);
+         ASSERT_EQ(symlink(elsewhere.c_str(), usual.c_str()), 0);
+       }},
+      {"the user's own folder of mode 0755",
+       [&] {
+         mkdir(usual.c_str(), 0700);
+         chmod(usual.c_str(), 0755);
+       }},
+      {"another user's open folder",
+       [&] {
+         mkdir(usual.c_str(), 0700);
+         chmod(usual.c_str(), 0777);
+         if (getuid() == 0) {
+           ASSERT_EQ(chown(usual.c_str(), 65534, 65534), 0);
+         }
+       }},
+      {"a file", [&] { WriteWholeFile(usual, "not a folder"); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.take();
+    BugReportDriver driver;
+    Report(driver, false);
+    EXPECT_TRUE(platform::ShownMessages().empty());
+    ASSERT_TRUE(driver.confirmationSeen);
+    const std::string& text = driver.confirmationText;
+    const std::string before = "Please send the file \n\n";
+    size_t at = text.find(before);
+    ASSERT_NE(at, std::string::npos) << text;
+    at += before.size();
+    const std::string archive = text.substr(at, text.find("\n\nto ", at) - at);
+    EXPECT_EQ(archive.rfind(usual + "-", 0), 0u) << archive;
+    const std::string fresh = archive.substr(0, archive.rfind('/'));
+    struct stat st;
+    ASSERT_EQ(lstat(fresh.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(st.st_uid, getuid());
+    EXPECT_TRUE(FileExists(archive)) << archive;
+    // What had the name is as it was.
+    if (lstat(usual.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+      EXPECT_EQ(Output("ls", {"-A", QString::fromStdString(usual)}), "");
+    }
+    EXPECT_EQ(Output("ls", {"-A", QString::fromStdString(elsewhere)}), "");
+    std::filesystem::remove_all(fresh);
+    std::filesystem::remove_all(usual);
+  }
+}
+
+// A Refresh whose dot fails after writing part of its layout: the report packs that run's
+// own DOT, details and layout with the log that names them, not the shown graph's files,
+// which stay as they were; the next good Refresh takes the failed run's files away.
+TEST_F(BugReportTest, AFailedRefreshIsReportedWithItsOwnFilesAndLog) {
+  platform::SetGadgetText(String_Main_ProcmonFile, LUMIVEX_SAMPLE_LOG);
+  platform::SetGadgetState(Checkbox_Main_ModeDumb, 1);
+  GenerateGraph();
+  ASSERT_EQ(platform::GetGadgetText(Text_Main_Status), "OK");
+  const std::string shownDot = tolvek::GetTempFilePath(State().files.graphFileDot);
+  const std::string dot = ReadWholeFile(shownDot);
+  const std::string details = ReadWholeFile(shownDot + ".lumivex");
+  const std::string plain = ReadWholeFile(tolvek::GetTempFilePath(State().files.graphFileTxt));
+
+  const std::string failing = m_root + "/failing-dot";
+  WriteWholeFile(failing,
+                 "#!/bin/sh\nfor a; do case \"$a\" in -o*) echo 'graph 1 2' > \"${a#-o}\";; "
+                 "esac; done\necho 'Error: out of memory' >&2\nexit 1\n");
+  chmod(failing.c_str(), 0700);
+  State().options.dotExecutable = failing;
+  platform::SetGadgetState(Checkbox_Main_ModeDumb, 0);
   platform::ScriptMessageAnswer(platform::kResultOk);
+  GenerateGraph();
+  ASSERT_EQ(platform::GetGadgetText(Text_Main_Status), "Error!");
+  const std::string runDot = tolvek::GetTempFilePath(State().unshownRun.dot);
+  ASSERT_FALSE(runDot.empty());
+
   BugReportDriver driver;
-  Report(driver, false);
-  EXPECT_FALSE(driver.confirmationSeen);
-  ASSERT_EQ(platform::ShownMessages().size(), 1u);
-  EXPECT_EQ(platform::ShownMessages()[0].text.rfind("The bugreport could not be created: ", 0), 0u);
-  EXPECT_EQ(Output("ls", {"-A", QString::fromStdString(elsewhere)}), "");
+  std::vector<std::string> members = Report(driver, false);
+  EXPECT_EQ(std::count(members.begin(), members.end(), "tempfile_lumivex.png"), 0);
+  const std::string packedDot = Member("tempfile_lumivex.dot");
+  EXPECT_FALSE(packedDot.empty());
+  EXPECT_TRUE(packedDot == ReadWholeFile(runDot));
+  EXPECT_FALSE(packedDot == dot);
+  EXPECT_TRUE(Member("tempfile_lumivex.dot.lumivex") == ReadWholeFile(runDot + ".lumivex"));
+  EXPECT_FALSE(Member("tempfile_lumivex.dot.lumivex") == details);
+  EXPECT_EQ(Member("tempfile_lumivex.txt"), "graph 1 2\n");
+  const std::string log = Member("generategraph.log");
+  EXPECT_NE(log.find(runDot), std::string::npos);
+  EXPECT_NE(log.find("Error: dot failed with exit code 1!"), std::string::npos);
+  // The shown graph keeps its files.
+  EXPECT_TRUE(ReadWholeFile(shownDot) == dot);
+  EXPECT_TRUE(ReadWholeFile(shownDot + ".lumivex") == details);
+  EXPECT_TRUE(ReadWholeFile(tolvek::GetTempFilePath(State().files.graphFileTxt)) == plain);
+
+  State().options.dotExecutable = "/usr/bin/dot";
+  GenerateGraph();
+  ASSERT_EQ(platform::GetGadgetText(Text_Main_Status), "OK");
+  EXPECT_EQ(State().unshownRun.dot, 0);
+  EXPECT_FALSE(FileExists(runDot));
+  EXPECT_FALSE(FileExists(runDot + ".lumivex"));
+}
+
+// After a crash the fresh process packs the inputs and the log of the crashed run's last
+// Refresh (not what was typed after it), and the crash file only when this crash wrote it.
+TEST_F(BugReportTest, AfterACrashTheLastRefreshsInputsAndLogAndOnlyThisCrashsFileArePacked) {
+  const std::string capture = m_root + "/cap.txt";
+  WriteWholeFile(capture, Lines(3, "packet "));
+  platform::SetGadgetText(String_Main_ProcmonFile, LUMIVEX_SAMPLE_LOG);
+  platform::SetGadgetText(String_Main_WindumpFile, capture);
+  GenerateGraph();
+  ASSERT_EQ(platform::GetGadgetText(Text_Main_Status), "OK");
+  const std::string log = State().generationLog;
+  ASSERT_FALSE(log.empty());
+  platform::SetGadgetText(String_Main_ProcmonFile, m_root + "/typed-later.csv");
+  const CrashedRun run = CrashedRunFromArguments(CrashedRunArguments(CurrentCrashedRun()));
+
+  const std::string crashFile = Home() + "lumivex.error";
+  struct Case {
+    const char* what;
+    bool thisCrash;
+  } cases[] = {{"this crash's file", true}, {"an earlier crash's file", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteWholeFile(crashFile, "LumiVEX-Build: 55\r\n");
+    if (!c.thisCrash) {
+      struct timeval old[2] = {{ProcessStartTime() - 3600, 0}, {ProcessStartTime() - 3600, 0}};
+      ASSERT_EQ(utimes(crashFile.c_str(), old), 0);
+    }
+    platform::ScriptMessageAnswer(platform::kResultOk);  // the crash message
+    BugReportDriver driver;
+    driver.Install();
+    RunAfterCrash(run);
+    platform::SetLoopHook(nullptr);
+    EXPECT_FALSE(driver.gaveUp);
+    std::vector<std::string> members = Members();
+    auto has = [&](const char* name) {
+      return std::find(members.begin(), members.end(), name) != members.end();
+    };
+    EXPECT_TRUE(has("generategraph.log"));
+    EXPECT_EQ(Member("generategraph.log"), tolvek::Utf8ToAnsi(log));
+    EXPECT_TRUE(has("procmon.csv"));
+    EXPECT_TRUE(has("windump.txt"));
+    EXPECT_EQ(Member("windump.txt"), Lines(3, "packet "));
+    EXPECT_NE(Member("session.lv").find(LUMIVEX_SAMPLE_LOG), std::string::npos);
+    EXPECT_EQ(Member("session.lv").find("typed-later"), std::string::npos);
+    EXPECT_EQ(has("lumivex.error"), c.thisCrash);
+  }
 }
 
 TEST(BugReportPreview, LineEndsEncodingsAndLimits) {

@@ -171,10 +171,12 @@ TEST_F(WorkbenchTest, ACrashLeavesTheReportAndItsFilesAndAFreshProcessTakesOver)
   std::vector<std::string> args;
   std::istringstream lines(ReadWholeFile(recorded));
   for (std::string line; std::getline(lines, line);) args.push_back(line);
-  ASSERT_EQ(args.size(), 7u);
+  ASSERT_EQ(args.size(), 9u);
   EXPECT_EQ(args[0], kAfterCrashArgument);
   EXPECT_EQ(args[1], SettingsFolder() + "default.lv");
-  for (size_t i = 2; i < args.size(); ++i) {
+  EXPECT_NE(args[7].find("/tolvek.zubl.lumivex-"), std::string::npos) << args[7];
+  EXPECT_GT(std::atoll(args[8].c_str()), 0) << args[8];
+  for (size_t i = 2; i < 7; ++i) {
     EXPECT_NE(args[i].find("/tolvek.zubl.lumivex-"), std::string::npos) << args[i];
     EXPECT_TRUE(FileExists(args[i])) << args[i];
   }

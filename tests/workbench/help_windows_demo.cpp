@@ -1,5 +1,5 @@
-// Opens the about box and the graph legend of the workbench on the real display and saves a
-// screenshot of each into the folder given, for a look with xvfb-run:
+// Opens the about box, the graph legend and the bug report's confirmation of the workbench on the
+// real display and saves a screenshot of each into the folder given, for a look with xvfb-run:
 //   xvfb-run -s "-screen 0 1280x1024x24" build/debug/bin/help_windows_demo /tmp/shots
 #include <QTimer>
 
@@ -11,6 +11,7 @@
 #include "gui/gadget_screenshot.h"
 #include "platform/window_system.h"
 #include "quiet_home.h"
+#include "workbench/gadgets.h"
 #include "workbench/stages.h"
 #include "workbench/startup.h"
 #include "workbench/workbench_state.h"
@@ -33,6 +34,31 @@ bool Shoot(void (*action)(), const std::string& title, const std::string& path) 
   return saved;
 }
 
+// The bug report confirmed: the confirmation that names the archive, over the report window.
+// Which window is on top is a window manager's doing: run it with one to see the order.
+bool ShootBugReportConfirmation(const std::string& path) {
+  bool saved = false;
+  int report = -1;
+  QTimer::singleShot(1500, [&] {
+    report = platform::FindWindowByTitle("Bugreport");
+    platform::SetGadgetText(workbench::Editor_Bugreport_Description, "It broke.");
+    if (report >= 0) {
+      platform::PostEvent(platform::kEventGadget, report, workbench::Button_Bugreport_Ok);
+    }
+  });
+  QTimer::singleShot(3000, [&] {
+    int image = gui::MakeScreenshot(platform::kNewNumber, 0, 0, 0, 0);
+    saved = report >= 0 && image && platform::SaveImage(image, path);
+    // Both windows have the same title: the report steps aside to find its confirmation.
+    if (report >= 0) platform::SetWindowTitle(report, "Bugreport (confirmed)");
+    int confirmation = platform::FindWindowByTitle("Bugreport");
+    if (confirmation >= 0) platform::PostEvent(platform::kEventCloseWindow, confirmation, -1);
+  });
+  workbench::CreateBugReport(false);
+  std::printf("%s: %s\n", path.c_str(), saved ? "saved" : "not saved");
+  return saved;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -51,6 +77,7 @@ int main(int argc, char** argv) {
   platform::SetClock(nullptr);
   bool ok = Shoot([] { workbench::ShowSplash(true); }, "LumiVEX", folder + "/about.png");
   ok &= Shoot(workbench::ShowGraphLegend, "Graph legend ...", folder + "/legend.png");
+  ok &= ShootBugReportConfirmation(folder + "/bugreport.png");
   std::filesystem::remove_all(home);
   std::fflush(stdout);
   std::_Exit(ok ? 0 : 1);

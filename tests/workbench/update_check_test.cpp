@@ -47,6 +47,9 @@ class UpdateCheckTest : public WorkbenchTest {
     const std::string port = lumivex_testing::ReadPortLine(s_server.outFd);
     ASSERT_FALSE(port.empty());
     s_url = "http://127.0.0.1:" + port + "/";
+    const std::string unused = lumivex_testing::UnusedPort();
+    ASSERT_FALSE(unused.empty());
+    s_nobody = "http://127.0.0.1:" + unused + "/";
   }
   static void TearDownTestSuite() {
     tolvek::KillProgram(s_server);
@@ -84,7 +87,7 @@ class UpdateCheckTest : public WorkbenchTest {
     return texts;
   }
 
-  static inline std::string s_files, s_url;
+  static inline std::string s_files, s_url, s_nobody;
   static inline tolvek::Program s_server;
   std::string m_opened;
 };
@@ -93,6 +96,7 @@ const std::string kRecent = "You are running the most recent version of LumiVEX.
 const std::string kNoNumber =
     "The update check failed: the update server's answer holds no build number.";
 const std::string kTooLate = "The update check failed: the update server did not answer in time.";
+const std::string kUnreachable = "The update check failed: the update server could not be reached.";
 const std::string kPage = "downloadlumivexbinaries.htm";
 
 TEST_F(UpdateCheckTest, AnswersBetasAndFailuresFromTheMenuAndAtStartUp) {
@@ -147,19 +151,22 @@ TEST_F(UpdateCheckTest, AnswersBetasAndFailuresFromTheMenuAndAtStartUp) {
       {"empty", false, false, {1}, {kNoNumber}, false},
       {"slow", false, false, {1}, {kTooLate}, false},
       {"slow", false, true, {}, {}, false},
+      {"nobody", false, false, {1}, {kUnreachable}, false},
+      {"nobody", false, true, {}, {}, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.server) + (c.betas ? " betas" : "") +
                  (c.atStartup ? " at start-up" : " from the menu"));
     platform::ClearScriptedAnswers();
     for (int answer : c.answers) platform::ScriptMessageAnswer(answer);
-    detail::SetUpdateServer(s_url + c.server);
+    const std::string base = std::string(c.server) == "nobody" ? s_nobody : s_url;
+    detail::SetUpdateServer(base + c.server);
     State().options.updateCheckBetas = c.betas ? 1 : 0;
     auto start = std::chrono::steady_clock::now();
     CheckForUpdate(c.atStartup);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(7));
     std::vector<std::string> expected;
-    const std::string address = s_url + c.server + "/" + kPage;
+    const std::string address = base + c.server + "/" + kPage;
     for (std::string text : c.texts) {
       size_t p = text.find("%p");
       if (p != std::string::npos) text.replace(p, 2, address);

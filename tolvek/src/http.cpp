@@ -1,5 +1,7 @@
 #include "tolvek/http.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -154,17 +156,50 @@ int64_t detail::GetHttpResponse(const std::string& url, int64_t timeoutMs,
   return ended ? id : -id;
 }
 
-std::string GetHttpResponse2String(const std::string& url, int64_t timeoutMs, bool withHeaders,
-                                   const std::string& referer, bool noProxy, bool noRedirect) {
-  TOLVEK_TRACE("GetHttpResponse2String");
-  int64_t id = detail::GetHttpResponse(url, timeoutMs, referer, noProxy, noRedirect);
-  if (id == 0) return {};
+namespace {
+
+struct Collected {
   std::string result;
+  bool reached = false;
+};
+
+// With -S the downloader logs every status line the server sent, indented.
+bool LogHoldsStatusLine(const std::string& log) {
+  size_t start = 0;
+  while (start < log.size()) {
+    size_t end = log.find('\n', start);
+    if (end == std::string::npos) end = log.size();
+    size_t text = log.find_first_not_of(" \t", start);
+    if (text < end && log.compare(text, 5, "HTTP/") == 0) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+// Shortens the body file so that reading it reads at most limit bytes; false when it stays
+// longer (it is then better left unread).
+bool CutBody(const std::string& path, int64_t limit) {
+  int fd = open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return true;  // nothing there to read at length
+  struct stat st;
+  bool within = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                (st.st_size <= limit || ftruncate(fd, static_cast<off_t>(limit)) == 0);
+  close(fd);
+  return within;
+}
+
+Collected Collect(const std::string& url, int64_t timeoutMs, bool withHeaders,
+                  const std::string& referer, bool noProxy, bool noRedirect, int64_t maxBodyBytes) {
+  Collected out;
+  int64_t id = detail::GetHttpResponse(url, timeoutMs, referer, noProxy, noRedirect);
+  if (id == 0) return out;
+  std::string& result = out.result;
   if (id < 0) {
     id = -id;
     result = "***TIMEOUT***";
   } else {
     std::string log = ReadFile2String(detail::HttpLogPath(id), kFormatUtf8);
+    out.reached = LogHoldsStatusLine(log);
     if (withHeaders) result = log + '\x01';
     std::string lower = Lower(log);
     bool text = lower.find("content-type:") == std::string::npos ||
@@ -173,7 +208,9 @@ std::string GetHttpResponse2String(const std::string& url, int64_t timeoutMs, bo
                 lower.find("xml") != std::string::npos;
     if (text) {
       bool utf8 = DeclaresUtf8Charset(log.data(), log.size());
-      result += ReadFile2String(detail::HttpBodyPath(id), utf8 ? kFormatUtf8 : 0);
+      if (maxBodyBytes < 0 || CutBody(detail::HttpBodyPath(id), maxBodyBytes)) {
+        result += ReadFile2String(detail::HttpBodyPath(id), utf8 ? kFormatUtf8 : 0);
+      }
       result += '\n';
     } else {
       result += "Cannot display content-type \"" +
@@ -182,7 +219,23 @@ std::string GetHttpResponse2String(const std::string& url, int64_t timeoutMs, bo
   }
   unlink(detail::HttpLogPath(id).c_str());
   unlink(detail::HttpBodyPath(id).c_str());
-  return result;
+  return out;
+}
+
+}  // namespace
+
+std::string GetHttpResponse2String(const std::string& url, int64_t timeoutMs, bool withHeaders,
+                                   const std::string& referer, bool noProxy, bool noRedirect,
+                                   int64_t maxBodyBytes) {
+  TOLVEK_TRACE("GetHttpResponse2String");
+  return Collect(url, timeoutMs, withHeaders, referer, noProxy, noRedirect, maxBodyBytes).result;
+}
+
+HttpAnswer GetHttpAnswer(const std::string& url, int64_t timeoutMs, const std::string& referer,
+                         bool noProxy, bool noRedirect, int64_t maxBodyBytes) {
+  TOLVEK_TRACE("GetHttpAnswer");
+  Collected got = Collect(url, timeoutMs, false, referer, noProxy, noRedirect, maxBodyBytes);
+  return {std::move(got.result), got.reached};
 }
 
 }  // namespace tolvek

@@ -45,11 +45,10 @@ std::string ExtensionOf(const std::string& path) {
   return path.substr(dot + 1);
 }
 
-// The session as it would be saved now: the file's filter groups with the inputs on screen.
+// The session with its inputs as they stood, else as saved.
 std::string SessionBytes(const BugReportSources& sources) {
-  std::string text = preference_text::ReadTextFile(sources.sessionFile).value_or("");
-  if (!sources.inputsOnScreen) return text;
-  return SessionTextWithInputsOnScreen(text).value_or(text);
+  if (sources.sessionText) return *sources.sessionText;
+  return preference_text::ReadTextFile(sources.sessionFile).value_or("");
 }
 
 class BugReportWindow {
@@ -76,7 +75,11 @@ class BugReportWindow {
     HideWindow(m_window, false);
     StickyWindow(m_window, true);
     bool confirmed = WaitForAnswer();
-    if (confirmed) WriteArchive();
+    if (confirmed) {
+      WriteArchive();
+    } else {
+      RemoveBugReportArchive();
+    }
     while (WindowEvent() != kEventNone) {
     }
     CloseWindow(m_window);
@@ -116,18 +119,14 @@ class BugReportWindow {
     if (!s.generationLog.empty()) {
       AddBytes("generategraph.log", tolvek::Utf8ToAnsi(s.generationLog));
     }
-    if (s.inputsOnScreen) {
-      // The inputs are the files the analyst named, links and all.
-      std::string procmon = platform::GetGadgetText(String_Main_ProcmonFile);
-      if (SourceExists(procmon)) AddFile("procmon.csv", procmon, kHeadLines, "...", true);
-      std::string windump = platform::GetGadgetText(String_Main_WindumpFile);
-      if (SourceExists(windump)) {
-        std::string extension = ExtensionOf(windump);
-        if (Lower(extension) == "txt") {
-          AddFile("windump." + extension, windump, kHeadLines, "...", true);
-        } else {
-          AddFile("windump." + extension, windump, 0, "(Binary data)", true);
-        }
+    // The inputs are the files the analyst named, links and all.
+    if (SourceExists(s.procmonFile)) AddFile("procmon.csv", s.procmonFile, kHeadLines, "...", true);
+    if (SourceExists(s.windumpFile)) {
+      std::string extension = ExtensionOf(s.windumpFile);
+      if (Lower(extension) == "txt") {
+        AddFile("windump." + extension, s.windumpFile, kHeadLines, "...", true);
+      } else {
+        AddFile("windump." + extension, s.windumpFile, 0, "(Binary data)", true);
       }
     }
     // The work files live in the private folder: a link there is nobody's to follow.
@@ -148,7 +147,7 @@ class BugReportWindow {
                 false);
       }
     }
-    if (s.afterCrash && SourceExists(s.crashFile)) {
+    if (s.afterCrash && CrashFileIsThisCrashs(s.crashFile, s.crashedRunStart)) {
       AddFile("lumivex.error", s.crashFile, kAllLines, "", false);
     }
     std::vector<std::string> description = DescriptionHead();
@@ -201,7 +200,11 @@ class BugReportWindow {
         "The bugreport has been created.\n\nPlease send the file \n\n" + path + "\n\nto " +
             kBugReportAddress,
         m_window,
-        gui::ETR_ReadOnly | gui::ETR_KeepDiscard | gui::ETR_MenuClose | gui::ETR_EscapeCloses, "");
+        // The report window stays on top of others: so must its answer, or it opens unseen
+        // behind it.
+        gui::ETR_ReadOnly | gui::ETR_KeepDiscard | gui::ETR_MenuClose | gui::ETR_EscapeCloses |
+            gui::ETR_StayOnTop,
+        "");
   }
 
   const BugReportSources& m_sources;
@@ -217,7 +220,12 @@ BugReportSources CurrentBugReportSources(bool afterCrash) {
   sources.settingsFolder = s.settingsFolder;
   sources.ignoreListFolder = tolvek::GetOwnTempFolder("evtweave");
   sources.sessionFile = s.sessionFile;
-  sources.inputsOnScreen = platform::IsGadget(String_Main_ProcmonFile);
+  if (platform::IsGadget(String_Main_ProcmonFile)) {
+    sources.procmonFile = platform::GetGadgetText(String_Main_ProcmonFile);
+    sources.windumpFile = platform::GetGadgetText(String_Main_WindumpFile);
+    std::string saved = preference_text::ReadTextFile(s.sessionFile).value_or("");
+    sources.sessionText = SessionTextWithInputsOnScreen(saved).value_or(saved);
+  }
   sources.generationLog = s.generationLog;
   if (s.files.graphFileDot) {
     sources.graphFileDot = tolvek::GetTempFilePath(s.files.graphFileDot);
@@ -225,6 +233,13 @@ BugReportSources CurrentBugReportSources(bool afterCrash) {
     sources.graphFileTxt = tolvek::GetTempFilePath(s.files.graphFileTxt);
     sources.tempProcmonCsv = tolvek::GetTempFilePath(s.files.tempProcmonCsv);
     sources.tempWindumpTxt = tolvek::GetTempFilePath(s.files.tempWindumpTxt);
+  }
+  // A Refresh that failed left its own files and its log: they go together, and the canvas
+  // picture is of another graph.
+  if (s.unshownRun.dot) {
+    sources.graphFileDot = tolvek::GetTempFilePath(s.unshownRun.dot);
+    sources.graphFileTxt = tolvek::GetTempFilePath(s.unshownRun.plain);
+    sources.graphFilePng.clear();
   }
   sources.afterCrash = afterCrash;
   const char* home = std::getenv("HOME");

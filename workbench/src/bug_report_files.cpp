@@ -206,20 +206,39 @@ std::vector<std::string> DescriptionHead() {
           "Architecture: " + architecture, "----"};
 }
 
-std::string BugReportFolder() {
+namespace {
+
+std::string SharedFolderName() {
   const char* tmp = std::getenv("TMPDIR");
   std::string folder = tmp && *tmp ? tmp : "/tmp";
   if (folder.back() != '/') folder += '/';
-  folder += "lumivex-bugreport-" + std::to_string(getuid());
-  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return "";
-  // Somebody else's folder, or a link planted in its place, would let them take or swap
-  // what the report holds.
+  return folder + "lumivex-bugreport-" + std::to_string(getuid());
+}
+
+// Somebody else's folder, one that others may enter, or a link planted in its place would
+// let them take or swap what the report holds.
+bool OursAlone(const std::string& folder) {
   struct stat st;
-  if (lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid() ||
-      (st.st_mode & 077) != 0) {
-    return "";
+  return lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid() &&
+         (st.st_mode & 077) == 0;
+}
+
+}  // namespace
+
+std::string BugReportFolder() {
+  std::string shared = SharedFolderName();
+  if ((::mkdir(shared.c_str(), 0700) == 0 || errno == EEXIST) && OursAlone(shared)) {
+    return shared + "/";
   }
-  return folder + "/";
+  // The usual name is taken: a fresh folder of our own, which the confirmation names.
+  std::string fresh = shared + "-XXXXXX";
+  if (!mkdtemp(fresh.data())) return "";
+  return fresh + "/";
+}
+
+void RemoveBugReportArchive() {
+  std::string shared = SharedFolderName();
+  if (OursAlone(shared)) ::unlink((shared + "/" + kBugReportArchive).c_str());
 }
 
 // ------------------------------------------------------------------------------ the archive

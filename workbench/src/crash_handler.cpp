@@ -53,14 +53,15 @@ __attribute__((noinline)) void FaultForTest() {
 }  // namespace
 
 std::vector<std::string> CrashedRunArguments(const CrashedRun& run) {
-  return {run.sessionFile,  run.graphFileDot,   run.graphFilePng,
-          run.graphFileTxt, run.tempProcmonCsv, run.tempWindumpTxt};
+  return {run.sessionFile,    run.graphFileDot,   run.graphFilePng,    run.graphFileTxt,
+          run.tempProcmonCsv, run.tempWindumpTxt, run.lastRefreshFile, run.startedAt};
 }
 
 CrashedRun CrashedRunFromArguments(const std::vector<std::string>& arguments) {
   CrashedRun run;
-  std::string* fields[] = {&run.sessionFile,  &run.graphFileDot,   &run.graphFilePng,
-                           &run.graphFileTxt, &run.tempProcmonCsv, &run.tempWindumpTxt};
+  std::string* fields[] = {&run.sessionFile,     &run.graphFileDot,   &run.graphFilePng,
+                           &run.graphFileTxt,    &run.tempProcmonCsv, &run.tempWindumpTxt,
+                           &run.lastRefreshFile, &run.startedAt};
   for (size_t i = 0; i < std::size(fields) && i < arguments.size(); ++i) *fields[i] = arguments[i];
   return run;
 }
@@ -71,18 +72,26 @@ void InstallCrashHandler() {
                                CrashFileTail()});
 }
 
+CrashedRun CurrentCrashedRun() {
+  CrashedRun run;
+  // The files the bug report would pack now: after a failed Refresh, that run's own.
+  BugReportSources now = CurrentBugReportSources(true);
+  run.sessionFile = State().sessionFile;
+  run.graphFileDot = now.graphFileDot;
+  run.graphFilePng = now.graphFilePng;
+  run.graphFileTxt = now.graphFileTxt;
+  run.tempProcmonCsv = now.tempProcmonCsv;
+  run.tempWindumpTxt = now.tempWindumpTxt;
+  run.lastRefreshFile = LastRefreshFilePath();
+  run.startedAt = std::to_string(ProcessStartTime());
+  return run;
+}
+
 void UpdateCrashFollowUp() {
   WorkbenchState& s = State();
   if (s.programFolder.empty()) return;
-  CrashedRun run;
-  run.sessionFile = s.sessionFile;
-  run.graphFileDot = tolvek::GetTempFilePath(s.files.graphFileDot);
-  run.graphFilePng = tolvek::GetTempFilePath(s.files.graphFilePng);
-  run.graphFileTxt = tolvek::GetTempFilePath(s.files.graphFileTxt);
-  run.tempProcmonCsv = tolvek::GetTempFilePath(s.files.tempProcmonCsv);
-  run.tempWindumpTxt = tolvek::GetTempFilePath(s.files.tempWindumpTxt);
   std::vector<std::string> argv = {s.programFolder + "lumivex", kAfterCrashArgument};
-  for (std::string& a : CrashedRunArguments(run)) argv.push_back(std::move(a));
+  for (std::string& a : CrashedRunArguments(CurrentCrashedRun())) argv.push_back(std::move(a));
   tolvek::SetCrashFollowUp(argv);
 }
 
@@ -115,6 +124,8 @@ void RunAfterCrash(const CrashedRun& run) {
   sources.tempWindumpTxt = run.tempWindumpTxt;
   sources.afterCrash = true;
   sources.crashFile = profile + "lumivex.error";
+  sources.crashedRunStart = std::atoll(run.startedAt.c_str());
+  ApplyLastRefresh(run.lastRefreshFile, sources);
   RunBugReport(sources);
 }
 

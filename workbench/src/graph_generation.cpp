@@ -25,6 +25,7 @@
 #include "tolvek/memory.h"
 #include "tolvek/process.h"
 #include "tolvek/temp_files.h"
+#include "workbench/bug_report.h"
 #include "workbench/child_lines.h"
 #include "workbench/filter_rules.h"
 #include "workbench/gadgets.h"
@@ -353,17 +354,19 @@ void FilterByRenderOptions(const std::string& dotPath, const std::string& layout
 
 // The files one generation writes. They are fresh for every run and take the place of the
 // shown graph's files only once the new layout is in the model: the graph on screen, its DOT
-// file and its details file always belong together.
+// file and its details file always belong together. A run that ends otherwise leaves its
+// files for the bug report until the next run.
 class RunFiles {
  public:
   RunFiles() {
+    Drop(State().unshownRun);
     for (int64_t* id : {&m_dot, &m_layoutDot, &m_plain}) {
       *id = tolvek::CreateTempFile(true, true, id == &m_plain ? "txt" : "dot");
     }
+    State().unshownRun = {m_dot, m_layoutDot, m_plain};
   }
   ~RunFiles() {
-    unlink(Details(Dot()).c_str());
-    for (int64_t id : {m_dot, m_layoutDot, m_plain}) tolvek::DeleteTempFile(id);
+    if (State().unshownRun.dot != m_dot) Drop({m_dot, m_layoutDot, m_plain});
   }
   RunFiles(const RunFiles&) = delete;
   RunFiles& operator=(const RunFiles&) = delete;
@@ -385,6 +388,15 @@ class RunFiles {
     move(LayoutDot(), Path(f.graphFileDot4Render));
     move(Plain(), Path(f.graphFileTxt));
     unlink(Path(f.graphFilePng).c_str());
+    State().unshownRun = {};
+  }
+
+ private:
+  static void Drop(const UnshownRunFiles& files) {
+    if (files.dot) unlink(Details(Path(files.dot)).c_str());
+    for (int64_t id : {files.dot, files.layoutDot, files.plain}) {
+      if (id) tolvek::DeleteTempFile(id);
+    }
   }
 
  private:
@@ -519,6 +531,8 @@ void GenerateGraph() {
   WorkbenchState& s = State();
   s.generationTimes = {};
   RunFiles run;
+  // The inputs of a run that crashes are those it started with; its log it has yet to write.
+  RecordLastRefresh(false);
 
   platform::DisableWindow(Window_Main, true);
   platform::SetGadgetText(Text_Main_Status, "Generating ...");
@@ -527,10 +541,12 @@ void GenerateGraph() {
     Generate(run);
   } catch (const GenerationEnded& ended) {
     EndWith(ended.ending);
+    RecordLastRefresh(true);
     return;
   }
   StopWaitWindow();
   ReadResults(run);
+  RecordLastRefresh(true);
 }
 
 }  // namespace workbench

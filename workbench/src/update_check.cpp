@@ -28,20 +28,24 @@ std::string DownloadPage() {
   return UpdateServer() + "downloadlumivexbinaries.htm";
 }
 
+// The start of an answer is all the check reads: the number comes first, and a server that
+// sends a huge file must not cost the memory for it.
+constexpr int64_t kAnswerBytes = 64;
+
 // The answer of one file, or nothing when the check cannot go on: from the menu the user
 // learns why; at start-up the check keeps quiet.
 bool Fetch(const std::string& file, bool atStartup, long long& build) {
-  std::string answer =
-      tolvek::GetHttpResponse2String(UpdateServer() + file, kFetchMs, false, "", false, false);
+  tolvek::HttpAnswer got =
+      tolvek::GetHttpAnswer(UpdateServer() + file, kFetchMs, "", false, false, kAnswerBytes);
+  const std::string& answer = got.text;
   build = LeadingBuildNumber(answer);
   bool number = !answer.empty() && answer[0] >= '0' && answer[0] <= '9';
   if (number) return true;
   if (!atStartup) {
-    platform::MessageRequester(
-        kTitle, answer == kTimeout
-                    ? "The update check failed: the update server did not answer in time."
-                    : "The update check failed: the update server's answer holds no build "
-                      "number.");
+    std::string why = answer == kTimeout ? "the update server did not answer in time."
+                      : !got.reached     ? "the update server could not be reached."
+                                         : "the update server's answer holds no build number.";
+    platform::MessageRequester(kTitle, "The update check failed: " + why);
   }
   return false;
 }

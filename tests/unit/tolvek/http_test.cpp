@@ -79,6 +79,30 @@ TEST_F(Http, BodiesByContentType) {
   EXPECT_TRUE(NoJobFiles());
 }
 
+TEST_F(Http, OnlyTheAskedStartOfABodyIsRead) {
+  EXPECT_EQ(GetHttpResponse2String(s_url + "/text", 10000, false, "", true, false, 5), "build\n");
+  EXPECT_EQ(GetHttpResponse2String(s_url + "/text", 10000, false, "", true, false, 0), "\n");
+  EXPECT_TRUE(NoJobFiles());
+}
+
+TEST_F(Http, AnAnswerTellsWhetherAServerWasReached) {
+  const std::string port = lumivex_testing::UnusedPort();
+  ASSERT_FALSE(port.empty());
+  const std::string nobody = "http://127.0.0.1:" + port;
+  struct Case {
+    std::string url, text;
+    bool reached;
+  } cases[] = {{s_url + "/text", "build 4711 \xC3\xA4\n", true},
+               {s_url + "/missing", "\n", true},
+               {nobody + "/text", "\n", false}};
+  for (const Case& c : cases) {
+    HttpAnswer answer = GetHttpAnswer(c.url, 10000, "", true, false, 13);
+    EXPECT_EQ(answer.text, c.text) << c.url;
+    EXPECT_EQ(answer.reached, c.reached) << c.url;
+  }
+  EXPECT_TRUE(NoJobFiles());
+}
+
 TEST_F(Http, HeadersComeFirstWhenAsked) {
   std::string answer = Get("/png", true);
   size_t split = answer.find('\x01');

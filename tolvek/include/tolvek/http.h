@@ -9,12 +9,26 @@ namespace tolvek {
 
 // No time limit for GetHttpResponse2String.
 constexpr int64_t kHttpNoTimeout = -65535;
+// The whole body is read, however long.
+constexpr int64_t kHttpWholeBody = -1;
 
 // With withHeaders: the downloader's log and Chr(1) first. Then the body and LF, or for a
 // body that is not text, "Cannot display content-type \"<type>\"" and LF. Exactly
 // "***TIMEOUT***" when the downloader had to be stopped; "" when there is no downloader.
+// With maxBodyBytes >= 0 only that many bytes of the body are read, the rest never is.
 std::string GetHttpResponse2String(const std::string& url, int64_t timeoutMs, bool withHeaders,
-                                   const std::string& referer, bool noProxy, bool noRedirect);
+                                   const std::string& referer, bool noProxy, bool noRedirect,
+                                   int64_t maxBodyBytes = kHttpWholeBody);
+
+// The answer without headers, as GetHttpResponse2String gives it, and whether a server
+// answered at all (with any status): an empty text alone cannot tell an empty file from a
+// server that was never reached.
+struct HttpAnswer {
+  std::string text;
+  bool reached = false;
+};
+HttpAnswer GetHttpAnswer(const std::string& url, int64_t timeoutMs, const std::string& referer,
+                         bool noProxy, bool noRedirect, int64_t maxBodyBytes);
 
 namespace detail {
 // Start-up step (workbench build): prepares the downloader's shared state.

@@ -2,6 +2,8 @@
 // member with a preview before it is kept.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,19 +17,40 @@ struct BugReportSources {
   // without them there, the settings folder's lists go in.
   std::string ignoreListFolder;
   std::string sessionFile;
-  bool inputsOnScreen = false;  // the main window's gadgets exist: session keys and inputs
+  // The session with the inputs as they stood (on screen, or at the crashed run's last
+  // Refresh); without it the session file goes in as saved.
+  std::optional<std::string> sessionText;
+  std::string procmonFile, windumpFile;  // the inputs; "" when unknown
   std::string generationLog;
+  // The shown graph's files, or those of a Refresh that did not get to show its graph.
   std::string graphFileDot, graphFilePng, graphFileTxt, tempProcmonCsv, tempWindumpTxt;
   bool afterCrash = false;
   std::string crashFile;
+  // When the crashed run started (seconds since the epoch; 0 unknown): a crash file from
+  // before then is an earlier crash's.
+  int64_t crashedRunStart = 0;
 };
 
 BugReportSources CurrentBugReportSources(bool afterCrash);
 void RunBugReport(const BugReportSources& sources);
 
+// The last Refresh's inputs and log in a file of the instance's own, written as a Refresh
+// starts (without its log) and ends; the crash handler's follow-up is told where it is.
+std::string LastRefreshFilePath();
+void RecordLastRefresh(bool withLog);
+// What that file holds, put into the sources of the crashed run's report.
+void ApplyLastRefresh(const std::string& path, BugReportSources& sources);
+// The crash file exists and was written since the crashed run started.
+bool CrashFileIsThisCrashs(const std::string& path, int64_t crashedRunStart);
+// When this process started, in seconds since the epoch (read at the first call).
+int64_t ProcessStartTime();
+
 // The per-user folder (mode 0700, ends with "/") in the system temporary folder that holds
-// the archive and the session copy; "" when it cannot be made safe.
+// the archive: the usual one when it is the user's alone, else a fresh one; "" when none
+// can be made.
 std::string BugReportFolder();
+// Takes an earlier archive out of the usual folder (when that folder is the user's alone).
+void RemoveBugReportArchive();
 inline constexpr const char* kBugReportArchive = "lumivex_bugreport.zip";
 
 // Preview lines of a file: at most maxLines (all when negative) read one by one in the

@@ -18,11 +18,16 @@ extern const char* const kBugReportAddress;
 struct CrashedRun {
   std::string sessionFile;
   std::string graphFileDot, graphFilePng, graphFileTxt, tempProcmonCsv, tempWindumpTxt;
+  std::string lastRefreshFile;  // the inputs and log of its last Refresh
+  std::string startedAt;        // seconds since the epoch, in decimal
 };
 
 // The arguments (after the program and kAfterCrashArgument) and back.
 std::vector<std::string> CrashedRunArguments(const CrashedRun& run);
 CrashedRun CrashedRunFromArguments(const std::vector<std::string>& arguments);
+
+// The crashed run as the follow-up would be told of it now.
+CrashedRun CurrentCrashedRun();
 
 // Keeps the crash handler's follow-up in step with the current session and work files.
 void UpdateCrashFollowUp();

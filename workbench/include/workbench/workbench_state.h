@@ -46,6 +46,13 @@ struct GraphFiles {
   int64_t tempWindumpTxt = 0;
 };
 
+// The files a Refresh writes under names of its own (temporary-file ids, 0 = none) while it
+// runs, and keeps after it failed until the next Refresh, so that the bug report packs what
+// that run really wrote beside its log; once its graph is shown they are the shown graph's.
+struct UnshownRunFiles {
+  int64_t dot = 0, layoutDot = 0, plain = 0;
+};
+
 // What the canvas and timeline handlers remember between events.
 // The left button's gesture on the canvas, from its press to its release, which ends it in a
 // single click, a last pan step or the rubber band's zoom.
@@ -79,6 +86,7 @@ struct WorkbenchState {
   std::string programFolder;   // ends with "/"
   Options options;
   GraphFiles files;
+  UnshownRunFiles unshownRun;
   InteractionState interaction;
   std::array<int, kPictureCount> pictures{};  // image numbers
   int graphFont = 0;
