@@ -380,6 +380,56 @@ TEST_F(EditorSessionTest, TheColourPreviewShowsTheColourOverTheCheckerboard) {
             });
 }
 
+// Escape closes each tool window whichever of its controls has the focus, as its close box
+// does; the editor stays open.
+TEST_F(EditorSessionTest, EscapeClosesEachToolWindowWhateverHasTheFocus) {
+  const std::string path = Picture();
+  struct FocusCase {
+    int menu;
+    const char* title;
+    const char* gadget;
+  };
+  const FocusCase cases[] = {
+      {kMenuLineColor, "Line-Color", "hex"},
+      {kMenuLineColor, "Line-Color", "spin_g"},
+      {kMenuLineColor, "Line-Color", "track_a"},
+      {kMenuLineColor, "Line-Color", "basic"},
+      {kMenuLineThickness, "Line-Thickness", "spin"},
+      {kMenuLineThickness, "Line-Thickness", "track"},
+      {kMenuText, "Text", "editor"},
+      {kMenuText, "Text", "Center"},
+  };
+  std::vector<Script::Step> steps = {Running, Do([] { Menu(kKindNote); })};
+  for (const FocusCase& c : cases) {
+    steps.push_back(Do([c] {
+      S().current = Item(0).object.get();
+      Menu(c.menu);
+    }));
+    steps.push_back([c] {
+      const int w = FindWindowByTitle(c.title);
+      if (w < 0) return false;
+      QWidget* focus = GadgetWidget(FindGadgetByName(w, c.gadget));
+      focus->window()->activateWindow();
+      focus->setFocus();
+      return true;
+    });
+    steps.push_back([c] {
+      QWidget* focus = GadgetWidget(FindGadgetByName(FindWindowByTitle(c.title), c.gadget));
+      if (QApplication::activeWindow() != focus->window() || !focus->hasFocus()) return false;
+      QTest::keyClick(focus, Qt::Key_Escape);
+      return true;
+    });
+    steps.push_back([c] {
+      if (FindWindowByTitle(c.title) >= 0) return false;
+      EXPECT_TRUE(Running()) << c.title << " " << c.gadget;
+      EXPECT_EQ(S().items.size(), 1u);
+      return true;
+    });
+  }
+  steps.push_back(Do([] { Menu(kMenuDiscard); }));
+  EXPECT_EQ(Run(path, steps), 0);
+}
+
 TEST_F(EditorSessionTest, RegionsAndObjectsGoThroughTheClipboard) {
   const std::string path = Picture();
   Run(path, {
