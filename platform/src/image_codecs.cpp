@@ -67,7 +67,8 @@ QImage DecodePng(const void* data, size_t size, DecodeLimit* limit) {
 namespace {
 
 // Qt's reader fills the rows a cut-short file lacks with whatever it finds, so for the
-// uncompressed kinds the rows the header promises must all be there.
+// uncompressed kinds the rows the header promises must all be there. width and height: the
+// size the header declares.
 bool BmpRowsComplete(const unsigned char* bytes, size_t size, uint64_t& width, uint64_t& height) {
   auto get = [&](size_t at, int count) {
     uint32_t v = 0;
@@ -99,8 +100,9 @@ bool BmpRowsComplete(const unsigned char* bytes, size_t size, uint64_t& width, u
 QImage DecodeBmp(const void* data, size_t size, DecodeLimit* limit) {
   if (size < 2 || std::memcmp(data, "BM", 2) != 0 || size > size_t(INT32_MAX)) return {};
   uint64_t width = 0, height = 0;
-  if (!BmpRowsComplete(static_cast<const unsigned char*>(data), size, width, height)) return {};
-  if (Refused(limit, width, height)) return {};
+  const bool complete =
+      BmpRowsComplete(static_cast<const unsigned char*>(data), size, width, height);
+  if (Refused(limit, width, height) || !complete) return {};
   QImage image;
   if (!image.loadFromData(static_cast<const uchar*>(data), int(size), "BMP")) return {};
   return image.convertToFormat(QImage::Format_ARGB32);
@@ -261,12 +263,15 @@ bool WriteBmp(const QImage& source, const std::string& path) {
 
 bool WriteTga(const QImage& source, const std::string& path) {
   // Uncompressed true colour with 8 bits of alpha, rows bottom up: the layout every reader
-  // of the format knows.
+  // of the format knows; the closing signature of the format's second version, without which
+  // some readers refuse the file.
   QImage image = source.convertToFormat(QImage::Format_ARGB32);
   const uint64_t w = uint64_t(image.width()), h = uint64_t(image.height());
   if (w > 0xFFFF || h > 0xFFFF) return false;  // beyond what the header can say
   constexpr size_t kHeader = 18;
+  static const char kFooter[26] = "\0\0\0\0\0\0\0\0TRUEVISION-XFILE.";
   std::vector<unsigned char> bytes(kHeader + size_t(w * h * 4), 0);
+  bytes.insert(bytes.end(), kFooter, kFooter + sizeof kFooter);
   bytes[2] = 2;  // true colour, uncompressed
   bytes[12] = static_cast<unsigned char>(w);
   bytes[13] = static_cast<unsigned char>(w >> 8);
