@@ -441,6 +441,80 @@ TEST_F(EditorSessionTest, EscapeClosesEachToolWindowWhateverHasTheFocus) {
   EXPECT_EQ(Run(path, steps), 0);
 }
 
+// A region at (40, 30), 100 x 60 on the 400 x 300 picture at zoom 1: x and y differ, so a
+// side that takes the other axis's value shows.
+TEST_F(EditorSessionTest, ADoubleClickOnAHandleStretchesThatSideToThePictureBorder) {
+  const std::string path = Picture();
+  struct HandleCase {
+    QPoint at;
+    double x, y, w, h;
+  };
+  const HandleCase cases[] = {
+      {{40, 60}, 0, 30, 140, 60},     // left edge
+      {{40, 30}, 0, 0, 140, 90},      // top left
+      {{90, 30}, 40, 0, 100, 90},     // top edge
+      {{140, 30}, 40, 0, 360, 90},    // top right
+      {{140, 60}, 40, 30, 360, 60},   // right edge
+      {{140, 90}, 40, 30, 360, 270},  // bottom right
+      {{90, 90}, 40, 30, 100, 270},   // bottom edge
+      {{40, 90}, 0, 30, 140, 270},    // bottom left
+  };
+  auto setRegion = [] {
+    S().selection = &S().region;
+    S().region.x = 40, S().region.y = 30, S().region.width = 100, S().region.height = 60;
+  };
+  std::vector<Script::Step> steps = {Running};
+  for (const HandleCase& c : cases) {
+    steps.push_back(Do([c, setRegion] {
+      setRegion();
+      Hover(c.at);
+      Mouse(QEvent::MouseButtonDblClick, c.at, Qt::LeftButton, Qt::LeftButton);
+      Mouse(QEvent::MouseButtonRelease, c.at, Qt::LeftButton, Qt::NoButton);
+    }));
+    steps.push_back(Do([c] {
+      const CanvasItem& r = S().region;
+      EXPECT_EQ(std::vector<double>({r.x, r.y, r.width, r.height}),
+                std::vector<double>({c.x, c.y, c.w, c.h}))
+          << "at " << c.at.x() << "," << c.at.y();
+    }));
+  }
+  // Dragged past the opposite side, an edge leaves the region one pixel wide or high.
+  steps.push_back(Do([setRegion] {
+    setRegion();
+    Drag({140, 60}, {10, 60});
+  }));
+  steps.push_back(Do([setRegion] {
+    EXPECT_EQ(S().region.width, 1);
+    EXPECT_EQ(S().region.x, 40);
+    setRegion();
+    Drag({90, 30}, {90, 200});
+  }));
+  steps.push_back(Do([] {
+    EXPECT_EQ(S().region.height, 1);
+    // Cropped from (30, 70): the picture's pixel (100, 100) moves to (70, 30), and so do the
+    // objects.
+    Menu(kKindRectangle);
+  }));
+  steps.push_back(Do([] {
+    Item(0).x = 200, Item(0).y = 150;
+    S().selection = &S().region;
+    S().region.x = 30, S().region.y = 70, S().region.width = 100, S().region.height = 50;
+    Menu(kMenuCrop);
+  }));
+  steps.push_back([] {
+    if (S().Width() != 100) return false;
+    EXPECT_EQ(S().Height(), 50);
+    EXPECT_EQ(ImagePixel(S().working, 70, 30), Rgba(0, 0, 0, 255));
+    EXPECT_EQ(ImagePixel(S().working, 69, 30), Rgba(255, 255, 255, 255));
+    EXPECT_EQ(ImagePixel(S().working, 70, 29), Rgba(255, 255, 255, 255));
+    EXPECT_EQ(Item(0).x, 170);
+    EXPECT_EQ(Item(0).y, 80);
+    Menu(kMenuDiscard);
+    return true;
+  });
+  EXPECT_EQ(Run(path, steps), 0);
+}
+
 TEST_F(EditorSessionTest, RegionsAndObjectsGoThroughTheClipboard) {
   const std::string path = Picture();
   Run(path, {
