@@ -13,6 +13,7 @@ packages=(
   python3 time bc
   qt6-base-dev qt6-qpa-plugins libqscintilla2-qt6-dev
   libarchive-dev libarchive-tools libexpat1-dev libpng-dev libjpeg-dev
+  qt6-image-formats-plugins
   xvfb xauth
 )
 

@@ -163,6 +163,11 @@ std::string InputRequesterWithHistory(const std::string& title, const std::strin
       ResizeWindow(window, monitors[0].x + (monitors[0].width - WindowWidth(window)) / 2,
                    monitors[0].y + (monitors[0].height - WindowHeight(window)) / 2, kKeepValue,
                    kKeepValue);
+  } else if ((flags & IRH_OverParent) && hasParent) {
+    ResizeWindow(window,
+                 WindowX(parentWindow) + (WindowWidth(parentWindow) - WindowWidth(window)) / 2,
+                 WindowY(parentWindow) + (WindowHeight(parentWindow) - WindowHeight(window)) / 2,
+                 kKeepValue, kKeepValue);
   }
 
   std::string key = detail::ProgramPath() + "-" + id;

@@ -1,8 +1,10 @@
 #include "imageeditor/annotation_render.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 
+#include "imageeditor/image_editor.h"
 #include "platform/drawing.h"
 #include "platform/window_system.h"
 #include "tolvek/callstack.h"
@@ -141,15 +143,24 @@ void RenderAnnotation(AnnotationObject& o, double zoom) {
   o.FreeImages();
   if (o.width == 0 || o.height == 0) return;
   // Larger objects than any picture the editor opens are not drawn.
-  if (o.width > 32768 || o.height > 32768) return;
+  if (o.width > kMaxPictureSide || o.height > kMaxPictureSide ||
+      o.width * o.height > kMaxPicturePixels)
+    return;
   const int w = int(o.width), h = int(o.height);
+  // Lengths far beyond the object draw nothing more than lengths at its edges would, but
+  // drawing them costs time by their length, and their products leave int.
+  const double reach = 4.0 * std::max(w, h);
+  auto bounded = [reach](double v) {
+    return std::isnan(v) ? 0 : int(std::clamp(v, -reach, reach));
+  };
+  auto length = [&](const char* key) { return double(ReadInteger(o.Property(key))) * zoom; };
   const int font = TextFont(int(std::ceil(12 * zoom)));
   o.image = CreateImage(kNewNumber, w, h, 0);
   o.shadowImage = CreateImage(kNewNumber, w, h, 0);
   if (!o.image || !o.shadowImage) return o.FreeImages();
 
   uint32_t fill = ReadColour(o.Property("FillColor")), line = ReadColour(o.Property("LineColor"));
-  const int LW = int(std::ceil(ReadInteger(o.Property("LineThickness")) * zoom));
+  const int LW = bounded(std::ceil(length("LineThickness")));
   int bodyX = 0, bodyY = 0, bodyW = w, bodyH = h;
 
   const std::string arrow = o.Property("Arrow");
@@ -159,19 +170,18 @@ void RenderAnnotation(AnnotationObject& o, double zoom) {
   int P = 0, HH = 0, HW = 0, SW = 0, L = 0;
   if (hasArrow) {
     const int S = vertical ? w : h;
-    const double headWidth = double(ReadInteger(o.Property("ArrowHeadWidth")));
-    P = int(RoundEven(S * std::strtod(o.Property("ArrowPos").c_str(), nullptr) / 100));
-    const int m = int(RoundEven(headWidth * zoom / 2)),
-              M = int(RoundEven(S - headWidth * zoom / 2));
+    const double headWidth = std::clamp(length("ArrowHeadWidth"), -reach, reach);
+    P = bounded(std::nearbyint(S * std::strtod(o.Property("ArrowPos").c_str(), nullptr) / 100));
+    const int m = int(RoundEven(headWidth / 2)), M = int(RoundEven(S - headWidth / 2));
     if (P < m) {
       P = m;
     } else if (P > M) {
       P = M;
     }
-    HH = int(RoundEven(ReadInteger(o.Property("ArrowHeadHeight")) * zoom));
-    HW = int(RoundEven(headWidth * zoom));
-    SW = int(RoundEven(ReadInteger(o.Property("ArrowBodyWidth")) * zoom));
-    L = int(RoundEven(ReadInteger(o.Property("ArrowLength")) * zoom));
+    HH = bounded(std::nearbyint(length("ArrowHeadHeight")));
+    HW = bounded(std::nearbyint(headWidth));
+    SW = bounded(std::nearbyint(length("ArrowBodyWidth")));
+    L = bounded(std::nearbyint(length("ArrowLength")));
     if (arrow == "Left") bodyX = L, bodyW = w - L;
     if (arrow == "Right") bodyW = w - L;
     if (arrow == "Top") bodyY = L, bodyH = h - L;
@@ -182,7 +192,7 @@ void RenderAnnotation(AnnotationObject& o, double zoom) {
   DrawingMode(kDrawAllChannels);
   Box(0, 0, w, h, 0);
   const int64_t radius = o.type == kShapeBox ? ReadInteger(o.Property("CornerRadius")) : 0;
-  const int r = int(std::ceil(radius * zoom));
+  const int r = bounded(std::ceil(double(radius) * zoom));
   const bool body = bodyW > 0 && bodyH > 0;
   if (body && o.type == kShapeBox && radius == 0) {
     Box(bodyX, bodyY, bodyW, bodyH, line);

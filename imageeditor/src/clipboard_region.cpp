@@ -82,8 +82,9 @@ std::optional<ClipboardAnnotation> ParseAnnotationClipboardText(const std::strin
   auto scale = Number(fields[0]), width = Number(fields[1]), height = Number(fields[2]);
   auto inittype = Whole(fields[3]), type = Whole(fields[4]);
   if (!scale || !width || !height || !inittype || !type) return std::nullopt;
-  if (*scale <= 0 || *scale > 100 || std::fabs(*width) > kMaxPastedSide ||
-      std::fabs(*height) > kMaxPastedSide)
+  if (*scale <= 0 || *scale > 100 || std::fabs(*width) > kMaxPictureSide ||
+      std::fabs(*height) > kMaxPictureSide ||
+      std::fabs(*width) * std::fabs(*height) > double(kMaxPicturePixels))
     return std::nullopt;
   a.scale = *scale, a.width = *width, a.height = *height;
   a.inittype = *inittype, a.type = *type;

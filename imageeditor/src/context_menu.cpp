@@ -59,10 +59,10 @@ int CreateContextMenu(EditorState& s, const AnnotationObject& o) {
 }
 
 void StoreAsTemplate(EditorState& s, const AnnotationObject& o) {
-  const std::string name =
-      gui::InputRequesterWithHistory("Store as template ...", "Enter a name for the template:", "",
-                                     "", s.window, gui::IRH_EscapeCancels | gui::IRH_ReturnConfirms,
-                                     "EditImageRequesterTemplate", gui::kNoHistoryLimit);
+  const std::string name = gui::InputRequesterWithHistory(
+      "Store as template ...", "Enter a name for the template:", "", "", s.window,
+      gui::IRH_EscapeCancels | gui::IRH_ReturnConfirms | gui::IRH_OverParent,
+      "EditImageRequesterTemplate", gui::kNoHistoryLimit);
   if (TemplateGroupName(name).empty()) return;
   if (!StoreTemplate(s.annotations, name, o))
     platform::MessageRequester(s.title,

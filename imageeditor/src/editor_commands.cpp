@@ -1,5 +1,6 @@
 // The commands on the selection and the picture: new objects and templates, select, crop,
 // cut, copy, paste, delete, scaling and saving a flattened copy.
+#include <algorithm>
 #include <cmath>
 
 #include "editor_internal.h"
@@ -206,6 +207,13 @@ void Paste(EditorState& s) {
       FreeImage(picture);
       return;
     }
+    // A pasted picture comes without transparency: its see-through pixels would otherwise
+    // replace the picture's own under them.
+    if (StartDrawing(ImageOutput(picture))) {
+      DrawingMode(kDrawAlphaChannel);
+      Box(0, 0, ImageWidth(picture), ImageHeight(picture), Rgba(0, 0, 0, 255));
+      StopDrawing();
+    }
     CanvasItem& item = AppendItem(s, kItemImage);
     item.image = picture;
     item.x = item.y = 50;
@@ -218,7 +226,10 @@ void Paste(EditorState& s) {
   const auto pasted = ParseAnnotationClipboardText(text);
   if (!pasted) return;
   CanvasItem& item = NewAnnotationItem(s);
-  item.scale = pasted->scale, item.width = pasted->width, item.height = pasted->height;
+  // No larger than a resize could stretch it: the picture's own size.
+  const double W = std::max(1.0, s.Width() * s.zoom), H = std::max(1.0, s.Height() * s.zoom);
+  item.scale = pasted->scale;
+  item.width = std::clamp(pasted->width, -W, W), item.height = std::clamp(pasted->height, -H, H);
   item.object->inittype = pasted->inittype;
   item.object->type = pasted->type;
   item.object->properties = pasted->properties;

@@ -140,10 +140,9 @@ bool LoadWorkingImage(EditorState& s) {
   using namespace platform;
   struct stat info {};
   const bool exists = ::stat(s.path.c_str(), &info) == 0;
-  if (exists && info.st_size > 0) s.working = LoadImage(kNewNumber, s.path);
-  if (s.working && PictureTooLarge(s.working)) {
-    FreeImage(s.working);
-    s.working = 0;
+  bool tooLarge = false;
+  if (exists && info.st_size > 0) s.working = LoadPictureFile(s.path, tooLarge);
+  if (tooLarge) {
     MessageRequester(s.title, TooLargeMessage(s.path));
     return false;
   }

@@ -28,9 +28,9 @@ int EditImageRequesterFromPath(const std::string& title, const std::string& path
                                int64_t flags, const std::string& id) {
   TOLVEK_TRACE("EditImageRequesterFromPath");
   using namespace platform;
-  int source = LoadImage(kNewNumber, path);
-  if (source && detail::PictureTooLarge(source)) {
-    FreeImage(source);
+  bool tooLarge = false;
+  int source = detail::LoadPictureFile(path, tooLarge);
+  if (tooLarge) {
     MessageRequester(title, detail::TooLargeMessage(path));
     return 0;
   }
@@ -40,7 +40,7 @@ int EditImageRequesterFromPath(const std::string& title, const std::string& path
   int ok = 0;
   const int result = EditImageRequesterFromZemId(title, source, parentWindow, flags, id, false);
   if (result && result != source) {
-    int format = detail::PictureFormatOf(path);
+    int format = detail::PictureFormatOf(path, true);
     if (!format) format = kImageBmp;  // any other extension gets BMP data
     if (detail::WritePictureFile(result, path, format)) {
       ok = 1;

@@ -1,9 +1,6 @@
 #include "picture_files.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdio>
 
 #include "imageeditor/image_editor.h"
 #include "platform/window_system.h"
@@ -21,20 +18,16 @@ std::string TooLargeMessage(const std::string& path) {
          std::to_string(kMaxPicturePixels >> 20) + " megapixels).";
 }
 
-bool WritePictureFile(int image, const std::string& path, int format) {
-  const std::string temporary = path + ".tmp" + std::to_string(::getpid());
-  if (!platform::SaveImage(image, temporary, format, 70)) {
-    std::remove(temporary.c_str());
-    return false;
-  }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    return false;
-  }
-  return true;
+int LoadPictureFile(const std::string& path, bool& tooLarge) {
+  return platform::LoadImageWithin(platform::kNewNumber, path, kMaxPictureSide, kMaxPicturePixels,
+                                   tooLarge);
 }
 
-int PictureFormatOf(const std::string& path) {
+bool WritePictureFile(int image, const std::string& path, int format) {
+  return platform::SaveImage(image, path, format, 70);
+}
+
+int PictureFormatOf(const std::string& path, bool writeBack) {
   const size_t slash = path.find_last_of('/');
   const size_t dot = path.find_last_of('.');
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return 0;
@@ -44,6 +37,10 @@ int PictureFormatOf(const std::string& path) {
   if (ext == "png") return platform::kImagePng;
   if (ext == "bmp") return platform::kImageBmp;
   if (ext == "jpg" || ext == "jpeg") return platform::kImageJpeg;
+  if (!writeBack) return 0;
+  if (ext == "tga") return platform::kImageTga;
+  if (ext == "ico") return platform::kImageIco;
+  if (ext == "tif" || ext == "tiff") return platform::kImageTiff;
   return 0;
 }
 

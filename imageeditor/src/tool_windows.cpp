@@ -1,5 +1,6 @@
 // The three tool windows beside the editor: colour, number and text. They write every change
 // into the editor's current object at once; when that object goes, they close.
+#include <algorithm>
 #include <cstdio>
 
 #include "editor_internal.h"
@@ -17,7 +18,7 @@ struct ColourWindow {
   int window = 0;
   int track[4] = {}, spin[4] = {};
   int hex = 0, basic = 0, preview = 0;
-  int checkerboard = 0;
+  int checkerboard = 0, hexFont = 0;
 };
 struct TrackBarWindow {
   int window = 0, track = 0, spin = 0;
@@ -74,6 +75,31 @@ int Checkerboard() {
       if (((x / 5) + (y / 5)) % 2) Box(x, y, 5, 5, Rgb(9, 10, 1));
   StopDrawing();
   return board;
+}
+
+// The largest font in which eight of the widest hex digits fit the hex field's 60 pixels,
+// less its frame and margins; the standard font cuts off the first digit.
+int HexFont() {
+  using namespace platform;
+  int& font = Tools().colour.hexFont;
+  if (font && IsFont(font)) return font;
+  constexpr int kRoom = 60 - 12;
+  const int scratch = CreateImage(kNewNumber, 1, 1);
+  if (!scratch) return 0;
+  for (int points = 10; points >= 6; --points) {
+    font = LoadFont(kNewNumber, "", points);
+    int widest = 0;
+    if (font && StartDrawing(ImageOutput(scratch))) {
+      DrawingFont(font);
+      for (char digit : std::string("0123456789ABCDEF"))
+        widest = std::max(widest, TextWidth(std::string(1, digit)));
+      StopDrawing();
+    }
+    if (font && 8 * widest <= kRoom) break;
+    if (font && points > 6) FreeFont(font), font = 0;
+  }
+  FreeImage(scratch);
+  return font;
 }
 
 uint32_t ColourOfFields() {
@@ -216,6 +242,7 @@ void OpenWindowColor(EditorState& s, const std::string& property) {
   using namespace platform;
   if (!s.current) return;
   ColourWindow& c = Tools().colour;
+  const int hexFont = HexFont();
   Close(c.window);
   c.window = OpenToolWindow(s, 300, 170);
   if (!c.window) return;
@@ -228,6 +255,7 @@ void OpenWindowColor(EditorState& s, const std::string& property) {
   }
   TextGadget(kNewNumber, 10, 140, 40, 20, "Hex:");
   c.hex = StringGadget(kNewNumber, 60, 138, 60, 20, "FFFFFFFF");
+  if (hexFont) SetGadgetFont(c.hex, hexFont);
   c.basic = ButtonGadget(kNewNumber, 130, 138, 100, 20, "Basic colors ...");
   c.preview = CanvasGadget(kNewNumber, 240, 138, 50, 20);
   for (int i = 0; i < 4; ++i) {
@@ -327,6 +355,8 @@ void CloseToolWindows() {
   if (t.colour.checkerboard && platform::IsImage(t.colour.checkerboard))
     platform::FreeImage(t.colour.checkerboard);
   t.colour.checkerboard = 0;
+  if (t.colour.hexFont && platform::IsFont(t.colour.hexFont)) platform::FreeFont(t.colour.hexFont);
+  t.colour.hexFont = 0;
 }
 
 }  // namespace imageeditor::detail

@@ -247,12 +247,28 @@ void AddKeyboardShortcut(int window, const std::string& key, int menuId) {
   auto* shortcut = new QShortcut(QKeySequence(Q(key)), w->second.widget);
   shortcut->setContext(Qt::WindowShortcut);
   shortcut->setAutoRepeat(false);
+  shortcut->setProperty("menuId", menuId);
   QObject::connect(shortcut, &QShortcut::activated, [window, menuId] {
     QueuedEvent e;
     e.type = kEventMenu;
     e.window = window;
     e.data = menuId;
     Enqueue(e);
+  });
+  // Qt counts an owner's window shortcuts as active in its tool windows too, so a key that
+  // both have (Escape) matches twice and neither fires: it belongs to the window in front.
+  QObject::connect(shortcut, &QShortcut::activatedAmbiguously, [key] {
+    for (const auto& [number, rec] : Layer().windows) {
+      if (!rec.widget || rec.widget != QApplication::activeWindow()) continue;
+      auto found = rec.shortcuts.find(key);
+      if (found == rec.shortcuts.end() || !found->second->isEnabled()) return;
+      QueuedEvent e;
+      e.type = kEventMenu;
+      e.window = number;
+      e.data = found->second->property("menuId").toInt();
+      Enqueue(e);
+      return;
+    }
   });
   w->second.shortcuts[key] = shortcut;
 }

@@ -1,5 +1,8 @@
 #include "image_codecs.h"
 
+#include <QBuffer>
+#include <QImageWriter>
+
 #include <jpeglib.h>
 #include <png.h>
 #include <unistd.h>
@@ -28,13 +31,26 @@ void JpegFail(j_common_ptr info) {
 
 void JpegSilence(j_common_ptr, int) {}
 
+// True when the declared size is beyond the limit, which then records the refusal.
+bool Refused(DecodeLimit* limit, uint64_t width, uint64_t height) {
+  if (!limit) return false;
+  const uint64_t side = uint64_t(limit->maxSide), pixels = uint64_t(limit->maxPixels);
+  if (width <= side && height <= side && width * height <= pixels) return false;
+  limit->exceeded = true;
+  return true;
+}
+
 }  // namespace
 
-QImage DecodePng(const void* data, size_t size) {
+QImage DecodePng(const void* data, size_t size, DecodeLimit* limit) {
   png_image image;
   std::memset(&image, 0, sizeof image);
   image.version = PNG_IMAGE_VERSION;
   if (!png_image_begin_read_from_memory(&image, data, size)) return {};
+  if (Refused(limit, image.width, image.height)) {
+    png_image_free(&image);
+    return {};
+  }
   image.format = PNG_FORMAT_BGRA;  // the byte order of ARGB32 on little-endian machines
   QImage out(int(image.width), int(image.height), QImage::Format_ARGB32);
   if (out.isNull()) {
@@ -51,8 +67,9 @@ QImage DecodePng(const void* data, size_t size) {
 namespace {
 
 // Qt's reader fills the rows a cut-short file lacks with whatever it finds, so for the
-// uncompressed kinds the rows the header promises must all be there.
-bool BmpRowsComplete(const unsigned char* bytes, size_t size) {
+// uncompressed kinds the rows the header promises must all be there. width and height: the
+// size the header declares.
+bool BmpRowsComplete(const unsigned char* bytes, size_t size, uint64_t& width, uint64_t& height) {
   auto get = [&](size_t at, int count) {
     uint32_t v = 0;
     for (int i = count - 1; i >= 0; --i) v = (v << 8) | bytes[at + size_t(i)];
@@ -60,7 +77,7 @@ bool BmpRowsComplete(const unsigned char* bytes, size_t size) {
   };
   if (size < 26) return false;
   const uint32_t offset = get(10, 4), header = get(14, 4);
-  uint64_t width = 0, height = 0, bits = 0, compression = 0;
+  uint64_t bits = 0, compression = 0;
   if (header == 12) {  // the oldest header, with 16-bit sizes
     width = get(18, 2);
     height = get(20, 2);
@@ -80,15 +97,18 @@ bool BmpRowsComplete(const unsigned char* bytes, size_t size) {
 
 }  // namespace
 
-QImage DecodeBmp(const void* data, size_t size) {
+QImage DecodeBmp(const void* data, size_t size, DecodeLimit* limit) {
   if (size < 2 || std::memcmp(data, "BM", 2) != 0 || size > size_t(INT32_MAX)) return {};
-  if (!BmpRowsComplete(static_cast<const unsigned char*>(data), size)) return {};
+  uint64_t width = 0, height = 0;
+  const bool complete =
+      BmpRowsComplete(static_cast<const unsigned char*>(data), size, width, height);
+  if (Refused(limit, width, height) || !complete) return {};
   QImage image;
   if (!image.loadFromData(static_cast<const uchar*>(data), int(size), "BMP")) return {};
   return image.convertToFormat(QImage::Format_ARGB32);
 }
 
-QImage DecodeJpeg(const void* data, size_t size) {
+QImage DecodeJpeg(const void* data, size_t size, DecodeLimit* limit) {
   if (size < 3 || std::memcmp(data, "\xFF\xD8\xFF", 3) != 0) return {};
   jpeg_decompress_struct info;
   JpegError error;
@@ -105,6 +125,10 @@ QImage DecodeJpeg(const void* data, size_t size) {
   jpeg_create_decompress(&info);
   jpeg_mem_src(&info, static_cast<const unsigned char*>(data), static_cast<unsigned long>(size));
   jpeg_read_header(&info, TRUE);
+  if (Refused(limit, info.image_width, info.image_height)) {
+    jpeg_destroy_decompress(&info);
+    return {};
+  }
   info.out_color_space = JCS_RGB;
   jpeg_start_decompress(&info);
   out = new QImage(int(info.output_width), int(info.output_height), QImage::Format_ARGB32);
@@ -235,6 +259,48 @@ bool WriteBmp(const QImage& source, const std::string& path) {
   }
   return tolvek::WriteFileWhole(
       path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
+bool WriteTga(const QImage& source, const std::string& path) {
+  // Uncompressed true colour with 8 bits of alpha, rows bottom up: the layout every reader
+  // of the format knows; the closing signature of the format's second version, without which
+  // some readers refuse the file.
+  QImage image = source.convertToFormat(QImage::Format_ARGB32);
+  const uint64_t w = uint64_t(image.width()), h = uint64_t(image.height());
+  if (w > 0xFFFF || h > 0xFFFF) return false;  // beyond what the header can say
+  constexpr size_t kHeader = 18;
+  static const char kFooter[26] = "\0\0\0\0\0\0\0\0TRUEVISION-XFILE.";
+  std::vector<unsigned char> bytes(kHeader + size_t(w * h * 4), 0);
+  bytes.insert(bytes.end(), kFooter, kFooter + sizeof kFooter);
+  bytes[2] = 2;  // true colour, uncompressed
+  bytes[12] = static_cast<unsigned char>(w);
+  bytes[13] = static_cast<unsigned char>(w >> 8);
+  bytes[14] = static_cast<unsigned char>(h);
+  bytes[15] = static_cast<unsigned char>(h >> 8);
+  bytes[16] = 32;
+  bytes[17] = 8;  // alpha bits; origin at the bottom left
+  for (uint64_t y = 0; y < h; ++y) {
+    const auto* src = reinterpret_cast<const QRgb*>(image.constScanLine(int(h - 1 - y)));
+    unsigned char* row = bytes.data() + kHeader + size_t(y * w * 4);
+    for (uint64_t x = 0; x < w; ++x) {
+      row[x * 4] = static_cast<unsigned char>(qBlue(src[x]));
+      row[x * 4 + 1] = static_cast<unsigned char>(qGreen(src[x]));
+      row[x * 4 + 2] = static_cast<unsigned char>(qRed(src[x]));
+      row[x * 4 + 3] = static_cast<unsigned char>(qAlpha(src[x]));
+    }
+  }
+  return tolvek::WriteFileWhole(
+      path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
+bool WriteThroughPlugin(const QImage& image, const std::string& path, const char* format) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  QImageWriter writer(&buffer, format);
+  if (!writer.canWrite() || !writer.write(image.convertToFormat(QImage::Format_ARGB32)))
+    return false;
+  return tolvek::WriteFileWhole(path, std::string_view(bytes.constData(), size_t(bytes.size())));
 }
 
 }  // namespace platform::detail

@@ -101,12 +101,20 @@ int GrabCanvasImage(int gadget, int copy) {
   return shown ? Store(copy, shown->convertToFormat(QImage::Format_ARGB32)) : 0;
 }
 
+namespace {
+QImage Decode(const void* data, size_t size, DecodeLimit* limit) {
+  QImage decoded = DecodePng(data, size, limit);
+  for (auto decode : {DecodeJpeg, DecodeBmp}) {
+    if (!decoded.isNull() || (limit && limit->exceeded)) break;
+    decoded = decode(data, size, limit);
+  }
+  return decoded;
+}
+}  // namespace
+
 int CatchImage(int image, const void* data, size_t size) {
   TOLVEK_TRACE("CatchImage");
-  QImage decoded = DecodePng(data, size);
-  if (decoded.isNull()) decoded = DecodeJpeg(data, size);
-  if (decoded.isNull()) decoded = DecodeBmp(data, size);
-  return Store(image, std::move(decoded));
+  return Store(image, Decode(data, size, nullptr));
 }
 
 int LoadImage(int image, const std::string& path) {
@@ -115,6 +123,19 @@ int LoadImage(int image, const std::string& path) {
   if (!file.open(QIODevice::ReadOnly)) return 0;
   QByteArray bytes = file.readAll();
   return CatchImage(image, bytes.constData(), size_t(bytes.size()));
+}
+
+int LoadImageWithin(int image, const std::string& path, int64_t maxSide, int64_t maxPixels,
+                    bool& tooLarge) {
+  TOLVEK_TRACE("LoadImageWithin");
+  tooLarge = false;
+  QFile file(Q(path));
+  if (!file.open(QIODevice::ReadOnly)) return 0;
+  QByteArray bytes = file.readAll();
+  DecodeLimit limit{maxSide, maxPixels};
+  const int stored = Store(image, Decode(bytes.constData(), size_t(bytes.size()), &limit));
+  tooLarge = limit.exceeded;
+  return stored;
 }
 
 bool SaveImage(int image, const std::string& path, int format, int quality) {
@@ -126,6 +147,12 @@ bool SaveImage(int image, const std::string& path, int format, int quality) {
       return WriteJpeg(*data, path, quality);
     case kImageBmp:
       return WriteBmp(*data, path);
+    case kImageTga:
+      return WriteTga(*data, path);
+    case kImageIco:
+      return WriteThroughPlugin(*data, path, "ico");
+    case kImageTiff:
+      return WriteThroughPlugin(*data, path, "tiff");
     default:
       return WritePng(*data, path);
   }

@@ -18,6 +18,7 @@ enum InputRequesterFlags : int64_t {
   IRH_ScreenCentered = 32,
   IRH_ScreenCentered2 = 64,
   IRH_Sorted = 128,
+  IRH_OverParent = 256,  // centred over the parent window (when there is one)
 };
 constexpr int64_t kNoHistoryLimit = -65535;
 

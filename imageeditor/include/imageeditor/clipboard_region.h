@@ -7,6 +7,7 @@
 #include <string>
 
 #include "imageeditor/annotation_object.h"
+#include "imageeditor/image_editor.h"
 
 namespace imageeditor {
 
@@ -24,10 +25,9 @@ struct ClipboardAnnotation {
 };
 std::string AnnotationClipboardText(const ClipboardAnnotation& annotation);
 // nullopt for a text without the marker, and for one that is damaged or out of bounds: a
-// number that is not finite, a scale outside (0, 100], a size beyond kMaxPastedSide, too
-// many or too long properties.
+// number that is not finite, a scale outside (0, 100], a size larger than any picture the
+// editor opens, too many or too long properties.
 std::optional<ClipboardAnnotation> ParseAnnotationClipboardText(const std::string& text);
-constexpr double kMaxPastedSide = 65536;
 constexpr size_t kMaxPastedProperties = 64;
 constexpr size_t kMaxPastedValue = 65536;
 

@@ -381,8 +381,15 @@ int GrabCanvasImage(int gadget, int copy);
 // cannot be read.
 int CatchImage(int image, const void* data, size_t size);
 int LoadImage(int image, const std::string& path);
-// BMP keeps the alpha channel (32 bits); JPEG, which has none, is laid over white.
-enum ImageFormat : int { kImagePng = 1, kImageJpeg, kImageBmp };
+// As LoadImage, but a picture whose header declares more than maxSide pixels on a side or more
+// than maxPixels in all is refused before its pixels are decoded; tooLarge tells that refusal
+// from a file that cannot be read.
+int LoadImageWithin(int image, const std::string& path, int64_t maxSide, int64_t maxPixels,
+                    bool& tooLarge);
+// BMP and TGA keep the alpha channel (32 bits); JPEG, which has none, is laid over white. ICO
+// holds at most 256 x 256 pixels: a larger picture is scaled down to fit. ICO and TIFF need
+// the system's image format plugins; without them nothing is written and the result is false.
+enum ImageFormat : int { kImagePng = 1, kImageJpeg, kImageBmp, kImageTga, kImageIco, kImageTiff };
 bool SaveImage(int image, const std::string& path, int format = kImagePng, int quality = 90);
 bool IsImage(int image);
 void FreeImage(int image);

@@ -249,7 +249,8 @@ TEST(AnnotationClipboard, TheTextRoundTripsAndDamagedTextIsIgnored) {
       m + "nan,200,100,21,21;",  // not finite
       m + "1,inf,100,21,21;",
       m + "1,1e300,100,21,21;",  // beyond any picture
-      m + "0,200,100,21,21;",    // no scale
+      m + "1,20000,20000,21,21;",
+      m + "0,200,100,21,21;",  // no scale
       m + "1,200,100,x,21;",
       m + "1,200,100,21,21;\1novalue",  // a property without a key
       m + "1,200,100,21,21;Text\1" + std::string(kMaxPastedValue + 1, 'a'),

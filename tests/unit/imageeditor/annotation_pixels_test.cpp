@@ -165,6 +165,39 @@ TEST(AnnotationPixels, SizesOfNothingAndNegativeSizes) {
   EXPECT_EQ(bottom.At(100, 150), kPale);
 }
 
+// Lengths from a pasted text or a template may be anything. Far beyond the object they draw
+// what lengths at a few times its size draw, at once, and their arithmetic stays in range.
+TEST(AnnotationPixels, LengthsFarBeyondTheObjectDrawAsLengthsAtItsReach) {
+  struct Case {
+    int64_t kind;
+    const char* key;
+    const char* hostile;
+    const char* reach;  // four times the larger side of 300 x 200
+  };
+  const Case cases[] = {
+      {kKindBalloon, "ArrowHeadHeight", "-2000000000", "-1200"},
+      {kKindBalloon, "ArrowHeadWidth", "2000000000", "1200"},
+      {kKindBalloon, "ArrowBodyWidth", "-9000000000000000000", "-1200"},
+      {kKindBalloon, "ArrowLength", "9000000000000000000", "1200"},
+      {kKindBalloon, "ArrowPos", "1e300", "400"},
+      {kKindRoundedRectangle, "CornerRadius", "9999999999999", "1200"},
+      {kKindRoundedRectangle, "CornerRadius", "-9223372036854775808", "-1200"},
+      {kKindRoundedRectangle, "LineThickness", "9000000000000000000", "1200"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.key) + "=" + c.hostile);
+    Rendered hostile(c.kind, 300, 200, 1, {{c.key, c.hostile}});
+    Rendered reach(c.kind, 300, 200, 1, {{c.key, c.reach}});
+    ASSERT_NE(hostile.o.image, 0);
+    ASSERT_NE(reach.o.image, 0);
+    for (int y = 0; y < 200; ++y)
+      for (int x = 0; x < 300; ++x) ASSERT_EQ(hostile.At(x, y), reach.At(x, y)) << x << "," << y;
+  }
+  // Larger than any picture the editor opens: not drawn (it would take gigabytes).
+  Rendered huge(kKindRectangle, 20000, 20000, 1);
+  EXPECT_EQ(huge.o.image, 0);
+}
+
 TEST(AnnotationPixels, FiltersOfShadowAndHighlighter) {
   EXPECT_EQ(ShadowFilter(0, 0, Rgba(0, 0, 0, 1), 0), Rgba(0, 0, 0, 200));
   EXPECT_EQ(ShadowFilter(0, 0, 0, 0xFFFFFFFFu), 0u);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QImage>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -11,6 +12,7 @@
 #include <QTest>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "gui_script.h"
 #include "imageeditor/editor_state.h"
@@ -223,6 +225,10 @@ TEST_F(EditorSessionTest, ThePopupMenuAndTheToolWindowsEditTheObject) {
             auto* hex = Widget<QLineEdit>(w, "hex");
             hex->selectAll();
             QTest::keyClicks(hex, "80000000");
+            // The field keeps its width, and all eight digits show with the cursor at the end.
+            EXPECT_EQ(hex->width(), 60);
+            EXPECT_EQ(hex->cursorPosition(), 8);
+            EXPECT_EQ(hex->cursorPositionAt(hex->contentsRect().topLeft() + QPoint(3, 10)), 0);
             return true;
           },
           [&] {
@@ -290,6 +296,11 @@ TEST_F(EditorSessionTest, ThePopupMenuAndTheToolWindowsEditTheObject) {
           [&] {
             int box = FindWindowByTitle("Store as template ...");
             if (box < 0) return false;
+            // Over the editor, not at the screen's corner.
+            EXPECT_NEAR(WindowX(box) + WindowWidth(box) / 2,
+                        WindowX(S().window) + WindowWidth(S().window) / 2, 2);
+            EXPECT_NEAR(WindowY(box) + WindowHeight(box) / 2,
+                        WindowY(S().window) + WindowHeight(S().window) / 2, 2);
             auto* field = GadgetWidget(FindGadgetByName(box, "field"))->findChild<QLineEdit*>();
             QTest::keyClicks(field, " my note ");
             QTest::keyClick(field, Qt::Key_Return);
@@ -378,6 +389,130 @@ TEST_F(EditorSessionTest, TheColourPreviewShowsTheColourOverTheCheckerboard) {
                   return true;
                 },
             });
+}
+
+// Escape closes each tool window whichever of its controls has the focus, as its close box
+// does; the editor stays open.
+TEST_F(EditorSessionTest, EscapeClosesEachToolWindowWhateverHasTheFocus) {
+  const std::string path = Picture();
+  struct FocusCase {
+    int menu;
+    const char* title;
+    const char* gadget;
+  };
+  const FocusCase cases[] = {
+      {kMenuLineColor, "Line-Color", "hex"},
+      {kMenuLineColor, "Line-Color", "spin_g"},
+      {kMenuLineColor, "Line-Color", "track_a"},
+      {kMenuLineColor, "Line-Color", "basic"},
+      {kMenuLineThickness, "Line-Thickness", "spin"},
+      {kMenuLineThickness, "Line-Thickness", "track"},
+      {kMenuText, "Text", "editor"},
+      {kMenuText, "Text", "Center"},
+  };
+  std::vector<Script::Step> steps = {Running, Do([] { Menu(kKindNote); })};
+  for (const FocusCase& c : cases) {
+    steps.push_back(Do([c] {
+      S().current = Item(0).object.get();
+      Menu(c.menu);
+    }));
+    steps.push_back([c] {
+      const int w = FindWindowByTitle(c.title);
+      if (w < 0) return false;
+      QWidget* focus = GadgetWidget(FindGadgetByName(w, c.gadget));
+      focus->window()->activateWindow();
+      focus->setFocus();
+      return true;
+    });
+    steps.push_back([c] {
+      QWidget* focus = GadgetWidget(FindGadgetByName(FindWindowByTitle(c.title), c.gadget));
+      if (QApplication::activeWindow() != focus->window() || !focus->hasFocus()) return false;
+      QTest::keyClick(focus, Qt::Key_Escape);
+      return true;
+    });
+    steps.push_back([c] {
+      if (FindWindowByTitle(c.title) >= 0) return false;
+      EXPECT_TRUE(Running()) << c.title << " " << c.gadget;
+      EXPECT_EQ(S().items.size(), 1u);
+      return true;
+    });
+  }
+  steps.push_back(Do([] { Menu(kMenuDiscard); }));
+  EXPECT_EQ(Run(path, steps), 0);
+}
+
+// A region at (40, 30), 100 x 60 on the 400 x 300 picture at zoom 1: x and y differ, so a
+// side that takes the other axis's value shows.
+TEST_F(EditorSessionTest, ADoubleClickOnAHandleStretchesThatSideToThePictureBorder) {
+  const std::string path = Picture();
+  struct HandleCase {
+    QPoint at;
+    double x, y, w, h;
+  };
+  const HandleCase cases[] = {
+      {{40, 60}, 0, 30, 140, 60},     // left edge
+      {{40, 30}, 0, 0, 140, 90},      // top left
+      {{90, 30}, 40, 0, 100, 90},     // top edge
+      {{140, 30}, 40, 0, 360, 90},    // top right
+      {{140, 60}, 40, 30, 360, 60},   // right edge
+      {{140, 90}, 40, 30, 360, 270},  // bottom right
+      {{90, 90}, 40, 30, 100, 270},   // bottom edge
+      {{40, 90}, 0, 30, 140, 270},    // bottom left
+  };
+  auto setRegion = [] {
+    S().selection = &S().region;
+    S().region.x = 40, S().region.y = 30, S().region.width = 100, S().region.height = 60;
+  };
+  std::vector<Script::Step> steps = {Running};
+  for (const HandleCase& c : cases) {
+    steps.push_back(Do([c, setRegion] {
+      setRegion();
+      Hover(c.at);
+      Mouse(QEvent::MouseButtonDblClick, c.at, Qt::LeftButton, Qt::LeftButton);
+      Mouse(QEvent::MouseButtonRelease, c.at, Qt::LeftButton, Qt::NoButton);
+    }));
+    steps.push_back(Do([c] {
+      const CanvasItem& r = S().region;
+      EXPECT_EQ(std::vector<double>({r.x, r.y, r.width, r.height}),
+                std::vector<double>({c.x, c.y, c.w, c.h}))
+          << "at " << c.at.x() << "," << c.at.y();
+    }));
+  }
+  // Dragged past the opposite side, an edge leaves the region one pixel wide or high.
+  steps.push_back(Do([setRegion] {
+    setRegion();
+    Drag({140, 60}, {10, 60});
+  }));
+  steps.push_back(Do([setRegion] {
+    EXPECT_EQ(S().region.width, 1);
+    EXPECT_EQ(S().region.x, 40);
+    setRegion();
+    Drag({90, 30}, {90, 200});
+  }));
+  steps.push_back(Do([] {
+    EXPECT_EQ(S().region.height, 1);
+    // Cropped from (30, 70): the picture's pixel (100, 100) moves to (70, 30), and so do the
+    // objects.
+    Menu(kKindRectangle);
+  }));
+  steps.push_back(Do([] {
+    Item(0).x = 200, Item(0).y = 150;
+    S().selection = &S().region;
+    S().region.x = 30, S().region.y = 70, S().region.width = 100, S().region.height = 50;
+    Menu(kMenuCrop);
+  }));
+  steps.push_back([] {
+    if (S().Width() != 100) return false;
+    EXPECT_EQ(S().Height(), 50);
+    EXPECT_EQ(ImagePixel(S().working, 70, 30), Rgba(0, 0, 0, 255));
+    EXPECT_EQ(ImagePixel(S().working, 69, 30), Rgba(255, 255, 255, 255));
+    EXPECT_EQ(ImagePixel(S().working, 70, 29), Rgba(255, 255, 255, 255));
+    EXPECT_EQ(Item(0).x, 170);
+    EXPECT_EQ(Item(0).y, 80);
+    Menu(kMenuDiscard);
+    return true;
+  });
+  EXPECT_EQ(Run(path, steps), 0);
 }
 
 TEST_F(EditorSessionTest, RegionsAndObjectsGoThroughTheClipboard) {
@@ -557,6 +692,84 @@ TEST_F(EditorSessionTest, SavingFlattensAndKeepingWritesBackWhileDiscardingLeave
   EXPECT_EQ(std::filesystem::file_size(path), before);
 }
 
+TEST_F(EditorSessionTest, SavingKeepsAFilesPermissionsAndLeavesAReadOnlyFileAlone) {
+  const std::string own = Picture(400, 300, "own.png"), locked = Picture(400, 300, "locked.png");
+  namespace fs = std::filesystem;
+  fs::permissions(own, fs::perms::owner_read | fs::perms::owner_write);
+  fs::permissions(locked, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  auto bytesOf = [](const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+  };
+  const std::string ownBefore = bytesOf(own), lockedBefore = bytesOf(locked);
+  Run(own, {Running, Do([] { Menu(kKindRectangle); }), Do([&] {
+              ScriptFileAnswer(own, 0);
+              Menu(kMenuSave);
+            }),
+            Do([&] {
+              ScriptMessageAnswer(kResultOk);
+              ScriptFileAnswer(locked, 0);
+              Menu(kMenuSave);
+            }),
+            Do([] { Menu(kMenuDiscard); })});
+  EXPECT_NE(bytesOf(own), ownBefore);
+  EXPECT_EQ(fs::status(own).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(bytesOf(locked), lockedBefore);
+  ASSERT_FALSE(ShownMessages().empty());
+  EXPECT_NE(ShownMessages().back().text.find("Couldn't save"), std::string::npos);
+
+  // Kept over a read-only file: refused with a message, the file as it was.
+  ScriptMessageAnswer(kResultOk);
+  {
+    Script script({Running, Do([] { Menu(kKindEllipse); }), Do([] { Menu(kMenuKeep); })}, kTitle);
+    EXPECT_EQ(EditImageRequesterFromPath(kTitle, locked, kNoParent, kFlags, "t"), 0);
+  }
+  EXPECT_EQ(bytesOf(locked), lockedBefore);
+  EXPECT_NE(ShownMessages().back().text.find("Couldn't write"), std::string::npos);
+}
+
+TEST_F(EditorSessionTest, PastesStayWithinThePictureAndAPastedPictureIsOpaque) {
+  const std::string path = Picture();
+  const std::string m = kAnnotationClipboardMarker;
+  Run(path,
+      {
+          Running,
+          Do([&] {
+            // Taller and wider than the 400 x 300 picture, with a pointer head far out.
+            SetClipboardText(m + "1,5000,-9000,21,21;Arrow\1Left\2ArrowHeadHeight\1-2000000000");
+            Menu(kMenuPaste);
+          }),
+          Do([] {
+            ASSERT_EQ(S().items.size(), 1u);
+            EXPECT_EQ(Item(0).width, 400);
+            EXPECT_EQ(Item(0).height, -300);
+            Menu(kMenuDelete);
+            // A picture with a transparent left half.
+            int picture = CreateImage(kNewNumber, 20, 10, Rgba(0, 0, 255, 255));
+            StartDrawing(ImageOutput(picture));
+            DrawingMode(kDrawAllChannels);
+            Box(0, 0, 10, 10, Rgba(0, 0, 0, 0));
+            StopDrawing();
+            SetClipboardImage(picture);  // and no text
+            FreeImage(picture);
+            Menu(kMenuPaste);
+          }),
+          Do([] {
+            ASSERT_EQ(S().items.size(), 1u);
+            ASSERT_EQ(Item(0).kind, kItemImage);
+            EXPECT_EQ(ImagePixel(Item(0).image, 2, 2) >> 24, 255u);
+            EXPECT_EQ(ImagePixel(Item(0).image, 15, 5), Rgba(0, 0, 255, 255));
+            Menu(kMenuKeep);
+          }),
+      });
+  // Over the picture's white the kept picture has no hole.
+  int kept = LoadImage(kNewNumber, path);
+  ASSERT_NE(kept, 0);
+  EXPECT_EQ(ImagePixel(kept, 52, 52) >> 24, 255u);
+  EXPECT_EQ(ImagePixel(kept, 65, 55), Rgba(0, 0, 255, 255));
+  FreeImage(kept);
+}
+
 TEST_F(EditorSessionTest, EntryPointsKeepTheFormatAndRefuseWhatTheyCannotOpen) {
   const std::string jpg = Picture(400, 300, "photo.JPG", kImageJpeg);
   {
@@ -568,6 +781,35 @@ TEST_F(EditorSessionTest, EntryPointsKeepTheFormatAndRefuseWhatTheyCannotOpen) {
   in.read(reinterpret_cast<char*>(magic), 2);
   EXPECT_EQ(magic[0], 0xFF);  // JPEG data under the capital extension
   EXPECT_EQ(magic[1], 0xD8);
+
+  // The formats the extension names, each as its own readers know it.
+  struct WriteBack {
+    const char* name;
+    std::string magic;
+  };
+  const WriteBack formats[] = {{"shot.tga", "TRUEVISION-XFILE."},
+                               {"shot.ICO", std::string("\0\0\1\0", 4)},
+                               {"shot.tif", "II*"},
+                               {"shot.tiff", "II*"}};
+  for (const WriteBack& f : formats) {
+    SCOPED_TRACE(f.name);
+    const std::string file = Picture(200, 100, f.name);  // PNG data to begin with
+    {
+      Script script({Running, Do([] { Menu(kKindRectangle); }), Do([] { Menu(kMenuKeep); })},
+                    kTitle);
+      EXPECT_EQ(EditImageRequesterFromPath(kTitle, file, kNoParent, kFlags, "t"), 1);
+    }
+    std::ifstream written(file, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(written)), {});
+    const bool atEnd = f.magic.size() > 4;
+    ASSERT_GT(bytes.size(), f.magic.size());
+    EXPECT_EQ(atEnd ? bytes.substr(bytes.size() - 18, 17) : bytes.substr(0, f.magic.size()),
+              f.magic);
+    QImage back(QString::fromStdString(file));
+    EXPECT_EQ(back.size(), QSize(200, 100));
+    EXPECT_EQ(back.pixel(0, 0), qRgb(255, 255, 255));
+    EXPECT_EQ(back.pixel(52, 60), qRgb(255, 0, 0));  // the new object's frame
+  }
 
   // A missing file: a blank picture and a message; the picture is kept as BMP.
   const std::string missing = (m_dir / "missing.gif").string();

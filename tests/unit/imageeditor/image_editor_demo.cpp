@@ -1,6 +1,10 @@
 // The editor on a picture with one object of each kind, then the colour window of the
-// balloon, each photographed from the screen. Meant for xvfb-run.
+// balloon, each photographed from the screen. With ESCAPE_SHOTS, the screen with the three
+// tool windows open, and again after Escape was pressed in each, the focus in one of its
+// fields. Meant for xvfb-run.
 #include <QApplication>
+#include <QTest>
+#include <QWidget>
 #include <cstdio>
 
 #include "gui/gadget_screenshot.h"
@@ -12,13 +16,25 @@ using namespace imageeditor;
 
 int main(int argc, char** argv) {
   if (argc < 4) {
-    std::fprintf(stderr, "usage: image_editor_demo PICTURE EDITOR_SHOT COLOUR_SHOT\n");
+    std::fprintf(stderr,
+                 "usage: image_editor_demo PICTURE EDITOR_SHOT COLOUR_SHOT [ESCAPE_SHOTS]\n");
     return 2;
   }
   QApplication app(argc, argv);
   const std::string editorShot = argv[2], colourShot = argv[3];
+  const std::string escapeShots = argc > 4 ? argv[4] : "";
   int turn = 0;
   bool ok = false;
+  // The tool windows by title, and the field inside each that has the focus when Escape comes.
+  const char* const tools[][2] = {
+      {"Fill-Color", "hex"}, {"Line-Thickness", "spin"}, {"Text", "editor"}};
+  auto screen = [](const std::string& path) {
+    for (int i = 0; i < 20; ++i) QApplication::processEvents();
+    int image = platform::CaptureScreen(platform::kNewNumber, 0, 0, 1600, 1000);
+    bool saved = image && platform::SaveImage(image, path);
+    if (image) platform::FreeImage(image);
+    return saved;
+  };
   auto shoot = [](int window, const std::string& path) {
     platform::SetActiveWindow(window);
     for (int i = 0; i < 20; ++i) QApplication::processEvents();
@@ -57,6 +73,37 @@ int main(int argc, char** argv) {
     } else if (turn == 12) {
       int colour = platform::FindWindowByTitle("Fill-Color");
       ok = ok && colour >= 0 && shoot(colour, colourShot);
+      if (escapeShots.empty()) {
+        platform::PostEvent(platform::kEventCloseWindow, s->window, -1);
+      } else {
+        platform::PostEvent(platform::kEventMenu, s->window, 0, 0, kMenuLineThickness);
+        platform::PostEvent(platform::kEventMenu, s->window, 0, 0, kMenuText);
+      }
+    } else if (turn == 16) {
+      for (const auto& tool : tools) ok = ok && platform::FindWindowByTitle(tool[0]) >= 0;
+      ok = ok && screen(escapeShots + "-before.png");
+    } else if (turn >= 17 && turn <= 22) {
+      // Odd turns give a field the focus; even ones press Escape there.
+      const auto& tool = tools[(turn - 17) / 2];
+      int window = platform::FindWindowByTitle(tool[0]);
+      QWidget* field = window >= 0
+                           ? platform::GadgetWidget(platform::FindGadgetByName(window, tool[1]))
+                           : nullptr;
+      if (!field) {
+        ok = false;
+      } else if (turn % 2) {
+        field->window()->activateWindow();
+        field->setFocus();
+      } else {
+        QTest::keyClick(field, Qt::Key_Escape);
+      }
+    } else if (turn == 25) {
+      for (const auto& tool : tools) {
+        const bool open = platform::FindWindowByTitle(tool[0]) >= 0;
+        std::printf("%s window after Escape: %s\n", tool[0], open ? "open" : "closed");
+        ok = ok && !open;
+      }
+      ok = ok && screen(escapeShots + "-after.png");
       platform::PostEvent(platform::kEventCloseWindow, s->window, -1);
     }
   });

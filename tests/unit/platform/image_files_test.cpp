@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QImageReader>
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -105,6 +107,100 @@ TEST_F(ImageFiles, EachFormatLoadsFromAFileAndFromMemory) {
   EXPECT_EQ(LoadImage(kNewNumber, Path("gif.bin")), 0);
   EXPECT_EQ(LoadImage(kNewNumber, Path("no/such/file.png")), 0);
   EXPECT_EQ(CatchImage(kNewNumber, "BM", 2), 0);
+}
+
+// Written here, read back by Qt's own readers of these formats.
+TEST_F(ImageFiles, TgaIcoAndTiffKeepThePixelsOtherReadersSee) {
+  const uint32_t pixels[] = {Rgba(255, 0, 0, 255), Rgba(0, 200, 0, 255),   Rgba(10, 20, 30, 255),
+                             Rgba(0, 0, 0, 0),     Rgba(90, 180, 45, 200), Rgba(60, 70, 80, 255)};
+  int image = CreateImage(kNewNumber, 3, 2);
+  for (int i = 0; i < 6; ++i) SetImagePixel(image, i % 3, i / 3, pixels[i]);
+  struct FormatCase {
+    int format;
+    const char* name;
+    const char* reader;
+  } cases[] = {
+      {kImageTga, "p.tga", "tga"}, {kImageIco, "p.ico", "ico"}, {kImageTiff, "p.tif", "tiff"}};
+  for (const FormatCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(SaveImage(image, Path(c.name), c.format));
+    QImageReader reader(QString::fromStdString(Path(c.name)), c.reader);
+    QImage back = reader.read().convertToFormat(QImage::Format_ARGB32);
+    ASSERT_FALSE(back.isNull());
+    ASSERT_EQ(back.size(), QSize(3, 2));
+    for (int i = 0; i < 6; ++i) {
+      const QRgb seen = back.pixel(i % 3, i / 3);
+      EXPECT_EQ(qAlpha(seen), Channel(pixels[i], 24)) << i;
+      if (qAlpha(seen) == 0) continue;
+      EXPECT_NEAR(qRed(seen), Channel(pixels[i], 0), 1) << i;
+      EXPECT_NEAR(qGreen(seen), Channel(pixels[i], 8), 1) << i;
+      EXPECT_NEAR(qBlue(seen), Channel(pixels[i], 16), 1) << i;
+    }
+  }
+}
+
+// The standard check of PNG chunks, over the chunk's type and data.
+uint32_t Crc32(const std::string& bytes) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (unsigned char b : bytes) {
+    crc ^= b;
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+  }
+  return ~crc;
+}
+
+void PutBigEndian(std::string& bytes, size_t at, uint32_t value, int count) {
+  for (int i = 0; i < count; ++i)
+    bytes[at + size_t(i)] = char((value >> (8 * (count - 1 - i))) & 0xFF);
+}
+void PutLittleEndian(std::string& bytes, size_t at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[at + size_t(i)] = char((value >> (8 * i)) & 0xFF);
+}
+
+// A small file whose header claims w x h: what a picture built to exhaust memory looks like.
+std::string Declaring(const std::string& file, int format, uint32_t w, uint32_t h) {
+  std::string bytes = file;
+  if (format == kImagePng) {  // IHDR's width and height, then its check sum anew
+    PutBigEndian(bytes, 16, w, 4);
+    PutBigEndian(bytes, 20, h, 4);
+    PutBigEndian(bytes, 29, Crc32(bytes.substr(12, 17)), 4);
+  } else if (format == kImageJpeg) {  // the frame header's height and width
+    const size_t sof = bytes.find("\xFF\xC0");
+    PutBigEndian(bytes, sof + 5, h, 2);
+    PutBigEndian(bytes, sof + 7, w, 2);
+  } else {
+    PutLittleEndian(bytes, 18, w);
+    PutLittleEndian(bytes, 22, h);
+  }
+  return bytes;
+}
+
+TEST_F(ImageFiles, ADeclaredSizeBeyondTheLimitIsRefusedBeforeDecoding) {
+  int image = CreateImage(kNewNumber, 8, 8, Rgba(1, 2, 3, 255));
+  struct Case {
+    int format;
+    uint32_t w, h;
+    bool tooLarge;
+  };
+  const Case cases[] = {
+      {kImagePng, 30000, 30000, true}, {kImageJpeg, 30000, 30000, true},
+      {kImageBmp, 30000, 30000, true}, {kImagePng, 16000, 20, true},  // one side too long
+      {kImageJpeg, 1000, 1000, true},                                 // too many pixels
+      {kImagePng, 8, 8, false},        {kImageBmp, 8, 8, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.format) + ": " + std::to_string(c.w) + "x" + std::to_string(c.h));
+    ASSERT_TRUE(SaveImage(image, Path("small"), c.format));
+    WriteAll(Path("declared"), Declaring(ReadAll(Path("small")), c.format, c.w, c.h));
+    bool tooLarge = !c.tooLarge;
+    const int loaded = LoadImageWithin(kNewNumber, Path("declared"), 10000, 500000, tooLarge);
+    EXPECT_EQ(tooLarge, c.tooLarge);
+    EXPECT_EQ(loaded != 0, !c.tooLarge);
+  }
+  // A file that cannot be read is no picture, but not a large one.
+  bool tooLarge = true;
+  EXPECT_EQ(LoadImageWithin(kNewNumber, Path("missing.png"), 10000, 500000, tooLarge), 0);
+  EXPECT_FALSE(tooLarge);
 }
 
 }  // namespace
