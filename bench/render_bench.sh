@@ -5,7 +5,9 @@
 # the largest, three copies side by side (about 10k edges). The 1M-row log also goes through
 # the converter's dumb mode (every process drawn: about 4,500 nodes and 12,000 edges, the
 # largest graph an analyst meets). Graphviz's own drawing of the same positions:
-# `dot -Tdot` once, then `neato -n2 -Tpng` timed.
+# `dot -Tdot` once, then `neato -n2 -Tpng` timed. first is the new graph's first picture (fit,
+# smart zoom and every label measured), first/f its ratio to a later full redraw at the fit;
+# ink says whether the labels measured for it equal each label measured alone.
 source "$(dirname "$0")/bench_setup.sh" render_bench 1000000 5000000 -- "$@"
 bench="$build/bench/render_bench"
 evtweave="$build/bin/evtweave"
@@ -18,8 +20,8 @@ seconds() { # command... -> elapsed milliseconds
   echo "1000 * ($t1 - $t0)" | bc -l
 }
 
-printf '%-10s %6s %6s %7s %8s %8s %8s %7s %7s %7s %7s %7s %7s %6s %6s %6s %6s %6s %6s %4s\n' \
-  log edges frames gv_ms full_fit full_max full_btw fit/gv hover highl step10 stepN pan wheel hov/f stN/10 pan/f move/f mem_mb same
+printf '%-10s %6s %6s %7s %8s %7s %8s %8s %8s %7s %7s %7s %7s %7s %7s %6s %6s %6s %6s %6s %6s %4s %4s\n' \
+  log edges frames gv_ms first first/f full_fit full_max full_btw fit/gv hover highl step10 stepN pan wheel hov/f stN/10 pan/f move/f mem_mb same ink
 row() { # log-name bench-output-line graphviz-ms
   declare -A v=()
   local name="$1"
@@ -27,15 +29,16 @@ row() { # log-name bench-output-line graphviz-ms
   for pair in $1; do v[${pair%%=*}]=${pair#*=}; done
   local gv="$2" ratio="-"
   [[ "$gv" != "-" ]] && ratio=$(printf '%.2f' "$(echo "${v[full_fit_ms]} / $gv" | bc -l)")
-  printf '%-10s %6s %6s %7s %8.1f %8.1f %8.1f %7s %7.2f %7.2f %7.2f %7.2f %7.1f %7.1f %6.3f %6.2f %6.2f %6s %6.0f %4s\n' \
-    "$name" "${v[edges]}" "${v[frames]}" "$gv" "${v[full_fit_ms]}" "${v[full_max_ms]}" \
+  printf '%-10s %6s %6s %7s %8.1f %7.2f %8.1f %8.1f %8.1f %7s %7.2f %7.2f %7.2f %7.2f %7.1f %7.1f %6.3f %6.2f %6.2f %6s %6.0f %4s %4s\n' \
+    "$name" "${v[edges]}" "${v[frames]}" "$gv" "${v[first_ms]}" \
+    "$(echo "${v[first_ms]} / ${v[full_fit_ms]}" | bc -l)" "${v[full_fit_ms]}" "${v[full_max_ms]}" \
     "${v[full_between_ms]}" "$ratio" \
     "${v[hover_ms]}" "${v[highlight_ms]}" "${v[step10_ms]}" "${v[step_last_ms]}" \
     "${v[pan_ms]}" "${v[wheel_ms]}" \
     "$(echo "${v[hover_ms]} / ${v[full_fit_ms]}" | bc -l)" \
     "$(echo "${v[step_last_ms]} / (${v[step10_ms]} + 0.001)" | bc -l)" \
     "$(echo "${v[pan_ms]} / ${v[full_fit_ms]}" | bc -l)" "${v[move_per_full]:--}" \
-    "${v[peak_mb]}" "${v[same_pixels]}"
+    "${v[peak_mb]}" "${v[same_pixels]}" "${v[same_ink]}"
 }
 
 last=${sizes[-1]}

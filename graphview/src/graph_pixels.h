@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 
 #include "graphview/graph_model.h"
 
@@ -23,9 +24,14 @@ struct TextInk {
 };
 TextInk InkAt(const LabelInk& ink, int64_t pixelSize);
 
+// Inks of label texts already measured, while a graph's labels are measured together.
+using InkByText = std::unordered_map<std::string, LabelInk>;
+
 // The node's label ink, measured in the graph font on first use (which changes the vector
-// font); text is the node's unescaped label.
-const LabelInk& NodeLabelInk(const GraphNode& node, const std::string& text, int font);
+// font), or taken from shared when another node has the same text; text is the node's label
+// as drawn.
+const LabelInk& NodeLabelInk(const GraphNode& node, const std::string& text, int font,
+                             InkByText* shared = nullptr);
 
 // The largest pixel size up to requested at which the label stays below 90 % of the box both
 // ways; 0 when none does.

@@ -12,14 +12,19 @@ TextInk InkAt(const LabelInk& ink, int64_t pixelSize) {
   return {RoundHalfEven(ink.width * scale), RoundHalfEven(ink.height * scale)};
 }
 
-const LabelInk& NodeLabelInk(const GraphNode& node, const std::string& text, int font) {
+const LabelInk& NodeLabelInk(const GraphNode& node, const std::string& text, int font,
+                             InkByText* shared) {
   // Measuring an outline costs far more than anything else drawing does; a node's label is
-  // measured once for the life of the graph.
-  if (node.labelInk.width < 0) {
-    platform::VectorFont(font, kLabelInkSize);
-    node.labelInk = {platform::VectorTextWidth(text, platform::kVectorTextVisible),
-                     platform::VectorTextHeight(text, platform::kVectorTextVisible)};
+  // measured once for the life of the graph, and a text many nodes share (a thread number, a
+  // file category) once for all of them.
+  if (node.labelInk.width >= 0) return node.labelInk;
+  if (shared) {
+    if (auto it = shared->find(text); it != shared->end()) return node.labelInk = it->second;
   }
+  platform::VectorFont(font, kLabelInkSize);
+  const platform::TextSize ink = platform::VectorTextInk(text);
+  node.labelInk = {ink.width, ink.height};
+  if (shared) shared->emplace(text, node.labelInk);
   return node.labelInk;
 }
 

@@ -4,6 +4,7 @@
 #include "graphview/edge_label_modes.h"
 #include "text_lines.h"
 #include "tolvek/callstack.h"
+#include "tolvek/visible_text.h"
 
 namespace graphview {
 namespace {
@@ -87,6 +88,41 @@ bool Dropped(std::string_view line, bool autostart, const RenderOptions& o) {
   return false;
 }
 
+// Whether the text may hold a character the canvas writes out: a control character or, in
+// a multi-byte sequence, a writing-direction mark.
+bool MayHideCharacters(std::string_view text) {
+  for (char c : text) {
+    auto b = static_cast<unsigned char>(c);
+    if (b < 0x20 || b >= 0x7F) return true;
+  }
+  return false;
+}
+
+// The line with its label in the form the canvas draws it (ShownLabel's written-out
+// characters), so that dot makes the box as wide as the text that goes into it: a tab or a
+// direction mark counts for little in dot's measure but is drawn as six or eight
+// characters. The ids stay as they are, since the plain layout names its nodes by them.
+std::string LabelAsShown(std::string line) {
+  if (!MayHideCharacters(line)) return line;
+  constexpr std::string_view kLabel = "label = ";
+  size_t from = 0;
+  while (true) {
+    size_t open = line.find('"', from);
+    if (open == std::string::npos) return line;
+    size_t next = 0;
+    std::string_view text = detail::QuotedText(line, open, &next);
+    // Outside the quotes: only the statement's own syntax, never text from the log.
+    std::string_view before = std::string_view(line).substr(from, open - from);
+    if (before.size() >= kLabel.size() && before.substr(before.size() - kLabel.size()) == kLabel &&
+        MayHideCharacters(text)) {
+      std::string shown = tolvek::VisibleText(text);
+      line.replace(open + 1, text.size(), shown);
+      next += shown.size() - text.size();
+    }
+    from = next;
+  }
+}
+
 }  // namespace
 
 FilteredGraph FilterGraphDot(std::string_view dotText, const std::vector<std::string>& autostartIds,
@@ -111,7 +147,7 @@ FilteredGraph FilterGraphDot(std::string_view dotText, const std::vector<std::st
         }
         if (Dropped(line, isAutostart, options)) return;
         AppendLine(out.graphDot, line);
-        AppendLine(out.layoutDot, ApplyEdgeLabelMode(line, labelMode));
+        AppendLine(out.layoutDot, LabelAsShown(ApplyEdgeLabelMode(line, labelMode)));
         if (Has(line, kArrow)) {
           ForEachQuotedId(line, {"REGISTRY", "FILE:"},
                           [&](std::string_view id) { out.usedIds.emplace(id); });

@@ -58,11 +58,12 @@ void SmartZoom(GraphModel& model, const GraphDrawSettings& settings) {
   int scratch = platform::CreateImage(platform::kNewNumber, 1, 1);
   platform::StartVectorDrawing(platform::ImageOutput(scratch));
   std::string text;
+  detail::InkByText measured;
   for (const GraphNode& node : layout.nodes) {
     if (detail::TrimBlanks(node.label).empty()) continue;
     if (!(node.width > 0) || !(node.height > 0)) continue;
     ShownLabel(node.label, text);
-    const LabelInk& ink = detail::NodeLabelInk(node, text, settings.graphFont);
+    const LabelInk& ink = detail::NodeLabelInk(node, text, settings.graphFont, &measured);
     boxes.push_back({node.width, node.height, detail::InkAt(ink, target)});
   }
   platform::StopVectorDrawing();

@@ -5,8 +5,12 @@
 // finished shape there by whole pixels: what it works out in floating point (stroke outlines,
 // joins, curve flattening) then depends only on the shape, not on where it lies.
 #include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QHash>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRawFont>
+#include <QTextLayout>
 #include <QTransform>
 
 #include <algorithm>
@@ -309,6 +313,59 @@ void DrawVectorParagraph(const std::string& text, double width, double height, i
 }
 
 namespace {
+
+// One glyph of one font face at one size; the raw font keeps its face alive while the key
+// exists, so a key never meets another face at the same address.
+struct GlyphKey {
+  QRawFont font;
+  quint32 glyph = 0;
+  bool operator==(const GlyphKey&) const = default;
+};
+
+size_t qHash(const GlyphKey& key, size_t seed = 0) {
+  return qHashMulti(seed, key.font, key.glyph);
+}
+
+// Whether the line's outline is the union of its glyphs' boxes placed where the layout puts
+// them: plain Latin without tabs, which the outline of a whole line skips but the layout
+// moves to a tab stop, and without the scripts whose marks the two place apart.
+bool GlyphBoxesServe(const QString& line) {
+  for (QChar c : line) {
+    if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0) || c.unicode() >= 0x250)
+      return false;
+  }
+  return true;
+}
+
+// The inked box of one line with its baseline at y, from the boxes of its glyphs: building a
+// glyph's outline runs the font's hinting program, so each glyph's box is worked out once.
+// Equal to the box of the line's outline, since each glyph's outline is the same shape
+// moved to its place.
+QRectF LineInkFromGlyphs(const QString& line, const QFont& font, double y) {
+  static QHash<GlyphKey, QRectF> boxes;
+  if (boxes.size() > 65536) boxes.clear();
+  QTextLayout layout(line, font);
+  layout.setCacheEnabled(true);
+  layout.beginLayout();
+  QTextLine laid = layout.createLine();
+  layout.endLayout();
+  QRectF ink;
+  const double shift = y - laid.ascent();
+  for (const QGlyphRun& run : laid.glyphRuns()) {
+    const QRawFont raw = run.rawFont();
+    const QList<quint32> glyphs = run.glyphIndexes();
+    const QList<QPointF> places = run.positions();
+    for (qsizetype i = 0; i < glyphs.size() && i < places.size(); ++i) {
+      auto it = boxes.find(GlyphKey{raw, glyphs[i]});
+      if (it == boxes.end()) {
+        it = boxes.insert(GlyphKey{raw, glyphs[i]}, raw.pathForGlyph(glyphs[i]).boundingRect());
+      }
+      if (!it->isNull()) ink |= it->translated(places[i].x(), places[i].y() + shift);
+    }
+  }
+  return ink;
+}
+
 QRectF Measure(const std::string& text, uint32_t flags) {
   if (text.empty()) return QRectF();
   QString qtext = Q(text);
@@ -316,12 +373,17 @@ QRectF Measure(const std::string& text, uint32_t flags) {
   if (!(flags & kVectorTextVisible)) return metrics.boundingRect(QRectF(), Qt::AlignLeft, qtext);
   // The inked outline: each line laid out as drawn, then the box of all glyph outlines.
   QPainterPath outline;
+  QRectF ink;
   double top = 0;
   for (const QString& line : qtext.split(QChar('\n'))) {
-    outline.addText(0, top + metrics.ascent(), Vector().font, line);
+    if (!line.isEmpty() && GlyphBoxesServe(line)) {
+      ink |= LineInkFromGlyphs(line, Vector().font, top + metrics.ascent());
+    } else {
+      outline.addText(0, top + metrics.ascent(), Vector().font, line);
+    }
     top += metrics.lineSpacing();
   }
-  return outline.boundingRect();
+  return ink | outline.boundingRect();
 }
 }  // namespace
 
@@ -331,6 +393,11 @@ double VectorTextWidth(const std::string& text, uint32_t flags) {
 
 double VectorTextHeight(const std::string& text, uint32_t flags) {
   return Measure(text, flags).height();
+}
+
+TextSize VectorTextInk(const std::string& text) {
+  const QRectF ink = Measure(text, kVectorTextVisible);
+  return {ink.width(), ink.height()};
 }
 
 double VectorParagraphHeight(const std::string& text, double width, double height) {

@@ -24,8 +24,10 @@ struct RenderOptions {
 };
 
 struct FilteredGraph {
-  std::string graphDot;   // header and kept lines, as the converter wrote them
-  std::string layoutDot;  // the same lines with the edge labels of the label mode, for dot
+  std::string graphDot;  // header and kept lines, as the converter wrote them
+  // The same lines for dot: edge labels of the label mode, and every label as the canvas
+  // draws it (hidden characters written out), so dot sizes boxes for the drawn text.
+  std::string layoutDot;
   // Quoted ids of the file and registry nodes that kept edge lines name.
   std::unordered_set<std::string> usedIds;
 };

@@ -130,6 +130,12 @@ void DrawVectorParagraph(const std::string& text, double width, double height,
 enum VectorTextFlags : uint32_t { kVectorTextVisible = 1 };
 double VectorTextWidth(const std::string& text, uint32_t flags = 0);
 double VectorTextHeight(const std::string& text, uint32_t flags = 0);
+// Width and height of the inked outline (kVectorTextVisible) from one outline of the text.
+struct TextSize {
+  double width = 0;
+  double height = 0;
+};
+TextSize VectorTextInk(const std::string& text);
 double VectorParagraphHeight(const std::string& text, double width, double height);
 
 // Turns what is drawn afterwards by angle degrees (clockwise, y down) around (x, y); turns

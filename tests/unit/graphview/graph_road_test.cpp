@@ -18,8 +18,10 @@
 #include "graphview/graph_reading.h"
 #include "graphview/graph_renderer.h"
 #include "graphview/render_filter.h"
+#include "platform/window_system.h"
 #include "tolvek/memory.h"
 #include "tolvek/process.h"
+#include "tolvek/text_utils.h"
 
 namespace graphview {
 namespace {
@@ -261,6 +263,56 @@ TEST_F(GraphRoad, AfternoonAndMidnightLogsKeepTheirRelativeTimes) {
     }
     EXPECT_EQ((std::vector<std::string>{field(1), field(last)}), shown);
   }
+}
+
+// A process named with a tab and a writing-direction mark: the canvas writes both out, and
+// dot must size the boxes for that longer text, or the one label that does not fit its box
+// drives the zoom all labels share and every other label shrinks. The same sample with the
+// name already written out is the measure.
+TEST_F(GraphRoad, AHiddenCharacterInANameLeavesTheOtherLabelsTheirSize) {
+  const std::string sample =
+      ReadBytes(fs::path(LUMIVEX_SOURCE_DIR) / "resources/sample_procmon.csv");
+  ASSERT_NE(sample.find("invoice_0419.exe"), std::string::npos);
+  struct Drawn {
+    double maxZoom = 0, smartFontSize = 0, fitZoom = 0;
+    int64_t explorerAtFit = 0;  // the fitted pixel size of another process's label
+    std::string hostileLabel;
+  };
+  auto draw = [&](const char* name) {
+    Drawn d;
+    const fs::path csv = m_dir / "renamed.csv";
+    WriteBytes(csv, tolvek::ReplaceAll(sample, "invoice_0419.exe", name));
+    EXPECT_EQ(Refresh(csv, "", {}).status, GraphReadStatus::kOk);
+    RenderSettings settings;
+    settings.draw.graphFont = platform::LoadFont(platform::kNewNumber, "Times-Roman", 10);
+    settings.draw.canvasWidth = 1600;
+    settings.draw.canvasHeight = 1000;
+    GraphRenderer(false).Redraw(m_model, settings, true);
+    d.maxZoom = m_model.view.maxZoom;
+    d.smartFontSize = m_model.layout.smartFontSize;
+    d.fitZoom = m_model.view.fitZoom;
+    for (const GraphNode& node : m_model.layout.nodes) {
+      if (node.label.starts_with("Explorer.EXE")) {
+        EXPECT_EQ(node.fontFitCache.size(), 1u);
+        if (!node.fontFitCache.empty()) d.explorerAtFit = node.fontFitCache.begin()->second;
+      }
+      if (node.label.find("voice") != std::string::npos &&
+          node.label.find("PID") != std::string::npos) {
+        d.hostileLabel = node.label;
+      }
+    }
+    return d;
+  };
+  const Drawn plain = draw("in_0x09_voice_0x202E_txt.exe");
+  const Drawn hostile = draw("in\tvoice\u202Etxt.exe");
+  EXPECT_GT(plain.explorerAtFit, 0);
+  EXPECT_EQ(hostile.maxZoom, plain.maxZoom);
+  EXPECT_DOUBLE_EQ(hostile.smartFontSize, plain.smartFontSize);
+  EXPECT_DOUBLE_EQ(hostile.fitZoom, plain.fitZoom);
+  EXPECT_EQ(hostile.explorerAtFit, plain.explorerAtFit);
+  // The model holds the label as drawn, so messages and searches meet the same text.
+  EXPECT_EQ(hostile.hostileLabel, plain.hostileLabel);
+  EXPECT_NE(hostile.hostileLabel.find("in_0x09_voice_0x202E_txt.exe"), std::string::npos);
 }
 
 }  // namespace

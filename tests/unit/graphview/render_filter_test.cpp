@@ -145,6 +145,30 @@ TEST(RenderFilter, LabelModeReachesOnlyTheLayoutFile) {
   EXPECT_TRUE(Contains(out.layout, "[label = \"load as module\", "));
 }
 
+// dot sizes a box for its label, so the layout file carries each label as the canvas draws it;
+// the ids, which name the nodes of the plain layout, and the graph file stay as written.
+TEST(RenderFilter, LayoutLabelsCarryTheirHiddenCharactersWrittenOut) {
+  const std::string rlo = "\u202E";
+  struct Case {
+    std::string line, layout;
+  } cases[] = {
+      {Node("PROCESS:in\tvoice", "in\tvoice" + rlo + "txt.exe\\n(PID: 1)"),
+       Node("PROCESS:in\tvoice", "in_0x09_voice_0x202E_txt.exe\\n(PID: 1)")},
+      {Edge(kT, "FILE:c:\\\\a" + rlo + "b", "x\x7Fy", "green"),
+       Edge(kT, "FILE:c:\\\\a" + rlo + "b", "x_0x7F_y", "green")},
+      // An id that ends like a label's start is still an id.
+      {Node("FILE:x[label = ", "a\tb"), Node("FILE:x[label = ", "a_0x09_b")},
+      {Node("FILE:\tx", "plain"), Node("FILE:\tx", "plain")},
+      {Node("FILE:x", "caf\u00E9"), Node("FILE:x", "caf\u00E9")},
+  };
+  for (const Case& c : cases) {
+    std::string dot = kHead + c.line + "}\r\n";
+    FilteredGraph f = FilterGraphDot(dot, {}, {}, "Default");
+    EXPECT_EQ(f.layoutDot, kHead + c.layout + "}\r\n") << c.line;
+    EXPECT_EQ(f.graphDot, dot);
+  }
+}
+
 TEST(RenderFilter, DotRunsOnTheLayoutFileWithoutAShell) {
   EXPECT_EQ(DotArguments("/tmp/a b.txt", "/tmp/l.dot"),
             (std::vector<std::string>{"-v", "-Tplain", "-o/tmp/a b.txt", "/tmp/l.dot"}));

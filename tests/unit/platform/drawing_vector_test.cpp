@@ -2,8 +2,12 @@
 // checked through the pixels they leave.
 #include <gtest/gtest.h>
 
+#include <QFont>
+#include <QFontMetricsF>
 #include <QImage>
+#include <QPainterPath>
 #include <QRect>
+#include <string>
 
 #include "platform/drawing.h"
 #include "platform/window_system.h"
@@ -140,6 +144,64 @@ TEST_F(VectorDrawing, RotationTurnsPathsAndTextUntilReset) {
   EXPECT_GT(box.height(), 2 * box.width());
   EXPECT_GE(box.top(), 95);
   EXPECT_LE(box.right(), 101);
+}
+
+// The inked box of a text as one outline of all its lines, each line laid out as drawn.
+QRectF WholeOutlineInk(const QFont& font, const std::string& text) {
+  QFontMetricsF metrics(font);
+  QPainterPath outline;
+  double top = 0;
+  for (const QString& line : QString::fromStdString(text).split(QChar('\n'))) {
+    outline.addText(0, top + metrics.ascent(), font, line);
+    top += metrics.lineSpacing();
+  }
+  return outline.boundingRect();
+}
+
+// Labels are measured from their glyphs' boxes, each glyph's outline built once; the result
+// must be the box of the whole outline to the last bit, or a label fits at another zoom.
+TEST_F(VectorDrawing, TextInkFromGlyphsEqualsTheWholeOutline) {
+  Open(10, 10);
+  const std::string texts[] = {
+      "Explorer.EXE\n(PID: 2412)",
+      "[12]\nsvchost.exe\n(PID: 880)",
+      "C:\\Windows\\System32\\ntdll.dll",
+      "in_0x09_voice_0x202E_txt.exe",
+      "fi ffl AV To Wa LT y,j; {|}",
+      "a\n\nb",
+      "   ",
+      "\n",
+      "\xC3\x9C"
+      "ber \xC3\x86\xC3\x98\xC3\x85 \xC3\x9F \xC2\xA9",    // Latin-1
+      "a\tb",                                              // a tab stop
+      "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82",  // Cyrillic
+      "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E.exe",          // CJK
+      "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D abc",              // Hebrew and Latin
+      "\xE0\xA4\x95\xE0\xA5\x8D\xE0\xA4\xB7",              // a Devanagari conjunct
+      "e\xCC\x81 plain\ne\xCC\x81",                        // a combining accent
+      std::string(300, 'W'),
+  };
+  for (const char* family : {"Times-Roman", ""}) {
+    const int font = LoadFont(kNewNumber, family, 10);
+    for (double size : {12.0, 1000.0}) {
+      QFont reference;
+      if (*family) reference.setFamily(family);
+      reference.setPointSize(10);
+      reference.setPixelSize(static_cast<int>(size));
+      VectorFont(font, size);
+      for (int round = 0; round < 2; ++round) {  // the second from the glyphs already seen
+        for (const std::string& text : texts) {
+          const QRectF want = WholeOutlineInk(reference, text);
+          const TextSize got = VectorTextInk(text);
+          SCOPED_TRACE(std::string(family) + " " + std::to_string(size) + " " + text);
+          EXPECT_EQ(got.width, want.width());
+          EXPECT_EQ(got.height, want.height());
+          EXPECT_EQ(VectorTextWidth(text, kVectorTextVisible), want.width());
+          EXPECT_EQ(VectorTextHeight(text, kVectorTextVisible), want.height());
+        }
+      }
+    }
+  }
 }
 
 TEST_F(VectorDrawing, TextIsMeasuredAndPlacedInItsBox) {
