@@ -16,3 +16,6 @@ sizes=("$@")
 ((${#sizes[@]})) || sizes=("${_bench_defaults[@]}")
 dir="$(mktemp -d "${TMPDIR:-/tmp}/$_bench_name.XXXXXX")"
 trap 'rm -rf "$dir"' EXIT
+# Whatever the programs timed put into the temporary folder goes with the scratch folder,
+# also when one of them dies before it cleans up.
+export TMPDIR="$dir"

@@ -49,6 +49,10 @@ int main(int argc, char** argv) {
   std::string home = std::string(tmp && *tmp ? tmp : "/tmp") + "/refresh-bench-XXXXXX";
   if (!mkdtemp(home.data())) return 1;
   setenv("HOME", home.c_str(), 1);
+  // The workbench's private folder (in the runtime folder when there is one), its work files
+  // and the launcher copy (as large as the log) land in the home and go with it.
+  setenv("TMPDIR", home.c_str(), 1);
+  setenv("XDG_RUNTIME_DIR", home.c_str(), 1);
   setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   lumivex_testing::PrepareQuietHome(home);

@@ -2,6 +2,8 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <numbers>
+#include <string>
 #include <vector>
 
 #include "graph_pixels.h"
@@ -41,17 +43,48 @@ bool PolygonMeetsCanvas(const std::vector<BezierPoint>& rounded, int64_t margin,
   return false;
 }
 
+// The label's shown text and the upper-cased form it is measured (and along the edge drawn)
+// by, that form's size at fontPx in the graph font; the vector font is left at that size.
+struct LabelText {
+  std::string text, upper;
+  double tw = 0, th = 0;
+};
+const LabelText& MeasureLabel(const GraphEdge& edge, double fontPx,
+                              const GraphDrawSettings& settings) {
+  // One buffer for every label: the renderer draws thousands of edges per rebuild.
+  static LabelText label;
+  ShownLabel(edge.label, label.text);
+  label.upper = label.text;
+  AsciiUpper(label.upper);
+  platform::VectorFont(settings.graphFont, fontPx);
+  label.tw = static_cast<double>(RoundHalfEven(platform::VectorTextWidth(label.upper)));
+  label.th = static_cast<double>(RoundHalfEven(platform::VectorTextHeight(label.upper)));
+  return label;
+}
+
+// Where a label along the edge goes: the path's midpoint, and the angle of the text there.
+void LabelAnchor(const std::vector<BezierPoint>& canvasPoints, BezierPoint& mid, double& angle) {
+  // Measured from the first point: the walk along the path compares sums of lengths, and on a
+  // symmetric path a tie must be decided the same wherever the path lies on the canvas.
+  static std::vector<BezierPoint> relative;
+  relative.clear();
+  const BezierPoint base = canvasPoints.empty() ? BezierPoint{} : canvasPoints.front();
+  for (const BezierPoint& p : canvasPoints) relative.push_back({p.x - base.x, p.y - base.y});
+  MidpointChord chord;
+  mid = BezierPathMidpoint(relative, 10, 0, 0, &chord);
+  mid = {base.x + mid.x, base.y + mid.y};
+  angle = BezierPathMidpointAngle(chord);
+  // Never upside down.
+  if (std::abs(angle) > 90) angle += 180;
+}
+
 void DrawLabel(const GraphModel& model, const GraphEdge& edge,
                const std::vector<BezierPoint>& canvasPoints, double fontPx, uint32_t colour,
                const GraphDrawSettings& settings) {
-  static std::string text;
-  static std::string upper;
-  ShownLabel(edge.label, text);
-  upper = text;
-  AsciiUpper(upper);
-  platform::VectorFont(settings.graphFont, fontPx);
-  double tw = static_cast<double>(RoundHalfEven(platform::VectorTextWidth(upper)));
-  double th = static_cast<double>(RoundHalfEven(platform::VectorTextHeight(upper)));
+  const LabelText& label = MeasureLabel(edge, fontPx, settings);
+  const std::string& text = label.text;
+  const std::string& upper = label.upper;
+  const double tw = label.tw, th = label.th;
   if (settings.horizontallyIsolatedEdgeLabels) {
     // Centred by the measure of the upper-cased form, as the along-the-edge labels are.
     platform::MovePathCursor(detail::CanvasX(model, edge.labelX) - tw / 2,
@@ -61,18 +94,9 @@ void DrawLabel(const GraphModel& model, const GraphEdge& edge,
     detail::DropPath();
     return;
   }
-  // Measured from the first point: the walk along the path compares sums of lengths, and on a
-  // symmetric path a tie must be decided the same wherever the path lies on the canvas.
-  static std::vector<BezierPoint> relative;
-  relative.clear();
-  const BezierPoint base = canvasPoints.empty() ? BezierPoint{} : canvasPoints.front();
-  for (const BezierPoint& p : canvasPoints) relative.push_back({p.x - base.x, p.y - base.y});
-  MidpointChord chord;
-  BezierPoint mid = BezierPathMidpoint(relative, 10, 0, 0, &chord);
-  mid = {base.x + mid.x, base.y + mid.y};
-  double angle = BezierPathMidpointAngle(chord);
-  // Never upside down.
-  if (std::abs(angle) > 90) angle += 180;
+  BezierPoint mid;
+  double angle = 0;
+  LabelAnchor(canvasPoints, mid, angle);
   double boxW = static_cast<double>(RoundHalfEven(tw + 2 * fontPx));
   // The box is opaque at any alpha: a faded edge's label still hides the line under it.
   platform::RotateCoordinates(mid.x, mid.y, angle);
@@ -242,6 +266,43 @@ ItemReach EdgeReach(const GraphModel& model, const GraphEdge& edge, double fontS
   }
   reach.ink = {box.left - margin, box.top - margin, box.right + margin, box.bottom + margin};
   return reach;
+}
+
+PixelBox EdgeExtent(const GraphModel& model, const GraphEdge& edge, double fontSize,
+                    const GraphDrawSettings& settings) {
+  if (!model.view.scaledValid || edge.points.size() < 2) return {};
+  static std::vector<BezierPoint> points;
+  CanvasPoints(model, edge, points);
+  const EdgePens pens = PensFor(model, edge, fontSize);
+  PixelBox box = Hull(points);
+  // The curve stays inside its control points; half the pen, an arrowhead at an end and a
+  // pixel of smoothing reach past them.
+  const double margin = std::max(pens.width / 2, pens.arrow) + 1;
+  box = {box.left - margin, box.top - margin, box.right + margin, box.bottom + margin};
+  if (edge.label.empty()) return box;
+  const LabelText& label = MeasureLabel(edge, pens.fontPx, settings);
+  double cx = 0, cy = 0, halfX = label.tw / 2, halfY = label.th / 2;
+  if (settings.horizontallyIsolatedEdgeLabels) {
+    cx = detail::CanvasX(model, edge.labelX);
+    cy = detail::CanvasY(model, edge.labelY);
+  } else {
+    // The label's opaque box, turned with the text.
+    BezierPoint mid;
+    double angle = 0;
+    LabelAnchor(points, mid, angle);
+    const double boxW = static_cast<double>(RoundHalfEven(label.tw + 2 * pens.fontPx));
+    const double turn = angle * std::numbers::pi / 180;
+    const double c = std::abs(std::cos(turn)), s = std::abs(std::sin(turn));
+    cx = mid.x;
+    cy = mid.y;
+    halfX = c * boxW / 2 + s * label.th / 2;
+    halfY = s * boxW / 2 + c * label.th / 2;
+  }
+  // The glyphs' smoothing.
+  halfX += 1;
+  halfY += 1;
+  return {std::min(box.left, cx - halfX), std::min(box.top, cy - halfY),
+          std::max(box.right, cx + halfX), std::max(box.bottom, cy + halfY)};
 }
 
 void DrawEdge(const GraphModel& model, const GraphEdge& edge, double fontSize, int alpha,

@@ -147,6 +147,53 @@ void DrawRuns(int64_t width, int height, int y, const ColourAt& colourAt, uint32
   }
 }
 
+// Where all nodes and edges are drawn at the smart font size, on the canvas.
+PixelBox DrawnExtent(const GraphModel& model, const GraphDrawSettings& draw) {
+  const double fs = model.layout.smartFontSize;
+  PixelBox all;
+  auto add = [&all](const PixelBox& box) {
+    if (box.Empty()) return;
+    all = all.Empty() ? box
+                      : PixelBox{std::min(all.left, box.left), std::min(all.top, box.top),
+                                 std::max(all.right, box.right), std::max(all.bottom, box.bottom)};
+  };
+  for (const GraphNode& node : model.layout.nodes) add(NodeExtent(model, node, fs));
+  for (const GraphEdge& edge : model.layout.edges) add(EdgeExtent(model, edge, fs, draw));
+  return all;
+}
+
+// The layout image's fit leaves out what is drawn past the layout's own box: labels along
+// edges near its border, outlines, arrowheads. The fit then shrinks until all of it shows
+// and centres it. Labels and pens grow with the zoom, so a few rounds settle it.
+void FitDrawing(GraphModel& model, const GraphDrawSettings& draw) {
+  ViewState& view = model.view;
+  const double width = static_cast<double>(draw.canvasWidth);
+  const double height = static_cast<double>(draw.canvasHeight);
+  for (int round = 0; round < 4; ++round) {
+    const PixelBox all = DrawnExtent(model, draw);
+    if (all.Empty() || !std::isfinite(all.right - all.left) ||
+        !std::isfinite(all.bottom - all.top)) {
+      return;
+    }
+    if (all.left >= 0 && all.top >= 0 && all.right <= width && all.bottom <= height) return;
+    const double shrink =
+        std::min({1.0, width / (all.right - all.left + 2), height / (all.bottom - all.top + 2)});
+    // The drawing's middle, as a fraction of the picture, goes to the canvas's middle.
+    const double midX = (all.left + all.right) / 2 - view.scrollX;
+    const double midY = (all.top + all.bottom) / 2 - view.scrollY;
+    view.anchorImageX = static_cast<double>(view.scaledWidth) > 0
+                            ? midX / static_cast<double>(view.scaledWidth)
+                            : 0.5;
+    view.anchorImageY = static_cast<double>(view.scaledHeight) > 0
+                            ? midY / static_cast<double>(view.scaledHeight)
+                            : 0.5;
+    view.anchorCanvasX = view.anchorCanvasY = 0.5;
+    view.zoom *= shrink;
+    view.fitZoom = view.zoom;
+    RescaleView(view, draw.canvasWidth, draw.canvasHeight);
+  }
+}
+
 }  // namespace
 
 namespace detail {
@@ -305,10 +352,12 @@ bool GraphRenderer::PrepareView(GraphModel& model, const RenderSettings& setting
   }
   view.zoom = std::min(view.zoom, ZoomCap(view.layoutImage));
   if (fitted || !view.scaledValid || view.zoom != view.scaledZoom) {
+    if (settings.beforeRescale) settings.beforeRescale();
     RescaleView(view, width, height);
     out.rescaled = true;
   }
   if (model.layout.smartFontSize == 0) SmartZoom(model, settings.draw);
+  if (fitted) FitDrawing(model, settings.draw);
   view.zoomStep = std::abs(view.maxZoom - view.fitZoom) / 10;
   return true;
 }

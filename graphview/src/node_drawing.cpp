@@ -141,7 +141,29 @@ bool Culled(const NodePlace& p, const GraphDrawSettings& settings, int64_t shift
          topPx < -p.h;
 }
 
+// The shape's box with what a note's fold or a tab's tab adds.
+PixelBox ShapeBox(const GraphModel& model, const GraphNode& node, const NodePlace& p) {
+  PixelBox box{p.left, p.top, p.right, p.bottom};
+  if (node.shape == "note") {
+    box.left = std::min(box.left, p.right - NoteFoldX(model));
+    box.bottom = std::max(box.bottom, p.top + NoteFoldY(model));
+  } else if (node.shape == "tab") {
+    box.top -= TabHeight(model);
+    box.right = std::max(box.right, p.left + TabWidth(model));
+  }
+  return box;
+}
+
 }  // namespace
+
+PixelBox NodeExtent(const GraphModel& model, const GraphNode& node, double fontSize) {
+  NodePlace p;
+  if (!PlaceNode(model, node, fontSize, p)) return {};
+  PixelBox box = ShapeBox(model, node, p);
+  // Half the outline and a pixel of smoothing.
+  const double margin = p.outlineWidth / 2 + 1;
+  return {box.left - margin, box.top - margin, box.right + margin, box.bottom + margin};
+}
 
 ItemReach NodeReach(const GraphModel& model, const GraphNode& node, double fontSize,
                     const GraphDrawSettings& settings, int64_t shiftX, int64_t shiftY) {
@@ -153,14 +175,7 @@ ItemReach NodeReach(const GraphModel& model, const GraphNode& node, double fontS
   }
   reach.culled = Culled(p, settings);
   reach.culledShifted = Culled(p, settings, shiftX, shiftY);
-  PixelBox box{p.left, p.top, p.right, p.bottom};
-  if (node.shape == "note") {
-    box.left = std::min(box.left, p.right - NoteFoldX(model));
-    box.bottom = std::max(box.bottom, p.top + NoteFoldY(model));
-  } else if (node.shape == "tab") {
-    box.top -= TabHeight(model);
-    box.right = std::max(box.right, p.left + TabWidth(model));
-  }
+  PixelBox box = ShapeBox(model, node, p);
   // The label's paragraph starts at most half the box above the centre and is as high as the
   // box; glyphs may reach a little past their line.
   if (!node.label.empty() && p.hp > 0) box.bottom = std::max(box.bottom, p.bottom + p.halfH);

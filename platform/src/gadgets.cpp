@@ -474,9 +474,12 @@ int FrameGadget(int gadget, int x, int y, int w, int h, const std::string& text)
   return frame ? gadget : 0;
 }
 
-int ScrollAreaGadget(int gadget, int x, int y, int w, int h, int innerW, int innerH) {
+int ScrollAreaGadget(int gadget, int x, int y, int w, int h, int innerW, int innerH,
+                     uint32_t flags) {
   TOLVEK_TRACE("ScrollAreaGadget");
-  auto* area = Place(gadget, kGadgetScrollArea, x, y, w, h, new QScrollArea());
+  auto* scroll = new QScrollArea();
+  if (flags & kScrollAreaBorderless) scroll->setFrameShape(QFrame::NoFrame);
+  auto* area = Place(gadget, kGadgetScrollArea, x, y, w, h, scroll);
   if (!area) return 0;
   auto* inner = new QWidget();
   inner->resize(innerW, innerH);

@@ -222,6 +222,19 @@ int WindowHeight(int window) {
   return w ? w->height() : 0;
 }
 
+namespace {
+
+// The inner size asked for, kKeepValue keeping the window's; a window of one fixed size keeps
+// its fixedness at the new size.
+QSize InnerSizeFor(QWidget* w, int innerWidth, int innerHeight) {
+  QSize size(innerWidth == kKeepValue ? w->width() : innerWidth,
+             innerHeight == kKeepValue ? w->height() : innerHeight);
+  if (w->minimumSize() == w->maximumSize()) w->setFixedSize(size);
+  return size;
+}
+
+}  // namespace
+
 void ResizeWindow(int window, int x, int y, int innerWidth, int innerHeight) {
   TOLVEK_TRACE("ResizeWindow");
   auto* w = Win(window);
@@ -230,12 +243,30 @@ void ResizeWindow(int window, int x, int y, int innerWidth, int innerHeight) {
   if (x != kKeepValue || y != kKeepValue)
     w->move(x == kKeepValue ? frame.x() : x, y == kKeepValue ? frame.y() : y);
   if (innerWidth != kKeepValue || innerHeight != kKeepValue) {
-    int width = innerWidth == kKeepValue ? w->width() : innerWidth;
-    int height = innerHeight == kKeepValue ? w->height() : innerHeight;
-    if (w->minimumSize() == w->maximumSize()) w->setFixedSize(width, height);
-    w->resize(width, height);
+    w->resize(InnerSizeFor(w, innerWidth, innerHeight));
     RelayoutWindow(window);
   }
+}
+
+int WindowInnerX(int window) {
+  auto* w = Win(window);
+  return w ? w->geometry().x() : 0;
+}
+int WindowInnerY(int window) {
+  auto* w = Win(window);
+  return w ? w->geometry().y() : 0;
+}
+
+void ResizeWindowInner(int window, int x, int y, int innerWidth, int innerHeight) {
+  TOLVEK_TRACE("ResizeWindowInner");
+  auto* w = Win(window);
+  if (!w) return;
+  QRect inner = w->geometry();
+  // One request for place and size: the window system places the inner area itself, whatever
+  // it knows of the frame yet.
+  w->setGeometry(QRect(QPoint(x == kKeepValue ? inner.x() : x, y == kKeepValue ? inner.y() : y),
+                       InnerSizeFor(w, innerWidth, innerHeight)));
+  RelayoutWindow(window);
 }
 
 void WindowMinimumSize(int window, int innerWidth, int innerHeight) {

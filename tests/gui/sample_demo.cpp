@@ -10,6 +10,7 @@
 // details are photographed.
 //   sample_demo FOLDER LOG CAPTURE SCREENSHOT
 //               [--replay | --find TEXT | --dialogs DIR | --details FILE [NAME]] [--dumb]
+//               [--launcher TEXT] [--maximised] [--then LOG]
 // FOLDER becomes the workbench's home (its settings in FOLDER/.lumivex/); never the user's.
 // With --dialogs it then photographs, into DIR, the options dialog, the render-options popup,
 // a filter manager holding a few rules and the add-filter dialog opened from it.
@@ -164,19 +165,45 @@ bool ShowDetails(const std::string& shot, const std::string& name) {
   return detailsSaved && threadsSaved;
 }
 
+// Takes an option (with value: its value too) from anywhere after the four paths.
+bool TakeOption(int& argc, char** argv, const char* name, std::string* value = nullptr) {
+  const int taken = value ? 2 : 1;
+  for (int i = 5; i + taken <= argc; ++i) {
+    if (std::string(argv[i]) != name) continue;
+    if (value) *value = argv[i + 1];
+    for (int j = i; j + taken < argc; ++j) argv[j] = argv[j + taken];
+    argc -= taken;
+    argv[argc] = nullptr;
+    return true;
+  }
+  return false;
+}
+
+// Presses Refresh and serves the loop until the generation has ended; its status.
+std::string Refresh() {
+  workbench::State().generationLog.clear();
+  QTest::mouseClick(platform::GadgetWidget(workbench::Button_Main_Refresh), Qt::LeftButton);
+  // Refresh runs inside a turn of the loop; a minute is far more than the sample needs.
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  // A finished generation, good or bad, leaves its log.
+  while (workbench::State().generationLog.empty() && std::chrono::steady_clock::now() < deadline) {
+    workbench::MainLoopTurn();
+  }
+  return platform::GetGadgetText(workbench::Text_Main_Status);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  // --dumb, anywhere after the four paths: the graph of every process, as for a real log
-  // without a launcher.
-  bool dumb = false;
-  for (int i = 5; i < argc; ++i) {
-    if (std::string(argv[i]) != "--dumb") continue;
-    dumb = true;
-    for (int j = i; j + 1 < argc; ++j) argv[j] = argv[j + 1];
-    argv[--argc] = nullptr;
-    break;
-  }
+  // Anywhere after the four paths: --dumb, the graph of every process, as for a real log
+  // without a launcher; --launcher TEXT, the launcher field's text; --maximised, the window
+  // as large as the screen before the Refresh; --then LOG, a second Refresh on another log
+  // (its screenshot beside the first, "-then" before the extension).
+  const bool dumb = TakeOption(argc, argv, "--dumb");
+  const bool maximised = TakeOption(argc, argv, "--maximised");
+  std::string launcher, then;
+  TakeOption(argc, argv, "--launcher", &launcher);
+  TakeOption(argc, argv, "--then", &then);
   const bool replay = argc == 6 && std::string(argv[5]) == "--replay";
   const bool find = argc == 7 && std::string(argv[5]) == "--find";
   const bool dialogs = argc == 7 && std::string(argv[5]) == "--dialogs";
@@ -184,7 +211,8 @@ int main(int argc, char** argv) {
   if (argc != 5 && !replay && !find && !dialogs && !details) {
     std::fprintf(stderr,
                  "usage: sample_demo FOLDER LOG CAPTURE SCREENSHOT"
-                 " [--replay | --find TEXT | --dialogs DIR | --details FILE [NAME]] [--dumb]\n");
+                 " [--replay | --find TEXT | --dialogs DIR | --details FILE [NAME]] [--dumb]"
+                 " [--launcher TEXT] [--maximised] [--then LOG]\n");
     return 2;
   }
   namespace fs = std::filesystem;
@@ -210,19 +238,33 @@ int main(int argc, char** argv) {
   platform::ResizeWindow(workbench::Window_Main, 0, 0, 1280, 800);
   for (int i = 0; i < 10; ++i) workbench::MainLoopTurn();
 
+  if (maximised) {
+    platform::SetWindowState(workbench::Window_Main, platform::kWindowMaximized);
+    for (int i = 0; i < 10; ++i) workbench::MainLoopTurn();
+  }
   Type(workbench::String_Main_ProcmonFile, log);
   Type(workbench::String_Main_WindumpFile, capture);
+  if (!launcher.empty()) platform::SetGadgetText(workbench::String_Main_Launcher, launcher);
   if (dumb) platform::SetGadgetState(workbench::Checkbox_Main_ModeDumb, 1);
-  QTest::mouseClick(platform::GadgetWidget(workbench::Button_Main_Refresh), Qt::LeftButton);
-
-  // Refresh runs inside a turn of the loop; a minute is far more than the sample needs.
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-  // A finished generation, good or bad, leaves its log.
-  while (workbench::State().generationLog.empty() && std::chrono::steady_clock::now() < deadline) {
-    workbench::MainLoopTurn();
-  }
-  std::string status = platform::GetGadgetText(workbench::Text_Main_Status);
+  // A message after the Refresh is answered; it is printed below.
+  platform::ScriptMessageAnswer(platform::kResultOk);
+  std::string status = Refresh();
   for (int i = 0; i < 20; ++i) workbench::MainLoopTurn();
+  if (!then.empty()) {
+    Shoot(shot.substr(0, shot.rfind('.')) + "-first.png");
+    platform::SetGadgetText(workbench::String_Main_ProcmonFile, fs::absolute(then).string());
+    platform::ScriptMessageAnswer(platform::kResultOk);
+    status = Refresh();
+    for (int i = 0; i < 20; ++i) workbench::MainLoopTurn();
+  }
+  {
+    const auto& v = workbench::State().graph.view;
+    std::printf("Canvas %dx%d, picture %lldx%lld at %.0f,%.0f (zoom %g, fit %g)\n",
+                platform::CanvasWidth(workbench::Canvas_Main_Graph),
+                platform::CanvasHeight(workbench::Canvas_Main_Graph),
+                static_cast<long long>(v.scaledWidth), static_cast<long long>(v.scaledHeight),
+                v.scrollX, v.scrollY, v.zoom, v.fitZoom);
+  }
 
   const int64_t& frame = workbench::State().graph.view.currentFrame;
   if (replay && status == "OK") {
@@ -234,7 +276,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 5; ++i) workbench::MainLoopTurn();
     QTest::keyClick(button, Qt::Key_Space);
     const int64_t middle = graphview::CountVisibleFrames(workbench::State().graph) / 2;
-    deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
     while (frame < middle && std::chrono::steady_clock::now() < deadline) {
       workbench::MainLoopTurn();
     }
@@ -260,6 +302,9 @@ int main(int argc, char** argv) {
   }
 
   bool saved = Shoot(shot);
+  for (const auto& shown : platform::ShownMessages()) {
+    std::printf("Message \"%s\": %s\n", shown.title.c_str(), shown.text.c_str());
+  }
   std::printf("Refresh: %s (%zu nodes, %zu edges)\n", status.c_str(),
               workbench::State().graph.layout.nodes.size(),
               workbench::State().graph.layout.edges.size());
@@ -274,5 +319,5 @@ int main(int argc, char** argv) {
   if (details && !ShowDetails(fs::absolute(argv[6]).string(), argc == 8 ? argv[7] : "")) {
     saved = false;
   }
-  return saved && status == "OK" ? 0 : 1;
+  return saved && (status == "OK" || !then.empty()) ? 0 : 1;
 }

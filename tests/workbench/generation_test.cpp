@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QImage>
+#include <QWidget>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -13,10 +15,12 @@
 #include <thread>
 
 #include "fifo_releaser.h"
+#include "graphview/graph_drawing.h"
 #include "graphview/graph_inputs.h"
 #include "graphview/graph_model.h"
 #include "gui/wait_requester.h"
 #include "platform/window_system.h"
+#include "tall_graph_log.h"
 #include "tolvek/process.h"
 #include "tolvek/temp_files.h"
 #include "tolvek/text_codec.h"
@@ -381,12 +385,15 @@ TEST_F(GenerationTest, AChattyConverterIsNotSlowedDown) {
 }
 
 // A launcher chosen in another log is kept with the log's change, but its position here is
-// another process's record: the log goes to the converter as it is, and the analyst is told.
+// another process's record: the log goes to the converter as it is, and the analyst is told
+// once the wait window, whose log said it, is gone. The launcher copy, as large as the log,
+// lasts until the next Refresh and no longer than the workbench.
 TEST_F(GenerationTest, ALauncherIsAppliedOnlyWhereItsOwnRecordStands) {
   size_t rows = 0;
   const std::string log = SampleWithoutLauncherRows(rows);
   StartWith();
   Inputs(log);
+  const std::string copy = tolvek::GetTempFilePath(State().files.tempProcmonCsv);
   const std::string position = std::to_string(rows);
   const struct {
     std::string launcher;
@@ -394,17 +401,38 @@ TEST_F(GenerationTest, ALauncherIsAppliedOnlyWhereItsOwnRecordStands) {
   } kCases[] = {
       {position + "|4711|explorer.exe", false},
       {position + "|3120|invoice_0419.exe", true},
+      {"", false},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.launcher);
+    platform::ClearScriptedAnswers();
+    platform::ScriptMessageAnswer(platform::kResultOk);
+    const size_t shownBefore = platform::ShownMessages().size();
     platform::SetGadgetText(String_Main_Launcher, c.launcher);
     GenerateGraph();
     const std::string& told = State().generationLog;
-    EXPECT_EQ(Status(), "OK") << told;
-    EXPECT_EQ(told.find("Launcher not applied: ") == std::string::npos, c.applied) << told;
+    const bool ignored = !c.launcher.empty() && !c.applied;
+    // Without its launcher rows the converter follows nothing in this log.
+    EXPECT_EQ(Status(), c.applied ? "OK" : "The graph is empty: nothing was drawn.") << told;
+    EXPECT_EQ(told.find("Launcher not applied: ") != std::string::npos, ignored) << told;
     EXPECT_EQ(told.find("evtweave \"" + log + "\"") == std::string::npos, c.applied) << told;
     EXPECT_EQ(told.find("Launcher found: PID 3120") != std::string::npos, c.applied) << told;
+    const auto shown = platform::ShownMessages();
+    ASSERT_EQ(shown.size() - shownBefore, ignored ? 1u : 0u);
+    if (ignored) {
+      EXPECT_EQ(shown.back().title, "LumiVEX");
+      EXPECT_EQ(shown.back().text.rfind("Launcher not applied: ", 0), 0u) << shown.back().text;
+    }
+    struct stat st {};
+    ASSERT_EQ(stat(copy.c_str(), &st), 0);
+    EXPECT_EQ(st.st_size > 0, c.applied);
   }
+  platform::SetGadgetText(String_Main_Launcher, kCases[1].launcher);
+  GenerateGraph();
+  ASSERT_EQ(Status(), "OK");
+  ASSERT_GT(ReadWholeFile(copy).size(), 0u);
+  ASSERT_TRUE(End());
+  EXPECT_FALSE(FileExists(copy));
 }
 
 // Without a launcher the converter follows nothing in this log: dot lays out a graph without
@@ -417,9 +445,12 @@ TEST_F(GenerationTest, ALogWithNothingToDrawGivesAnEmptyGraph) {
   GenerateGraph();
   ASSERT_EQ(Status(), "OK");
   ASSERT_FALSE(State().graph.layout.nodes.empty());
+  RedrawGraph(true);
+  ASSERT_NE(platform::GetGadgetText(Text_Main_FrameNumber), "-");
   Inputs(log);
   GenerateGraph();
-  EXPECT_EQ(Status(), "OK") << LastMessage();
+  // The status line says it: the wait window's log is gone with the window.
+  EXPECT_EQ(Status(), "The graph is empty: nothing was drawn.") << LastMessage();
   EXPECT_TRUE(platform::ShownMessages().empty());
   EXPECT_TRUE(State().graph.layout.nodes.empty());
   EXPECT_NE(State().generationLog.find("nothing was drawn"), std::string::npos)
@@ -428,6 +459,78 @@ TEST_F(GenerationTest, ALogWithNothingToDrawGivesAnEmptyGraph) {
             0u);
   RedrawGraph(true);
   EXPECT_TRUE(platform::IsWindowEnabled(Window_Main));
+  // Nothing of the graph before stays: the canvas is blank as before any graph, and the
+  // frame fields are those of a window without a graph.
+  EXPECT_EQ(Status(), "The graph is empty: nothing was drawn.");
+  EXPECT_EQ(platform::GetGadgetText(Text_Main_FrameNumber), "-");
+  EXPECT_EQ(platform::GetGadgetText(Text_Main_FrameTimestamp), "-");
+  EXPECT_EQ(platform::GetGadgetText(String_Main_FrameMessage), "");
+  const QImage* canvas = platform::CanvasBuffer(Canvas_Main_Graph);
+  ASSERT_TRUE(canvas);
+  const QRgb blank = qRgb(255, 255, 255);
+  for (QPoint at : {QPoint(0, 0), QPoint(canvas->width() / 2, canvas->height() / 2),
+                    QPoint(canvas->width() - 1, canvas->height() - 1)}) {
+    EXPECT_EQ(canvas->pixel(at), blank) << at.x() << "," << at.y();
+  }
+}
+
+// A tall graph in the real main window, maximised or at other sizes, after a Refresh and its
+// fit: every node, edge and label lies inside the canvas the analyst sees, and the timeline
+// strip lies below that canvas rather than over it.
+TEST_F(GenerationTest, AFittedTallGraphShowsWholeAtAnyWindowSize) {
+  const lumivex_testing::TallGraphLog log = lumivex_testing::MakeTallGraphLog();
+  ASSERT_FALSE(log.launcher.empty()) << "the shared sample is missing";
+  const std::string csv = m_root + "/tall.csv";
+  WriteWholeFile(csv, log.bytes);
+  StartWith();
+  Inputs(csv);
+  platform::SetGadgetText(String_Main_Launcher, log.launcher);
+  const struct {
+    int width, height;  // 0: maximised
+  } kSizes[] = {{0, 0}, {900, 1000}, {1900, 640}, {800, 600}};
+  for (const auto& size : kSizes) {
+    SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height));
+    if (size.width == 0) {
+      platform::SetWindowState(Window_Main, platform::kWindowMaximized);
+    } else {
+      platform::SetWindowState(Window_Main, platform::kWindowNormal);
+      platform::ResizeWindow(Window_Main, 0, 0, size.width, size.height);
+    }
+    QApplication::processEvents();
+    GenerateGraph();
+    ASSERT_EQ(Status(), "OK") << State().generationLog;
+    RedrawGraph(true);
+    const graphview::GraphModel& g = State().graph;
+    ASSERT_GT(g.layout.nodes.size(), 20u);
+
+    QWidget* window = platform::WindowWidget(Window_Main);
+    QWidget* canvas = platform::GadgetWidget(Canvas_Main_Graph);
+    QWidget* strip = platform::GadgetWidget(Canvas_Main_AnimationFrames);
+    const QRect canvasArea(canvas->mapTo(window, QPoint(0, 0)), canvas->size());
+    const QRect stripArea(strip->mapTo(window, QPoint(0, 0)), strip->size());
+    EXPECT_LE(canvasArea.bottom(), stripArea.top());
+    EXPECT_TRUE(window->rect().contains(canvasArea));
+    const double width = platform::CanvasWidth(Canvas_Main_Graph);
+    const double height = platform::CanvasHeight(Canvas_Main_Graph);
+    EXPECT_LE(width, canvasArea.width());
+    EXPECT_LE(height, canvasArea.height());
+
+    graphview::GraphDrawSettings draw;
+    draw.graphFont = State().graphFont;
+    draw.canvasWidth = static_cast<int64_t>(width);
+    draw.canvasHeight = static_cast<int64_t>(height);
+    const double fs = g.layout.smartFontSize;
+    auto inside = [&](const graphview::PixelBox& box) {
+      return box.Empty() ||
+             (box.left >= 0 && box.top >= 0 && box.right <= width && box.bottom <= height);
+    };
+    for (const auto& node : g.layout.nodes)
+      EXPECT_TRUE(inside(graphview::NodeExtent(g, node, fs))) << node.name;
+    for (const auto& edge : g.layout.edges) {
+      EXPECT_TRUE(inside(graphview::EdgeExtent(g, edge, fs, draw)))
+          << edge.tail << " -> " << edge.head << " " << edge.label;
+    }
+  }
 }
 
 // The graph on screen, its DOT file and its details file belong together: a Refresh that

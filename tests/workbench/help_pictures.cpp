@@ -11,6 +11,8 @@
 #include <QProcess>
 #include <QWidget>
 
+#include <algorithm>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -23,6 +25,7 @@
 #include "platform/drawing.h"
 #include "platform/window_system.h"
 #include "quiet_home.h"
+#include "workbench/gadgets.h"
 #include "workbench/main_loop.h"
 #include "workbench/startup.h"
 #include "workbench/workbench_state.h"
@@ -155,8 +158,17 @@ bool MakeLegend(const std::string& folder) {
   return legend.save(QString::fromStdString(folder + "/legend.png"));
 }
 
-// The workbench's main window with numbered call-outs along the right.
+// A call-out: its number and note, and the gadgets its mark points at (the mark sits on the
+// middle of all of them).
+struct CallOut {
+  const char* note;
+  std::vector<int> gadgets;
+};
+
+// The workbench's main window with numbered call-outs along the right; each mark sits on the
+// control it explains, where the real window placed it.
 bool MakeQuickHelp(const std::string& folder, int argc, char** argv) {
+  using namespace workbench;
   char home[] = "/tmp/lumivex-help-XXXXXX";
   if (!mkdtemp(home)) return false;
   setenv("HOME", home, 1);
@@ -166,63 +178,92 @@ bool MakeQuickHelp(const std::string& folder, int argc, char** argv) {
   char* args[] = {argv[0], nullptr};
   (void)argc;
   workbench::StartUp(1, args);
-  platform::ResizeWindow(workbench::Window_Main, 0, 0, 760, 640);
+  platform::ResizeWindow(Window_Main, 0, 0, 760, 640);
   for (int i = 0; i < 10; ++i) workbench::MainLoopTurn();
-  QImage shot = platform::WindowWidget(workbench::Window_Main)->grab().toImage();
+  QWidget* window = platform::WindowWidget(Window_Main);
+  QImage shot = window->grab().toImage();
+
+  const std::vector<CallOut> callOuts = {
+      {"CSV log of Process Monitor (its CSV export; the native format is not read)",
+       {String_Main_ProcmonFile}},
+      {"Optional capture: tcpdump text or a .pcap file", {String_Main_WindumpFile}},
+      {"Force ASCII: read the log as ASCII text", {Button_Main_ForceAscii}},
+      {"Modes: no paths, compressed, dumb",
+       {Checkbox_Main_ModeNoPaths, Checkbox_Main_ModeCompressed, Checkbox_Main_ModeDumb}},
+      {"Launcher process and the button that picks it",
+       {String_Main_Launcher, Button_Main_Launcher}},
+      {"Render options", {Button_Main_RenderingOptions}},
+      {"Refresh (F5) draws the graph", {Button_Main_Refresh}},
+      {"Graph: drag to move, click to mark, double click to zoom, wheel to zoom",
+       {Canvas_Main_Graph}},
+      {"Frames mode on and off", {Button_Main_AnimationShow}},
+      {"Frame buttons: first, previous, play, stop, next, last",
+       {Button_Main_AnimationFirst, Button_Main_AnimationLast}},
+      {"Timeline strip: one frame per relevant activity, coloured by its main actors; red "
+       "line: the current frame; hits and selected nodes highlighted; the left button moves "
+       "through the frames",
+       {Canvas_Main_AnimationFrames}},
+      {"Speed in frames per second", {Combo_Main_AnimationFPS}},
+      {"The frame's description", {String_Main_FrameMessage}},
+      {"Cycles the three timeline modes",
+       {Button_Main_AnimationFramesAll, Button_Main_AnimationFramesAllRle,
+        Button_Main_AnimationFramesUnique}},
+  };
+  // Where each mark goes on the window, before the picture is scaled.
+  std::vector<QPoint> at;
+  for (const CallOut& c : callOuts) {
+    // Of a stack of buttons only the one shown counts.
+    QRect around;
+    for (int gadget : c.gadgets) {
+      QWidget* w = platform::GadgetWidget(gadget);
+      if (w && w->isVisible()) around |= QRect(w->mapTo(window, QPoint(0, 0)), w->size());
+    }
+    if (around.isNull()) {
+      std::fprintf(stderr, "the control of \"%s\" is not shown\n", c.note);
+      return false;
+    }
+    at.push_back(around.center());
+  }
   std::filesystem::remove_all(home);
 
   QImage help(1034, 711, QImage::Format_ARGB32);
   help.fill(Qt::white);
   QPainter p(&help);
   p.setRenderHint(QPainter::Antialiasing);
-  p.drawImage(QRect(10, 10, 740, 691),
-              shot.scaled(740, 691, Qt::KeepAspectRatio, Qt::SmoothTransformation));
-  const char* notes[] = {
-      "1  CSV log of Process Monitor (its CSV export; the native format is not read)",
-      "2  Optional capture: tcpdump text or a .pcap file",
-      "3  Force ASCII; no paths, compressed and dumb modes",
-      "4  Launcher process and the button that picks it",
-      "5  Render options",
-      "6  Refresh (F5) draws the graph",
-      "7  Graph: drag to move, click to mark, double click to zoom, wheel to zoom",
-      "8  Frames mode and the frame buttons",
-      "9  Timeline strip (below the graph once drawn): one frame per relevant activity, "
-      "coloured by its main actors; red line: the current frame; hits and selected nodes "
-      "highlighted; the left button moves through the frames",
-      "10 Speed in frames per second",
-      "11 The frame's description",
-      "12 Cycles the three timeline modes",
-  };
+  QImage scaled = shot.scaled(740, 691, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+  const QPoint origin(10, 10);
+  p.drawImage(origin, scaled);
+  const double scale = static_cast<double>(scaled.width()) / shot.width();
   QFont f("DejaVu Sans");
   f.setPixelSize(12);
-  p.setFont(f);
-  p.setPen(QColor(40, 52, 72));
-  int y = 20;
-  for (const char* note : notes) {
-    QRect box(760, y, 270, 200);
-    QRect used = p.boundingRect(box, Qt::AlignLeft | Qt::TextWordWrap, note);
-    p.drawText(box, Qt::AlignLeft | Qt::TextWordWrap, note);
-    y += used.height() + 16;
-  }
-  // The numbers on the screenshot, where the controls sit in the window as laid out above.
-  const struct {
-    int n, x, y;
-  } marks[] = {{1, 220, 48},  {2, 230, 106},  {3, 430, 106},  {4, 510, 48},
-               {5, 589, 110}, {6, 711, 100},  {7, 380, 380},  {8, 80, 640},
-               {9, 380, 630}, {10, 685, 640}, {11, 560, 672}, {12, 740, 640}};
   QFont markFont("DejaVu Sans");
   markFont.setPixelSize(11);
   markFont.setBold(true);
-  p.setFont(markFont);
-  for (const auto& m : marks) {
+  auto mark = [&](QPoint centre, int n) {
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(220, 40, 40));
-    p.drawEllipse(QPoint(m.x, m.y), 10, 10);
+    p.drawEllipse(centre, 10, 10);
     p.setPen(Qt::white);
-    p.drawText(QRect(m.x - 10, m.y - 10, 20, 20), Qt::AlignCenter, QString::number(m.n));
+    p.setFont(markFont);
+    p.drawText(QRect(centre.x() - 10, centre.y() - 10, 20, 20), Qt::AlignCenter,
+               QString::number(n));
+  };
+  int y = 20;
+  for (size_t i = 0; i < callOuts.size(); ++i) {
+    const int n = static_cast<int>(i) + 1;
+    QRect box(790, y, 240, 200);
+    p.setFont(f);
+    QRect used = p.boundingRect(box, Qt::AlignLeft | Qt::TextWordWrap, callOuts[i].note);
+    p.setPen(QColor(40, 52, 72));
+    p.drawText(box, Qt::AlignLeft | Qt::TextWordWrap, callOuts[i].note);
+    mark(QPoint(774, y + 8), n);
+    mark(origin + QPoint(static_cast<int>(at[i].x() * scale), static_cast<int>(at[i].y() * scale)),
+         n);
+    y += std::max(used.height(), 20) + 14;
   }
   p.end();
-  return help.save(QString::fromStdString(folder + "/quick_help.png"));
+  if (y > 711) std::fprintf(stderr, "the notes run %d pixels past the picture\n", y - 711);
+  return y <= 711 && help.save(QString::fromStdString(folder + "/quick_help.png"));
 }
 
 }  // namespace

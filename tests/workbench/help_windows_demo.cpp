@@ -1,5 +1,6 @@
-// Opens the about box, the graph legend and the bug report's confirmation of the workbench on the
-// real display and saves a screenshot of each into the folder given, for a look with xvfb-run:
+// Opens the about box, the graph legend, the quick help and the bug report's confirmation of the
+// workbench on the real display and saves a screenshot of each into the folder given, for a look
+// with xvfb-run:
 //   xvfb-run -s "-screen 0 1280x1024x24" build/debug/bin/help_windows_demo /tmp/shots
 #include <QTimer>
 
@@ -78,6 +79,7 @@ int main(int argc, char** argv) {
   bool ok = Shoot([] { workbench::ShowSplash(true); }, "LumiVEX", folder + "/about.png");
   ok &= Shoot(workbench::ShowGraphLegend, "Graph legend ...", folder + "/legend.png");
   ok &= ShootBugReportConfirmation(folder + "/bugreport.png");
+  ok &= Shoot(workbench::ShowQuickHelp, "Quick help ...", folder + "/quick_help.png");
   std::filesystem::remove_all(home);
   std::fflush(stdout);
   std::_Exit(ok ? 0 : 1);

@@ -2,6 +2,9 @@
 // main window waiting meanwhile, and the donation page handed to the desktop's opener.
 #include <sys/stat.h>
 
+#include <QApplication>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QWidget>
 
@@ -89,6 +92,38 @@ TEST_F(InformationWindows, LegendAndQuickHelpWaitWithTheMainWindowDisabled) {
   EXPECT_TRUE(OpenAndClose(MenuItem_QuickHelp, "Quick help ...",
                            [](int window) { Key(window, Qt::Key_Escape); }));
   EXPECT_TRUE(platform::IsWindowEnabled(Window_Main));
+}
+
+// Each picture window shows its picture's full width, and the quick help, as large as its
+// picture, all of it: no scroll bar takes a strip off its edges.
+TEST_F(InformationWindows, ThePictureWindowsShowTheirPicturesUncut) {
+  const struct {
+    int menuItem;
+    const char* title;
+    QSize picture;
+    bool scrollsDown;
+  } kCases[] = {
+      {MenuItem_QuickHelp, "Quick help ...", QSize(1034, 711), false},
+      {MenuItem_Legend, "Graph legend ...", QSize(585, 849), true},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.title);
+    QSize view;
+    bool across = true, down = true;
+    EXPECT_TRUE(OpenAndClose(c.menuItem, c.title, [&](int window) {
+      auto* area = platform::WindowWidget(window)->findChild<QScrollArea*>();
+      ASSERT_NE(area, nullptr);
+      QApplication::processEvents();
+      view = area->viewport()->size();
+      across = area->horizontalScrollBar()->isVisible();
+      down = area->verticalScrollBar()->isVisible();
+      Key(window, Qt::Key_Escape);
+    }));
+    EXPECT_GE(view.width(), c.picture.width());
+    EXPECT_FALSE(across);
+    EXPECT_EQ(down, c.scrollsDown);
+    if (!c.scrollsDown) EXPECT_GE(view.height(), c.picture.height());
+  }
 }
 
 TEST_F(InformationWindows, AboutCreditsAndDonation) {

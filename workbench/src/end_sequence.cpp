@@ -36,8 +36,9 @@ void EndSequence() {
       auto write = [&suffix](const char* key, int value) {
         tolvek::WritePreferenceString(key + suffix, std::to_string(value));
       };
-      write(kKeyLastWinX, platform::WindowX(Window_Main));
-      write(kKeyLastWinY, platform::WindowY(Window_Main));
+      // The corner the start places again (the inner one, as the frame may not be known then).
+      write(kKeyLastWinX, platform::WindowInnerX(Window_Main));
+      write(kKeyLastWinY, platform::WindowInnerY(Window_Main));
       write(kKeyLastWinWidth, platform::WindowWidth(Window_Main));
       write(kKeyLastWinHeight, platform::WindowHeight(Window_Main));
     }

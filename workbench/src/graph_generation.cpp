@@ -11,6 +11,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "graphview/edge_kinds.h"
@@ -38,6 +39,7 @@ namespace workbench {
 namespace {
 
 constexpr const char* kTitle = "LumiVEX";
+constexpr const char* kEmptyGraphNote = "The graph is empty: nothing was drawn.";
 constexpr int kPollMs = 100;
 constexpr int kProgressMax = 3;
 // How many of a failed child's last error lines its message shows.
@@ -403,9 +405,15 @@ class RunFiles {
   int64_t m_dot = 0, m_layoutDot = 0, m_plain = 0;
 };
 
-void Generate(const RunFiles& run) {
+// Runs the steps up to the plain layout; what the analyst should hear once the graph is
+// there ("" for nothing).
+std::string Generate(const RunFiles& run) {
   WorkbenchState& s = State();
   graphview::ClearEdgeTypeCache();
+  // The last launcher copy can be as large as its log: it goes before anything else, so it
+  // never outlives the Refresh after it, whatever that one does.
+  std::string launcherNote;
+  std::ignore = truncate(Path(s.files.tempProcmonCsv).c_str(), 0);
   std::string csvPath = platform::GetGadgetText(String_Main_ProcmonFile);
   std::string capturePath = platform::GetGadgetText(String_Main_WindumpFile);
   std::string launcher = platform::GetGadgetText(String_Main_Launcher);
@@ -441,7 +449,8 @@ void Generate(const RunFiles& run) {
       } else {
         // The launcher was chosen in another log or the session was edited: the log goes to
         // the converter as it is, and the analyst is told why.
-        CancelPoint(0, "Launcher not applied: " + why);
+        launcherNote = "Launcher not applied: " + why;
+        CancelPoint(0, launcherNote);
       }
     }
   }
@@ -480,6 +489,7 @@ void Generate(const RunFiles& run) {
 
   PhaseTimer timer(s.generationTimes.dot);
   RunDot(run.Plain(), run.LayoutDot());
+  return launcherNote;
 }
 
 // Closes the wait window, keeping its log as the generation log.
@@ -497,8 +507,8 @@ void EndWith(const Ending& ending) {
 }
 
 // The laid-out graph and its attributes into the model; the run's files become the shown
-// graph's once the model holds its layout.
-void ReadResults(const RunFiles& run) {
+// graph's once the model holds its layout. The note is told once the graph is read.
+void ReadResults(const RunFiles& run, const std::string& note) {
   WorkbenchState& s = State();
   platform::SetGadgetText(Text_Main_Status, "Parsing ...");
   std::string plainPath = run.Plain();
@@ -519,9 +529,14 @@ void ReadResults(const RunFiles& run) {
     EndWith({"Error!", text, "\n" + text});
     return;
   }
-  if (s.graph.layout.nodes.empty()) s.generationLog += "\nThe graph is empty: nothing was drawn.";
-  platform::SetGadgetText(Text_Main_Status, "OK");
+  // An empty graph is no failure, but the analyst has to see why the canvas stays blank.
+  const bool empty = s.graph.layout.nodes.empty();
+  if (empty) s.generationLog += "\n" + std::string(kEmptyGraphNote);
+  platform::SetGadgetText(Text_Main_Status, empty ? kEmptyGraphNote : "OK");
   platform::DisableWindow(Window_Main, false);
+  // The wait window that showed the note is gone: a launcher that was ignored changes the
+  // whole graph.
+  if (!note.empty()) platform::MessageRequester(kTitle, note);
 }
 
 }  // namespace
@@ -537,15 +552,16 @@ void GenerateGraph() {
   platform::DisableWindow(Window_Main, true);
   platform::SetGadgetText(Text_Main_Status, "Generating ...");
   gui::StartWaitRequester("Please wait, generating interactive graph ...", 0, Window_Main, true);
+  std::string note;
   try {
-    Generate(run);
+    note = Generate(run);
   } catch (const GenerationEnded& ended) {
     EndWith(ended.ending);
     RecordLastRefresh(true);
     return;
   }
   StopWaitWindow();
-  ReadResults(run);
+  ReadResults(run, note);
   RecordLastRefresh(true);
 }
 

@@ -10,6 +10,11 @@
 namespace workbench {
 namespace {
 
+// The background a graph is drawn on: an empty graph leaves the canvas as a new one.
+const uint32_t kEmptyCanvas = platform::Rgb(255, 255, 255);
+// The frame fields of the main window before any graph.
+constexpr const char* kNoFrame = "-";
+
 void FillCanvas(int gadget, uint32_t colour) {
   if (!platform::StartDrawing(platform::CanvasOutput(gadget))) return;
   platform::Box(0, 0, platform::OutputWidth(), platform::OutputHeight(), colour);
@@ -52,12 +57,18 @@ void RedrawGraph(bool force) {
   settings.showHintsForSeconds = o.showHintsForSeconds != 0;
   settings.showOriginalTimestamps = o.showOriginalTimestamps != 0;
 
+  settings.beforeRescale = [] { platform::SetGadgetText(Text_Main_Status, "Rendering ..."); };
+
   graphview::RenderOutput out = s.renderer->Redraw(s.graph, settings, force);
   if (out.empty) {
-    FillCanvas(Canvas_Main_Graph, platform::Rgb(0, 0, 0));
+    // Nothing of an earlier graph may stay: not its picture, nor its frame.
+    FillCanvas(Canvas_Main_Graph, kEmptyCanvas);
     if (platform::IsGadget(Canvas_Main_AnimationFrames)) {
       FillCanvas(Canvas_Main_AnimationFrames, platform::Rgb(255, 255, 255));
     }
+    platform::SetGadgetText(Text_Main_FrameNumber, kNoFrame);
+    platform::SetGadgetText(Text_Main_FrameTimestamp, kNoFrame);
+    platform::SetGadgetText(String_Main_FrameMessage, "");
     return;
   }
   if (out.rescaled) {

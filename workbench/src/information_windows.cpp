@@ -29,8 +29,9 @@ void ShowPictureWindow(const char* title, const char* picture, int width, int he
                           kWindowTitleBar | kWindowCloseBox | kWindowScreenCentered, Window_Main);
   AddKeyboardShortcut(window, "Escape", kCloseShortcut);
   if (f1Closes) AddKeyboardShortcut(window, "F1", kCloseShortcut);
+  // Without a border: a window as large as its picture shows all of it.
   int area = ScrollAreaGadget(kNewNumber, 0, 0, width, height, image ? ImageWidth(image) : 0,
-                              image ? ImageHeight(image) : 0);
+                              image ? ImageHeight(image) : 0, kScrollAreaBorderless);
   SetGadgetColor(area, kBackColor, Rgb(255, 255, 255));
   if (image) ImageGadget(kNewNumber, 0, 0, ImageWidth(image), ImageHeight(image), image);
   CloseGadgetList();

@@ -81,17 +81,19 @@ void RestoreWindowGeometry() {
     platform::SetWindowState(Window_Main, platform::kWindowMaximized);
     return;
   }
+  // The corner the end sequence stored: the inner area's, which the window system places
+  // exactly, framed yet or not.
   gui::RequesterGeometry g;
   g.x = static_cast<int>(
-      ReadSettingsInteger(kKeyLastWinX + s.geometrySuffix, platform::WindowX(Window_Main)));
+      ReadSettingsInteger(kKeyLastWinX + s.geometrySuffix, platform::WindowInnerX(Window_Main)));
   g.y = static_cast<int>(
-      ReadSettingsInteger(kKeyLastWinY + s.geometrySuffix, platform::WindowY(Window_Main)));
+      ReadSettingsInteger(kKeyLastWinY + s.geometrySuffix, platform::WindowInnerY(Window_Main)));
   g.width = static_cast<int>(
       ReadSettingsInteger(kKeyLastWinWidth + s.geometrySuffix, platform::WindowWidth(Window_Main)));
   g.height = static_cast<int>(ReadSettingsInteger(kKeyLastWinHeight + s.geometrySuffix,
                                                   platform::WindowHeight(Window_Main)));
   g = gui::detail::ClampGeometry(g, platform::Monitors(), 800, 600);
-  platform::ResizeWindow(Window_Main, g.x, g.y, g.width, g.height);
+  platform::ResizeWindowInner(Window_Main, g.x, g.y, g.width, g.height);
 }
 
 }  // namespace

@@ -70,6 +70,14 @@ struct ItemReach {
 
 ItemReach NodeReach(const GraphModel& model, const GraphNode& node, double fontSize,
                     const GraphDrawSettings& settings, int64_t shiftX, int64_t shiftY);
+
+// Where the drawn item lies on the canvas, as tight as the drawing allows: a node's shape
+// with its outline (its label stays inside), an edge's line with its arrowheads and its
+// label box as drawn, the text measured. Empty for an item that draws nothing. A fit shows
+// these whole.
+PixelBox NodeExtent(const GraphModel& model, const GraphNode& node, double fontSize);
+PixelBox EdgeExtent(const GraphModel& model, const GraphEdge& edge, double fontSize,
+                    const GraphDrawSettings& settings);
 // A line drawn with a pen of one pixel is smoothed along its length from where the canvas's
 // edges cut it, so where such a line reaches past them it comes out a little differently at
 // another scroll position (near the cut, platform::kThinLinePiece, unless it is dashed). For a

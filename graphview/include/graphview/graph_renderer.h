@@ -3,6 +3,7 @@
 // The renderer makes images; the window shows them.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -24,13 +25,15 @@ struct RenderSettings {
   bool hoverEffects = true;
   bool showHintsForSeconds = true;
   bool showOriginalTimestamps = false;
+  // Called before the picture is brought to a new zoom, after which all of it is drawn anew.
+  std::function<void()> beforeRescale;
 };
 
 // What one redraw made. The images belong to the renderer and stay valid until its next
 // redraw.
 struct RenderOutput {
-  // The graph has nothing to show: the caller paints the graph canvas black and the strip
-  // white and changes nothing else.
+  // The graph has nothing to show: the caller clears the graph canvas, the strip and the
+  // frame fields.
   bool empty = true;
   bool rescaled = false;  // the picture was brought to a new zoom
   int display = 0;        // the graph canvas's picture

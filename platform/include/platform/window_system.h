@@ -64,6 +64,13 @@ int WindowWidth(int window);   // inner
 int WindowHeight(int window);  // inner
 // Any argument may be kKeepValue.
 void ResizeWindow(int window, int x, int y, int innerWidth, int innerHeight);
+// The inner area's corner on the screen, and ResizeWindow with x and y that corner. A window
+// manager may frame a window only after it is shown, so a frame corner given back at the
+// start can place the inner area there instead; the inner corner always goes back where it
+// was.
+int WindowInnerX(int window);
+int WindowInnerY(int window);
+void ResizeWindowInner(int window, int x, int y, int innerWidth, int innerHeight);
 void WindowMinimumSize(int window, int innerWidth, int innerHeight);
 void SetWindowState(int window, WindowState state);
 WindowState GetWindowState(int window);
@@ -194,6 +201,7 @@ enum GadgetFlags : uint32_t {
   kEditorWordWrap = 2,
   kCanvasKeyboard = 1,
   kCanvasBorder = 2,
+  kScrollAreaBorderless = 1,  // the whole area is view: a picture of its size shows whole
 };
 enum ColourKind : int { kFrontColor = 1, kBackColor = 2 };
 // Item states of list icons and trees.
@@ -229,7 +237,8 @@ int EditorGadget(int gadget, int x, int y, int w, int h, uint32_t flags = 0);
 int ImageGadget(int gadget, int x, int y, int w, int h, int image);
 int ContainerGadget(int gadget, int x, int y, int w, int h);
 int FrameGadget(int gadget, int x, int y, int w, int h, const std::string& text);
-int ScrollAreaGadget(int gadget, int x, int y, int w, int h, int innerW, int innerH);
+int ScrollAreaGadget(int gadget, int x, int y, int w, int h, int innerW, int innerH,
+                     uint32_t flags = 0);
 // The inner size may change later (a picture zoomed in its view); the scroll position stays
 // where it was as far as the new range allows. Positions are the inner area's pixels shown
 // at the top left corner.

@@ -6,12 +6,16 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <algorithm>
+#include <functional>
 #include <string>
 
 #include "graph_road_fixture.h"
+#include "graphview/graph_inputs.h"
 #include "graphview/plain_layout.h"
 #include "platform/drawing.h"
 #include "platform/window_system.h"
+#include "tall_graph_log.h"
 
 namespace graphview {
 namespace {
@@ -96,7 +100,10 @@ TEST_F(Renderer, TheFirstRedrawFitsAndFindsTheSmartZoom) {
   EXPECT_TRUE(out.rescaled);
   const ViewState& v = m_model.view;
   EXPECT_EQ(v.zoom, v.fitZoom);
-  EXPECT_EQ(v.anchorImageX, 0.5);
+  // The layout image fits, and the drawing's labels past its box too: centred on the canvas.
+  EXPECT_LE(v.fitZoom, detail::FitZoom(v.layoutImage.width, v.layoutImage.height, 900, 560));
+  EXPECT_EQ(v.anchorCanvasX, 0.5);
+  EXPECT_EQ(v.anchorCanvasY, 0.5);
   EXPECT_GE(v.maxZoom, 1);
   EXPECT_GT(m_model.layout.smartFontSize, 0);
   EXPECT_DOUBLE_EQ(v.zoomStep, std::abs(v.maxZoom - v.fitZoom) / 10);
@@ -125,6 +132,99 @@ TEST_F(Renderer, TheFirstRedrawFitsAndFindsTheSmartZoom) {
   // A second redraw of the same view reuses the picture.
   renderer.Redraw(m_model, m_settings, true);
   EXPECT_EQ(renderer.GraphBuilds(), 1);
+}
+
+// The caller hears of a new zoom before the picture is brought to it (the workbench says
+// "Rendering ..." then), and only then: not for an empty graph, a second look at the same
+// zoom, or a step of the timeline.
+TEST_F(Renderer, ANewZoomIsAnnouncedBeforeItIsDrawn) {
+  int announced = 0;
+  bool scaledBefore = false;
+  m_settings.beforeRescale = [&] {
+    ++announced;
+    scaledBefore = m_model.view.scaledValid && m_model.view.scaledZoom == m_model.view.zoom;
+  };
+  GraphRenderer renderer;
+  renderer.Redraw(m_model, m_settings, true);
+  EXPECT_EQ(announced, 0) << "empty graph";
+  LoadSample();
+  const struct {
+    const char* what;
+    std::function<void(ViewState&)> change;
+    int announced;
+  } kSteps[] = {
+      {"first redraw: the fit", [](ViewState&) {}, 1},
+      {"same view", [](ViewState&) {}, 0},
+      {"timeline step", [](ViewState& v) { v.currentFrame = 2; }, 0},
+      {"zoom in", [](ViewState& v) { v.zoom = v.fitZoom * 2; }, 1},
+      {"fit again", [](ViewState& v) { v.zoom = 0; }, 1},
+  };
+  for (const auto& step : kSteps) {
+    SCOPED_TRACE(step.what);
+    announced = 0;
+    step.change(m_model.view);
+    ASSERT_FALSE(renderer.Redraw(m_model, m_settings, false).empty);
+    EXPECT_EQ(announced, step.announced);
+    EXPECT_FALSE(scaledBefore);
+  }
+}
+
+// After a fit every node, edge and label shows whole, on a canvas of any shape: drawn again
+// with a wide margin around the same view, nothing lies in the margin, and the drawing still
+// fills the canvas one way. On the shared Noriben log with its hehda.exe launcher the labels
+// of the edges near the bottom ran past the layout's box, below the canvas.
+TEST_F(Renderer, AFitShowsEveryNodeEdgeAndLabelWhole) {
+  const lumivex_testing::TallGraphLog log = lumivex_testing::MakeTallGraphLog();
+  ASSERT_FALSE(log.launcher.empty()) << "the shared sample is missing";
+  LauncherRows rows = MakeLauncherRows(log.bytes, log.launcher);
+  ASSERT_TRUE(rows.ok) << rows.message;
+  const fs::path csv = m_dir / "tall.csv";
+  WriteBytes(csv, log.bytes.substr(0, rows.position) + rows.rows + log.bytes.substr(rows.position));
+  Result r = Refresh(csv, "", {});
+  ASSERT_EQ(r.status, GraphReadStatus::kOk) << r.converterOutput;
+  ASSERT_GT(m_model.layout.nodes.size(), 20u);
+
+  constexpr int kMargin = 60;
+  const uint32_t white = platform::Rgba(255, 255, 255, 255);
+  const struct {
+    int width, height;
+  } kCanvases[] = {{1278, 660}, {1900, 905}, {700, 1000}, {1900, 420}, {820, 600}};
+  for (const auto& canvas : kCanvases) {
+    SCOPED_TRACE(std::to_string(canvas.width) + "x" + std::to_string(canvas.height));
+    m_model.view.zoom = 0;
+    m_settings.draw.canvasWidth = canvas.width;
+    m_settings.draw.canvasHeight = canvas.height;
+    GraphRenderer fitted;
+    ASSERT_FALSE(fitted.Redraw(m_model, m_settings, true).empty);
+
+    RenderSettings wide = m_settings;
+    wide.draw.canvasWidth += 2 * kMargin;
+    wide.draw.canvasHeight += 2 * kMargin;
+    ViewState& v = m_model.view;
+    v.scrollX += kMargin;
+    v.scrollY += kMargin;
+    GraphRenderer literal(false);
+    RenderOutput out = literal.Redraw(m_model, wide, true);
+    ASSERT_FALSE(out.empty);
+    EXPECT_EQ(v.scrollX, v.lastScrollX) << "the view was fitted again";
+    int left = wide.draw.canvasWidth, top = wide.draw.canvasHeight, right = -1, bottom = -1;
+    for (int y = 0; y < wide.draw.canvasHeight; ++y) {
+      for (int x = 0; x < wide.draw.canvasWidth; ++x) {
+        if (Pixel(out.display, x, y) == white) continue;
+        left = std::min(left, x);
+        right = std::max(right, x);
+        top = std::min(top, y);
+        bottom = std::max(bottom, y);
+      }
+    }
+    EXPECT_GE(left, kMargin);
+    EXPECT_GE(top, kMargin);
+    EXPECT_LT(right, kMargin + canvas.width);
+    EXPECT_LT(bottom, kMargin + canvas.height);
+    const bool fillsOneWay =
+        right - left + 1 >= canvas.width * 9 / 10 || bottom - top + 1 >= canvas.height * 9 / 10;
+    EXPECT_TRUE(fillsOneWay) << left << "," << top << " to " << right << "," << bottom;
+  }
 }
 
 // However far a zoom is pushed, the picture stays below 2^30 pixels each way.
