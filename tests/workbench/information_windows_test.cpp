@@ -122,7 +122,9 @@ TEST_F(InformationWindows, ThePictureWindowsShowTheirPicturesUncut) {
     EXPECT_GE(view.width(), c.picture.width());
     EXPECT_FALSE(across);
     EXPECT_EQ(down, c.scrollsDown);
-    if (!c.scrollsDown) EXPECT_GE(view.height(), c.picture.height());
+    if (!c.scrollsDown) {
+      EXPECT_GE(view.height(), c.picture.height());
+    }
   }
 }
 
