@@ -1,18 +1,24 @@
 // Plugins written for the tests, run by the real workbench on the bundled sample: the events
 // of a scripted session, an overriding handler, the environment a plugin sees, a main-menu
 // program's XML list and a context-menu script's text.
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QMouseEvent>
 #include <QTest>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "../gui/gui_script.h"
+#include "gui/wait_requester.h"
 #include "pick_list_driver.h"
 #include "platform/window_system.h"
 #include "tolvek/temp_files.h"
@@ -97,7 +103,28 @@ class PluginHostTest : public WorkbenchTest {
     Turns(400);
   }
   std::string Log() const { return ReadWholeFile(Plugins() + "events.txt"); }
+  // Serves the main loop until done() holds (at most a minute); whether it came to hold.
+  static bool TurnUntil(const std::function<bool()>& done) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      MainLoopTurn();
+    }
+    return true;
+  }
+  // The pid a plugin wrote into its folder.
+  pid_t WrittenPid(const std::string& name) const {
+    return static_cast<pid_t>(std::stol("0" + ReadWholeFile(Plugins() + name)));
+  }
 };
+
+// Gone, or a zombie that its new parent has yet to collect.
+bool Ended(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string stat((std::istreambuf_iterator<char>(in)), {});
+  size_t close = stat.rfind(')');
+  return close == std::string::npos || close + 2 >= stat.size() || stat[close + 2] == 'Z';
+}
 
 TEST_F(PluginHostTest, EveryEventOfTheSessionFiresOnceInOrder) {
   // Waited for, so the lines come in the order of the events.
@@ -282,6 +309,48 @@ TEST_F(PluginHostTest, AContextMenuScriptShowsItsText) {
   ASSERT_TRUE(platform::TriggerMenuItem(menu, MenuItem_PluginBase + 0));
   Turns(300);
   EXPECT_TRUE(shown);
+}
+
+// A plugin left running on its own is collected once it ends, without another plugin start,
+// and sees no descriptor of the workbench's.
+TEST_F(PluginHostTest, AProgramNotWaitedForIsCollectedAndInheritsNothing) {
+  Script("free", "Type = MainMenuItem\n",
+         "ls /proc/self/fd | tr '\\n' ' ' > fds.part; mv fds.part fds.txt; echo $$ > free.pid");
+  StartWithPlugins();
+  // One that a library opened without close-on-exec.
+  const int ours = open("/dev/null", O_RDONLY);
+  ASSERT_GT(ours, 2);
+  EXPECT_TRUE(platform::TriggerMenuItem(Menu_Plugins, MenuItem_Plugin1));
+  EXPECT_TRUE(TurnUntil([&] { return FileExists(Plugins() + "free.pid"); }));
+  close(ours);
+  const pid_t pid = WrittenPid("free.pid");
+  ASSERT_GT(pid, 0);
+  // A zombie still answers; a collected program does not.
+  EXPECT_TRUE(TurnUntil([&] { return kill(pid, 0) != 0; }));
+  EXPECT_EQ(ReapPluginPrograms(), 0u);
+  // ls reads its folder through descriptor 3.
+  EXPECT_EQ(ReadWholeFile(Plugins() + "fds.txt"), "0 1 2 3 ");
+}
+
+TEST_F(PluginHostTest, CancelEndsAWaitedPluginAndWhatItStarted) {
+  Script("stuck", "Type = MainMenuItem\nRunExclusively = 1\n",
+         "(while :; do echo . >> grown.txt; sleep 0.05; done) & echo $! > loop.pid; wait");
+  StartWithPlugins();
+  bool cancelled = false;
+  platform::SetLoopHook([&] {
+    auto parts = gui::detail::WaitRequesterParts();
+    if (!cancelled && parts.cancelButton && FileExists(Plugins() + "loop.pid")) {
+      platform::PostEvent(platform::kEventGadget, parts.window, parts.cancelButton);
+      cancelled = true;
+    }
+  });
+  EXPECT_TRUE(platform::TriggerMenuItem(Menu_Plugins, MenuItem_Plugin1));
+  // The run, and with it the wait, ends within the turn that started it.
+  ASSERT_TRUE(TurnUntil([&] { return cancelled; }));
+  platform::SetLoopHook(nullptr);
+  const pid_t loop = WrittenPid("loop.pid");
+  ASSERT_GT(loop, 0);
+  EXPECT_TRUE(TurnUntil([&] { return Ended(loop); })) << "the background loop runs on";
 }
 
 }  // namespace
