@@ -17,6 +17,7 @@
 #include "graphview/graph_model.h"
 #include "gui/wait_requester.h"
 #include "platform/window_system.h"
+#include "process_state.h"
 #include "tolvek/process.h"
 #include "tolvek/temp_files.h"
 #include "tolvek/text_codec.h"
@@ -317,9 +318,11 @@ TEST_F(GenerationTest, DotWritingGarbageKeepsTheShownGraph) {
 TEST_F(GenerationTest, CancelEndsTheConverter) {
   const std::string tools = m_root + "/tools/";
   mkdir(tools.c_str(), 0700);
-  const std::string pidFile = m_root + "/converter.pid";
-  Script(tools + "evtweave",
-         "[ $# -eq 0 ] && exit 0\necho $$ > '" + pidFile + "'\necho working\nexec /bin/sleep 60\n");
+  const std::string pidFile = m_root + "/converter.pid", childFile = m_root + "/child.pid";
+  // With a child of its own, which ends with it.
+  Script(tools + "evtweave", "[ $# -eq 0 ] && exit 0\n/bin/sleep 600 &\necho $! > '" + childFile +
+                                 "'\necho $$ > '" + pidFile +
+                                 "'\necho working\nexec /bin/sleep 60\n");
   workbench::detail::OverrideProgramFolder(tools);
   StartWith();
   Inputs(LUMIVEX_SAMPLE_LOG);
@@ -342,6 +345,12 @@ TEST_F(GenerationTest, CancelEndsTheConverter) {
   EXPECT_EQ(log.substr(log.size() - tail.size()), tail);
   pid_t pid = std::stoi(ReadWholeFile(pidFile));
   EXPECT_NE(kill(pid, 0), 0) << "the converter still runs";
+  const pid_t child = std::stoi(ReadWholeFile(childFile));
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  while (!lumivex_testing::ProcessEnded(child) && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_TRUE(lumivex_testing::ProcessEnded(child)) << "the converter's child still runs";
 }
 
 // Every line a chatty converter prints reaches the log without slowing the run to one line

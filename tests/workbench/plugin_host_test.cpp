@@ -11,7 +11,6 @@
 #include <QTest>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <string>
@@ -21,6 +20,7 @@
 #include "gui/wait_requester.h"
 #include "pick_list_driver.h"
 #include "platform/window_system.h"
+#include "process_state.h"
 #include "tolvek/temp_files.h"
 #include "workbench/gadgets.h"
 #include "workbench/main_loop.h"
@@ -117,14 +117,6 @@ class PluginHostTest : public WorkbenchTest {
     return static_cast<pid_t>(std::stol("0" + ReadWholeFile(Plugins() + name)));
   }
 };
-
-// Gone, or a zombie that its new parent has yet to collect.
-bool Ended(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string stat((std::istreambuf_iterator<char>(in)), {});
-  size_t close = stat.rfind(')');
-  return close == std::string::npos || close + 2 >= stat.size() || stat[close + 2] == 'Z';
-}
 
 TEST_F(PluginHostTest, EveryEventOfTheSessionFiresOnceInOrder) {
   // Waited for, so the lines come in the order of the events.
@@ -350,7 +342,8 @@ TEST_F(PluginHostTest, CancelEndsAWaitedPluginAndWhatItStarted) {
   platform::SetLoopHook(nullptr);
   const pid_t loop = WrittenPid("loop.pid");
   ASSERT_GT(loop, 0);
-  EXPECT_TRUE(TurnUntil([&] { return Ended(loop); })) << "the background loop runs on";
+  EXPECT_TRUE(TurnUntil([&] { return lumivex_testing::ProcessEnded(loop); }))
+      << "the background loop runs on";
 }
 
 }  // namespace

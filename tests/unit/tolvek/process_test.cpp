@@ -19,6 +19,7 @@
 #include <thread>
 #include <utility>
 
+#include "process_state.h"
 #include "scoped_env.h"
 #include "tolvek/memory.h"
 
@@ -244,19 +245,6 @@ bool WaitFor(Pred pred, std::chrono::milliseconds limit) {
   return true;
 }
 
-// The state letter of a process ('Z' for a zombie), or 0 once it is gone.
-char ProcessState(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string stat((std::istreambuf_iterator<char>(in)), {});
-  size_t close = stat.rfind(')');
-  return close == std::string::npos || close + 2 >= stat.size() ? 0 : stat[close + 2];
-}
-
-bool Ended(pid_t pid) {
-  char state = ProcessState(pid);
-  return state == 0 || state == 'Z';
-}
-
 // A shell that starts a background child and waits for it; the child's pid, once written.
 pid_t StartWithChild(const TempDir& dir, Program& program) {
   const std::string pidFile = dir.path() + "/child.pid";
@@ -303,8 +291,9 @@ TEST(Process, EveryWayOfLettingAProgramGoEndsWhatItStartedAndLeavesNoZombie) {
     const pid_t shell = program.pid;
     c.letGo(program);
     EXPECT_EQ(program.pid, -1);
-    EXPECT_EQ(ProcessState(shell), 0) << "the shell is collected at once";
-    EXPECT_TRUE(WaitFor([&] { return Ended(child); }, std::chrono::seconds(10)))
+    EXPECT_EQ(lumivex_testing::ProcessState(shell), 0) << "the shell is collected at once";
+    EXPECT_TRUE(
+        WaitFor([&] { return lumivex_testing::ProcessEnded(child); }, std::chrono::seconds(10)))
         << "its background child runs on";
   }
   EXPECT_EQ(ZombieChildren(), 0);
