@@ -124,9 +124,11 @@ TEST_F(WorkbenchTest, ACrashLeavesTheReportAndItsFilesAndAFreshProcessTakesOver)
   if (linked) fs::copy_file(bin / "lumivex", program + "lumivex-crashing");
   fs::create_symlink(bin / "evtweave", program + "evtweave");
   const std::string recorded = m_root + "/follow-up";
-  WriteWholeFile(program + "lumivex",
-                 "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" + recorded +
-                     ".part'\nmv '" + recorded + ".part' '" + recorded + "'\n");
+  WriteWholeFile(program + "lumivex", "#!/bin/sh\nls /proc/self/fd | tr '\\n' ' ' > '" + recorded +
+                                          ".fds'\n"
+                                          "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" +
+                                          recorded + ".part'\nmv '" + recorded + ".part' '" +
+                                          recorded + "'\n");
   chmod((program + "lumivex").c_str(), 0755);
   WriteWholeFile(Home() + "lumivex.error", "an older report");
 
@@ -168,6 +170,8 @@ TEST_F(WorkbenchTest, ACrashLeavesTheReportAndItsFilesAndAFreshProcessTakesOver)
   while (!FileExists(recorded) && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
+  // Nothing of the crashed run's reaches it but its standard descriptors (ls reads through 3).
+  EXPECT_EQ(ReadWholeFile(recorded + ".fds"), "0 1 2 3 ");
   std::vector<std::string> args;
   std::istringstream lines(ReadWholeFile(recorded));
   for (std::string line; std::getline(lines, line);) args.push_back(line);

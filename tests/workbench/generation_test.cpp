@@ -20,6 +20,7 @@
 #include "graphview/graph_model.h"
 #include "gui/wait_requester.h"
 #include "platform/window_system.h"
+#include "process_state.h"
 #include "tall_graph_log.h"
 #include "tolvek/process.h"
 #include "tolvek/temp_files.h"
@@ -321,9 +322,11 @@ TEST_F(GenerationTest, DotWritingGarbageKeepsTheShownGraph) {
 TEST_F(GenerationTest, CancelEndsTheConverter) {
   const std::string tools = m_root + "/tools/";
   mkdir(tools.c_str(), 0700);
-  const std::string pidFile = m_root + "/converter.pid";
-  Script(tools + "evtweave",
-         "[ $# -eq 0 ] && exit 0\necho $$ > '" + pidFile + "'\necho working\nexec /bin/sleep 60\n");
+  const std::string pidFile = m_root + "/converter.pid", childFile = m_root + "/child.pid";
+  // With a child of its own, which ends with it.
+  Script(tools + "evtweave", "[ $# -eq 0 ] && exit 0\n/bin/sleep 600 &\necho $! > '" + childFile +
+                                 "'\necho $$ > '" + pidFile +
+                                 "'\necho working\nexec /bin/sleep 60\n");
   workbench::detail::OverrideProgramFolder(tools);
   StartWith();
   Inputs(LUMIVEX_SAMPLE_LOG);
@@ -346,6 +349,12 @@ TEST_F(GenerationTest, CancelEndsTheConverter) {
   EXPECT_EQ(log.substr(log.size() - tail.size()), tail);
   pid_t pid = std::stoi(ReadWholeFile(pidFile));
   EXPECT_NE(kill(pid, 0), 0) << "the converter still runs";
+  const pid_t child = std::stoi(ReadWholeFile(childFile));
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  while (!lumivex_testing::ProcessEnded(child) && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_TRUE(lumivex_testing::ProcessEnded(child)) << "the converter's child still runs";
 }
 
 // Every line a chatty converter prints reaches the log without slowing the run to one line
@@ -590,11 +599,8 @@ TEST_F(GenerationTest, ADotThatFailsIsReportedByWhatHappened) {
   } kCases[] = {
       {"signal", "echo 'about to go' >&2\nkill -KILL $$\n",
        "Error: dot was ended by signal 9 (Killed)!", "about to go"},
-      // The limit is set on the running program just after its start: the fake looks once it
-      // is there (for at most five seconds), as a dot that grows for minutes meets it.
+      // The limit holds from the start: the fake reads it first thing.
       {"exit code",
-       "for i in $(seq 500); do grep -q 'Max address space *[0-9]' /proc/self/limits && break;"
-       " sleep 0.01; done\n"
        "grep 'Max address space' /proc/self/limits >&2\necho 'Error: out of memory' >&2\nexit 3\n",
        "Error: dot failed with exit code 3!", "Error: out of memory"},
   };

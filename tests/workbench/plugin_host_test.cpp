@@ -1,7 +1,10 @@
 // Plugins written for the tests, run by the real workbench on the bundled sample: the events
 // of a scripted session, an overriding handler, the environment a plugin sees, a main-menu
 // program's XML list and a context-menu script's text.
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QLabel>
@@ -10,6 +13,7 @@
 #include <QWindow>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -18,9 +22,11 @@
 #include "../gui/gui_script.h"
 #include "graphview/hit_testing.h"
 #include "gui/scintilla_wrapper.h"
+#include "gui/wait_requester.h"
 #include "pick_list_driver.h"
 #include "platform/window_system.h"
 #include "plugins/plugin_environment.h"
+#include "process_state.h"
 #include "tolvek/temp_files.h"
 #include "workbench/gadgets.h"
 #include "workbench/main_loop.h"
@@ -149,6 +155,19 @@ class PluginHostTest : public WorkbenchTest {
     Turns(400);
   }
   std::string Log() const { return ReadWholeFile(Plugins() + "events.txt"); }
+  // Serves the main loop until done() holds (at most a minute); whether it came to hold.
+  static bool TurnUntil(const std::function<bool()>& done) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      MainLoopTurn();
+    }
+    return true;
+  }
+  // The pid a plugin wrote into its folder.
+  pid_t WrittenPid(const std::string& name) const {
+    return static_cast<pid_t>(std::stol("0" + ReadWholeFile(Plugins() + name)));
+  }
 };
 
 TEST_F(PluginHostTest, EveryEventOfTheSessionFiresOnceInOrder) {
@@ -515,6 +534,49 @@ TEST_F(PluginHostTest, AnXmlListThatLooksLikeMarkupShowsAsItIs) {
   EXPECT_EQ(hint.text, "<a href=\"file:///tmp/x.desktop\">open</a>");
   EXPECT_EQ(shownTitle, title);
   EXPECT_EQ(rows, std::vector<std::string>{"<i>k</i>"});
+}
+
+// A plugin left running on its own is collected once it ends, without another plugin start,
+// and sees no descriptor of the workbench's.
+TEST_F(PluginHostTest, AProgramNotWaitedForIsCollectedAndInheritsNothing) {
+  Script("free", "Type = MainMenuItem\n",
+         "ls /proc/self/fd | tr '\\n' ' ' > fds.part; mv fds.part fds.txt; echo $$ > free.pid");
+  StartWithPlugins();
+  // One that a library opened without close-on-exec.
+  const int ours = open("/dev/null", O_RDONLY);
+  ASSERT_GT(ours, 2);
+  EXPECT_TRUE(platform::TriggerMenuItem(Menu_Plugins, MenuItem_Plugin1));
+  EXPECT_TRUE(TurnUntil([&] { return FileExists(Plugins() + "free.pid"); }));
+  close(ours);
+  const pid_t pid = WrittenPid("free.pid");
+  ASSERT_GT(pid, 0);
+  // A zombie still answers; a collected program does not.
+  EXPECT_TRUE(TurnUntil([&] { return kill(pid, 0) != 0; }));
+  EXPECT_EQ(ReapPluginPrograms(), 0u);
+  // ls reads its folder through descriptor 3.
+  EXPECT_EQ(ReadWholeFile(Plugins() + "fds.txt"), "0 1 2 3 ");
+}
+
+TEST_F(PluginHostTest, CancelEndsAWaitedPluginAndWhatItStarted) {
+  Script("stuck", "Type = MainMenuItem\nRunExclusively = 1\n",
+         "(while :; do echo . >> grown.txt; sleep 0.05; done) & echo $! > loop.pid; wait");
+  StartWithPlugins();
+  bool cancelled = false;
+  platform::SetLoopHook([&] {
+    auto parts = gui::detail::WaitRequesterParts();
+    if (!cancelled && parts.cancelButton && FileExists(Plugins() + "loop.pid")) {
+      platform::PostEvent(platform::kEventGadget, parts.window, parts.cancelButton);
+      cancelled = true;
+    }
+  });
+  EXPECT_TRUE(platform::TriggerMenuItem(Menu_Plugins, MenuItem_Plugin1));
+  // The run, and with it the wait, ends within the turn that started it.
+  ASSERT_TRUE(TurnUntil([&] { return cancelled; }));
+  platform::SetLoopHook(nullptr);
+  const pid_t loop = WrittenPid("loop.pid");
+  ASSERT_GT(loop, 0);
+  EXPECT_TRUE(TurnUntil([&] { return lumivex_testing::ProcessEnded(loop); }))
+      << "the background loop runs on";
 }
 
 }  // namespace

@@ -133,8 +133,9 @@ void StartFollowUp() {
   // locks from inside the signal handler. The child only replaces itself.
   const long pid = ::syscall(SYS_clone, SIGCHLD, 0, 0, 0, 0);
   if (pid == 0) {
-    const long null = ::syscall(SYS_openat, AT_FDCWD, "/dev/null", O_RDONLY);
+    const long null = ::syscall(SYS_openat, AT_FDCWD, "/dev/null", O_RDONLY | O_CLOEXEC);
     if (null > 0) ::syscall(SYS_dup3, null, STDIN_FILENO, 0);
+    if (null == 0) ::syscall(SYS_fcntl, STDIN_FILENO, F_SETFD, 0);
     ::syscall(SYS_setsid);
     ::syscall(SYS_execve, followUp->m_argv[0], followUp->m_argv, environ);
     EndNow(127);

@@ -2,12 +2,15 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -15,6 +18,7 @@
 #include <memory>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include "tolvek/callstack.h"
 #include "tolvek/memory.h"
@@ -153,64 +157,215 @@ int64_t GetProcessId() {
   return getpid();
 }
 
+namespace {
+
+// Untraced: a program's owner may go after this thread's trace is gone, at the end.
+void EndGroup(pid_t pid) {
+  // The group stays addressable while its leader is not collected, even after it ended.
+  if (pid > 0 && kill(-pid, SIGKILL) != 0) kill(pid, SIGKILL);
+}
+
+int Collect(Program& program) {
+  ClosePipe(program.outFd);
+  ClosePipe(program.errFd);
+  if (program.pid <= 0) return -1;
+  int status = 0;
+  pid_t rc;
+  do rc = waitpid(program.pid, &status, 0);
+  while (rc < 0 && errno == EINTR);
+  program.pid = -1;
+  if (rc < 0) return -1;
+  program.waitStatus = status;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+Program::Program(Program&& other) noexcept
+    : pid(std::exchange(other.pid, -1)),
+      outFd(std::exchange(other.outFd, -1)),
+      errFd(std::exchange(other.errFd, -1)),
+      errors(std::move(other.errors)),
+      waitStatus(other.waitStatus) {}
+
+Program& Program::operator=(Program&& other) noexcept {
+  if (this != &other) {
+    Program held(std::move(*this));  // what this held ends with it
+    pid = std::exchange(other.pid, -1);
+    outFd = std::exchange(other.outFd, -1);
+    errFd = std::exchange(other.errFd, -1);
+    errors = std::move(other.errors);
+    waitStatus = other.waitStatus;
+  }
+  return *this;
+}
+
+Program::~Program() {
+  EndGroup(pid);
+  Collect(*this);
+}
+
+namespace {
+
+// Everything the child needs, made before the fork: between fork and exec the child may
+// only make plain system calls (another thread may hold the allocator's lock).
+struct ChildPlan {
+  std::vector<std::string> candidates;  // the paths to try, in order
+  std::vector<char*> argv, envp;
+  const char* directory = nullptr;
+  int out = -1, err = -1;  // write ends of the pipes, or -1 for /dev/null
+  int status = -1;         // where an exec failure's errno goes
+  rlim_t addressSpace = 0;
+  bool endWithParent = false;
+  pid_t parent = 0;
+  int maxFd = 0;  // for marking descriptors one by one where the kernel cannot do it at once
+};
+
+// The paths a bare name may be found at, as a command line looks for it.
+std::vector<std::string> Candidates(const std::string& file) {
+  if (file.find('/') != std::string::npos) return {file};
+  const char* path = getenv("PATH");
+  std::string dirs = path ? path : "/bin:/usr/bin";
+  std::vector<std::string> candidates;
+  for (size_t pos = 0;;) {
+    size_t colon = dirs.find(':', pos);
+    std::string dir = dirs.substr(pos, colon == std::string::npos ? colon : colon - pos);
+    candidates.push_back((dir.empty() ? "." : dir) + "/" + file);
+    if (colon == std::string::npos) break;
+    pos = colon + 1;
+  }
+  return candidates;
+}
+
+// A descriptor above the standard three, so that setting those up cannot close it.
+int AboveStandard(int fd) {
+  return fd >= 0 && fd <= STDERR_FILENO ? fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1) : fd;
+}
+
+[[noreturn]] void ChildFailed(int status) {
+  int error = errno;
+  ssize_t written;
+  do written = write(status, &error, sizeof error);
+  while (written < 0 && errno == EINTR);
+  _exit(127);
+}
+
+[[noreturn]] void RunChild(const ChildPlan& plan) {
+  int status = AboveStandard(plan.status);
+  // Handlers and ignored signals of ours are no business of the program (the converter
+  // ignores SIGPIPE, for one); the mask is cleared last, once nothing of ours can run.
+  struct sigaction byDefault;
+  std::memset(&byDefault, 0, sizeof byDefault);
+  byDefault.sa_handler = SIG_DFL;
+  for (int signal = 1; signal < NSIG; ++signal) sigaction(signal, &byDefault, nullptr);
+  // Its own group: ending the group ends what it started too.
+  if (setpgid(0, 0) != 0) ChildFailed(status);
+  if (plan.endWithParent) {
+    if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) ChildFailed(status);
+    // The parent may have gone before the request was made.
+    if (getppid() != plan.parent) _exit(127);
+  }
+  int null = AboveStandard(open("/dev/null", O_RDWR | O_CLOEXEC));
+  int out = AboveStandard(plan.out >= 0 ? plan.out : null);
+  int err = AboveStandard(plan.err >= 0 ? plan.err : null);
+  if (null < 0 || out < 0 || err < 0) ChildFailed(status);
+  if (dup2(null, STDIN_FILENO) < 0 || dup2(out, STDOUT_FILENO) < 0 ||
+      dup2(err, STDERR_FILENO) < 0) {
+    ChildFailed(status);
+  }
+  // Descriptors of ours opened without close-on-exec (a library's, another thread's)
+  // stay with us.
+  if (close_range(STDERR_FILENO + 1, ~0U, CLOSE_RANGE_CLOEXEC) != 0) {
+    for (int fd = STDERR_FILENO + 1; fd < plan.maxFd; ++fd) fcntl(fd, F_SETFD, FD_CLOEXEC);
+  }
+  if (plan.directory && chdir(plan.directory) != 0) ChildFailed(status);
+  if (plan.addressSpace > 0) {
+    struct rlimit limit;
+    limit.rlim_cur = limit.rlim_max = plan.addressSpace;
+    if (setrlimit(RLIMIT_AS, &limit) != 0) ChildFailed(status);
+  }
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
+  int denied = 0;
+  for (const std::string& candidate : plan.candidates) {
+    execve(candidate.c_str(), plan.argv.data(), plan.envp.data());
+    if (errno == EACCES) denied = EACCES;
+  }
+  if (denied) errno = denied;
+  ChildFailed(status);
+}
+
+}  // namespace
+
 bool StartProgram(const std::string& file, const std::vector<std::string>& args,
                   const std::string& directory, Program& program, const ProgramOptions& options) {
   TOLVEK_TRACE("StartProgram");
   program = Program{};
-  if (file.empty()) return false;
-  int out[2] = {-1, -1}, err[2] = {-1, -1};
-  if (options.redirect) {
-    if (pipe2(out, O_CLOEXEC) != 0) return false;
-    if (pipe2(err, O_CLOEXEC) != 0) {
-      close(out[0]);
-      close(out[1]);
-      return false;
-    }
-  }
-  std::vector<std::string> envStrings = Environment(options.environment);
-  std::vector<char*> envp;
-  for (std::string& e : envStrings) envp.push_back(e.data());
-  envp.push_back(nullptr);
-  std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(file.c_str()));
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  if (options.redirect) {
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-  } else {
-    // A hidden program: what it writes goes nowhere rather than into our own output.
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  }
-  if (!directory.empty()) posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
-  posix_spawnattr_t attr;
-  detail::InitSpawnAttributes(attr, 0);
-
-  pid_t pid = -1;
-  // A bare name is looked up in PATH, as a command line would; a path is taken as it is.
-  int rc = file.find('/') == std::string::npos
-               ? posix_spawnp(&pid, file.c_str(), &actions, &attr, argv.data(), envp.data())
-               : posix_spawn(&pid, file.c_str(), &actions, &attr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attr);
-  ClosePipe(out[1]);
-  ClosePipe(err[1]);
-  if (rc != 0) {
-    ClosePipe(out[0]);
-    ClosePipe(err[0]);
+  if (file.empty()) {
+    errno = ENOENT;
     return false;
   }
-  if (options.addressSpaceLimit > 0) {
-    // posix_spawn sets no limits; it returns once the program runs, long before a program
-    // that grows for minutes has grown.
-    struct rlimit limit;
-    limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(options.addressSpaceLimit);
-    prlimit(pid, RLIMIT_AS, &limit, nullptr);
+  int out[2] = {-1, -1}, err[2] = {-1, -1}, status[2] = {-1, -1};
+  auto closeAll = [&] {
+    for (int* fd : {&out[0], &out[1], &err[0], &err[1], &status[0], &status[1]}) ClosePipe(*fd);
+  };
+  if ((options.redirect && (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)) ||
+      pipe2(status, O_CLOEXEC) != 0) {
+    int error = errno;
+    closeAll();
+    errno = error;
+    return false;
+  }
+  std::vector<std::string> envStrings = Environment(options.environment);
+  ChildPlan plan;
+  plan.candidates = Candidates(file);
+  for (std::string& e : envStrings) plan.envp.push_back(e.data());
+  plan.envp.push_back(nullptr);
+  plan.argv.push_back(const_cast<char*>(file.c_str()));
+  for (const std::string& a : args) plan.argv.push_back(const_cast<char*>(a.c_str()));
+  plan.argv.push_back(nullptr);
+  if (!directory.empty()) plan.directory = directory.c_str();
+  plan.out = out[1];
+  plan.err = err[1];
+  plan.status = status[1];
+  plan.addressSpace = static_cast<rlim_t>(std::max<int64_t>(options.addressSpaceLimit, 0));
+  plan.endWithParent = options.endWithParent;
+  plan.parent = getpid();
+  struct rlimit files;
+  plan.maxFd = getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < 65536
+                   ? static_cast<int>(files.rlim_cur)
+                   : 65536;
+
+  // No handler of ours may run in the child before it has put the defaults back.
+  sigset_t all, previous;
+  sigfillset(&all);
+  pthread_sigmask(SIG_SETMASK, &all, &previous);
+  pid_t pid = fork();
+  if (pid == 0) RunChild(plan);
+  int forkError = errno;
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  ClosePipe(out[1]);
+  ClosePipe(err[1]);
+  ClosePipe(status[1]);
+  if (pid < 0) {
+    closeAll();
+    errno = forkError;
+    return false;
+  }
+  // The status pipe closes unread when the exec succeeds; else it carries the reason.
+  int childError = 0;
+  ssize_t got;
+  do got = read(status[0], &childError, sizeof childError);
+  while (got < 0 && errno == EINTR);
+  ClosePipe(status[0]);
+  if (got > 0) {
+    int childStatus;
+    while (waitpid(pid, &childStatus, 0) < 0 && errno == EINTR) {
+    }
+    closeAll();
+    errno = childError ? childError : ECHILD;
+    return false;
   }
   if (out[0] >= 0) fcntl(out[0], F_SETFL, O_NONBLOCK);
   if (err[0] >= 0) fcntl(err[0], F_SETFL, O_NONBLOCK);
@@ -259,22 +414,30 @@ bool WaitProgram(Program& program, int64_t timeoutMs) {
 
 void KillProgram(Program& program) {
   TOLVEK_TRACE("KillProgram");
-  if (program.pid > 0) kill(program.pid, SIGKILL);
+  EndGroup(program.pid);
 }
 
 int CloseProgram(Program& program) {
   TOLVEK_TRACE("CloseProgram");
+  return Collect(program);
+}
+
+void ProgramReaper::Adopt(Program& program) {
   ClosePipe(program.outFd);
   ClosePipe(program.errFd);
-  if (program.pid <= 0) return -1;
-  int status = 0;
-  pid_t rc;
-  do rc = waitpid(program.pid, &status, 0);
-  while (rc < 0 && errno == EINTR);
+  if (program.pid > 0) m_pids.push_back(program.pid);
   program.pid = -1;
-  if (rc < 0) return -1;
-  program.waitStatus = status;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+size_t ProgramReaper::Reap() {
+  std::erase_if(m_pids, [](pid_t pid) {
+    int status;
+    pid_t rc;
+    do rc = waitpid(pid, &status, WNOHANG);
+    while (rc < 0 && errno == EINTR);
+    return rc != 0;  // collected, or no child of ours any more
+  });
+  return m_pids.size();
 }
 
 int64_t ThreeQuartersOfPhysicalMemory() {

@@ -10,6 +10,7 @@
 #include "workbench/crash_follow_up.h"
 #include "workbench/gadgets.h"
 #include "workbench/loop_handlers.h"
+#include "workbench/plugin_host.h"
 #include "workbench/stages.h"
 #include "workbench/workbench_state.h"
 
@@ -70,6 +71,7 @@ int MainLoopTurn() {
   gui::HandleFakeMenu(event);
   if (event == platform::kEventSizeWindow && window == Window_Main) RedrawGraph(true);
   UpdateTitleMark();
+  ReapPluginPrograms();
   return event;
 }
 

@@ -139,7 +139,15 @@ void ShowResult(const PluginRecord& record, const std::string (&paths)[3]) {
   }
 }
 
-// Waits for a program the workbench needs the end of, in the wait window; Cancel kills it.
+// The plugin programs left running on their own, collected once they have ended. They run on
+// when the workbench ends, as any program started on its own would.
+tolvek::ProgramReaper& RunningOnTheirOwn() {
+  static tolvek::ProgramReaper reaper;
+  return reaper;
+}
+
+// Waits for a program the workbench needs the end of, in the wait window; Cancel kills it
+// and what it started.
 // False when the analyst cancelled.
 bool WaitInWindow(tolvek::Program& program) {
   gui::StartWaitRequester("Plugin running ...", 1000, Window_Main, true);
@@ -184,8 +192,13 @@ void LoadPlugins() {
   }
 }
 
+size_t ReapPluginPrograms() {
+  return RunningOnTheirOwn().Reap();
+}
+
 uint8_t VerifyPlugin(const std::string& eventName) {
   TOLVEK_TRACE("VerifyPlugin");
+  ReapPluginPrograms();
   PluginRecord& record = Current();
   uint8_t result = 1;
   plugins::Variables variables = plugins::PluginEnvironment(record, eventName, Snapshot());
@@ -210,6 +223,7 @@ uint8_t VerifyPlugin(const std::string& eventName) {
 
 uint8_t RunPlugin(const std::string& eventName) {
   TOLVEK_TRACE("RunPlugin");
+  ReapPluginPrograms();
   PluginRecord& record = Current();
   plugins::Variables variables = plugins::PluginEnvironment(record, eventName, Snapshot());
   int64_t ids[3] = {};
@@ -232,7 +246,7 @@ uint8_t RunPlugin(const std::string& eventName) {
       const uint8_t answer = plugins::ProgramAnswer(program);
       if (show && Overrides(record)) result = answer;
     } else {
-      plugins::ReapDetachedPrograms(&program);
+      RunningOnTheirOwn().Adopt(program);
     }
   } else if (plugins::IsLibraryArchitecture(record.Architecture)) {
     const uint8_t answer = plugins::CallPluginLibrary(record.CallEntry, variables);

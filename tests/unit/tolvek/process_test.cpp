@@ -1,7 +1,10 @@
 #include "tolvek/process.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -14,7 +17,9 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 
+#include "process_state.h"
 #include "scoped_env.h"
 #include "tolvek/memory.h"
 
@@ -238,6 +243,131 @@ bool WaitFor(Pred pred, std::chrono::milliseconds limit) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return true;
+}
+
+// A shell that starts a background child and waits for it; the child's pid, once written.
+pid_t StartWithChild(const TempDir& dir, Program& program) {
+  const std::string pidFile = dir.path() + "/child.pid";
+  unlink(pidFile.c_str());
+  EXPECT_TRUE(StartProgram("/bin/sh",
+                           {"-c", "sleep 60 & echo $! > '" + pidFile + ".part'; mv '" + pidFile +
+                                      ".part' '" + pidFile + "'; wait"},
+                           "", program));
+  EXPECT_TRUE(WaitFor([&] { return fs::exists(pidFile); }, std::chrono::seconds(10)));
+  std::ifstream in(pidFile);
+  pid_t child = 0;
+  in >> child;
+  return child;
+}
+
+TEST(Process, EveryWayOfLettingAProgramGoEndsWhatItStartedAndLeavesNoZombie) {
+  TempDir dir;
+  struct Case {
+    const char* what;
+    void (*letGo)(Program& program);
+  };
+  const Case cases[] = {
+      {"killed and closed, as Cancel does",
+       [](Program& program) {
+         KillProgram(program);
+         EXPECT_EQ(CloseProgram(program), -1);
+         EXPECT_TRUE(WIFSIGNALED(program.waitStatus));
+       }},
+      {"its owner goes", [](Program& program) { Program gone(std::move(program)); }},
+      {"another takes its owner's place",
+       [](Program& program) {
+         Program other;
+         ASSERT_TRUE(StartProgram("/bin/sh", {"-c", "exit 4"}, "", other));
+         program = std::move(other);
+         EXPECT_EQ(other.pid, -1);
+         EXPECT_EQ(CloseProgram(program), 4);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Program program;
+    pid_t child = StartWithChild(dir, program);
+    ASSERT_GT(child, 0);
+    const pid_t shell = program.pid;
+    c.letGo(program);
+    EXPECT_EQ(program.pid, -1);
+    EXPECT_EQ(lumivex_testing::ProcessState(shell), 0) << "the shell is collected at once";
+    EXPECT_TRUE(
+        WaitFor([&] { return lumivex_testing::ProcessEnded(child); }, std::chrono::seconds(10)))
+        << "its background child runs on";
+  }
+  EXPECT_EQ(ZombieChildren(), 0);
+}
+
+TEST(Process, AProgramStartsCleanInItsOwnGroupWithItsLimitInForce) {
+  // Ours: a descriptor a library opened without close-on-exec, an ignored and a blocked signal.
+  int inherited = open("/dev/null", O_RDONLY);
+  ASSERT_GT(inherited, 2);
+  struct sigaction ignore = {}, previous = {};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGPIPE, &ignore, &previous);
+  sigset_t usr1, mask;
+  sigemptyset(&usr1);
+  sigaddset(&usr1, SIGUSR1);
+  pthread_sigmask(SIG_BLOCK, &usr1, &mask);
+
+  ProgramOptions options;
+  options.addressSpaceLimit = int64_t{3} << 30;
+  Program program;
+  // The limit is read by the program's first command: it is there from the start.
+  ASSERT_TRUE(StartProgram("/bin/sh",
+                           {"-c",
+                            "ulimit -v; ulimit -H -v; ls /proc/self/fd | tr '\\n' ' '; echo; "
+                            "grep -E '^Sig(Ign|Blk)' /proc/self/status; "
+                            "echo $$ $(cut -d' ' -f5 /proc/self/stat)"},
+                           "", program, options));
+  std::optional<std::string> out = Take(ReadProgramStream(program));
+  const pid_t pid = program.pid;
+  EXPECT_EQ(CloseProgram(program), 0) << program.errors;
+
+  close(inherited);
+  sigaction(SIGPIPE, &previous, nullptr);
+  pthread_sigmask(SIG_SETMASK, &mask, nullptr);
+  // cut's own group is its shell's, which is the program's.
+  const std::string expected =
+      "3145728\n3145728\n0 1 2 3 \nSigBlk:\t0000000000000000\n"
+      "SigIgn:\t0000000000000000\n" +
+      std::to_string(pid) + " " + std::to_string(pid) + "\n";
+  EXPECT_EQ(out, expected);
+}
+
+TEST(Process, AHelperEndsWithTheThreadThatStartedIt) {
+  Program program;
+  std::thread([&] { ASSERT_TRUE(StartProgram("/bin/sleep", {"600"}, "", program)); }).join();
+  ASSERT_GT(program.pid, 0);
+  EXPECT_TRUE(WaitProgram(program, 60000)) << "it outlives the thread";
+  KillProgram(program);
+  CloseProgram(program);
+  EXPECT_TRUE(WIFSIGNALED(program.waitStatus) && WTERMSIG(program.waitStatus) == SIGKILL);
+}
+
+TEST(Process, AReaperCollectsWhatEndsAndLeavesTheRestRunning) {
+  pid_t running = -1;
+  {
+    ProgramReaper reaper;
+    Program quick, slow;
+    ProgramOptions options;
+    options.endWithParent = false;
+    ASSERT_TRUE(StartProgram("/bin/true", {}, "", quick, options));
+    ASSERT_TRUE(StartProgram("/bin/sleep", {"60"}, "", slow, options));
+    running = slow.pid;
+    reaper.Adopt(quick);
+    reaper.Adopt(slow);
+    EXPECT_EQ(quick.pid, -1);
+    EXPECT_EQ(slow.outFd, -1);
+    EXPECT_TRUE(WaitFor([&] { return reaper.Reap() == 1; }, std::chrono::seconds(10)));
+    EXPECT_EQ(ZombieChildren(), 0);
+  }
+  // Neither the adopted program's former owner nor the reaper ended it.
+  EXPECT_EQ(kill(running, 0), 0);
+  kill(running, SIGKILL);
+  int status;
+  EXPECT_EQ(waitpid(running, &status, 0), running);
 }
 
 TEST(Process, OpenUrlHandsTheWholeAddressOverAndReturnsAtOnce) {

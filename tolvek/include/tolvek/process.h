@@ -4,6 +4,7 @@
 #include <spawn.h>
 #include <sys/types.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -12,13 +13,22 @@ namespace tolvek {
 
 int64_t GetProcessId();
 
-// A started program whose standard output (and error output) come through pipes.
+// A started program whose standard output (and error output) come through pipes. It has one
+// owner: it moves, it is never copied. A program still running when its owner lets it go is
+// ended with everything it started, and collected; hand it to a ProgramReaper to let it run.
 struct Program {
-  pid_t pid = -1;
+  pid_t pid = -1;  // also the id of its process group, which it leads
   int outFd = -1;
   int errFd = -1;
   std::string errors;   // error output collected while standard output is drained
   int waitStatus = -1;  // how it ended, as waitpid tells it, once CloseProgram collected it
+
+  Program() = default;
+  Program(Program&& other) noexcept;
+  Program& operator=(Program&& other) noexcept;
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+  ~Program();
 };
 
 struct ProgramOptions {
@@ -27,13 +37,18 @@ struct ProgramOptions {
   // "NAME=value" entries that replace or join the inherited environment.
   std::vector<std::string> environment;
   // The most address space the program may take, in bytes (0 = no limit of ours): beyond it
-  // its allocations fail instead of the machine running out of memory.
+  // its allocations fail instead of the machine running out of memory. It holds from the
+  // program's first instruction.
   int64_t addressSpaceLimit = 0;
+  // The program is killed when the thread that started it ends, by a crash too: a helper we
+  // wait for has no reason to outlive us. Off for a program meant to run on its own.
+  bool endWithParent = true;
 };
 
 // Starts file with its arguments (never through a shell) in directory ("" = current),
-// standard input from /dev/null. A bare name is looked up in PATH. False when it cannot be
-// started.
+// standard input from /dev/null, in a process group of its own, with default signal handling
+// and no descriptor of ours but the pipes. A bare name is looked up in PATH. False when it
+// cannot be started (errno tells why).
 bool StartProgram(const std::string& file, const std::vector<std::string>& args,
                   const std::string& directory, Program& program,
                   const ProgramOptions& options = {});
@@ -43,11 +58,28 @@ void* ReadProgramStream(Program& program);
 // Waits up to timeoutMs (-1 = without limit) for the program to end, leaving its exit code
 // for CloseProgram; true when it has ended.
 bool WaitProgram(Program& program, int64_t timeoutMs);
-// Ends the program at once; CloseProgram still collects it.
+// Ends the program and everything it started (its process group) at once; CloseProgram
+// still collects it.
 void KillProgram(Program& program);
 // Waits for the program and closes its pipes; returns its exit code (-1 when unknown, or
 // when a signal ended it: waitStatus then tells which).
 int CloseProgram(Program& program);
+// Collects programs left running on their own once they have ended, so that none stays a
+// zombie; its owner says when to look. What still runs when the reaper goes keeps running.
+class ProgramReaper {
+ public:
+  ProgramReaper() = default;
+  ProgramReaper(const ProgramReaper&) = delete;
+  ProgramReaper& operator=(const ProgramReaper&) = delete;
+  // Takes the program over (its pipes are closed); program is left empty.
+  void Adopt(Program& program);
+  // Collects those that have ended since; how many still run.
+  size_t Reap();
+
+ private:
+  std::vector<pid_t> m_pids;
+};
+
 // Three quarters of the machine's physical memory, in bytes (0 when unknown).
 int64_t ThreeQuartersOfPhysicalMemory();
 

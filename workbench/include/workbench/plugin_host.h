@@ -38,6 +38,9 @@ struct ContextPlugin {
 std::vector<ContextPlugin> ContextMenuPlugins();
 
 void OpenPluginsManager();
+// Collects the plugin programs left running on their own that have ended since (at every
+// plugin start and every turn of the main loop); how many still run.
+size_t ReapPluginPrograms();
 // Plugins menu item n (1 to 9) and context-menu item for the record at position.
 void RunMainMenuPlugin(int n);
 void RunPluginAt(int position);

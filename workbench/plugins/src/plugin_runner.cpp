@@ -1,10 +1,7 @@
 #include "plugins/plugin_runner.h"
 
 #include <dlfcn.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-#include <vector>
 
 #include "tolvek/callstack.h"
 
@@ -34,9 +31,10 @@ void LoadPluginLibrary(PluginRecord& record) {
 bool StartPluginProgram(const PluginRecord& record, const Variables& variables,
                         const std::string& directory, tolvek::Program& program) {
   TOLVEK_TRACE("StartPluginProgram");
-  ReapDetachedPrograms();
   tolvek::ProgramOptions options;
   options.redirect = false;  // a plugin's own output goes nowhere
+  // A plugin that is not waited for runs on its own, past the workbench's end too.
+  options.endWithParent = false;
   options.environment = ProgramEnvironment(variables);
   // A path without a folder would be looked up in PATH; the plugin's file always has one.
   if (record.File.find('/') == std::string::npos) return false;
@@ -49,22 +47,6 @@ bool StartPluginProgram(const PluginRecord& record, const Variables& variables,
 uint8_t ProgramAnswer(tolvek::Program& program) {
   const int code = tolvek::CloseProgram(program);
   return code < 0 ? 0 : static_cast<uint8_t>(code & 0xFF);
-}
-
-namespace {
-std::vector<pid_t>& Detached() {
-  static std::vector<pid_t> pids;
-  return pids;
-}
-}  // namespace
-
-void ReapDetachedPrograms(tolvek::Program* started) {
-  std::vector<pid_t>& pids = Detached();
-  std::erase_if(pids, [](pid_t pid) { return waitpid(pid, nullptr, WNOHANG) != 0; });
-  if (started && started->pid > 0) {
-    pids.push_back(started->pid);
-    started->pid = -1;
-  }
 }
 
 uint8_t CallPluginLibrary(PluginEntry entry, const Variables& variables) {

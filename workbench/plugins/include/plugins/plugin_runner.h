@@ -22,8 +22,6 @@ bool StartPluginProgram(const PluginRecord& record, const Variables& variables,
 // The program's answer once it has ended: the low eight bits of its exit code; a program
 // ended by a signal answers 0.
 uint8_t ProgramAnswer(tolvek::Program& program);
-// Collects the programs left running on their own that have ended since.
-void ReapDetachedPrograms(tolvek::Program* started = nullptr);
 
 // Calls entry with the variables set in the workbench's process; they (and any the library
 // set with the prefix) are gone afterwards.
