@@ -90,15 +90,6 @@ class CanvasTest : public WorkbenchTest {
       Settle();
     }
   }
-  static void Settle() {
-    for (int turn = 0; turn < 500; ++turn) {
-      QApplication::processEvents();
-      platform::QueueDueTimers();
-      if (platform::QueuedEventCount() == 0) return;
-      MainLoopTurn();
-    }
-    ADD_FAILURE() << "the loop kept finding events";
-  }
   int64_t m_now = 0;
   static graphview::ViewState& View() { return State().graph.view; }
   static QWidget* Canvas() { return platform::GadgetWidget(Canvas_Main_Graph); }

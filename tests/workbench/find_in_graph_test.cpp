@@ -81,9 +81,6 @@ class FindTest : public WorkbenchTest {
     ASSERT_EQ(platform::GetGadgetText(Text_Main_Status), "OK") << State().generationLog;
     m_builds = State().renderer->GraphBuilds();
   }
-  static void Settle() {
-    for (int turn = 0; turn < 100 && platform::QueuedEventCount() > 0; ++turn) MainLoopTurn();
-  }
   static QComboBox* Field() {
     int box = platform::FindWindowByTitle("LumiVEX");
     int field = box < 0 ? -1 : platform::FindGadgetByName(box, "field");

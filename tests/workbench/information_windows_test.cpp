@@ -58,10 +58,6 @@ class InformationWindows : public WorkbenchTest {
     platform::SetLoopHook(nullptr);
     return seen && turns <= 3000 && platform::FindWindowByTitle(title) < 0;
   }
-  // Serves what is queued (a new window brings events of its own).
-  static void Turns() {
-    for (int i = 0; i < 20 && platform::QueuedEventCount() > 0; ++i) MainLoopTurn();
-  }
   static void Key(int window, Qt::Key key) { QTest::keyClick(platform::WindowWidget(window), key); }
   bool m_mainEnabledMeanwhile = true;
 };
@@ -159,7 +155,7 @@ TEST_F(InformationWindows, AboutCreditsAndDonation) {
   EXPECT_EQ(platform::WindowWidth(Window_Donation), 640);
   EXPECT_EQ(platform::GetGadgetText(Button_Donation_DonateNow), "Donate now via Paypal ...");
   platform::PostEvent(platform::kEventGadget, Window_Donation, Button_Donation_DonateNow);
-  Turns();
+  Settle();
   auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
   while (!FileExists(opened) && std::chrono::steady_clock::now() < end) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -167,7 +163,7 @@ TEST_F(InformationWindows, AboutCreditsAndDonation) {
   EXPECT_EQ(ReadWholeFile(opened).rfind("https://www.paypal.com/", 0), 0u);
   EXPECT_TRUE(platform::IsWindow(Window_Donation));
   platform::PostEvent(platform::kEventCloseWindow, Window_Donation, -1);
-  Turns();
+  Settle();
   EXPECT_FALSE(platform::IsWindow(Window_Donation));
 }
 

@@ -119,51 +119,38 @@ class PluginHostTest : public WorkbenchTest {
     platform::SetGadgetText(String_Main_ProcmonFile, LUMIVEX_SAMPLE_LOG);
     platform::SetGadgetText(String_Main_WindumpFile, kSampleCapture);
   }
-  static void Turns(int ms) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    do {
-      MainLoopTurn();
-    } while (std::chrono::steady_clock::now() < end);
-  }
   static void Press(int gadget) {
     QTest::mouseClick(platform::GadgetWidget(gadget), Qt::LeftButton);
-    Turns(100);
+    Settle();
   }
   // Refresh, served until the generation has ended (or a plugin kept it from starting).
   static void Refresh(bool generates = true) {
     State().generationLog.clear();
     Press(Button_Main_Refresh);
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-    while (generates && State().generationLog.empty() &&
-           std::chrono::steady_clock::now() < deadline) {
-      MainLoopTurn();
+    if (generates) {
+      EXPECT_TRUE(TurnUntil([] { return !State().generationLog.empty(); }));
     }
-    Turns(300);
+    Settle();
   }
   static QWidget* Canvas() { return platform::GadgetWidget(Canvas_Main_Graph); }
   static void Mouse(QEvent::Type type, QPoint p, Qt::MouseButton button, Qt::MouseButtons held) {
     QMouseEvent event(type, p, Canvas()->mapToGlobal(p), button, held, Qt::NoModifier);
     QApplication::sendEvent(Canvas(), &event);
   }
-  static void Click(QPoint p, Qt::MouseButton button, bool twice = false) {
+  // A click on the canvas, served until done() holds: a single click is told only once its
+  // timer found no second one.
+  static void Click(QPoint p, Qt::MouseButton button, bool twice,
+                    const std::function<bool()>& done) {
     Mouse(QEvent::MouseButtonPress, p, button, button);
     Mouse(QEvent::MouseButtonRelease, p, button, Qt::NoButton);
     if (twice) {
       Mouse(QEvent::MouseButtonDblClick, p, button, button);
       Mouse(QEvent::MouseButtonRelease, p, button, Qt::NoButton);
     }
-    Turns(400);
+    EXPECT_TRUE(TurnUntil(done));
+    Settle();
   }
   std::string Log() const { return ReadWholeFile(Plugins() + "events.txt"); }
-  // Serves the main loop until done() holds (at most a minute); whether it came to hold.
-  static bool TurnUntil(const std::function<bool()>& done) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      MainLoopTurn();
-    }
-    return true;
-  }
   // The pid a plugin wrote into its folder.
   pid_t WrittenPid(const std::string& name) const {
     return static_cast<pid_t>(std::stol("0" + ReadWholeFile(Plugins() + name)));
@@ -195,11 +182,19 @@ TEST_F(PluginHostTest, EveryEventOfTheSessionFiresOnceInOrder) {
   }
   Press(Button_Main_AnimationShow);
   const QPoint corner(3, 3);  // empty canvas: no node, so no menu and no details
-  Click(corner, Qt::LeftButton);
-  Click(corner, Qt::LeftButton, true);
-  Click(corner, Qt::MiddleButton);
-  Click(corner, Qt::RightButton);
-  Click(corner, Qt::RightButton, true);
+  const auto told = [this](const char* action) {
+    return [this, action] {
+      const std::string log = Log();
+      const std::string last = std::string("After") + action + "\n";
+      return log.size() >= last.size() &&
+             log.compare(log.size() - last.size(), last.size(), last) == 0;
+    };
+  };
+  Click(corner, Qt::LeftButton, false, told("LeftClickOnGraph"));
+  Click(corner, Qt::LeftButton, true, told("LeftDblClickOnGraph"));
+  Click(corner, Qt::MiddleButton, false, told("MiddleClickOnGraph"));
+  Click(corner, Qt::RightButton, false, told("RightClickOnGraph"));
+  Click(corner, Qt::RightButton, true, told("RightDblClickOnGraph"));
   std::string expected;
   for (const char* action :
        {"Refresh", "ProcmonButtonClick", "WindumpButtonClick", "LauncherButtonClick",
@@ -336,7 +331,7 @@ TEST_F(PluginHostTest, AMainMenuProgramShowsItsXmlList) {
     return true;
   }});
   EXPECT_TRUE(platform::TriggerMenuItem(Menu_Plugins, MenuItem_Plugin1));
-  Turns(300);
+  Settle();
   EXPECT_EQ(PluginHost().Plugins[0].DeactivationMessage, "");
   EXPECT_TRUE(script.Finished());
   EXPECT_EQ(rows, (std::vector<std::string>{std::string("log|") + LUMIVEX_SAMPLE_LOG,
@@ -351,7 +346,7 @@ TEST_F(PluginHostTest, AContextMenuScriptShowsItsText) {
   StartWithPlugins();
   Refresh();
   ASSERT_EQ(platform::GetGadgetText(Text_Main_Status), "OK") << State().generationLog;
-  Click(QPoint(3, 3), Qt::RightButton);
+  Click(QPoint(3, 3), Qt::RightButton, false, [] { return platform::LastShownPopupMenu() >= 0; });
   const int menu = platform::LastShownPopupMenu();
   ASSERT_EQ(PluginHost().Plugins.size(), 1u);
   EXPECT_EQ(PluginHost().Plugins[0].DeactivationMessage, "");
@@ -365,7 +360,7 @@ TEST_F(PluginHostTest, AContextMenuScriptShowsItsText) {
     return true;
   }});
   ASSERT_TRUE(platform::TriggerMenuItem(menu, MenuItem_PluginBase + 0));
-  Turns(300);
+  Settle();
   EXPECT_TRUE(shown);
 }
 
@@ -389,7 +384,7 @@ TEST_F(PluginHostTest, OnlyTheFirstResultShowsXmlBeforeTextBeforeCsv) {
   ResultWindows windows({"X", "all", "textcsv", "csv"});
   for (int n = 0; n < 3; ++n) {
     EXPECT_TRUE(platform::TriggerMenuItem(Menu_Plugins, MenuItem_Plugin1 + n));
-    Turns(200);
+    Settle();
   }
   const std::string folder = std::filesystem::canonical(Plugins()).string();
   EXPECT_EQ(windows.seen, (std::vector<std::string>{"X: xml\n", "textcsv: " + folder + "\n",
@@ -413,19 +408,22 @@ TEST_F(PluginHostTest, AContextMenuPluginReadsTheNodeItWasChosenOn) {
       const graphview::GraphNode* hit = graphview::FindNodeAt(State().graph, x, y);
       if (hit && hit->name.rfind("PROCESS", 0) == 0) {
         node = hit;
-        at = QPoint(x, y);
+        // Canvas pixels are those of the drawing area inside the canvas's frame.
+        const int frame =
+            (Canvas()->width() - platform::CanvasBuffer(Canvas_Main_Graph)->width()) / 2;
+        at = QPoint(x + frame, y + frame);
       }
     }
   }
   ASSERT_NE(node, nullptr);
   const std::string expected = std::string(node->name) + "|" + plugins::LayoutNumber(node->x) +
                                "|" + plugins::LayoutNumber(node->height) + "|";
-  Click(at, Qt::RightButton);
+  Click(at, Qt::RightButton, false, [] { return platform::LastShownPopupMenu() >= 0; });
   const int menu = platform::LastShownPopupMenu();
   ASSERT_GE(menu, 0);
   ResultWindows windows({"node"});
   ASSERT_TRUE(platform::TriggerMenuItem(menu, MenuItem_PluginBase + 0));
-  Turns(300);
+  Settle();
   ASSERT_EQ(windows.seen.size(), 1u);
   EXPECT_EQ(windows.seen[0].rfind("node: " + expected, 0), 0u) << windows.seen[0];
   EXPECT_GT(windows.seen[0].size(), ("node: " + expected).size());  // the process's name
@@ -456,7 +454,7 @@ TEST_F(PluginHostTest, ThePluginsManagerListsEveryPluginAndItsDetails) {
                           }},
                          "Plugins-Manager");
   EXPECT_TRUE(platform::TriggerMenuItem(Menu_Plugins, MenuItem_PluginsManager));
-  Turns(300);
+  Settle();
   ASSERT_TRUE(script.Finished());
   ASSERT_EQ(lists.size(), 2u);
   EXPECT_EQ(lists[0], (std::vector<std::string>{"0|good|MainMenuItem|2|a",
@@ -526,7 +524,7 @@ TEST_F(PluginHostTest, AnXmlListThatLooksLikeMarkupShowsAsItIs) {
     return true;
   }});
   EXPECT_TRUE(platform::TriggerMenuItem(Menu_Plugins, MenuItem_Plugin1));
-  Turns(300);
+  Settle();
   EXPECT_TRUE(script.Finished());
   EXPECT_EQ(message.format, Qt::PlainText);
   EXPECT_EQ(message.text, "<h1><font color=red>SAFE - nothing found</font></h1><img src=x.png>");

@@ -79,16 +79,6 @@ class FramesModeTest : public WorkbenchTest {
     EXPECT_EQ(State().graph.revision, m_revision);
     WorkbenchTest::TearDown();
   }
-  // Runs the loop until nothing is queued or due.
-  static void Settle() {
-    for (int turn = 0; turn < 500; ++turn) {
-      QApplication::processEvents();
-      platform::QueueDueTimers();
-      if (platform::QueuedEventCount() == 0) return;
-      MainLoopTurn();
-    }
-    ADD_FAILURE() << "the loop kept finding events";
-  }
   static void Key(Qt::Key key) {
     QTest::keyClick(platform::GadgetWidget(Button_Main_Refresh), key);
     Settle();

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +16,7 @@
 #include "tolvek/callstack.h"
 #include "tolvek/preferences.h"
 #include "tolvek/startup.h"
+#include "workbench/main_loop.h"
 #include "workbench/stages.h"
 #include "workbench/startup.h"
 #include "workbench/workbench_state.h"
@@ -190,6 +192,25 @@ std::map<std::string, std::string> WorkbenchTest::QuietSettings() {
           {"update_check_betas", "0"},
           {"dotexecutable", "/usr/bin/dot"},
           {"windumpexecutable", "/usr/bin/tcpdump"}};
+}
+
+void Settle() {
+  for (int turn = 0; turn < 500; ++turn) {
+    QApplication::processEvents();
+    platform::QueueDueTimers();
+    if (platform::QueuedEventCount() == 0) return;
+    workbench::MainLoopTurn();
+  }
+  ADD_FAILURE() << "the loop kept finding events";
+}
+
+bool TurnUntil(const std::function<bool()>& done) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    workbench::MainLoopTurn();
+  }
+  return true;
 }
 
 }  // namespace wbtest

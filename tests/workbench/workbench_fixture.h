@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -54,6 +55,12 @@ class WorkbenchTest : public ::testing::Test {
  private:
   std::vector<std::unique_ptr<lumivex_testing::ScopedEnv>> m_environment;
 };
+
+// Serves the main loop until nothing is queued and no timer is due (a failure when it never
+// gets there): what the analyst's last action set off has been handled.
+void Settle();
+// Serves the main loop until done() holds (at most a minute); whether it came to hold.
+bool TurnUntil(const std::function<bool()>& done);
 
 std::string ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::string& bytes);
