@@ -20,6 +20,7 @@
 #include "platform/window_system.h"
 #include "scoped_env.h"
 #include "tolvek/startup.h"
+#include "tolvek/temp_files.h"
 
 using namespace platform;
 using namespace gui;
@@ -73,6 +74,11 @@ void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
 class TextRequesterTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { tolvek::LibraryStartup(); }
+  // The private folder the start-up made goes with the test program, as with a program's end.
+  static void TearDownTestSuite() {
+    tolvek::DeleteTempFiles();
+    tolvek::CleanUpTemporaryDirectory4TolvekZubl();
+  }
   void SetUp() override {
     m_home = std::filesystem::path(::testing::TempDir()) /
              ("textreq-" + std::to_string(::getpid()) + "-" +

@@ -4,6 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
 
 #include "lsan_suppressions.h"
 #include "platform/window_system.h"
@@ -15,11 +21,25 @@ class OffscreenApplication : public ::testing::Environment {
   void SetUp() override {
     if (!qEnvironmentVariable("QT_QPA_PLATFORM").startsWith("offscreen"))
       qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Without a runtime folder Qt makes one of its own in the temporary folder and leaves it
+    // there: the test program's own goes with it.
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+      m_runtime = QDir::tempPath().toStdString() + "/lumivex-tests-run-XXXXXX";
+      if (mkdtemp(m_runtime.data())) {
+        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(m_runtime));
+      } else {
+        m_runtime.clear();
+      }
+    }
     m_app = new QApplication(m_argc, m_argv);
   }
   void TearDown() override {
     platform::ResetLayer();
     delete m_app;
+    if (!m_runtime.empty()) {
+      std::error_code ec;
+      std::filesystem::remove_all(m_runtime, ec);
+    }
   }
 
  private:
@@ -27,6 +47,7 @@ class OffscreenApplication : public ::testing::Environment {
   char m_name[16] = "lumivex_tests";
   char* m_argv[2] = {m_name, nullptr};
   QApplication* m_app = nullptr;
+  std::string m_runtime;
 };
 
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new OffscreenApplication);

@@ -26,10 +26,11 @@ class PluginFolderTest : public ::testing::Test {
   void SetUp() override {
     char pattern[] = "/tmp/lumivex-plugins-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
-    m_folder = std::string(pattern) + "/";
+    m_root = m_folder = std::string(pattern) + "/";
     wbtest::WriteWholeFile(m_folder + "tool.sh", "#!/bin/sh\n");
   }
-  void TearDown() override { fs::remove_all(m_folder); }
+  // A test may move the plugin folder below the one made here.
+  void TearDown() override { fs::remove_all(m_root); }
   void Write(const std::string& name, const std::string& text) {
     wbtest::WriteWholeFile(m_folder + name, text);
   }
@@ -39,7 +40,7 @@ class PluginFolderTest : public ::testing::Test {
     EXPECT_TRUE(ReadPluginDescription(m_folder, "p.lvp", record));
     return record;
   }
-  std::string m_folder;
+  std::string m_root, m_folder;
 };
 
 TEST_F(PluginFolderTest, EachFailedCheckAddsItsLine) {

@@ -60,6 +60,8 @@ TEST_F(LayerObjects, ImagesSurviveTheCodecsWithTheirColours) {
   EXPECT_TRUE(SaveImage(image, dir + "codec.bmp", kImageBmp));
   EXPECT_EQ(ReadAll(dir + "codec.bmp").substr(0, 2), "BM");
   EXPECT_FALSE(SaveImage(image, dir + "no/such/folder/x.png"));
+  for (const char* file : {"codec.png", "codec.jpg", "codec.bmp"})
+    std::remove((dir + file).c_str());
 }
 
 TEST_F(LayerObjects, ColumnsOfWidthZeroAreHiddenAndHitTestsFollowTheScroll) {
