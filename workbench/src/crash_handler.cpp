@@ -3,6 +3,7 @@
 // Nothing of the crashed process runs after the fault but fixed-buffer writes.
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "gui/scintilla_wrapper.h"
@@ -60,7 +61,8 @@ std::vector<std::string> CrashedRunArguments(const CrashedRun& run) {
 CrashedRun CrashedRunFromArguments(const std::vector<std::string>& arguments) {
   CrashedRun run;
   std::string* fields[] = {&run.sessionFile,  &run.graphFileDot,   &run.graphFilePng,
-                           &run.graphFileTxt, &run.tempProcmonCsv, &run.tempWindumpTxt};
+                           &run.graphFileTxt, &run.tempProcmonCsv, &run.tempWindumpTxt,
+                           &run.crashFile};
   for (size_t i = 0; i < std::size(fields) && i < arguments.size(); ++i) *fields[i] = arguments[i];
   return run;
 }
@@ -76,26 +78,31 @@ void UpdateCrashFollowUp() {
   if (s.programFolder.empty()) return;
   CrashedRun run;
   run.sessionFile = s.sessionFile;
-  run.graphFileDot = tolvek::GetTempFilePath(s.files.graphFileDot);
-  run.graphFilePng = tolvek::GetTempFilePath(s.files.graphFilePng);
-  run.graphFileTxt = tolvek::GetTempFilePath(s.files.graphFileTxt);
-  run.tempProcmonCsv = tolvek::GetTempFilePath(s.files.tempProcmonCsv);
-  run.tempWindumpTxt = tolvek::GetTempFilePath(s.files.tempWindumpTxt);
+  // Early in the start-up the work files do not exist yet: the report goes without them.
+  if (s.files.graphFileDot) {
+    run.graphFileDot = tolvek::GetTempFilePath(s.files.graphFileDot);
+    run.graphFilePng = tolvek::GetTempFilePath(s.files.graphFilePng);
+    run.graphFileTxt = tolvek::GetTempFilePath(s.files.graphFileTxt);
+    run.tempProcmonCsv = tolvek::GetTempFilePath(s.files.tempProcmonCsv);
+    run.tempWindumpTxt = tolvek::GetTempFilePath(s.files.tempWindumpTxt);
+  }
   std::vector<std::string> argv = {s.programFolder + "lumivex", kAfterCrashArgument};
   for (std::string& a : CrashedRunArguments(run)) argv.push_back(std::move(a));
   tolvek::SetCrashFollowUp(argv);
 }
 
-void CheckTestFault() {
-  if (std::getenv("LUMIVEX_TEST_FAULT")) FaultForTest();
+void CheckTestFault(const char* stage) {
+  const char* wanted = std::getenv("LUMIVEX_TEST_FAULT");
+  if (wanted && std::string_view(wanted) == stage) FaultForTest();
 }
 
-std::string CrashMessage(const std::string& profileFolder) {
+std::string CrashMessage(const std::string& profileFolder, bool written) {
   return "Ooops, LumiVEX crashed!\n\nWe feel very sorry for this bad experience. However, we "
          "can assure you this is not a feature, it's definitely a bug. Therefore LumiVEX has "
          "written a short error log to the file \"" +
-         profileFolder +
-         "lumivex.error\".\n\nPlease share this file with us by posting a bug "
+         profileFolder + "lumivex.error\"." +
+         (written ? "" : "\n\nUnfortunately this file could not be written.") +
+         "\n\nPlease share this file with us by posting a bug "
          "report in the LumiVEX forum at\n\n" +
          kForumAddress + "\n\nor send it attached to an email to\n\n" + kBugReportAddress +
          "\n\nThx a lot for your understanding and efforts.";
@@ -104,7 +111,9 @@ std::string CrashMessage(const std::string& profileFolder) {
 void RunAfterCrash(const CrashedRun& run) {
   TOLVEK_TRACE("RunAfterCrash");
   std::string profile = ProfileFolder();
-  platform::MessageRequester("LumiVEX", CrashMessage(profile));
+  // Only the file the handler wrote is this crash's: an older one under the same name would
+  // describe another.
+  platform::MessageRequester("LumiVEX", CrashMessage(profile, !run.crashFile.empty()));
   BugReportSources sources;
   sources.settingsFolder = profile + ".lumivex/";
   sources.sessionFile = run.sessionFile;
@@ -114,7 +123,7 @@ void RunAfterCrash(const CrashedRun& run) {
   sources.tempProcmonCsv = run.tempProcmonCsv;
   sources.tempWindumpTxt = run.tempWindumpTxt;
   sources.afterCrash = true;
-  sources.crashFile = profile + "lumivex.error";
+  sources.crashFile = run.crashFile;
   RunBugReport(sources);
 }
 
