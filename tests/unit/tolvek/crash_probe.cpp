@@ -6,11 +6,16 @@
 //   two-threads  two started threads do so at the same moment
 //   overflow     a started thread overflows its stack
 //   refault      the handler itself faults while it writes the report
+// As a follow-up, "crash_probe record <file> [arguments ...]" writes its arguments after the
+// file, its blocked and ignored signals and its standard input into the file (whole, by
+// renaming).
 #include <signal.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -43,9 +48,24 @@ void Unsettle() {
 
 }  // namespace
 
+int Record(const std::string& file, char** arguments) {
+  std::ofstream out(file + ".part");
+  for (; *arguments; ++arguments) out << "arg " << *arguments << "\n";
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("SigBlk:", 0) == 0 || line.rfind("SigIgn:", 0) == 0) out << line << "\n";
+  }
+  char input[4096];
+  ssize_t n = readlink("/proc/self/fd/0", input, sizeof input);
+  out << "stdin " << std::string(input, n > 0 ? static_cast<size_t>(n) : 0) << "\n";
+  out.close();
+  return std::rename((file + ".part").c_str(), file.c_str()) == 0 ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
   if (argc < 3) return 2;
   const std::string how = argv[1];
+  if (how == "record") return Record(argv[2], argv + 3);
   tolvek::InstallCrashHandler({"probe.error", "Probe-Head\r\n", true, "Probe-Tail\r\n"});
   tolvek::SetCrashFollowUp(std::vector<std::string>(argv + 2, argv + argc));
   TOLVEK_TRACE("ProbeMain");
