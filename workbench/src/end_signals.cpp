@@ -1,7 +1,6 @@
 // Ending by a signal: a logout or a closed terminal (SIGHUP, SIGTERM) and Ctrl+C (SIGINT) end
 // the workbench as File > Exit does. The handler only writes a byte into a pipe; the GUI
-// thread reads it from whichever loop is running and ends the program in order there. A
-// display that goes away ends the program through exit(), which takes the work files along.
+// thread reads it from whichever loop is running and ends the program in order there.
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
@@ -11,7 +10,6 @@
 
 #include "platform/window_system.h"
 #include "tolvek/callstack.h"
-#include "tolvek/temp_files.h"
 #include "workbench/stages.h"
 
 namespace workbench {
@@ -19,7 +17,6 @@ namespace {
 
 int gEndPipe[2] = {-1, -1};
 bool gStartUpComplete = false;
-pid_t gProgram = 0;
 
 void OnEndSignal(int) {
   const int saved = errno;
@@ -39,21 +36,12 @@ void OnEndRequested() {
   tolvek::EndProgram(0);
 }
 
-void RemoveWorkFilesAtExit() {
-  // Only the program itself: a child that was forked and exits must leave them alone.
-  if (::getpid() != gProgram) return;
-  tolvek::DeleteTempFiles();
-  tolvek::CleanUpTemporaryDirectory4TolvekZubl();
-}
-
 }  // namespace
 
 void InstallEndSignals() {
   gStartUpComplete = false;
   if (gEndPipe[0] >= 0) return;
   if (::pipe2(gEndPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-  gProgram = ::getpid();
-  std::atexit(RemoveWorkFilesAtExit);
   platform::WatchReadable(gEndPipe[0], OnEndRequested);
   struct sigaction action {};
   action.sa_handler = OnEndSignal;

@@ -101,7 +101,7 @@ void CreateBugReport(bool afterCrash);
 // Installs the handler of unhandled errors.
 void InstallCrashHandler();
 // SIGTERM, SIGHUP and SIGINT end the program on the GUI thread: with the finalizers only until
-// EndSignalsEndInOrder, with the end sequence from then on. exit() removes the work files.
+// EndSignalsEndInOrder, with the end sequence from then on.
 void InstallEndSignals();
 void EndSignalsEndInOrder();
 // Stores the session and the window geometry, deletes the details file and ends the
