@@ -8,6 +8,7 @@
 
 #include "evtweave/console_output.h"
 #include "evtweave/converter_state.h"
+#include "tolvek/callstack.h"
 #include "tolvek/file_read.h"
 #include "tolvek/memory.h"
 #include "tolvek/memory_string.h"
@@ -204,6 +205,7 @@ bool IsIpv4Text(std::string_view text) {
 }
 
 void CollectNetworkData() {
+  TOLVEK_TRACE("CollectNetworkData");
   const std::string& path = State().CaptureFile;
   PrintProgress("Collecting network data ...");
   if (path.empty()) {

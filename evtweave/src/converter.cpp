@@ -17,6 +17,7 @@
 #include "evtweave/launcher.h"
 #include "evtweave/output_files.h"
 #include "evtweave/procmon_csv.h"
+#include "tolvek/callstack.h"
 #include "tolvek/syslog.h"
 
 namespace evtweave {
@@ -48,6 +49,7 @@ namespace {
 // The whole file as UTF-8 text; false when it cannot be read or holds nothing. A regular
 // file that may be UTF-8 is used where it lies (mapped), anything else is read and decoded.
 bool LoadLogText(const std::string& path, LogText& text) {
+  TOLVEK_TRACE("LoadLogText");
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     tolvek::SyslogWarning("Couldn't open file '" + path + "'");
@@ -94,6 +96,7 @@ int FailWith(const std::string& message) {
 }  // namespace
 
 int RunConverter(const std::vector<std::string>& arguments) {
+  TOLVEK_TRACE("RunConverter");
   ResetConverterState();
   ConverterState& state = State();
   auto argument = [&](size_t i) { return i < arguments.size() ? arguments[i] : std::string(); };

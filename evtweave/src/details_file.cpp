@@ -5,6 +5,7 @@
 #include "evtweave/dot_writer.h"
 #include "evtweave/output_files.h"
 #include "evtweave/path_names.h"
+#include "tolvek/callstack.h"
 #include "tolvek/hex_form.h"
 #include "tolvek/path_generic.h"
 #include "tolvek/preferences.h"
@@ -87,6 +88,7 @@ void WriteProcess(int32_t index) {
 }  // namespace
 
 bool WriteDetailsFile() {
+  TOLVEK_TRACE("WriteDetailsFile");
   ConverterState& state = State();
   if (!state.options.lumivex) return true;
   std::string path = state.DotFile + std::string(kDetailsSuffix);

@@ -6,6 +6,7 @@
 #include "evtweave/object_edges.h"
 #include "evtweave/output_files.h"
 #include "evtweave/path_names.h"
+#include "tolvek/callstack.h"
 
 namespace evtweave {
 namespace {
@@ -327,6 +328,7 @@ std::string BuildDotText() {
 }
 
 bool WriteDotFile() {
+  TOLVEK_TRACE("WriteDotFile");
   const std::string& path = State().DotFile;
   if (!path.empty() && tolvek::WriteFileWhole(path, BuildDotText(), kOutputWriteOptions)) {
     return true;

@@ -5,6 +5,7 @@
 #include "evtweave/capture_text.h"
 #include "evtweave/console_output.h"
 #include "evtweave/path_names.h"
+#include "tolvek/callstack.h"
 #include "tolvek/regex.h"
 
 namespace evtweave {
@@ -315,6 +316,7 @@ size_t CountThreads() {
 }  // namespace
 
 void CollectEntities() {
+  TOLVEK_TRACE("CollectEntities");
   EntityState& e = State().entities;
   e.m_oldProcesses = e.m_newProcesses = e.m_oldThreads = e.m_newThreads = 0;
   e.PidKey.clear();

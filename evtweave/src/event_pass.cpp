@@ -4,6 +4,7 @@
 #include "evtweave/entities.h"
 #include "evtweave/object_edges.h"
 #include "evtweave/procmon_csv.h"
+#include "tolvek/callstack.h"
 
 namespace evtweave {
 
@@ -232,6 +233,7 @@ std::vector<bool> SampleProcesses() {
 }  // namespace
 
 void AnalyzeData() {
+  TOLVEK_TRACE("AnalyzeData");
   ConverterState& state = State();
   GraphState& graph = state.graph;
   EntityState& e = state.entities;

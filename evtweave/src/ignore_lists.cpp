@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "evtweave/console_output.h"
+#include "tolvek/callstack.h"
 #include "tolvek/file_read.h"
 #include "tolvek/memory.h"
 #include "tolvek/memory_string.h"
@@ -163,6 +164,7 @@ void LoadIgnoreFile(const std::string& fileName, IgnoreList& list) {
 }
 
 void LoadIgnoreFiles() {
+  TOLVEK_TRACE("LoadIgnoreFiles");
   IgnoreState& ignores = State().ignores;
   LoadIgnoreFile(std::string(kFileIgnores), ignores.Files);
   LoadIgnoreFile(std::string(kRegistryKeyIgnores), ignores.RegistryKeys);

@@ -5,6 +5,7 @@
 #include "evtweave/console_output.h"
 #include "evtweave/converter_state.h"
 #include "evtweave/entities.h"
+#include "tolvek/callstack.h"
 
 namespace evtweave {
 namespace {
@@ -66,6 +67,7 @@ int CompareStartTimes(std::string_view a, std::string_view b) {
 }
 
 void ManageLauncher() {
+  TOLVEK_TRACE("ManageLauncher");
   ConverterState& state = State();
   LauncherState& launcher = state.launcher;
   EntityState& e = state.entities;

@@ -22,6 +22,7 @@
 
 #include "evtweave/console_output.h"
 #include "tolvek/callstack.h"
+#include "tolvek/crash_report.h"
 #include "tolvek/text_codec.h"
 
 namespace evtweave {
@@ -304,6 +305,7 @@ void RunOnThreads(size_t count, const std::function<void(size_t)>& job) {
   // a job that could not get its memory stops the others, and the run ends below with the
   // report of exhausted memory.
   auto work = [&] {
+    TOLVEK_TRACE("RunOnThreads");
     try {
       for (size_t i; !outOfMemory && (i = next.fetch_add(1)) < count;) job(i);
     } catch (const std::bad_alloc&) {
@@ -313,7 +315,7 @@ void RunOnThreads(size_t count, const std::function<void(size_t)>& job) {
   std::vector<std::thread> helpers;
   for (size_t i = 1; i < std::min(UsableThreads(), count); ++i) {
     try {
-      helpers.emplace_back(work);
+      helpers.push_back(tolvek::StartThread(work));
     } catch (const std::system_error&) {
       break;
     }
@@ -789,6 +791,7 @@ CsvReadResult ReadRecords(size_t stretchBytes, bool plainFields, bool& valid) {
 }  // namespace
 
 CsvReadResult ReadProcmonCsv(size_t stretchBytes, bool plainFields) {
+  TOLVEK_TRACE("ReadProcmonCsv");
   CsvState& csv = State().csv;
   PrintProgress("Collecting Procmon data ...");
   bool valid = true;

@@ -4,6 +4,7 @@
 #include <QEventLoop>
 #include <QKeySequence>
 #include <QShortcut>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <chrono>
@@ -183,6 +184,13 @@ void PostEvent(int type, int window, int gadget, int subtype, int data) {
   e.data = data;
   e.fromUser = false;
   Enqueue(e);
+}
+
+void WatchReadable(int fd, std::function<void()> onReadable) {
+  // Lives as long as the application: the descriptor is watched for the whole run.
+  auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, QCoreApplication::instance());
+  QObject::connect(notifier, &QSocketNotifier::activated, notifier,
+                   [onReadable = std::move(onReadable)] { onReadable(); });
 }
 
 void FlushEvents() {

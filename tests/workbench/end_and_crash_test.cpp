@@ -1,7 +1,11 @@
 // The two ends of the workbench: the orderly one (the pending-session question, Exit, the
 // settings it leaves, the private folder it removes) and a crash of the real program, whose
 // report a fresh process takes over.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -23,6 +27,7 @@
 #include "workbench/startup.h"
 #include "workbench/workbench_state.h"
 #include "workbench_fixture.h"
+#include "workbench_instance_driver.h"
 
 namespace {
 
@@ -108,48 +113,93 @@ TEST_F(EndSequenceTest, ExitAsksNothingAndTheFinalizersTakeThePrivateFolder) {
   EXPECT_FALSE(FileExists(privateFolder));
 }
 
-// The real program, started so that its follow-up is a recording stand-in beside it: the
-// crash file, the exit code and what stays on disk, then the follow-up's work in this process.
-TEST_F(WorkbenchTest, ACrashLeavesTheReportAndItsFilesAndAFreshProcessTakesOver) {
-  WriteSettings(QuietSettings());
-  const std::string program = m_root + "/program/";
-  fs::create_directory(program);
-  char self[4096];
-  ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-  ASSERT_GT(n, 0);
-  const fs::path bin = fs::path(std::string(self, static_cast<size_t>(n))).parent_path();
-  // The crashing copy is the real program under another name (a hard link where it can be).
-  std::error_code linked;
-  fs::create_hard_link(bin / "lumivex", program + "lumivex-crashing", linked);
-  if (linked) fs::copy_file(bin / "lumivex", program + "lumivex-crashing");
-  fs::create_symlink(bin / "evtweave", program + "evtweave");
-  const std::string recorded = m_root + "/follow-up";
-  WriteWholeFile(program + "lumivex", "#!/bin/sh\nls /proc/self/fd | tr '\\n' ' ' > '" + recorded +
-                                          ".fds'\n"
-                                          "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" +
-                                          recorded + ".part'\nmv '" + recorded + ".part' '" +
-                                          recorded + "'\n");
-  chmod((program + "lumivex").c_str(), 0755);
-  WriteWholeFile(Home() + "lumivex.error", "an older report");
+// The real program under another name, beside a stand-in for its follow-up that records
+// its arguments, its blocked and ignored signals and its standard input.
+class CrashTest : public WorkbenchTest {
+ protected:
+  void SetUp() override {
+    WorkbenchTest::SetUp();
+    WriteSettings(QuietSettings());
+    m_program = m_root + "/program/";
+    fs::create_directory(m_program);
+    // The crashing copy is the real program under another name (a hard link where it can be).
+    std::error_code linked;
+    fs::create_hard_link(BinFolder() / "lumivex", m_program + "lumivex-crashing", linked);
+    if (linked) fs::copy_file(BinFolder() / "lumivex", m_program + "lumivex-crashing");
+    fs::create_symlink(BinFolder() / "evtweave", m_program + "evtweave");
+    m_record = m_root + "/follow-up";
+    // Nothing of the crashed run's reaches it but its standard descriptors (ls reads through 3).
+    WriteWholeFile(m_program + "lumivex",
+                   "#!/bin/sh\nls /proc/self/fd | tr '\\n' ' ' > '" + m_record +
+                       ".fds'\n{\n  for a in \"$@\"; do printf 'arg %s\\n' \"$a\"; done\n"
+                       "  grep -E '^Sig(Blk|Ign):' /proc/$$/status\n"
+                       "  printf 'stdin %s\\n' \"$(readlink /proc/$$/fd/0)\"\n} > '" +
+                       m_record + ".part'\nmv '" + m_record + ".part' '" + m_record + "'\n");
+    chmod((m_program + "lumivex").c_str(), 0755);
+  }
+  static fs::path BinFolder() {
+    char self[4096];
+    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    return fs::path(std::string(self, n > 0 ? static_cast<size_t>(n) : 0)).parent_path();
+  }
+  // Runs the crashing copy, which faults at stage; its exit code.
+  int Crash(const std::string& stage) {
+    tolvek::Program run;
+    tolvek::ProgramOptions options;
+    options.redirect = false;
+    options.environment = {"LUMIVEX_TEST_FAULT=" + stage, "QT_QPA_PLATFORM=offscreen"};
+    if (!tolvek::StartProgram(m_program + "lumivex-crashing", {}, m_root, run, options)) return -1;
+    bool ended = tolvek::WaitProgram(run, 60000);
+    if (!ended) tolvek::KillProgram(run);
+    int code = tolvek::CloseProgram(run);
+    return ended ? code : -1;
+  }
+  // The follow-up's arguments, once it has recorded them; the rest of its record in rest.
+  std::vector<std::string> FollowUpArguments(std::vector<std::string>& rest) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!FileExists(m_record) && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    std::vector<std::string> args;
+    std::istringstream lines(ReadWholeFile(m_record));
+    for (std::string line; std::getline(lines, line);) {
+      if (line.rfind("arg ", 0) == 0) {
+        args.push_back(line.substr(4));
+      } else {
+        rest.push_back(line);
+      }
+    }
+    return args;
+  }
+  std::string m_program, m_record;
+};
 
-  tolvek::Program run;
-  tolvek::ProgramOptions options;
-  options.redirect = false;
-  options.environment = {"LUMIVEX_TEST_FAULT=1", "QT_QPA_PLATFORM=offscreen"};
-  ASSERT_TRUE(tolvek::StartProgram(program + "lumivex-crashing", {}, m_root, run, options));
-  bool ended = tolvek::WaitProgram(run, 60000);
-  if (!ended) tolvek::KillProgram(run);
-  int code = tolvek::CloseProgram(run);
-  ASSERT_TRUE(ended) << "the crashing program did not end";
-  EXPECT_EQ(code, 1);
+// The follow-up starts as any program does: nothing blocked, nothing ignored, no terminal.
+const std::vector<std::string> kCleanStart = {"SigBlk:\t0000000000000000",
+                                              "SigIgn:\t0000000000000000", "stdin /dev/null"};
+
+std::string ExpectedCrashMessage(const std::string& home, const std::string& afterTheName) {
+  return "Ooops, LumiVEX crashed!\n\nWe feel very sorry for this bad experience. However, we "
+         "can assure you this is not a feature, it's definitely a bug. Therefore LumiVEX has "
+         "written a short error log to the file \"" +
+         home + "lumivex.error\"." + afterTheName +
+         "\n\nPlease share this file with us by posting a bug report in the LumiVEX forum "
+         "at\n\n" +
+         kForumAddress + "\n\nor send it attached to an email to\n\n" + kBugReportAddress +
+         "\n\nThx a lot for your understanding and efforts.";
+}
+
+TEST_F(CrashTest, ACrashLeavesTheReportAndItsFilesAndAFreshProcessTakesOver) {
+  WriteWholeFile(Home() + "lumivex.error", "an older report");
+  EXPECT_EQ(Crash("loop"), 1);
 
   std::string report = ReadWholeFile(Home() + "lumivex.error");
   EXPECT_TRUE(std::regex_match(
       report, std::regex("LumiVEX-Build: 55\r\n"
                          "ErrorAddress\\(\\): [1-9][0-9]*\r\n"
                          "ErrorCode\\(\\): 11\r\n"
-                         "ErrorFile\\(\\): \r\n"
-                         "ErrorLine\\(\\): 0\r\n"
+                         "ErrorFile\\(\\): crash_handler\\.cpp\r\n"
+                         "ErrorLine\\(\\): [1-9][0-9]*\r\n"
                          "ErrorMessage\\(\\): Invalid memory access \\(SIGSEGV\\)\r\n"
                          "\r\n"
                          "Callstack: MainLoop\\(\\) -> MainLoopTurn\\(\\) -> FaultForTest\\(\\)\r\n"
@@ -165,17 +215,13 @@ TEST_F(WorkbenchTest, ACrashLeavesTheReportAndItsFilesAndAFreshProcessTakesOver)
   ASSERT_EQ(stat((Home() + "lumivex.error").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
 
-  // The follow-up was started with the crashed run's files, which are all still there.
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!FileExists(recorded) && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  // Nothing of the crashed run's reaches it but its standard descriptors (ls reads through 3).
-  EXPECT_EQ(ReadWholeFile(recorded + ".fds"), "0 1 2 3 ");
-  std::vector<std::string> args;
-  std::istringstream lines(ReadWholeFile(recorded));
-  for (std::string line; std::getline(lines, line);) args.push_back(line);
-  ASSERT_EQ(args.size(), 9u);
+  // The follow-up was started with the crashed run's files, which are all still there, its
+  // last Refresh's record and start, and the crash file as written.
+  std::vector<std::string> rest;
+  std::vector<std::string> args = FollowUpArguments(rest);
+  EXPECT_EQ(rest, kCleanStart);
+  EXPECT_EQ(ReadWholeFile(m_record + ".fds"), "0 1 2 3 ");
+  ASSERT_EQ(args.size(), 10u);
   EXPECT_EQ(args[0], kAfterCrashArgument);
   EXPECT_EQ(args[1], SettingsFolder() + "default.lv");
   EXPECT_NE(args[7].find("/tolvek.zubl.lumivex-"), std::string::npos) << args[7];
@@ -184,6 +230,7 @@ TEST_F(WorkbenchTest, ACrashLeavesTheReportAndItsFilesAndAFreshProcessTakesOver)
     EXPECT_NE(args[i].find("/tolvek.zubl.lumivex-"), std::string::npos) << args[i];
     EXPECT_TRUE(FileExists(args[i])) << args[i];
   }
+  EXPECT_EQ(args[9], Home() + "lumivex.error");
 
   // The fresh process: the message, then the report with the crash file in it.
   StartQuietly();
@@ -196,8 +243,7 @@ TEST_F(WorkbenchTest, ACrashLeavesTheReportAndItsFilesAndAFreshProcessTakesOver)
   EXPECT_FALSE(driver.gaveUp);
   ASSERT_GE(platform::ShownMessages().size(), 1u);
   EXPECT_EQ(platform::ShownMessages()[0].title, "LumiVEX");
-  EXPECT_EQ(platform::ShownMessages()[0].text, CrashMessage(Home()));
-  EXPECT_NE(CrashMessage(Home()).find("\"" + Home() + "lumivex.error\""), std::string::npos);
+  EXPECT_EQ(platform::ShownMessages()[0].text, ExpectedCrashMessage(Home(), ""));
   std::vector<std::string> tree = driver.Texts();
   EXPECT_NE(std::find(tree.begin(), tree.end(), "lumivex.error"), tree.end());
   EXPECT_NE(std::find(tree.begin(), tree.end(), "tempfile_lumivex.dot"), tree.end());
@@ -206,6 +252,62 @@ TEST_F(WorkbenchTest, ACrashLeavesTheReportAndItsFilesAndAFreshProcessTakesOver)
   std::string listing = Output("bsdtar", {"-tf", QString::fromStdString(archive)});
   EXPECT_NE(listing.find("lumivex.error\n"), std::string::npos) << listing;
   EXPECT_NE(listing.find("tempfile_lumivex.dot\n"), std::string::npos) << listing;
+}
+
+TEST_F(CrashTest, ACrashDuringTheStartUpIsToldAndReportedToo) {
+  EXPECT_EQ(Crash("startup"), 1);
+  EXPECT_NE(ReadWholeFile(Home() + "lumivex.error")
+                .find("\r\nCallstack: StartUp() -> FaultForTest()\r\n"),
+            std::string::npos);
+  std::vector<std::string> rest;
+  std::vector<std::string> args = FollowUpArguments(rest);
+  EXPECT_EQ(rest, kCleanStart);
+  ASSERT_EQ(args.size(), 10u);
+  EXPECT_EQ(args[0], kAfterCrashArgument);
+  EXPECT_EQ(args[1], "");  // the session is not chosen yet
+  for (size_t i = 2; i < 7; ++i) EXPECT_TRUE(FileExists(args[i])) << args[i];
+  EXPECT_EQ(args[9], Home() + "lumivex.error");
+}
+
+// The handler could not write the crash file: the older one there describes another crash.
+TEST_F(WorkbenchTest, AnUnwrittenCrashFileIsSaidSoAndAnOlderOneIsNotPacked) {
+  WriteWholeFile(Home() + "lumivex.error", "an older report");
+  StartQuietly();
+  platform::ClearScriptedAnswers();
+  platform::ScriptMessageAnswer(platform::kResultOk);
+  BugReportDriver driver;
+  driver.Install();
+  RunAfterCrash(CrashedRunFromArguments({SettingsFolder() + "default.lv", "", "", "", "", "", ""}));
+  platform::SetLoopHook(nullptr);
+  EXPECT_FALSE(driver.gaveUp);
+  ASSERT_GE(platform::ShownMessages().size(), 1u);
+  EXPECT_EQ(platform::ShownMessages()[0].text,
+            ExpectedCrashMessage(Home(), "\n\nUnfortunately this file could not be written."));
+  std::vector<std::string> tree = driver.Texts();
+  EXPECT_EQ(std::find(tree.begin(), tree.end(), "lumivex.error"), tree.end());
+}
+
+// A logout, a closed terminal and Ctrl+C end a real workbench as File > Exit does.
+TEST_F(WorkbenchTest, EndSignalsEndTheProgramInOrder) {
+  for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
+    SCOPED_TRACE(signal);
+    WriteSettings(QuietSettings());
+    const std::string session = SettingsFolder() + "signalled.lv";
+    WriteWholeFile(session, "");
+    Instance instance(session);
+    ASSERT_GT(instance.Pid(), 0);
+    ASSERT_EQ(instance.Line(), "ready");
+    instance.Send("dot");
+    const std::string dot = instance.Line().substr(4);
+    ASSERT_TRUE(FileExists(dot)) << dot;
+    const std::string privateFolder = fs::path(dot).parent_path();
+    instance.Send("loop");
+    ASSERT_EQ(kill(instance.Pid(), signal), 0);
+    EXPECT_EQ(instance.Wait(), 0);
+    EXPECT_EQ(SettingsKeys()["lastsession"], session);
+    EXPECT_FALSE(FileExists(dot));
+    EXPECT_FALSE(FileExists(privateFolder));
+  }
 }
 
 }  // namespace

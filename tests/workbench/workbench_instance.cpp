@@ -8,6 +8,7 @@
 //   refresh     a Refresh; says "node <name>" per node of the graph, then "status <status>"
 //   dot         says "dot <path of the shown graph's DOT file>"
 //   end         the end sequence: the program ends with its finalizers
+//   loop        the program's main loop, from which it no longer reads commands
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -18,6 +19,7 @@
 #include "platform/window_system.h"
 #include "tolvek/temp_files.h"
 #include "workbench/gadgets.h"
+#include "workbench/main_loop.h"
 #include "workbench/stages.h"
 #include "workbench/startup.h"
 #include "workbench/workbench_state.h"
@@ -76,6 +78,8 @@ int main(int argc, char** argv) {
       Say("dot " + tolvek::GetTempFilePath(workbench::State().files.graphFileDot));
     } else if (line == "end") {
       workbench::EndSequence();
+    } else if (line == "loop") {
+      workbench::MainLoop();
     }
   }
   return 1;  // the test went away without ending us

@@ -51,6 +51,12 @@ void StoreName(char* slot, std::string_view name) {
 
 }  // namespace
 
+constinit thread_local const SourcePosition* detail::tPosition = nullptr;
+
+const SourcePosition* CurrentSourcePosition() {
+  return detail::tPosition;
+}
+
 void CallstackTrace(std::string_view name) {
   ThreadStack& s = tStack;
   if (!s.block) {

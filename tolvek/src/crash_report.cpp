@@ -30,7 +30,10 @@ constexpr size_t kFollowUpArgs = 32;
 
 struct FollowUp {
   char m_text[kFollowUpSize];
-  char* m_argv[kFollowUpArgs + 1];
+  // The program's arguments, then the one the handler adds (the report's path or ""), then
+  // the terminating null.
+  char* m_argv[kFollowUpArgs + 2];
+  size_t m_count = 0;
 };
 
 struct CrashState {
@@ -41,7 +44,8 @@ struct CrashState {
   // Two argument sets: the one being built never is the one the handler may read.
   FollowUp m_followUps[2];
   std::atomic<FollowUp*> m_followUp{nullptr};
-  std::atomic<bool> m_entered{false};
+  // The thread that writes the report (its kernel thread id); 0 before any fault.
+  std::atomic<long> m_owner{0};
 };
 CrashState gCrash;
 alignas(16) char gAltStack[1 << 16];
@@ -95,44 +99,72 @@ void FillFaultLines(FixedText& out, uint64_t address, int code, const char* file
   for (;;) ::syscall(SYS_exit_group, code);
 }
 
-void WriteAll(int fd, const char* data, size_t size) {
+bool WriteAll(int fd, const char* data, size_t size) {
   while (size > 0) {
     ssize_t n = ::write(fd, data, size);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
+    if (n <= 0) return false;
     data += n;
     size -= static_cast<size_t>(n);
   }
+  return true;
 }
 
 // The report goes to "<path>.<pid>.part" first; only a complete file takes the real name.
-void WriteReportFile(const FixedText& text) {
-  if (gCrash.m_reportPath[0] == '\0') return;
+// An older report goes first of all, so that whatever is found under the name after this
+// crash is this crash's. True when the report stands under its name.
+bool WriteReportFile(const FixedText& text) {
+  if (gCrash.m_reportPath[0] == '\0') return false;
+  ::unlink(gCrash.m_reportPath);
   FixedText& part = gPartPath;
   part.m_size = 0;
   part.Add(gCrash.m_reportPath);
   part.Add(".");
   part.AddNumber(static_cast<uint64_t>(::getpid()));
   part.Add(".part");
-  if (part.m_size >= sizeof part.m_data) return;
+  if (part.m_size >= sizeof part.m_data) return false;
   part.m_data[part.m_size] = '\0';
   ::unlink(part.m_data);
   int fd = ::open(part.m_data, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd < 0) return;
-  WriteAll(fd, text.m_data, text.m_size);
-  bool written = ::fsync(fd) == 0;
+  if (fd < 0) return false;
+  bool written = WriteAll(fd, text.m_data, text.m_size);
+  written &= ::fsync(fd) == 0;
   written &= ::close(fd) == 0;
-  if (!written || ::rename(part.m_data, gCrash.m_reportPath) != 0) ::unlink(part.m_data);
+  if (written && ::rename(part.m_data, gCrash.m_reportPath) == 0) return true;
+  ::unlink(part.m_data);
+  return false;
 }
 
-void StartFollowUp() {
+// The signals a follow-up must not inherit as blocked or ignored: all of them. The kernel's
+// own form of sigaction, as the plain system call takes it.
+struct KernelSigaction {
+  void (*m_handler)(int);
+  unsigned long m_flags;
+  void (*m_restorer)();
+  uint64_t m_mask;
+};
+constexpr int kLastSignal = 64;
+
+void StartFollowUp(bool written) {
   FollowUp* followUp = gCrash.m_followUp.load();
   if (!followUp || !followUp->m_argv[0]) return;
+  static char none[] = "";
+  followUp->m_argv[followUp->m_count] = written ? gCrash.m_reportPath : none;
+  followUp->m_argv[followUp->m_count + 1] = nullptr;
   // The fork and the child's steps are plain system calls: no atfork handlers run, nothing of
   // ours runs twice, and no library wrapper (nor a checking build's hook) works out stacks or
   // locks from inside the signal handler. The child only replaces itself.
   const long pid = ::syscall(SYS_clone, SIGCHLD, 0, 0, 0, 0);
   if (pid == 0) {
+    // The faulting thread's mask and the program's ignored signals would pass through exec:
+    // the fresh program starts as any program does.
+    const KernelSigaction byDefault{SIG_DFL, 0, nullptr, 0};
+    for (int signal = 1; signal <= kLastSignal; ++signal) {
+      if (signal != SIGKILL && signal != SIGSTOP)
+        ::syscall(SYS_rt_sigaction, signal, &byDefault, nullptr, sizeof(uint64_t));
+    }
+    const uint64_t noneBlocked = 0;
+    ::syscall(SYS_rt_sigprocmask, SIG_SETMASK, &noneBlocked, nullptr, sizeof noneBlocked);
     const long null = ::syscall(SYS_openat, AT_FDCWD, "/dev/null", O_RDONLY | O_CLOEXEC);
     if (null > 0) ::syscall(SYS_dup3, null, STDIN_FILENO, 0);
     if (null == 0) ::syscall(SYS_fcntl, STDIN_FILENO, F_SETFD, 0);
@@ -143,12 +175,26 @@ void StartFollowUp() {
 }
 
 [[noreturn]] void WriteReportAndEnd(uint64_t address, int code, const char* message) {
-  // A fault inside the handler ends the process at once.
-  if (gCrash.m_entered.exchange(true)) EndNow(1);
+  // The first thread in owns the report. Another thread that faults meanwhile waits for the
+  // owner to end the process; the owner faulting again ends it at once, taking its
+  // unfinished file along.
+  const long self = ::syscall(SYS_gettid);
+  long owner = 0;
+  if (!gCrash.m_owner.compare_exchange_strong(owner, self)) {
+    if (owner == self) {
+      if (gPartPath.m_size > 0 && gPartPath.m_size < sizeof gPartPath.m_data)
+        ::unlink(gPartPath.m_data);
+      EndNow(1);
+    }
+    for (;;) ::pause();
+  }
   FixedText& text = gText;
   text.m_size = 0;
   text.Add(gCrash.m_head);
-  FillFaultLines(text, address, code, "", 0, 0, message, std::strlen(message));
+  const SourcePosition* position = CurrentSourcePosition();
+  const char* file = position ? position->m_file : "";
+  FillFaultLines(text, address, code, file, std::strlen(file), position ? position->m_line : 0,
+                 message, std::strlen(message));
   if (gCrash.m_callstack) {
     text.Add("\r\nCallstack: ");
     char* room = text.m_data + text.m_size;
@@ -156,8 +202,7 @@ void StartFollowUp() {
     text.Add("\r\n\r\n");
   }
   text.Add(gCrash.m_tail);
-  WriteReportFile(text);
-  StartFollowUp();
+  StartFollowUp(WriteReportFile(text));
   EndNow(1);
 }
 
@@ -232,7 +277,27 @@ void SetCrashFollowUp(const std::vector<std::string>& argv) {
   // An argument list that did not fit whole is no list: the follow-up would misread it.
   if (count != argv.size()) count = 0;
   next.m_argv[count] = nullptr;
+  next.m_count = count;
   gCrash.m_followUp.store(count ? &next : nullptr);
+}
+
+constexpr size_t kThreadSignalStackSize = 1 << 16;
+
+ThreadSignalStack::ThreadSignalStack()
+    : m_stack(static_cast<char*>(std::malloc(kThreadSignalStackSize))) {
+  if (!m_stack) return;  // the thread is reported as long as its own stack has room
+  stack_t stack{};
+  stack.ss_sp = m_stack;
+  stack.ss_size = kThreadSignalStackSize;
+  ::sigaltstack(&stack, nullptr);
+}
+
+ThreadSignalStack::~ThreadSignalStack() {
+  if (!m_stack) return;
+  stack_t stack{};
+  stack.ss_flags = SS_DISABLE;
+  ::sigaltstack(&stack, nullptr);
+  std::free(m_stack);
 }
 
 void InstallCrashHandler(const CrashReportLayout& layout) {
@@ -247,7 +312,7 @@ void InstallCrashHandler(const CrashReportLayout& layout) {
   CopyBounded(gCrash.m_head, kLinesSize, layout.head);
   CopyBounded(gCrash.m_tail, kLinesSize, layout.tail);
   gCrash.m_callstack = layout.callstack;
-  gCrash.m_entered = false;
+  gCrash.m_owner = 0;
 
   stack_t stack{};
   stack.ss_sp = gAltStack;
@@ -255,7 +320,10 @@ void InstallCrashHandler(const CrashReportLayout& layout) {
   ::sigaltstack(&stack, nullptr);
   struct sigaction action {};
   action.sa_sigaction = OnFatalSignal;
-  action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESETHAND;
+  // The handler stays for every thread and every fault: a second faulting thread must wait
+  // for the report rather than take the default end, and the owner's own second fault must
+  // reach the handler again (not find its signal blocked) to end without leftovers.
+  action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_NODEFER;
   sigemptyset(&action.sa_mask);
   for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT})
     ::sigaction(signal, &action, nullptr);

@@ -21,6 +21,7 @@
 #include <utility>
 
 #include "tolvek/callstack.h"
+#include "tolvek/crash_report.h"
 #include "tolvek/memory.h"
 #include "tolvek/text_codec.h"
 
@@ -484,7 +485,7 @@ void OpenUrl(const std::string& url, int flags) {
   // The opener may run as long as the browser does; reaping it aside lets us return at
   // once and still leave no zombie behind.
   try {
-    std::thread([pid] {
+    StartThread([pid] {
       int status;
       while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
       }

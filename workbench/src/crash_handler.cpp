@@ -3,6 +3,7 @@
 // Nothing of the crashed process runs after the fault but fixed-buffer writes.
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "gui/scintilla_wrapper.h"
@@ -61,7 +62,7 @@ CrashedRun CrashedRunFromArguments(const std::vector<std::string>& arguments) {
   CrashedRun run;
   std::string* fields[] = {&run.sessionFile,     &run.graphFileDot,   &run.graphFilePng,
                            &run.graphFileTxt,    &run.tempProcmonCsv, &run.tempWindumpTxt,
-                           &run.lastRefreshFile, &run.startedAt};
+                           &run.lastRefreshFile, &run.startedAt,      &run.crashFile};
   for (size_t i = 0; i < std::size(fields) && i < arguments.size(); ++i) *fields[i] = arguments[i];
   return run;
 }
@@ -95,16 +96,18 @@ void UpdateCrashFollowUp() {
   tolvek::SetCrashFollowUp(argv);
 }
 
-void CheckTestFault() {
-  if (std::getenv("LUMIVEX_TEST_FAULT")) FaultForTest();
+void CheckTestFault(const char* stage) {
+  const char* wanted = std::getenv("LUMIVEX_TEST_FAULT");
+  if (wanted && std::string_view(wanted) == stage) FaultForTest();
 }
 
-std::string CrashMessage(const std::string& profileFolder) {
+std::string CrashMessage(const std::string& profileFolder, bool written) {
   return "Ooops, LumiVEX crashed!\n\nWe feel very sorry for this bad experience. However, we "
          "can assure you this is not a feature, it's definitely a bug. Therefore LumiVEX has "
          "written a short error log to the file \"" +
-         profileFolder +
-         "lumivex.error\".\n\nPlease share this file with us by posting a bug "
+         profileFolder + "lumivex.error\"." +
+         (written ? "" : "\n\nUnfortunately this file could not be written.") +
+         "\n\nPlease share this file with us by posting a bug "
          "report in the LumiVEX forum at\n\n" +
          kForumAddress + "\n\nor send it attached to an email to\n\n" + kBugReportAddress +
          "\n\nThx a lot for your understanding and efforts.";
@@ -113,7 +116,9 @@ std::string CrashMessage(const std::string& profileFolder) {
 void RunAfterCrash(const CrashedRun& run) {
   TOLVEK_TRACE("RunAfterCrash");
   std::string profile = ProfileFolder();
-  platform::MessageRequester("LumiVEX", CrashMessage(profile));
+  // Only the file the handler wrote is this crash's: an older one under the same name would
+  // describe another.
+  platform::MessageRequester("LumiVEX", CrashMessage(profile, !run.crashFile.empty()));
   BugReportSources sources;
   sources.settingsFolder = profile + ".lumivex/";
   sources.sessionFile = run.sessionFile;
@@ -123,7 +128,7 @@ void RunAfterCrash(const CrashedRun& run) {
   sources.tempProcmonCsv = run.tempProcmonCsv;
   sources.tempWindumpTxt = run.tempWindumpTxt;
   sources.afterCrash = true;
-  sources.crashFile = profile + "lumivex.error";
+  sources.crashFile = run.crashFile;
   sources.crashedRunStart = std::atoll(run.startedAt.c_str());
   ApplyLastRefresh(run.lastRefreshFile, sources);
   RunBugReport(sources);

@@ -64,7 +64,7 @@ void Dispatch(int event) {
 
 int MainLoopTurn() {
   TOLVEK_TRACE("MainLoopTurn");
-  CheckTestFault();
+  CheckTestFault("loop");
   int event = platform::WaitWindowEvent(kTurnMs);
   int window = event == platform::kEventNone ? -1 : platform::EventWindow();
   Dispatch(event);

@@ -65,25 +65,30 @@ void StartUp(int argc, char** argv) {
 
   RegisterGadgetConstants();
   s.geometrySuffix = GeometrySuffix();
+  // A crash anywhere from here on is told and reported, the start-up's own included.
+  s.programFolder = ProgramFolder();
   InstallCrashHandler();
+  UpdateCrashFollowUp();
   tolvek::SetPrivateTempDirSuffix("lumivex");
   tolvek::LibraryStartup();
+  InstallEndSignals();
 
   gui::ListIconRequester_SetDefaultSize(400, 300);
   gui::Scintilla_Startup();
 
   LoadMainPictures();
 
-  s.programFolder = ProgramFolder();
   s.settingsFolder = HomeFolder() + ".lumivex/";
   s.settingsFile = s.settingsFolder + ".lumivex";
   s.sessionFile = argc > 1 && argv[1] ? argv[1] : "";
   s.graph.TimelineMode = 3;
   CreateGraphFiles();
+  UpdateCrashFollowUp();
   s.graphFont = platform::LoadFont(platform::kNewNumber, "Times-Roman", 10);
 
   gui::ListIconRequester_SetDefaultSize(800, 600);
   ShowSplash(false);
+  CheckTestFault("startup");
 
   OpenWindow_Main();
   platform::SetButtonPressedImage(Button_Main_ForceAscii, s.pictures[Picture_ForceAsciiPressed]);
@@ -108,6 +113,7 @@ void StartUp(int argc, char** argv) {
   }
 
   UpdateCrashFollowUp();
+  EndSignalsEndInOrder();
   s.interaction = InteractionState();
   s.inputChanged = false;
 }

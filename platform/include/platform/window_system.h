@@ -140,6 +140,9 @@ int EventModifiers();
 int EventButtons();
 // Queues an event exactly as if it had come from the user (menu: data = menu id).
 void PostEvent(int type, int window, int gadget, int subtype = 0, int data = 0);
+// Calls onReadable on the GUI thread whenever fd has data to read, from whichever loop runs
+// (a requester's too): the way a signal handler's pipe reaches the program's own code.
+void WatchReadable(int fd, std::function<void()> onReadable);
 // Drops every queued event (tests).
 void FlushEvents();
 size_t QueuedEventCount();

@@ -16,6 +16,7 @@
 #include "converter_fixture.h"
 #include "evtweave/converter.h"
 #include "evtweave/crash_report.h"
+#include "tolvek/callstack.h"
 
 namespace evtweave {
 namespace {
@@ -23,7 +24,10 @@ namespace {
 namespace fs = std::filesystem;
 
 // A real invalid access; the sanitizers would turn it into a report of their own first.
+const int kTracedLine = __LINE__ + 3;
 __attribute__((no_sanitize("address", "undefined"), noinline)) void TouchUnmappedMemory() {
+  // The converter's own procedures are traced just so: the position without the name.
+  TOLVEK_TRACE("TouchUnmappedMemory");
   *reinterpret_cast<volatile int*>(uintptr_t{8}) = 1;
 }
 
@@ -59,8 +63,10 @@ TEST(CrashHandler, AFaultMidRunLeavesTheFiveLineReportInHomeAndNoOutputs) {
   std::string report(std::istreambuf_iterator<char>(in), {});
   EXPECT_TRUE(std::regex_match(report, std::regex("ErrorAddress\\(\\): [1-9][0-9]*\r\n"
                                                   "ErrorCode\\(\\): 11\r\n"
-                                                  "ErrorFile\\(\\): \r\n"
-                                                  "ErrorLine\\(\\): 0\r\n"
+                                                  "ErrorFile\\(\\): crash_handler_test\\.cpp\r\n"
+                                                  "ErrorLine\\(\\): " +
+                                                  std::to_string(kTracedLine) +
+                                                  "\r\n"
                                                   "ErrorMessage\\(\\): Invalid memory access "
                                                   "\\(SIGSEGV\\)\r\n")))
       << report;

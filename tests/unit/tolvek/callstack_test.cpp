@@ -50,6 +50,41 @@ TEST(Callstack, AFullBlockKeepsCountingSoPopsStayMatched) {
   EXPECT_EQ(GetCallstack(), "");
 }
 
+// The crash file names the innermost traced procedure's source file and line.
+TEST(Callstack, TheInnermostTracedProcedureIsTheCurrentSourcePosition) {
+  EXPECT_EQ(CurrentSourcePosition(), nullptr);
+  const SourcePosition* inner = nullptr;
+  std::string innerFile;
+  int outerLine = 0, innerLine = 0;
+  {
+    TOLVEK_TRACE("Outer");
+    outerLine = __LINE__ - 1;
+    {
+      TOLVEK_TRACE("Inner");
+      innerLine = __LINE__ - 1;
+      inner = CurrentSourcePosition();
+      ASSERT_NE(inner, nullptr);
+      innerFile = inner->m_file;
+      EXPECT_EQ(inner->m_line, innerLine);
+      // A scope without a position (a name pushed by hand) leaves the position as it is.
+      TraceScope byHand("ByHand");
+      EXPECT_EQ(CurrentSourcePosition(), inner);
+      std::string other = "unset";
+      std::thread([&other] {
+        TOLVEK_TRACE("Elsewhere");
+        other = CurrentSourcePosition()->m_file;
+      }).join();
+      EXPECT_EQ(other, "callstack_test.cpp");
+    }
+    ASSERT_NE(CurrentSourcePosition(), nullptr);
+    EXPECT_EQ(CurrentSourcePosition()->m_line, outerLine);
+    EXPECT_EQ(GetCallstack(), "Outer()");
+  }
+  EXPECT_EQ(innerFile, "callstack_test.cpp");
+  EXPECT_NE(innerLine, outerLine);
+  EXPECT_EQ(CurrentSourcePosition(), nullptr);
+}
+
 TEST(Callstack, NonFatalReportReturnsWithMessageBlankLineAndTrace) {
   SyslogCapture capture;
   {

@@ -23,4 +23,18 @@ TEST(ConverterBuild, ReportsCarryAnEmptyCallstack) {
   tolvek::SetSyslogSink(nullptr);
 }
 
+// The converter's build keeps no names, but its crash file still names the position.
+TEST(ConverterBuild, TracedProceduresKeepTheirSourcePositionOnly) {
+  int line = 0;
+  {
+    TOLVEK_TRACE("Traced");
+    line = __LINE__ - 1;
+    EXPECT_EQ(tolvek::GetCallstack(), "");
+    ASSERT_NE(tolvek::CurrentSourcePosition(), nullptr);
+    EXPECT_EQ(std::string(tolvek::CurrentSourcePosition()->m_file), "notrace_test.cpp");
+    EXPECT_EQ(tolvek::CurrentSourcePosition()->m_line, line);
+  }
+  EXPECT_EQ(tolvek::CurrentSourcePosition(), nullptr);
+}
+
 }  // namespace

@@ -11,6 +11,17 @@
 
 namespace tolvek {
 
+// Where a traced procedure was entered: its source file's name (without folders; names are
+// unique in the tree) and the line of its trace.
+struct SourcePosition {
+  const char* m_file;
+  int m_line;
+};
+
+// The innermost traced procedure of the calling thread that is still running, or null. Read
+// by the crash handler on the faulting thread, so it is a plain read of a thread's variable.
+const SourcePosition* CurrentSourcePosition();
+
 // Pushes Name on the calling thread's stack; an empty Name pops the newest entry.
 void CallstackTrace(std::string_view name);
 
@@ -47,13 +58,56 @@ void ResetFinalizers();
 size_t FinalizerCount();
 }  // namespace detail
 
-// Pushes a name for the lifetime of a scope, so every return path pops it.
+namespace detail {
+// The thread's innermost position; each scope keeps the one it hides and puts it back.
+extern constinit thread_local const SourcePosition* tPosition;
+
+consteval const char* FileName(const char* path) {
+  const char* name = path;
+  for (const char* p = path; *p; ++p)
+    if (*p == '/') name = p + 1;
+  return name;
+}
+}  // namespace detail
+
+// Makes a source position the thread's current one for the lifetime of a scope. The
+// converter's build keeps this much of the trace: no names, two stores per procedure.
+class PositionScope {
+ public:
+  PositionScope(const char* file, int line) : m_position{file, line}, m_hidden(detail::tPosition) {
+    detail::tPosition = &m_position;
+  }
+  ~PositionScope() { detail::tPosition = m_hidden; }
+  PositionScope(const PositionScope&) = delete;
+  PositionScope& operator=(const PositionScope&) = delete;
+
+ private:
+  SourcePosition m_position;
+  const SourcePosition* m_hidden;
+};
+
+// Pushes a name for the lifetime of a scope, so every return path pops it; with a source
+// position, that is the thread's current one meanwhile.
 class TraceScope {
  public:
-  explicit TraceScope(std::string_view name) { CallstackTrace(name); }
-  ~TraceScope() { CallstackTrace({}); }
+  explicit TraceScope(std::string_view name) : m_position{}, m_hidden(detail::tPosition) {
+    CallstackTrace(name);
+  }
+  TraceScope(std::string_view name, const char* file, int line)
+      : m_position{file, line}, m_hidden(detail::tPosition) {
+    CallstackTrace(name);
+    detail::tPosition = &m_position;
+  }
+  ~TraceScope() {
+    detail::tPosition = m_hidden;
+    CallstackTrace({});
+  }
   TraceScope(const TraceScope&) = delete;
   TraceScope& operator=(const TraceScope&) = delete;
+
+ private:
+  SourcePosition m_position;
+  const SourcePosition* m_hidden;
 };
 
 }  // namespace tolvek
@@ -61,8 +115,11 @@ class TraceScope {
 #define TOLVEK_TRACE_CONCAT2(a, b) a##b
 #define TOLVEK_TRACE_CONCAT(a, b) TOLVEK_TRACE_CONCAT2(a, b)
 #if TOLVEK_TRACE_CALLS
-#define TOLVEK_TRACE(name) \
-  ::tolvek::TraceScope TOLVEK_TRACE_CONCAT(tolvekTraceScope, __LINE__)(name)
+#define TOLVEK_TRACE(name)                                              \
+  ::tolvek::TraceScope TOLVEK_TRACE_CONCAT(tolvekTraceScope, __LINE__)( \
+      name, ::tolvek::detail::FileName(__FILE__), __LINE__)
 #else
-#define TOLVEK_TRACE(name) ((void)0)
+#define TOLVEK_TRACE(name)                                                 \
+  ::tolvek::PositionScope TOLVEK_TRACE_CONCAT(tolvekTraceScope, __LINE__)( \
+      ::tolvek::detail::FileName(__FILE__), __LINE__)
 #endif

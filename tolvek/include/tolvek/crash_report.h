@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <utility>
 #include <vector>
 
 namespace tolvek {
@@ -21,16 +23,42 @@ struct CrashReportLayout {
 
 // Installs the handler for SIGSEGV, SIGBUS, SIGFPE, SIGILL and SIGABRT on an alternate stack
 // and as the terminate handler. The process then ends with exit code 1 and runs no
-// finalizers. The file is written whole under a temporary name (mode 0600) and renamed into
-// place, so an older report is replaced only by a complete one.
+// finalizers. The first faulting thread writes the report; others that fault meanwhile wait
+// for the end. An older report is removed first; the new one is written whole under a
+// temporary name (mode 0600) and renamed into place, and no temporary file stays behind.
 void InstallCrashHandler(const CrashReportLayout& layout);
 
-// The program started (detached, standard input from /dev/null) once the file is written;
-// argv[0] is the program's path. Empty: none. Later calls replace the earlier arguments.
+// The program started (detached, standard input from /dev/null, no signal blocked or ignored)
+// once the file is written; argv[0] is the program's path. The handler adds one last
+// argument: the report's path when the report was written, "" when it could not be. Empty:
+// none. Later calls replace the earlier arguments.
 void SetCrashFollowUp(const std::vector<std::string>& argv);
 
 // The fault's five lines (each ended by CR LF), as the handler writes them.
 std::string CrashReportText(uint64_t address, int code, std::string_view file, int64_t line,
                             std::string_view message);
+
+// Gives the calling thread an alternate signal stack for the scope's lifetime, so that a
+// stack overflow on that thread still reaches the crash handler.
+class ThreadSignalStack {
+ public:
+  ThreadSignalStack();
+  ~ThreadSignalStack();
+  ThreadSignalStack(const ThreadSignalStack&) = delete;
+  ThreadSignalStack& operator=(const ThreadSignalStack&) = delete;
+
+ private:
+  char* m_stack;
+};
+
+// Starts a thread that runs job on its own alternate signal stack; the programs start their
+// threads through here.
+template <class Job>
+std::thread StartThread(Job job) {
+  return std::thread([job = std::move(job)]() mutable {
+    ThreadSignalStack stack;
+    job();
+  });
+}
 
 }  // namespace tolvek

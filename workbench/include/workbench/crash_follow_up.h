@@ -20,9 +20,12 @@ struct CrashedRun {
   std::string graphFileDot, graphFilePng, graphFileTxt, tempProcmonCsv, tempWindumpTxt;
   std::string lastRefreshFile;  // the inputs and log of its last Refresh
   std::string startedAt;        // seconds since the epoch, in decimal
+  // The crash file as the handler wrote it; "" when it could not be written.
+  std::string crashFile;
 };
 
-// The arguments (after the program and kAfterCrashArgument) and back.
+// The arguments (after the program and kAfterCrashArgument) that the workbench arms, and
+// back from those the fresh process gets, which end with the handler's crashFile.
 std::vector<std::string> CrashedRunArguments(const CrashedRun& run);
 CrashedRun CrashedRunFromArguments(const std::vector<std::string>& arguments);
 
@@ -32,8 +35,9 @@ CrashedRun CurrentCrashedRun();
 // Keeps the crash handler's follow-up in step with the current session and work files.
 void UpdateCrashFollowUp();
 
-// Test aid: faults when LUMIVEX_TEST_FAULT is set (the main loop asks each turn).
-void CheckTestFault();
+// Test aid: faults when LUMIVEX_TEST_FAULT holds stage ("startup": after the splash,
+// "loop": the main loop's next turn).
+void CheckTestFault(const char* stage);
 
 // The fresh process's whole run: the library's start-up, RunAfterCrash, and the end without
 // the finalizers, which would take the crashed run's files away.
@@ -43,7 +47,8 @@ void CheckTestFault();
 // then returns (the caller ends the process without removing the crashed run's files).
 void RunAfterCrash(const CrashedRun& run);
 
-// The text of the crash message for a crash file in this profile folder (ends with "/").
-std::string CrashMessage(const std::string& profileFolder);
+// The text of the crash message for a crash file in this profile folder (ends with "/"),
+// and whether the file could be written.
+std::string CrashMessage(const std::string& profileFolder, bool written);
 
 }  // namespace workbench

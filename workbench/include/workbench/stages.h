@@ -100,6 +100,10 @@ void CreateBugReport(bool afterCrash);
 // ------------------------------------------------------------------------------ the end
 // Installs the handler of unhandled errors.
 void InstallCrashHandler();
+// SIGTERM, SIGHUP and SIGINT end the program on the GUI thread: with the finalizers only until
+// EndSignalsEndInOrder, with the end sequence from then on.
+void InstallEndSignals();
+void EndSignalsEndInOrder();
 // Stores the session and the window geometry, deletes the details file and ends the
 // program with the finalizers.
 [[noreturn]] void EndSequence();
