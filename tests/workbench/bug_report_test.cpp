@@ -342,9 +342,11 @@ TEST_F(BugReportTest, AfterACrashTheLastRefreshsInputsAndLogAndOnlyThisCrashsFil
   const std::string log = State().generationLog;
   ASSERT_FALSE(log.empty());
   platform::SetGadgetText(String_Main_ProcmonFile, m_root + "/typed-later.csv");
-  const CrashedRun run = CrashedRunFromArguments(CrashedRunArguments(CurrentCrashedRun()));
-
   const std::string crashFile = Home() + "lumivex.error";
+  // The handler adds the crash file it wrote to what the workbench armed.
+  std::vector<std::string> arguments = CrashedRunArguments(CurrentCrashedRun());
+  arguments.push_back(crashFile);
+  const CrashedRun run = CrashedRunFromArguments(arguments);
   struct Case {
     const char* what;
     bool thisCrash;
