@@ -287,6 +287,50 @@ TEST_F(WorkbenchTest, AnUnwrittenCrashFileIsSaidSoAndAnOlderOneIsNotPacked) {
   EXPECT_EQ(std::find(tree.begin(), tree.end(), "lumivex.error"), tree.end());
 }
 
+// A display that goes away ends a real workbench by exit(); its work files go along.
+TEST_F(WorkbenchTest, ALostDisplayTakesTheWorkFilesAlong) {
+  if (!FileExists("/usr/bin/Xvfb")) GTEST_SKIP() << "no Xvfb here";
+  int number[2];
+  ASSERT_EQ(pipe2(number, O_CLOEXEC), 0);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, number[1], 3);
+  char* argv[] = {const_cast<char*>("Xvfb"), const_cast<char*>("-displayfd"),
+                  const_cast<char*>("3"),    const_cast<char*>("-nolisten"),
+                  const_cast<char*>("tcp"),  nullptr};
+  pid_t server = -1;
+  ASSERT_EQ(posix_spawn(&server, "/usr/bin/Xvfb", &actions, nullptr, argv, environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  close(number[1]);
+  std::string display;
+  char c;
+  while (read(number[0], &c, 1) == 1 && c != '\n') display += c;
+  close(number[0]);
+  ASSERT_FALSE(display.empty());
+
+  WriteSettings(QuietSettings());
+  std::vector<std::string> environment;
+  for (char** variable = environ; *variable; ++variable) {
+    std::string text = *variable;
+    if (text.rfind("QT_QPA_PLATFORM=", 0) != 0 && text.rfind("DISPLAY=", 0) != 0)
+      environment.push_back(text);
+  }
+  environment.push_back("QT_QPA_PLATFORM=xcb");
+  environment.push_back("DISPLAY=:" + display);
+  Instance instance(SettingsFolder() + "default.lv", environment);
+  ASSERT_GT(instance.Pid(), 0);
+  EXPECT_EQ(instance.Line(), "ready");
+  instance.Send("dot");
+  const std::string dot = instance.Line().substr(4);
+  EXPECT_TRUE(FileExists(dot)) << dot;
+  instance.Send("loop");
+  kill(server, SIGKILL);
+  int status;
+  waitpid(server, &status, 0);
+  EXPECT_NE(instance.Wait(), -1);  // it ended by itself
+  EXPECT_FALSE(FileExists(dot));
+}
+
 // A logout, a closed terminal and Ctrl+C end a real workbench as File > Exit does.
 TEST_F(WorkbenchTest, EndSignalsEndTheProgramInOrder) {
   for (int signal : {SIGTERM, SIGHUP, SIGINT}) {

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "gui/list_icon_requester.h"
 #include "gui/scintilla_wrapper.h"
@@ -48,6 +49,12 @@ void CreateGraphFiles() {
   f.graphFileTxt = tolvek::CreateTempFile(true, false, "txt");
   f.tempProcmonCsv = tolvek::CreateTempFile(true, false, "csv");
   f.tempWindumpTxt = tolvek::CreateTempFile(true, false, "txt");
+  std::vector<std::string> paths;
+  for (int64_t id : {f.graphFileDot, f.graphFileDot4Render, f.graphFilePng, f.graphFileTxt,
+                     f.tempProcmonCsv, f.tempWindumpTxt}) {
+    paths.push_back(tolvek::GetTempFilePath(id));
+  }
+  RemoveWorkFilesAtExitToo(paths);
 }
 
 }  // namespace

@@ -104,6 +104,9 @@ void InstallCrashHandler();
 // EndSignalsEndInOrder, with the end sequence from then on.
 void InstallEndSignals();
 void EndSignalsEndInOrder();
+// These files go when the program ends through exit() without its end sequence (a display
+// that went away).
+void RemoveWorkFilesAtExitToo(const std::vector<std::string>& paths);
 // Stores the session and the window geometry, deletes the details file and ends the
 // program with the finalizers.
 [[noreturn]] void EndSequence();
