@@ -182,8 +182,10 @@ void OpenEditorWindow(EditorState& s) {
   UseGadgetList(s.window);
   BarRoom room = PlaceWindowBars(s.window);
   const int W = int(s.Width()), H = int(s.Height());
+  // Borderless: the fit sizes the picture to the area's outer size, and a frame would take
+  // pixels from it and bring up scroll bars over the picture's last rows.
   s.scroll = ScrollAreaGadget(kNewNumber, 0, room.top, WindowWidth(s.window),
-                              std::max(room.height, 1), W, H);
+                              std::max(room.height, 1), W, H, kScrollAreaBorderless);
   s.canvas = CanvasGadget(kNewNumber, 0, 0, W, H, kCanvasKeyboard);
   CloseGadgetList();
   SetGadgetCursor(s.canvas, kCursorCross);

@@ -51,11 +51,15 @@ int OpenToolWindow(EditorState& s, int w, int h) {
   return window;
 }
 
-void ShowToolWindow(int window) {
+// A tool window shown is not yet the active one (window managers hold a utility window back,
+// and nothing activates it without one): the user's next keys would still go to the editor.
+void ShowToolWindow(int window, int keyboardGadget) {
   using namespace platform;
-  HideWindow(window, false);
   StickyWindow(window, true);
+  HideWindow(window, false);
   AddKeyboardShortcut(window, "Escape", kCloseId);
+  SetActiveWindow(window);
+  SetActiveGadget(keyboardGadget);
 }
 
 void Close(int& window) {
@@ -269,7 +273,8 @@ void OpenWindowColor(EditorState& s, const std::string& property) {
   const uint32_t colour = ReadColour(s.current->Property(property));
   ShowColour(colour, true);
   DrawPreview(colour);
-  ShowToolWindow(c.window);
+  // The hex field: the one control that takes a whole colour from the keyboard.
+  ShowToolWindow(c.window, c.hex);
 }
 
 void OpenWindowTrackBar(EditorState& s, const std::string& key) {
@@ -300,7 +305,7 @@ void OpenWindowTrackBar(EditorState& s, const std::string& key) {
   const int64_t value = ReadInteger(s.current->Property(key));
   SetGadgetState(n.track, value);
   SetGadgetState(n.spin, value);
-  ShowToolWindow(n.window);
+  ShowToolWindow(n.window, n.spin);
 }
 
 void OpenWindowEditor(EditorState& s, const std::string& key) {
@@ -328,8 +333,7 @@ void OpenWindowEditor(EditorState& s, const std::string& key) {
       SetGadgetState(t.alignV[i], s.current->Property("TextAlignV") == kAlignV[i]);
     }
   }
-  ShowToolWindow(t.window);
-  SetActiveGadget(t.editor);
+  ShowToolWindow(t.window, t.editor);
 }
 
 bool IsToolWindow(int window) {

@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTest>
 #include <filesystem>
@@ -436,6 +438,106 @@ TEST_F(EditorSessionTest, EscapeClosesEachToolWindowWhateverHasTheFocus) {
       EXPECT_EQ(S().items.size(), 1u);
       return true;
     });
+  }
+  steps.push_back(Do([] { Menu(kMenuDiscard); }));
+  EXPECT_EQ(Run(path, steps), 0);
+}
+
+// A tool window opens with the keyboard in its main control: what the user types next edits
+// the object without a click first.
+TEST_F(EditorSessionTest, EachToolWindowOpensWithTheKeyboardInItsMainControl) {
+  const std::string path = Picture();
+  struct KeyboardCase {
+    int menu;
+    const char* title;
+    const char* gadget;
+    std::function<void(QWidget*)> type;
+    const char* property;
+    std::string stored;
+  };
+  const KeyboardCase cases[] = {
+      {kMenuText, "Text", "editor", [](QWidget* w) { QTest::keyClicks(w, "Look"); }, "Text",
+       "Look"},
+      {kMenuLineColor, "Line-Color", "hex",
+       [](QWidget* w) {
+         QTest::keyClick(w, Qt::Key_End);
+         for (int i = 0; i < 8; ++i) QTest::keyClick(w, Qt::Key_Backspace);
+         QTest::keyClicks(w, "FF0000FF");
+       },
+       "LineColor", ColourText(Rgba(255, 0, 0, 255))},
+      {kMenuLineThickness, "Line-Thickness", "spin",
+       [](QWidget* w) { QTest::keyClick(w, Qt::Key_Up); }, "LineThickness", "3"},
+  };
+  std::vector<Script::Step> steps = {Running, Do([] { Menu(kKindNote); })};
+  for (const KeyboardCase& c : cases) {
+    steps.push_back(Do([&c] {
+      S().current = Item(0).object.get();
+      S().current->properties["Text"] = "";
+      S().current->properties["LineThickness"] = "2";
+      // The editor window has the keyboard, as after the click that opened the menu.
+      QWidget* editor = WindowWidget(S().window);
+      editor->activateWindow();
+      Canvas()->setFocus();
+      Menu(c.menu);
+    }));
+    // The window system activates a window in its own time: wait for it.
+    steps.push_back([&c] {
+      const int w = FindWindowByTitle(c.title);
+      return w >= 0 && QApplication::activeWindow() == WindowWidget(w);
+    });
+    steps.push_back(Do([&c] {
+      QWidget* control = GadgetWidget(FindGadgetByName(FindWindowByTitle(c.title), c.gadget));
+      QWidget* focus = QApplication::focusWidget();
+      if (focus && (focus == control || control->isAncestorOf(focus))) return c.type(focus);
+      ADD_FAILURE() << "the keyboard is not in the " << c.title << " window's " << c.gadget;
+      Menu(kMenuDiscard);
+    }));
+    steps.push_back([&c] {
+      if (Item(0).object->Property(c.property) != c.stored) return false;
+      PostEvent(kEventCloseWindow, FindWindowByTitle(c.title), -1);
+      return true;
+    });
+  }
+  steps.push_back(Do([] { Menu(kMenuDiscard); }));
+  EXPECT_EQ(Run(path, steps), 0);
+}
+
+// Fit shows the whole picture without scroll bars, whichever side limits it: the canvas's
+// last row and column lie inside the area the user sees.
+TEST_F(EditorSessionTest, FitShowsTheWholePictureWithoutScrollBars) {
+  const std::string path = Picture(800, 600);
+  struct SizeCase {
+    int width, height;  // the window's inner size; 0 keeps the opening size
+  };
+  const SizeCase cases[] = {{0, 0}, {700, 360}, {300, 640}, {820, 720}};
+  std::vector<Script::Step> steps = {Running};
+  for (const SizeCase& c : cases) {
+    steps.push_back(Do([c] {
+      if (c.width) ResizeWindow(S().window, kKeepValue, kKeepValue, c.width, c.height);
+      Menu(kMenuFit);
+    }));
+    // The new size and the fit it asks for arrive in their own time.
+    steps.push_back([c] {
+      if (c.width && WindowWidth(S().window) != c.width) return false;
+      if (GadgetWidth(S().scroll) != WindowWidth(S().window)) return false;
+      const double sw = GadgetWidth(S().scroll), sh = GadgetHeight(S().scroll);
+      return S().zoomMode == kZoomFit && S().zoom == std::min({sw / 800, sh / 600, 1.0});
+    });
+    steps.push_back(Do([c] {
+      auto* area = static_cast<QScrollArea*>(GadgetWidget(S().scroll));
+      const QString size = QString("%1 x %2").arg(c.width).arg(c.height);
+      EXPECT_FALSE(area->horizontalScrollBar()->isVisible()) << size.toStdString();
+      EXPECT_FALSE(area->verticalScrollBar()->isVisible()) << size.toStdString();
+      QWidget* view = area->viewport();
+      const QPoint last =
+          Canvas()->mapTo(view, QPoint(Canvas()->width() - 1, Canvas()->height() - 1));
+      EXPECT_TRUE(view->rect().contains(last)) << size.toStdString();
+      EXPECT_TRUE(view->rect().contains(Canvas()->mapTo(view, QPoint(0, 0))));
+      // The picture fills the view on its limiting side.
+      EXPECT_TRUE(Canvas()->width() == view->width() || Canvas()->height() == view->height() ||
+                  S().zoom == 1.0)
+          << size.toStdString();
+    }));
   }
   steps.push_back(Do([] { Menu(kMenuDiscard); }));
   EXPECT_EQ(Run(path, steps), 0);
