@@ -10,6 +10,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <regex>
 #include <set>
 #include <string>
 #include <thread>
@@ -25,6 +26,7 @@
 #include "tolvek/process.h"
 #include "tolvek/temp_files.h"
 #include "tolvek/text_codec.h"
+#include "tolvek/text_utils.h"
 #include "workbench/gadgets.h"
 #include "workbench/main_loop.h"
 #include "workbench/stages.h"
@@ -150,6 +152,70 @@ TEST_F(GenerationTest, TheConverterFollowsTheChosenLauncher) {
     launched = launched || std::string(node.name).rfind("PROCESS:3120-", 0) == 0;
   }
   EXPECT_TRUE(launched);
+}
+
+// The edges drawn, each as tail, label and head, with the counters of created processes
+// and threads left out: two runs that create a process more on the way draw the same graph.
+std::multiset<std::string> DrawnEdges() {
+  static const std::regex created("-n[0-9]+");
+  std::multiset<std::string> edges;
+  for (const graphview::GraphEdge& e : State().graph.layout.edges) {
+    edges.insert(std::regex_replace(
+        std::string(e.tail) + " -" + std::string(e.label) + "-> " + std::string(e.head), created,
+        "-n"));
+  }
+  return edges;
+}
+
+// The sample as the monitor exports it, with its own start chosen as the launcher (the session
+// scripts/sample.sh opens on a desktop), draws the graph of the sample with the launcher rows
+// already in it; so does that log with the launcher chosen again, its rows then twice. A
+// session rule on the Run key takes that key away and nothing else.
+TEST_F(GenerationTest, TheExportedSampleWithItsLauncherDrawsTheSamplesGraph) {
+  const std::string exported = LUMIVEX_EXPORTED_SAMPLE;
+  ASSERT_EQ(ReadWholeFile(exported).find("KALVO_EXECUTES_SAMPLE"), std::string::npos);
+  // The sample's own start in a log, as the launcher list offers it.
+  auto launcherIn = [](const std::string& log) {
+    const std::string bytes = ReadWholeFile(log);
+    const size_t start =
+        bytes.rfind("\r\n", bytes.find("\"invoice_0419.exe\",\"3120\",\"Process Start\"")) + 2;
+    return std::to_string(start) + "|3120|invoice_0419.exe";
+  };
+  // The rule as the add-filter dialog stores it, and the key's node id (its DOT form).
+  const std::string runKey =
+      "hkcu\\software\\microsoft\\windows\\currentversion\\run\\winupdatehelper";
+  const std::string runKeyNode = "REGISTRYKEY:" + tolvek::ReplaceAll(runKey, "\\", "\\\\");
+  const std::string dropped =
+      "FILE:c:\\\\users\\\\bob\\\\appdata\\\\roaming\\\\winupdate\\\\"
+      "wuauhelper.exe";
+  StartWith();
+  for (const bool rule : {false, true}) {
+    SCOPED_TRACE(rule ? "with the Run key filtered" : "without rules");
+    WriteWholeFile(State().sessionFile,
+                   rule ? "[evtweave_registrykeyignores.session]\n" + runKey + " = rw\n" : "");
+    Inputs(LUMIVEX_SAMPLE_LOG, kSampleCapture);
+    platform::SetGadgetText(String_Main_Launcher, "");
+    GenerateGraph();
+    ASSERT_EQ(Status(), "OK") << State().generationLog;
+    const std::multiset<std::string> full = DrawnEdges();
+    EXPECT_EQ(full.count("THREAD:3120-n:3124-n -create file-> " + dropped), 1u);
+    EXPECT_EQ(full.count("THREAD:3120-n:3124-n -loads-> "
+                         "FILE:c:\\\\users\\\\bob\\\\downloads\\\\invoice_0419.exe"),
+              1u);
+    EXPECT_EQ(State().graph.layout.FindNode(runKeyNode) == nullptr, rule);
+
+    for (const std::string& log : {exported, std::string(LUMIVEX_SAMPLE_LOG)}) {
+      SCOPED_TRACE(log);
+      Inputs(log, kSampleCapture);
+      platform::SetGadgetText(String_Main_Launcher, launcherIn(log));
+      GenerateGraph();
+      ASSERT_EQ(Status(), "OK") << State().generationLog;
+      const std::string& said = State().generationLog;
+      EXPECT_EQ(said.find("Launcher found: PID "), said.rfind("Launcher found: PID ")) << said;
+      EXPECT_EQ(DrawnEdges(), full) << said;
+      EXPECT_NE(State().graph.layout.FindNode(dropped), nullptr);
+    }
+  }
 }
 
 // The copy is written from the part of the log before the record, the rows and the rest of
