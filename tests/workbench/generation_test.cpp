@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "fifo_releaser.h"
+#include "file_size_limit.h"
 #include "graphview/graph_drawing.h"
 #include "graphview/graph_inputs.h"
 #include "graphview/graph_model.h"
@@ -320,7 +321,7 @@ TEST_F(GenerationTest, FailuresSayWhatWentWrong) {
        {{"dotexecutable", "/nonexistent/dot"}},
        LUMIVEX_SAMPLE_LOG,
        "",
-       "Error running ...\ndot \"-v\" \"-Tplain\"",
+       "Error running ...\n/nonexistent/dot \"-v\" \"-Tplain\"",
        ""},
       // Last: the converter stays gone.
       {"converter missing",
@@ -367,6 +368,58 @@ TEST_F(GenerationTest, AConverterThatFailsLeavesItsErrorInTheLog) {
             0u)
       << LastMessage();
   EXPECT_NE(State().generationLog.find("Error: Something broke!"), std::string::npos);
+}
+
+// The real converter with too little room for its details file: it writes the DOT file, says
+// so and ends with code 1. The graph is shown, and the failure is said.
+TEST_F(GenerationTest, AConverterThatWritesOnlyTheGraphIsAFailureWithTheGraphShown) {
+  StartWith();
+  const std::string converter = State().programFolder + "evtweave";
+  const std::string tools = m_root + "/tools/";
+  mkdir(tools.c_str(), 0700);
+  // The sample's DOT file takes 6,720 bytes, its details file 8,735: 15 blocks of 512 bytes
+  // hold the one and not the other. The start-up check runs it without arguments.
+  Script(tools + "evtweave", "[ $# -eq 0 ] && exec '" + converter +
+                                 "'\ntrap '' XFSZ\nulimit -f 15\nexec '" + converter +
+                                 "' \"$@\"\n");
+  State().programFolder = tools;
+  Inputs(LUMIVEX_SAMPLE_LOG, kSampleCapture);
+  GenerateGraph();
+  EXPECT_EQ(Status(), "Error!") << State().generationLog;
+  ASSERT_FALSE(platform::ShownMessages().empty());
+  const auto shown = platform::ShownMessages().back();
+  EXPECT_EQ(shown.title, "LumiVEX");
+  const std::regex said("Error: Couldn't write file '.*\\.dot\\.lumivex'!");
+  EXPECT_TRUE(std::regex_match(shown.text, said)) << shown.text;
+  EXPECT_TRUE(State().generationLog.ends_with("\n" + shown.text)) << State().generationLog;
+  EXPECT_FALSE(State().graph.layout.nodes.empty());
+  EXPECT_FALSE(State().graph.layout.edges.empty());
+  EXPECT_TRUE(platform::IsWindowEnabled(Window_Main));
+}
+
+// The workbench's own write of the layout file fails (a file-size limit stands in for a full
+// disk; the converter lifts it for itself): the analyst hears which file and why, not what
+// dot makes of a file that is not there.
+TEST_F(GenerationTest, AFailedWriteOfTheLayoutFileSaysWhichAndWhy) {
+  StartWith();
+  const std::string converter = State().programFolder + "evtweave";
+  const std::string tools = m_root + "/tools/";
+  mkdir(tools.c_str(), 0700);
+  Script(tools + "evtweave", "ulimit -f unlimited\nexec '" + converter + "' \"$@\"\n");
+  State().programFolder = tools;
+  Inputs(LUMIVEX_SAMPLE_LOG, kSampleCapture);
+  {
+    // Room for the ignore lists and the run's report, not for the layout file (6,700 bytes).
+    lumivex_testing::FileSizeLimit limit(4096);
+    ASSERT_TRUE(limit.Set());
+    GenerateGraph();
+  }
+  EXPECT_EQ(Status(), "Error!");
+  const std::regex said("Error: Couldn't write the layout DOT file '.*': File too large!");
+  EXPECT_TRUE(std::regex_match(LastMessage(), said)) << LastMessage();
+  EXPECT_TRUE(State().generationLog.ends_with("\n" + LastMessage())) << State().generationLog;
+  EXPECT_EQ(State().generationLog.find("dot (plain)"), std::string::npos);
+  EXPECT_TRUE(platform::IsWindowEnabled(Window_Main));
 }
 
 TEST_F(GenerationTest, DotWritingGarbageKeepsTheShownGraph) {
