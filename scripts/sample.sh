@@ -11,6 +11,10 @@ out=build/sample && mkdir -p "$out"
 here=$(pwd)
 log=$here/resources/sample_procmon.csv
 capture=$here/resources/sample_capture.txt
+# The sample is a log as the monitor exports it; its launcher is the sample's own start, chosen
+# as an analyst chooses it: the byte where that record begins, its PID and its name.
+start='"invoice_0419.exe","3120","Process Start"'
+launcher="$(grep -b -m1 -F "$start" "$log" | cut -d: -f1)|3120|invoice_0419.exe"
 
 if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
   # A settings folder of its own in build/sample/home, never the user's home: the tools named,
@@ -23,14 +27,11 @@ if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
       "$(tool dot)" "$(tool tcpdump)" >"$home/.lumivex/.lumivex"
   fi
   touch "$home/.lumivex/default.lv"
-  # The launcher: the sample's own start, at the byte where its record begins.
-  start='"invoice_0419.exe","3120","Process Start"'
-  position=$(grep -b -m1 -F "$start" "$log" | cut -d: -f1)
   session=$here/$out/sample.lv
   {
     echo "procmonfile = $log"
     echo "windumpfile = $capture"
-    echo "launcher = $position|3120|invoice_0419.exe"
+    echo "launcher = $launcher"
     for key in modenopaths modecompressed modedumb forceascii; do echo "$key = 0"; done
     for key in registry registry_nonautostart registry_get registry_set files \
       files_bulkcategories; do echo "renderoption_$key = 1"; done
@@ -41,8 +42,9 @@ if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
   exec env HOME="$home" XDG_CONFIG_HOME="$home/.config" build/release/bin/lumivex "$session"
 fi
 
-# The workbench on the sample: paths typed, Refresh pressed, the window photographed. Its
-# settings live in build/sample/home, never in the user's home.
-demo=(build/release/bin/sample_demo "$out/home" "$log" "$capture" "$out/workbench.png")
+# The workbench on the sample: paths typed, the launcher chosen, Refresh pressed, the window
+# photographed. Its settings live in build/sample/home, never in the user's home.
+demo=(build/release/bin/sample_demo "$out/home" "$log" "$capture" "$out/workbench.png"
+  --launcher "$launcher")
 xvfb-run -a -s "-screen 0 1280x800x24" "${demo[@]}"
 echo "Workbench screenshot: $here/$out/workbench.png"

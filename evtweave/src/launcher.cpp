@@ -1,5 +1,6 @@
 #include "evtweave/launcher.h"
 
+#include <optional>
 #include <string>
 
 #include "evtweave/console_output.h"
@@ -79,24 +80,48 @@ void ManageLauncher() {
   }
   // A launcher row whose process was never created (its row failed) launched nothing; only
   // a log without any launcher row leaves the parentless processes as candidates.
-  bool launcherRow = false;
+  // A log can hold the launcher rows more than once: the workbench adds its rows to a log
+  // that already holds some (a sandbox's, or a copy it made before). Each set starts the
+  // same process id anew, so the sample's rows belong to the process of the last set; the
+  // roots of an earlier set would have no rows at all. The last complete set counts.
+  struct MarkerSet {
+    int64_t line = 0;
+    std::string sampleName;
+    bool launcherRow = false;
+    int32_t launched = kNoIndex;
+  };
+  std::optional<MarkerSet> first, pending, complete;
+  int completeSets = 0;
   for (const ProcmonRow& row : state.csv.ProcmonRows) {
-    if (launcher.MarkerLine == 0) {
-      size_t at = row.FullPath.find(kMarker);
-      if (at == std::string_view::npos) continue;
-      launcher.MarkerLine = row.OriginalLineNumber;
+    size_t at = row.FullPath.find(kMarker);
+    if (at != std::string_view::npos) {
+      MarkerSet set;
+      set.line = row.OriginalLineNumber;
       std::string_view rest = row.FullPath.substr(at + kMarker.size());
       if (!rest.empty() && rest.front() == '_') {
         rest.remove_prefix(1);
-        launcher.SampleName = std::string(rest.substr(0, rest.find(kMarkerWithName)));
+        set.sampleName = std::string(rest.substr(0, rest.find(kMarkerWithName)));
       }
+      pending = set;
+      if (!first) first = set;
       continue;
     }
-    if (row.m_op == Op::kProcessCreate && Text(row.ProcessName) == kLauncherName) {
-      launcher.LaunchedPid = FindProcessByKey(Mid(BeforeFirst(row.Detail, ","), 6));
-      launcherRow = true;
-      break;
+    if (pending && !pending->launcherRow && row.m_op == Op::kProcessCreate &&
+        Text(row.ProcessName) == kLauncherName) {
+      pending->launcherRow = true;
+      pending->launched = FindProcessByKey(Mid(BeforeFirst(row.Detail, ","), 6));
+      complete = pending;
+      ++completeSets;
     }
+  }
+  const MarkerSet chosen = complete ? *complete : first.value_or(MarkerSet{});
+  launcher.MarkerLine = chosen.line;
+  launcher.SampleName = chosen.sampleName;
+  launcher.LaunchedPid = chosen.launched;
+  const bool launcherRow = chosen.launcherRow;
+  if (completeSets > 1) {
+    PrintProgress("    Launcher rows found " + std::to_string(completeSets) +
+                  " times: the last ones count.");
   }
 
   std::vector<int32_t> roots;

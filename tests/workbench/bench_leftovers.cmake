@@ -4,11 +4,12 @@
 #   cmake -DBENCH=<refresh_bench> -DLOG=<sample log> -DSCRATCH=<folder> -P bench_leftovers.cmake
 file(REMOVE_RECURSE "${SCRATCH}")
 file(MAKE_DIRECTORY "${SCRATCH}")
-file(READ "${LOG}" text)
-string(FIND "${text}" "\"invoice_0419.exe\",\"3120\",\"Process Start\"" at)
-string(SUBSTRING "${text}" 0 ${at} before)
-string(FIND "${before}" "\n" line REVERSE)
-math(EXPR position "${line} + 1")
+# The byte where the sample's own start begins, as scripts/sample.sh finds it (file(READ)
+# would count the text without its carriage returns).
+execute_process(
+  COMMAND grep -b -m1 -F "\"invoice_0419.exe\",\"3120\",\"Process Start\"" "${LOG}"
+  OUTPUT_VARIABLE found COMMAND_ERROR_IS_FATAL ANY)
+string(REGEX REPLACE ":.*" "" position "${found}")
 execute_process(
   COMMAND ${CMAKE_COMMAND} -E env TMPDIR=${SCRATCH} XDG_RUNTIME_DIR=${SCRATCH}
           QT_QPA_PLATFORM=offscreen "${BENCH}" "${LOG}" "${position}|3120|invoice_0419.exe"

@@ -10,11 +10,13 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <regex>
 #include <set>
 #include <string>
 #include <thread>
 
 #include "fifo_releaser.h"
+#include "file_size_limit.h"
 #include "graphview/graph_drawing.h"
 #include "graphview/graph_inputs.h"
 #include "graphview/graph_model.h"
@@ -25,6 +27,7 @@
 #include "tolvek/process.h"
 #include "tolvek/temp_files.h"
 #include "tolvek/text_codec.h"
+#include "tolvek/text_utils.h"
 #include "workbench/gadgets.h"
 #include "workbench/main_loop.h"
 #include "workbench/stages.h"
@@ -152,6 +155,70 @@ TEST_F(GenerationTest, TheConverterFollowsTheChosenLauncher) {
   EXPECT_TRUE(launched);
 }
 
+// The edges drawn, each as tail, label and head, with the counters of created processes
+// and threads left out: two runs that create a process more on the way draw the same graph.
+std::multiset<std::string> DrawnEdges() {
+  static const std::regex created("-n[0-9]+");
+  std::multiset<std::string> edges;
+  for (const graphview::GraphEdge& e : State().graph.layout.edges) {
+    edges.insert(std::regex_replace(
+        std::string(e.tail) + " -" + std::string(e.label) + "-> " + std::string(e.head), created,
+        "-n"));
+  }
+  return edges;
+}
+
+// The sample as the monitor exports it, with its own start chosen as the launcher (the session
+// scripts/sample.sh opens on a desktop), draws the graph of the sample with the launcher rows
+// already in it; so does that log with the launcher chosen again, its rows then twice. A
+// session rule on the Run key takes that key away and nothing else.
+TEST_F(GenerationTest, TheExportedSampleWithItsLauncherDrawsTheSamplesGraph) {
+  const std::string exported = LUMIVEX_EXPORTED_SAMPLE;
+  ASSERT_EQ(ReadWholeFile(exported).find("KALVO_EXECUTES_SAMPLE"), std::string::npos);
+  // The sample's own start in a log, as the launcher list offers it.
+  auto launcherIn = [](const std::string& log) {
+    const std::string bytes = ReadWholeFile(log);
+    const size_t start =
+        bytes.rfind("\r\n", bytes.find("\"invoice_0419.exe\",\"3120\",\"Process Start\"")) + 2;
+    return std::to_string(start) + "|3120|invoice_0419.exe";
+  };
+  // The rule as the add-filter dialog stores it, and the key's node id (its DOT form).
+  const std::string runKey =
+      "hkcu\\software\\microsoft\\windows\\currentversion\\run\\winupdatehelper";
+  const std::string runKeyNode = "REGISTRYKEY:" + tolvek::ReplaceAll(runKey, "\\", "\\\\");
+  const std::string dropped =
+      "FILE:c:\\\\users\\\\bob\\\\appdata\\\\roaming\\\\winupdate\\\\"
+      "wuauhelper.exe";
+  StartWith();
+  for (const bool rule : {false, true}) {
+    SCOPED_TRACE(rule ? "with the Run key filtered" : "without rules");
+    WriteWholeFile(State().sessionFile,
+                   rule ? "[evtweave_registrykeyignores.session]\n" + runKey + " = rw\n" : "");
+    Inputs(LUMIVEX_SAMPLE_LOG, kSampleCapture);
+    platform::SetGadgetText(String_Main_Launcher, "");
+    GenerateGraph();
+    ASSERT_EQ(Status(), "OK") << State().generationLog;
+    const std::multiset<std::string> full = DrawnEdges();
+    EXPECT_EQ(full.count("THREAD:3120-n:3124-n -create file-> " + dropped), 1u);
+    EXPECT_EQ(full.count("THREAD:3120-n:3124-n -loads-> "
+                         "FILE:c:\\\\users\\\\bob\\\\downloads\\\\invoice_0419.exe"),
+              1u);
+    EXPECT_EQ(State().graph.layout.FindNode(runKeyNode) == nullptr, rule);
+
+    for (const std::string& log : {exported, std::string(LUMIVEX_SAMPLE_LOG)}) {
+      SCOPED_TRACE(log);
+      Inputs(log, kSampleCapture);
+      platform::SetGadgetText(String_Main_Launcher, launcherIn(log));
+      GenerateGraph();
+      ASSERT_EQ(Status(), "OK") << State().generationLog;
+      const std::string& said = State().generationLog;
+      EXPECT_EQ(said.find("Launcher found: PID "), said.rfind("Launcher found: PID ")) << said;
+      EXPECT_EQ(DrawnEdges(), full) << said;
+      EXPECT_NE(State().graph.layout.FindNode(dropped), nullptr);
+    }
+  }
+}
+
 // The copy is written from the part of the log before the record, the rows and the rest of
 // the file; it must equal the copy made from the whole log in memory, whatever the encoding
 // (an ANSI log is told from UTF-8 only by bytes after the record).
@@ -254,7 +321,7 @@ TEST_F(GenerationTest, FailuresSayWhatWentWrong) {
        {{"dotexecutable", "/nonexistent/dot"}},
        LUMIVEX_SAMPLE_LOG,
        "",
-       "Error running ...\ndot \"-v\" \"-Tplain\"",
+       "Error running ...\n/nonexistent/dot \"-v\" \"-Tplain\"",
        ""},
       // Last: the converter stays gone.
       {"converter missing",
@@ -301,6 +368,58 @@ TEST_F(GenerationTest, AConverterThatFailsLeavesItsErrorInTheLog) {
             0u)
       << LastMessage();
   EXPECT_NE(State().generationLog.find("Error: Something broke!"), std::string::npos);
+}
+
+// The real converter with too little room for its details file: it writes the DOT file, says
+// so and ends with code 1. The graph is shown, and the failure is said.
+TEST_F(GenerationTest, AConverterThatWritesOnlyTheGraphIsAFailureWithTheGraphShown) {
+  StartWith();
+  const std::string converter = State().programFolder + "evtweave";
+  const std::string tools = m_root + "/tools/";
+  mkdir(tools.c_str(), 0700);
+  // The sample's DOT file takes 6,720 bytes, its details file 8,735: 15 blocks of 512 bytes
+  // hold the one and not the other. The start-up check runs it without arguments.
+  Script(tools + "evtweave", "[ $# -eq 0 ] && exec '" + converter +
+                                 "'\ntrap '' XFSZ\nulimit -f 15\nexec '" + converter +
+                                 "' \"$@\"\n");
+  State().programFolder = tools;
+  Inputs(LUMIVEX_SAMPLE_LOG, kSampleCapture);
+  GenerateGraph();
+  EXPECT_EQ(Status(), "Error!") << State().generationLog;
+  ASSERT_FALSE(platform::ShownMessages().empty());
+  const auto shown = platform::ShownMessages().back();
+  EXPECT_EQ(shown.title, "LumiVEX");
+  const std::regex said("Error: Couldn't write file '.*\\.dot\\.lumivex'!");
+  EXPECT_TRUE(std::regex_match(shown.text, said)) << shown.text;
+  EXPECT_TRUE(State().generationLog.ends_with("\n" + shown.text)) << State().generationLog;
+  EXPECT_FALSE(State().graph.layout.nodes.empty());
+  EXPECT_FALSE(State().graph.layout.edges.empty());
+  EXPECT_TRUE(platform::IsWindowEnabled(Window_Main));
+}
+
+// The workbench's own write of the layout file fails (a file-size limit stands in for a full
+// disk; the converter lifts it for itself): the analyst hears which file and why, not what
+// dot makes of a file that is not there.
+TEST_F(GenerationTest, AFailedWriteOfTheLayoutFileSaysWhichAndWhy) {
+  StartWith();
+  const std::string converter = State().programFolder + "evtweave";
+  const std::string tools = m_root + "/tools/";
+  mkdir(tools.c_str(), 0700);
+  Script(tools + "evtweave", "ulimit -f unlimited\nexec '" + converter + "' \"$@\"\n");
+  State().programFolder = tools;
+  Inputs(LUMIVEX_SAMPLE_LOG, kSampleCapture);
+  {
+    // Room for the ignore lists and the run's report, not for the layout file (6,700 bytes).
+    lumivex_testing::FileSizeLimit limit(4096);
+    ASSERT_TRUE(limit.Set());
+    GenerateGraph();
+  }
+  EXPECT_EQ(Status(), "Error!");
+  const std::regex said("Error: Couldn't write the layout DOT file '.*': File too large!");
+  EXPECT_TRUE(std::regex_match(LastMessage(), said)) << LastMessage();
+  EXPECT_TRUE(State().generationLog.ends_with("\n" + LastMessage())) << State().generationLog;
+  EXPECT_EQ(State().generationLog.find("dot (plain)"), std::string::npos);
+  EXPECT_TRUE(platform::IsWindowEnabled(Window_Main));
 }
 
 TEST_F(GenerationTest, DotWritingGarbageKeepsTheShownGraph) {

@@ -128,21 +128,37 @@ bool WriteFileWhole(const std::string& path, std::initializer_list<std::string_v
 bool WriteFileWholeWith(const std::string& path, const std::function<bool(int fd)>& fill,
                         const WriteOptions& options) {
   TOLVEK_TRACE("WriteFileWhole");
+  errno = 0;
   std::string target = ReplaceableTarget(path, options);
-  if (target.empty()) return false;
+  if (target.empty()) {
+    // Refused by the rules above, or the path could not even be looked at.
+    if (errno == 0) errno = EACCES;
+    return false;
+  }
   std::string temp;
   int fd = CreateSiblingFile(target, temp);
   if (fd < 0) return false;
+  // The first step that fails tells why (a full disk may show only when the file is closed);
+  // the caller reads it from errno.
+  int why = 0;
+  auto step = [&why](bool done) {
+    if (!done && why == 0) why = errno != 0 ? errno : EIO;
+    return done;
+  };
   bool ok = true;
   struct stat st;
   if (lstat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-    ok = fchmod(fd, st.st_mode & 0777) == 0;
+    ok = step(fchmod(fd, st.st_mode & 0777) == 0);
   }
-  ok = ok && fill(fd);
-  if (options.sync) ok = ok && fsync(fd) == 0;
-  ok = close(fd) == 0 && ok;
-  ok = ok && rename(temp.c_str(), target.c_str()) == 0;
-  if (!ok) unlink(temp.c_str());
+  errno = 0;
+  ok = ok && step(fill(fd));
+  if (options.sync) ok = ok && step(fsync(fd) == 0);
+  ok = step(close(fd) == 0) && ok;
+  ok = ok && step(rename(temp.c_str(), target.c_str()) == 0);
+  if (!ok) {
+    unlink(temp.c_str());
+    errno = why;
+  }
   return ok;
 }
 

@@ -128,6 +128,7 @@ void CancelPoint(int progress, const std::string& logLine, tolvek::Program* chil
 struct ChildEnd {
   int waitStatus = -1;                 // as waitpid tells it
   std::vector<std::string> lastLines;  // its last lines that were not empty
+  std::string errorLine;               // its first line that began with "Error"
   bool outputFailed = false;           // the output sink refused bytes
 };
 
@@ -145,6 +146,7 @@ ChildEnd FollowChild(tolvek::Program& child, int progress, ChildLines::OutputSin
         if (end.lastLines.size() == kLastLines) end.lastLines.erase(end.lastLines.begin());
         end.lastLines.push_back(line);
       }
+      if (end.errorLine.empty() && line.rfind("Error", 0) == 0) end.errorLine = line;
       CancelPoint(progress, line, &child);
     }
     if (got.empty()) CancelPoint(progress, gui::kNoLogLine, &child);
@@ -181,8 +183,17 @@ std::string WhatWentWrong(const std::string& name, int waitStatus) {
   throw GenerationEnded{ending};
 }
 
-// The converter runs in the folder that holds this run's ignore lists.
-void RunConverter(std::vector<std::string> args, const std::string& folder) {
+// Writes one of the run's own files; a failure ends the run, saying which file and why.
+void WriteRunFile(const std::string& what, const std::string& path, std::string_view bytes) {
+  if (tolvek::WriteFileWhole(path, bytes, kScratch)) return;
+  const std::string text =
+      "Error: Couldn't write the " + what + " '" + path + "': " + std::strerror(errno) + "!";
+  Fail({"Error!", text, "\n" + text});
+}
+
+// The converter runs in the folder that holds this run's ignore lists. "" when it ended well,
+// else what it said went wrong (its error line, or how it ended).
+std::string RunConverter(std::vector<std::string> args, const std::string& folder) {
   WorkbenchState& s = State();
   std::string converter = ConverterPath();
   std::string parameters = graphview::QuotedParameters(args);
@@ -193,7 +204,12 @@ void RunConverter(std::vector<std::string> args, const std::string& folder) {
     Fail({"Error!", "Error running ...\n" + shown, ""});
   }
   CancelPoint(1, "----------------- evtweave ------------------", &program);
-  FollowChild(program, 1);
+  ChildEnd end = FollowChild(program, 1);
+  // It may have written the graph but not all of it (the details file on a full disk): the
+  // graph is still shown, but never as a success.
+  std::string wrong = WhatWentWrong("evtweave", end.waitStatus);
+  if (wrong.empty()) return "";
+  return end.errorLine.empty() ? wrong : end.errorLine;
 }
 
 // The capture file turned into text by the capture tool; the path of that text.
@@ -271,7 +287,8 @@ void RunDot(const std::string& plainPath, const std::string& layoutDotPath) {
   tolvek::ProgramOptions options;
   options.addressSpaceLimit = tolvek::ThreeQuartersOfPhysicalMemory();
   if (!tolvek::StartProgram(dot, args, systemTemp, program, options)) {
-    Fail({"Error!", "Error running ...\ndot " + parameters, ""});
+    // The program as configured, so the analyst sees which setting is wrong.
+    Fail({"Error!", "Error running ...\n" + dot + " " + parameters, ""});
   }
   CancelPoint(2, "----------------- dot (plain) ------------------", &program);
   ChildEnd end = FollowChild(program, 2);
@@ -285,12 +302,12 @@ void RunDot(const std::string& plainPath, const std::string& layoutDotPath) {
 
 // Writes the launcher copy of the log: the log up to the chosen record, the three launcher
 // rows, the rest of the log copied file to file. Only the part before the record is read
-// (all of the log when only all of it tells its encoding). "" when written, else why not.
+// (all of the log when only all of it tells its encoding). "" when written, else why the
+// launcher does not fit this log; a copy that cannot be written ends the run.
 std::string WriteLauncherCopy(const std::string& csvPath, const std::string& launcher,
                               const std::string& copyPath) {
-  const std::string unwritten = "the copy could not be written";
   int fd = tolvek::OpenRegularFile(csvPath);
-  if (fd < 0) return unwritten;
+  if (fd < 0) return "the log could not be read";
   struct stat st;
   size_t position = 0;
   std::string head;
@@ -308,21 +325,27 @@ std::string WriteLauncherCopy(const std::string& csvPath, const std::string& lau
   } else {
     rows = graphview::MakeLauncherRows(head, launcher);
   }
-  std::string why;
   if (!rows.ok) {
-    why = rows.message;
-  } else if (!tolvek::WriteFileWholeWith(
-                 copyPath,
-                 [&](int out) {
-                   return tolvek::WriteAllBytes(out, head.data(), rows.position) &&
-                          tolvek::WriteAllBytes(out, rows.rows.data(), rows.rows.size()) &&
-                          tolvek::CopyFileTail(fd, static_cast<int64_t>(rows.position), out);
-                 },
-                 kScratch)) {
-    why = unwritten;
+    close(fd);
+    return rows.message;
   }
+  const bool written = tolvek::WriteFileWholeWith(
+      copyPath,
+      [&](int out) {
+        return tolvek::WriteAllBytes(out, head.data(), rows.position) &&
+               tolvek::WriteAllBytes(out, rows.rows.data(), rows.rows.size()) &&
+               tolvek::CopyFileTail(fd, static_cast<int64_t>(rows.position), out);
+      },
+      kScratch);
+  const int why = errno;
   close(fd);
-  return why;
+  // Without its copy the converter would follow nothing: no graph is better than that one.
+  if (!written) {
+    const std::string text = "Error: Couldn't write the launcher copy of the log '" + copyPath +
+                             "': " + std::strerror(why) + "!";
+    Fail({"Error!", text, "\n" + text});
+  }
+  return "";
 }
 
 // The converter's DOT file filtered by the render options: the layout file for dot, and the
@@ -349,9 +372,9 @@ void FilterByRenderOptions(const std::string& dotPath, const std::string& layout
   graphview::FilteredGraph filtered = graphview::FilterGraphDot(
       dotText, graphview::CollectAutostartIds(dotText), render, s.options.edgeLabelMode);
   dotText.clear();
-  tolvek::WriteFileWhole(layoutDotPath, filtered.layoutDot, kScratch);
+  WriteRunFile("layout DOT file", layoutDotPath, filtered.layoutDot);
   std::string graphDot = graphview::DropUnusedNodes(filtered.graphDot, filtered.usedIds);
-  tolvek::WriteFileWhole(dotPath, graphDot, kScratch);
+  WriteRunFile("graph DOT file", dotPath, graphDot);
 }
 
 // The files one generation writes. They are fresh for every run and take the place of the
@@ -405,14 +428,19 @@ class RunFiles {
   int64_t m_dot = 0, m_layoutDot = 0, m_plain = 0;
 };
 
-// Runs the steps up to the plain layout; what the analyst should hear once the graph is
-// there ("" for nothing).
-std::string Generate(const RunFiles& run) {
+// What the analyst hears once the graph is shown.
+struct Aftermath {
+  std::string note;     // a message; the run is still a success
+  std::string failure;  // the run failed, but left a graph to show
+};
+
+// Runs the steps up to the plain layout.
+Aftermath Generate(const RunFiles& run) {
   WorkbenchState& s = State();
   graphview::ClearEdgeTypeCache();
   // The last launcher copy can be as large as its log: it goes before anything else, so it
   // never outlives the Refresh after it, whatever that one does.
-  std::string launcherNote;
+  Aftermath after;
   std::ignore = truncate(Path(s.files.tempProcmonCsv).c_str(), 0);
   std::string csvPath = platform::GetGadgetText(String_Main_ProcmonFile);
   std::string capturePath = platform::GetGadgetText(String_Main_WindumpFile);
@@ -449,8 +477,8 @@ std::string Generate(const RunFiles& run) {
       } else {
         // The launcher was chosen in another log or the session was edited: the log goes to
         // the converter as it is, and the analyst is told why.
-        launcherNote = "Launcher not applied: " + why;
-        CancelPoint(0, launcherNote);
+        after.note = "Launcher not applied: " + why;
+        CancelPoint(0, after.note);
       }
     }
   }
@@ -474,22 +502,31 @@ std::string Generate(const RunFiles& run) {
   std::string session = preference_text::ReadTextFile(s.sessionFile).value_or("");
   for (const char* kind : kIgnoreListKinds) {
     std::string global = preference_text::ReadTextFile(GlobalFilterFilePath(kind)).value_or("");
-    tolvek::WriteFileWhole(
-        folder + "evtweave_" + kind + "ignores.dat",
-        IgnoreListText(DecodeStoredText(global), session, SessionFilterGroup(kind)), kScratch);
+    WriteRunFile("ignore list", folder + "evtweave_" + kind + "ignores.dat",
+                 IgnoreListText(DecodeStoredText(global), session, SessionFilterGroup(kind)));
   }
 
   {
     PhaseTimer timer(s.generationTimes.converter);
-    RunConverter(graphview::ConverterArguments(converterCsv, run.Dot(), mode, converterCapture),
-                 folder);
+    after.failure = RunConverter(
+        graphview::ConverterArguments(converterCsv, run.Dot(), mode, converterCapture), folder);
   }
 
-  FilterByRenderOptions(run.Dot(), run.LayoutDot());
-
-  PhaseTimer timer(s.generationTimes.dot);
-  RunDot(run.Plain(), run.LayoutDot());
-  return launcherNote;
+  try {
+    FilterByRenderOptions(run.Dot(), run.LayoutDot());
+    PhaseTimer timer(s.generationTimes.dot);
+    RunDot(run.Plain(), run.LayoutDot());
+  } catch (GenerationEnded& ended) {
+    // A later failure may well come from the converter's: both are told.
+    Ending& e = ended.ending;
+    if (!after.failure.empty() && e.status == "Error!" &&
+        e.message.find(after.failure) == std::string::npos) {
+      e.message += "\n" + after.failure;
+      e.logLine += "\n" + after.failure;
+    }
+    throw;
+  }
+  return after;
 }
 
 // Closes the wait window, keeping its log as the generation log.
@@ -507,8 +544,9 @@ void EndWith(const Ending& ending) {
 }
 
 // The laid-out graph and its attributes into the model; the run's files become the shown
-// graph's once the model holds its layout. The note is told once the graph is read.
-void ReadResults(const RunFiles& run, const std::string& note) {
+// graph's once the model holds its layout. What went wrong before is told once the graph is
+// read.
+void ReadResults(const RunFiles& run, const Aftermath& after) {
   WorkbenchState& s = State();
   platform::SetGadgetText(Text_Main_Status, "Parsing ...");
   std::string plainPath = run.Plain();
@@ -518,25 +556,30 @@ void ReadResults(const RunFiles& run, const std::string& note) {
     status = graphview::ReadGraph(s.graph, tolvek::ReadFileBytes(plainPath).value_or(""),
                                   tolvek::ReadFileBytes(run.Dot()).value_or(""));
   }
+  const std::string converterSaid = after.failure.empty() ? "" : "\n" + after.failure;
   if (status == graphview::GraphReadStatus::kLayoutUnreadable) {
-    std::string text = "Error: Couldn't open TXT (" + plainPath + ")!";
+    std::string text = "Error: Couldn't open TXT (" + plainPath + ")!" + converterSaid;
     EndWith({"Error!", text, "\n" + text});
     return;
   }
   run.TakeOver();
   if (status == graphview::GraphReadStatus::kDotUnreadable) {
-    std::string text = "Error: Couldn't open DOT (" + Path(s.files.graphFileDot) + ")!";
+    std::string text =
+        "Error: Couldn't open DOT (" + Path(s.files.graphFileDot) + ")!" + converterSaid;
     EndWith({"Error!", text, "\n" + text});
     return;
   }
   // An empty graph is no failure, but the analyst has to see why the canvas stays blank.
   const bool empty = s.graph.layout.nodes.empty();
   if (empty) s.generationLog += "\n" + std::string(kEmptyGraphNote);
-  platform::SetGadgetText(Text_Main_Status, empty ? kEmptyGraphNote : "OK");
+  if (!after.failure.empty()) s.generationLog += "\n" + after.failure;
+  platform::SetGadgetText(Text_Main_Status,
+                          !after.failure.empty() ? "Error!" : (empty ? kEmptyGraphNote : "OK"));
   platform::DisableWindow(Window_Main, false);
   // The wait window that showed the note is gone: a launcher that was ignored changes the
   // whole graph.
-  if (!note.empty()) platform::MessageRequester(kTitle, note);
+  if (!after.note.empty()) platform::MessageRequester(kTitle, after.note);
+  if (!after.failure.empty()) platform::MessageRequester(kTitle, after.failure);
 }
 
 }  // namespace
@@ -552,16 +595,16 @@ void GenerateGraph() {
   platform::DisableWindow(Window_Main, true);
   platform::SetGadgetText(Text_Main_Status, "Generating ...");
   gui::StartWaitRequester("Please wait, generating interactive graph ...", 0, Window_Main, true);
-  std::string note;
+  Aftermath after;
   try {
-    note = Generate(run);
+    after = Generate(run);
   } catch (const GenerationEnded& ended) {
     EndWith(ended.ending);
     RecordLastRefresh(true);
     return;
   }
   StopWaitWindow();
-  ReadResults(run, note);
+  ReadResults(run, after);
   RecordLastRefresh(true);
 }
 

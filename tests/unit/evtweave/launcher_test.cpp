@@ -1,4 +1,5 @@
 #include "converter_fixture.h"
+#include "tolvek/text_utils.h"
 
 namespace evtweave::testing {
 namespace {
@@ -48,6 +49,43 @@ TEST_F(LauncherTest, WorkbenchRowsMakeTheChosenProcessTheOnlyRoot) {
   EXPECT_EQ(root->m_follow, 2);
   EXPECT_EQ(State().launcher.MarkerLine, 3);  // the line of the chosen row
   EXPECT_EQ(Rows()[4].OriginalLineNumber, 3);
+}
+
+// The workbench adds its rows to a log that already holds them: each set starts the chosen
+// id anew, and the sample's rows belong to the process of the last set. That process is the
+// root, and the graph is the one a single set gives.
+TEST_F(LauncherTest, LauncherRowsTwiceFollowTheProcessOfTheLastSet) {
+  const std::string before =
+      kHeader + Row({"9:00:00 AM", "e.exe", "50", "RegQueryValue", "", "SUCCESS", "", "51"});
+  const std::string sample =
+      Row({"9:00:01 AM", "x.exe", "70", "Process Start", "", "SUCCESS", "", "71"}) +
+      Row({"9:00:01 AM", "x.exe", "70", "Thread Create", "", "SUCCESS", "Thread ID: 71", "71"}) +
+      Row({"9:00:02 AM", "x.exe", "70", "CreateFile", "C:\\drop.exe", "SUCCESS",
+           "Options: Non-Directory File, OpenResult: Created", "71"});
+  const std::string once = Convert(before + LauncherRows("kalvo.bat", "70") + sample);
+  ASSERT_NE(once.find("create file"), std::string::npos) << once;
+  EXPECT_EQ(CapturedOutput().find("the last ones count"), std::string::npos);
+
+  CapturedOutput().clear();
+  const std::string twice =
+      Convert(before + LauncherRows("kalvo.bat", "70") + LauncherRows("kalvo.bat", "70") + sample);
+  const std::string& said = CapturedOutput();
+  EXPECT_NE(said.find("    Launcher rows found 2 times: the last ones count.\n"), std::string::npos)
+      << said;
+  // The root is the process that holds the sample's rows, and it is the only one.
+  const std::string holder = State().entities.Processes[Rows()[Rows().size() - 3].PID].Key;
+  EXPECT_NE(said.find("    Launcher found: PID " + holder + "\n"), std::string::npos) << said;
+  EXPECT_EQ(said.find("Launcher found: PID "), said.rfind("Launcher found: PID ")) << said;
+  EXPECT_EQ(Process(holder)->m_follow, 2);
+  EXPECT_EQ(State().launcher.MarkerLine, 3);
+  // The same statements, the keys aside (two more processes were created on the way).
+  auto shape = [](std::string dot) {
+    for (const char* key : {"70-n2", "70-n4", "*2*-n1", "*2*-n3"}) {
+      dot = tolvek::ReplaceAll(dot, key, "KEY");
+    }
+    return dot;
+  };
+  EXPECT_EQ(shape(twice), shape(once));
 }
 
 TEST_F(LauncherTest, BatchChildrenStartedTogetherAreBothRootsAndDumbSearchesNothing) {

@@ -64,8 +64,8 @@ class Renderer : public GraphRoad {
     m_settings.smartHighlight = true;
   }
   void LoadSample() {
-    Result r = Refresh(LUMIVEX_SOURCE_DIR "/resources/sample_procmon.csv",
-                       LUMIVEX_SOURCE_DIR "/resources/sample_capture.txt", {});
+    Result r =
+        Refresh(LUMIVEX_LAUNCHED_SAMPLE, LUMIVEX_SOURCE_DIR "/resources/sample_capture.txt", {});
     ASSERT_EQ(r.status, GraphReadStatus::kOk) << r.converterOutput;
     ASSERT_GT(m_model.Frames.size(), 5u);
   }

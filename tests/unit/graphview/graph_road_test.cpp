@@ -115,7 +115,7 @@ void ExpectModelMatchesDot(const GraphModel& model, const std::string& graphDot,
 }
 
 TEST_F(GraphRoad, SampleLogWithItsCapture) {
-  Result r = Refresh(fs::path(LUMIVEX_SOURCE_DIR) / "resources/sample_procmon.csv",
+  Result r = Refresh(fs::path(LUMIVEX_LAUNCHED_SAMPLE),
                      std::string(LUMIVEX_SOURCE_DIR) + "/resources/sample_capture.txt", {});
   ASSERT_EQ(r.status, GraphReadStatus::kOk);
   ExpectModelMatchesDot(m_model, r.graphDot, r.layoutDot, false);
@@ -148,7 +148,7 @@ TEST_F(GraphRoad, SampleLogWithItsCapture) {
 
 TEST_F(GraphRoad, RenderOptionsDropNodesButKeepRenameTargets) {
   fs::path csv = m_dir / "renames.csv";
-  WriteBytes(csv, ReadBytes(fs::path(LUMIVEX_SOURCE_DIR) / "resources/sample_procmon.csv") +
+  WriteBytes(csv, ReadBytes(fs::path(LUMIVEX_LAUNCHED_SAMPLE)) +
                       "\"9:41:05.2 AM\",\"invoice_0419.exe\",\"3120\",\"SetRenameInformationFile\","
                       "\"C:\\Users\\bob\\a.tmp\",\"SUCCESS\",\"ReplaceIfExists: True, FileName: "
                       "C:\\Users\\bob\\b.exe\",\"3124\"\r\n");
@@ -177,15 +177,17 @@ TEST_F(GraphRoad, RenderOptionsDropNodesButKeepRenameTargets) {
   EXPECT_TRUE(renameFrame);
 }
 
-TEST_F(GraphRoad, LauncherCopyRestoresTheRowsTheConverterFollows) {
-  std::string sample = ReadBytes(fs::path(LUMIVEX_SOURCE_DIR) / "resources/sample_procmon.csv");
-  size_t rows = sample.find("\"\",\"\",\"\",\"\",\"KALVO_EXECUTES_SAMPLE_kalvo.bat\"");
-  ASSERT_NE(rows, std::string::npos);
-  size_t after = sample.find("\r\n", sample.find("Command line: invoice_0419.exe")) + 2;
-  std::string without = sample.substr(0, rows) + sample.substr(after);
-  LauncherCopy copy = BuildLauncherCopy(without, std::to_string(rows) + "|3120|invoice_0419.exe");
+// The sample as the monitor exports it, with its own start chosen as the launcher: the copy
+// holds the rows the converter follows, as the tests' launched sample does.
+TEST_F(GraphRoad, LauncherCopyAddsTheRowsTheConverterFollows) {
+  const std::string exported =
+      ReadBytes(fs::path(LUMIVEX_SOURCE_DIR) / "resources/sample_procmon.csv");
+  ASSERT_EQ(exported.find("KALVO_EXECUTES_SAMPLE"), std::string::npos);
+  const size_t start =
+      exported.rfind("\r\n", exported.find("\"invoice_0419.exe\",\"3120\",\"Process Start\"")) + 2;
+  LauncherCopy copy = BuildLauncherCopy(exported, std::to_string(start) + "|3120|invoice_0419.exe");
   ASSERT_TRUE(copy.ok) << copy.message;
-  EXPECT_EQ(copy.bytes, sample);
+  EXPECT_EQ(copy.bytes, ReadBytes(fs::path(LUMIVEX_LAUNCHED_SAMPLE)));
   fs::path csv = m_dir / "launched.csv";
   WriteBytes(csv, copy.bytes);
   Result r = Refresh(csv, "", {});
@@ -215,7 +217,7 @@ TEST_F(GraphRoad, RealLogsFromTheSharedData) {
 // The sample's times moved to the afternoon, and across midnight: every frame keeps the
 // relative time it has in the morning, and its time field shows that.
 TEST_F(GraphRoad, AfternoonAndMidnightLogsKeepTheirRelativeTimes) {
-  const fs::path sample = fs::path(LUMIVEX_SOURCE_DIR) / "resources/sample_procmon.csv";
+  const fs::path sample = fs::path(LUMIVEX_LAUNCHED_SAMPLE);
   const std::string morning = ReadBytes(sample);
   std::string midnight = morning;
   // 9:41:02 to 9:41:05 become 11:59:58 PM to 12:00:01 AM.
@@ -270,8 +272,7 @@ TEST_F(GraphRoad, AfternoonAndMidnightLogsKeepTheirRelativeTimes) {
 // drives the zoom all labels share and every other label shrinks. The same sample with the
 // name already written out is the measure.
 TEST_F(GraphRoad, AHiddenCharacterInANameLeavesTheOtherLabelsTheirSize) {
-  const std::string sample =
-      ReadBytes(fs::path(LUMIVEX_SOURCE_DIR) / "resources/sample_procmon.csv");
+  const std::string sample = ReadBytes(fs::path(LUMIVEX_LAUNCHED_SAMPLE));
   ASSERT_NE(sample.find("invoice_0419.exe"), std::string::npos);
   struct Drawn {
     double maxZoom = 0, smartFontSize = 0, fitZoom = 0;

@@ -1,7 +1,5 @@
 #include "tolvek/app_dir.h"
 
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +12,7 @@
 #include <sstream>
 #include <string>
 
+#include "file_size_limit.h"
 #include "scoped_env.h"
 
 namespace tolvek {
@@ -176,16 +175,13 @@ TEST_F(AppDir, AFailedWriteReportsFailureAndLeavesNoPartialFile) {
   std::string path = m_root + "/kept.bin";
   Write(path, "previous");
   // A file-size limit makes the write fail part-way, as a full disk would.
-  rlimit old;
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-  sighandler_t oldHandler = signal(SIGXFSZ, SIG_IGN);
-  rlimit tiny = old;
-  tiny.rlim_cur = 4;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tiny), 0);
-  bool written = WriteBinaryFromDatasection2Disk(kKept, kKept + sizeof kKept, path);
-  bool fresh = WriteBinaryFromDatasection2Disk(kKept, kKept + sizeof kKept, m_root + "/new.bin");
-  setrlimit(RLIMIT_FSIZE, &old);
-  signal(SIGXFSZ, oldHandler);
+  bool written = true, fresh = true;
+  {
+    lumivex_testing::FileSizeLimit limit(4);
+    ASSERT_TRUE(limit.Set());
+    written = WriteBinaryFromDatasection2Disk(kKept, kKept + sizeof kKept, path);
+    fresh = WriteBinaryFromDatasection2Disk(kKept, kKept + sizeof kKept, m_root + "/new.bin");
+  }
 
   EXPECT_FALSE(written);
   EXPECT_FALSE(fresh);

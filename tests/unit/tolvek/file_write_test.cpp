@@ -5,10 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
+
+#include "file_size_limit.h"
 
 namespace tolvek {
 namespace {
@@ -101,6 +105,7 @@ TEST_F(FileWrite, OnlyPlainFilesTheModeLetsUsWriteAreReplaced) {
     const char* what;
     std::function<void(const std::string&)> make;
     bool replaced;
+    int why = 0;  // errno after a refusal
   };
   const Case cases[] = {
       {"missing", [](const std::string&) {}, true},
@@ -110,10 +115,10 @@ TEST_F(FileWrite, OnlyPlainFilesTheModeLetsUsWriteAreReplaced) {
          Put(p, "old");
          chmod(p.c_str(), 0444);
        },
-       false},
-      {"a folder", [](const std::string& p) { fs::create_directory(p); }, false},
-      {"a FIFO", [](const std::string& p) { mkfifo(p.c_str(), 0600); }, false},
-      {"a missing folder", [](const std::string&) {}, false},
+       false, EACCES},
+      {"a folder", [](const std::string& p) { fs::create_directory(p); }, false, EACCES},
+      {"a FIFO", [](const std::string& p) { mkfifo(p.c_str(), 0600); }, false, EACCES},
+      {"a missing folder", [](const std::string&) {}, false, ENOENT},
   };
   int n = 0;
   for (const Case& c : cases) {
@@ -124,7 +129,12 @@ TEST_F(FileWrite, OnlyPlainFilesTheModeLetsUsWriteAreReplaced) {
     struct stat before {};
     bool existed = lstat(path.c_str(), &before) == 0;
     size_t entries = Entries();
+    errno = 0;
     EXPECT_EQ(WriteFileWhole(path, "new"), c.replaced);
+    const int why = errno;
+    if (!c.replaced) {
+      EXPECT_EQ(why, c.why) << std::strerror(why);
+    }
     EXPECT_EQ(ReplaceableTarget(path).empty(), !c.replaced);
     if (c.replaced) {
       EXPECT_EQ(Slurp(path), "new");
@@ -139,6 +149,26 @@ TEST_F(FileWrite, OnlyPlainFilesTheModeLetsUsWriteAreReplaced) {
   // A device is refused by the check alone, so that not even a broken writer could
   // replace the machine's /dev/null while this test runs.
   EXPECT_EQ(ReplaceableTarget("/dev/null"), "");
+}
+
+// A write that fails part-way (a file-size limit stands in for a full disk) keeps the old
+// file, leaves nothing beside it, and says why.
+TEST_F(FileWrite, AWriteThatFailsPartWayTellsWhy) {
+  const std::string path = m_dir + "/kept";
+  Put(path, "previous");
+  bool written = true;
+  int why = 0;
+  {
+    lumivex_testing::FileSizeLimit limit(4);
+    ASSERT_TRUE(limit.Set());
+    errno = 0;
+    written = WriteFileWhole(path, "longer than four bytes");
+    why = errno;
+  }
+  EXPECT_FALSE(written);
+  EXPECT_EQ(why, EFBIG) << std::strerror(why);
+  EXPECT_EQ(Slurp(path), "previous");
+  EXPECT_EQ(Entries(), 1u);
 }
 
 TEST_F(FileWrite, AReplacedFileKeepsItsPermissionsButNoSpecialBits) {
