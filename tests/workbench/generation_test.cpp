@@ -390,7 +390,7 @@ TEST_F(GenerationTest, AChattyConverterIsNotSlowedDown) {
   RecordProperty("quiet_ms", std::chrono::duration_cast<Ms>(quiet).count());
   RecordProperty("chatty_ms", std::chrono::duration_cast<Ms>(took).count());
   // Far below the 100 s a line per poll would need, whatever the machine's load.
-  EXPECT_LT(took, std::chrono::seconds(20));
+  EXPECT_LT(took, std::chrono::seconds(50));
 }
 
 // A launcher chosen in another log is kept with the log's change, but its position here is
