@@ -1,46 +1,63 @@
-// A real log that gives a tall graph: the shared Noriben sample (seven columns, no thread
-// column) with a TID column holding each record's PID, so the converter takes it, and the
-// launcher text of its hehda.exe start.
+// A generated log that gives a tall graph: a sample process started by Explorer starts nine
+// more, and each of the ten sends a run of UDP packets from several local ports to a server of
+// its own. Ten such fans stack up in the layout; each fan is a bundle of parallel labelled
+// edges whose outermost arcs, with their labels along them, bulge past the layout's box, so
+// the lowest fan's labels lie below what the layout alone would fit.
 #pragma once
 
-#include <fstream>
-#include <sstream>
+#include <cstdio>
 #include <string>
 
 namespace lumivex_testing {
 
 struct TallGraphLog {
-  std::string bytes;     // the log with the TID column
-  std::string launcher;  // "position|2520|hehda.exe"; empty when the sample is missing
+  std::string bytes;     // the log, one quoted record per line
+  std::string launcher;  // "position|pid|name" of the sample's start
 };
 
 inline TallGraphLog MakeTallGraphLog() {
+  constexpr int kStages = 10;
+  constexpr int kSendsPerStage = 5;
   TallGraphLog log;
-  std::ifstream in(LUMIVEX_SHARED_DATA "/procmon/noriben_sample_no_tid.csv", std::ios::binary);
-  std::stringstream whole;
-  whole << in.rdbuf();
-  const std::string source = whole.str();
-  // One record per line (LF), every field quoted: the third field is the PID.
-  size_t start = 0;
-  bool header = true;
-  while (start < source.size()) {
-    size_t end = source.find('\n', start);
-    if (end == std::string::npos) end = source.size();
-    std::string line = source.substr(start, end - start);
-    start = end + 1;
-    if (line.empty()) continue;
-    std::string added = "TID";
-    if (!header) {
-      size_t pid = line.find("\",\"");
-      pid = pid == std::string::npos ? pid : line.find("\",\"", pid + 3);
-      size_t pidEnd = pid == std::string::npos ? pid : line.find('"', pid + 3);
-      if (pidEnd == std::string::npos) continue;
-      added = line.substr(pid + 3, pidEnd - pid - 3);
-      if (line.find("\"hehda.exe\",\"2520\",\"Process Start\"") != std::string::npos)
-        log.launcher = std::to_string(log.bytes.size()) + "|2520|hehda.exe";
+  log.bytes =
+      "\"Time of Day\",\"Process Name\",\"PID\",\"Operation\",\"Path\",\"Result\",\"Detail\","
+      "\"TID\"\n";
+  long long tick = 0;  // in the log's 100 ns steps, from 9:41 AM
+  auto record = [&](const std::string& name, int pid, const char* operation,
+                    const std::string& path, const std::string& detail, int tid) {
+    tick += 123457;
+    char time[32];
+    std::snprintf(time, sizeof time, "9:%02lld:%02lld.%07lld AM", 41 + tick / 600000000,
+                  tick / 10000000 % 60, tick % 10000000);
+    log.bytes += "\"" + std::string(time) + "\",\"" + name + "\",\"" + std::to_string(pid) +
+                 "\",\"" + operation + "\",\"" + path + "\",\"SUCCESS\",\"" + detail + "\",\"" +
+                 std::to_string(tid) + "\"\n";
+  };
+  auto name = [](int stage) { return "stage" + std::to_string(stage) + ".exe"; };
+  auto pid = [](int stage) { return 2520 + 100 * stage; };
+  auto create = [&](const std::string& by, int byPid, int byTid, int stage) {
+    record(by, byPid, "Process Create", "C:\\tall\\" + name(stage),
+           "PID: " + std::to_string(pid(stage)) + ", Command line: " + name(stage), byTid);
+  };
+  auto run = [&](int stage, int parent) {
+    const int tid = pid(stage) + 4;
+    record(name(stage), pid(stage), "Process Start", "",
+           "Parent PID: " + std::to_string(parent) + ", Command line: " + name(stage), tid);
+    record(name(stage), pid(stage), "Thread Create", "", "Thread ID: " + std::to_string(tid), tid);
+    for (int send = 0; send < kSendsPerStage; ++send) {
+      record(name(stage), pid(stage), "UDP Send",
+             "host:" + std::to_string(1200 + send) + " -> 198.51.100." + std::to_string(stage) +
+                 ":domain",
+             "Length: 31", tid);
     }
-    header = false;
-    log.bytes += line + ",\"" + added + "\"\n";
+  };
+
+  create("Explorer.EXE", 1432, 1436, 0);
+  log.launcher = std::to_string(log.bytes.size()) + "|" + std::to_string(pid(0)) + "|" + name(0);
+  run(0, 1432);
+  for (int stage = 1; stage < kStages; ++stage) {
+    create(name(0), pid(0), pid(0) + 4, stage);
+    run(stage, pid(0));
   }
   return log;
 }

@@ -164,7 +164,9 @@ TEST_F(UpdateCheckTest, AnswersBetasAndFailuresFromTheMenuAndAtStartUp) {
     State().options.updateCheckBetas = c.betas ? 1 : 0;
     auto start = std::chrono::steady_clock::now();
     CheckForUpdate(c.atStartup);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(7));
+    // The slow server's late answer would tell of a newer build, so the texts show whether the
+    // check gave up in time; this bound only keeps a check that waits on from hanging.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
     std::vector<std::string> expected;
     const std::string address = base + c.server + "/" + kPage;
     for (std::string text : c.texts) {

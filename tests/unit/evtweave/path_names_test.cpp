@@ -116,7 +116,7 @@ TEST_F(PathNamesTest, ShortNamesBuiltToBacktrackResolveQuickly) {
   for (int i = 0; i < 25; ++i) adjacent += "~1";
   EXPECT_EQ(ResolveShortPath(adjacent + "Q\\B~1"), adjacent + "Q\\B~1");
   // Thousands of such comparisons: a matcher that backtracks takes minutes.
-  EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(5));
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(30));
 }
 
 TEST(ContentCategories, ByExtensionAndName) {

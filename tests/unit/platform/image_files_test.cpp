@@ -183,14 +183,27 @@ TEST_F(ImageFiles, ADeclaredSizeBeyondTheLimitIsRefusedBeforeDecoding) {
     bool tooLarge;
   };
   const Case cases[] = {
-      {kImagePng, 30000, 30000, true}, {kImageJpeg, 30000, 30000, true},
-      {kImageBmp, 30000, 30000, true}, {kImagePng, 16000, 20, true},  // one side too long
-      {kImageJpeg, 1000, 1000, true},                                 // too many pixels
-      {kImagePng, 8, 8, false},        {kImageBmp, 8, 8, false},
+      {kImagePng, 30000, 30000, true},
+      {kImageJpeg, 30000, 30000, true},
+      {kImageBmp, 30000, 30000, true},
+      {kImagePng, 16000, 20, true},    // one side too long
+      {kImageJpeg, 1000, 1000, true},  // too many pixels
+      {kImagePng, 8, 8, false},
+      {kImageBmp, 8, 8, false},
+      // At the limits: a side of 10000, or 500000 pixels in all, is still taken.
+      {kImagePng, 10000, 50, false},
+      {kImagePng, 50, 10000, false},
+      {kImagePng, 10001, 1, true},
+      {kImagePng, 1, 10001, true},
+      {kImageBmp, 1000, 500, false},
+      {kImageBmp, 1000, 501, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.format) + ": " + std::to_string(c.w) + "x" + std::to_string(c.h));
-    ASSERT_TRUE(SaveImage(image, Path("small"), c.format));
+    // A size within the limit is a whole picture of that size, which then decodes.
+    const int picture = c.tooLarge ? image : CreateImage(kNewNumber, int(c.w), int(c.h), 0);
+    ASSERT_TRUE(SaveImage(picture, Path("small"), c.format));
+    if (picture != image) FreeImage(picture);
     WriteAll(Path("declared"), Declaring(ReadAll(Path("small")), c.format, c.w, c.h));
     bool tooLarge = !c.tooLarge;
     const int loaded = LoadImageWithin(kNewNumber, Path("declared"), 10000, 500000, tooLarge);

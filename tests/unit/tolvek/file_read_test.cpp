@@ -92,6 +92,21 @@ TEST_F(FileRead, RawBytesAreTheFileOrNothing) {
   EXPECT_EQ(ReadFileBytes(m_dir), std::nullopt);
 }
 
+// The limit is the largest size read, for a file with a size and one read to its end alike.
+TEST_F(FileRead, RawBytesUpToTheLimitAreRead) {
+  const std::string sized = Write("sized", std::string(4096, 'x'));
+  const std::string unsized = "/proc/self/cmdline";
+  const std::string arguments = ReadFileBytes(unsized).value_or("");
+  ASSERT_FALSE(arguments.empty());
+  for (const std::string& path : {sized, unsized}) {
+    SCOPED_TRACE(path);
+    const std::string whole = ReadFileBytes(path).value_or("");
+    const auto size = static_cast<int64_t>(whole.size());
+    EXPECT_EQ(ReadFileBytes(path, size), whole);
+    EXPECT_EQ(ReadFileBytes(path, size - 1), std::nullopt);
+  }
+}
+
 TEST_F(FileRead, EmptyFilesAreEmptyWithoutWarning) {
   testing::SyslogCapture capture;
   std::string path = Write("empty", "");
