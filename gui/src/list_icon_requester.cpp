@@ -69,6 +69,8 @@ struct PickList {
   int64_t flags = 0;
   Mode mode = Mode::kSingle;
   std::string items, columnWidths;
+  // The widths as the columns were made: a fixed one may be wider than asked for.
+  std::string shownWidths;
   // The row lines chosen so far, also of rows the filter hides; looked up once per row after
   // every event, so a set rather than text that is searched.
   std::unordered_set<std::string> remembered;
@@ -124,9 +126,24 @@ void Layout(const PickList& p) {
   ResizeGadget(status, kMargin, y + listHeight + kMargin, inner, bottom);
 }
 
-void ApplyStarWidths(const PickList& p) {
-  int share = detail::StarColumnWidth(p.columnWidths, GadgetWidth(p.lst));
+// A fixed column is never narrower than its title: a width chosen for one font cuts the title
+// off in a larger one. The "*" columns share what the fixed ones leave as they are shown.
+void FitColumnTitles(PickList& p) {
   std::vector<std::string> fields = SplitBars(p.columnWidths);
+  for (size_t k = 0; k < fields.size() && int(k) < p.columnCount; ++k) {
+    const int width = NumberField(fields[k]);
+    if (fields[k] == "*" || width <= 0) continue;
+    const int fitting = std::max(width, GadgetColumnTitleWidth(p.lst, int(k)));
+    SetGadgetColumnWidth(p.lst, int(k), fitting);
+    fields[k] = std::to_string(fitting);
+  }
+  p.shownWidths.clear();
+  for (size_t k = 0; k < fields.size(); ++k) p.shownWidths += (k ? "|" : "") + fields[k];
+}
+
+void ApplyStarWidths(const PickList& p) {
+  int share = detail::StarColumnWidth(p.shownWidths, GadgetWidth(p.lst));
+  std::vector<std::string> fields = SplitBars(p.shownWidths);
   for (size_t k = 0; k < fields.size(); ++k)
     if (fields[k] == "*" && int(k) < p.columnCount) SetGadgetColumnWidth(p.lst, int(k), share);
 }
@@ -517,6 +534,7 @@ std::string ListIconRequester(const std::string& title, const std::string& messa
   SetGadgetName(p.lst, "lst");
   for (size_t k = 1; k < titles.size(); ++k) AddGadgetColumn(p.lst, int(k), titles[k], widthOf(k));
   p.columnCount = int(titles.size());
+  FitColumnTitles(p);
   if (p.mode == Mode::kSingle) {
     p.stb = TextGadget(kNewNumber, 0, 0, 10, 10, hintText);
     SetGadgetName(p.stb, "stb");

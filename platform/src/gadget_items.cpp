@@ -267,6 +267,12 @@ int GetGadgetColumnWidth(int gadget, int column) {
   return tree->header()->sectionSize(column);
 }
 
+int GadgetColumnTitleWidth(int gadget, int column) {
+  auto* tree = Tree(gadget);
+  if (!tree || column < 0 || column >= tree->columnCount()) return 0;
+  return tree->header()->sectionSizeHint(column);
+}
+
 int ListIconRowAt(int gadget, int x, int y) {
   auto* tree = Tree(gadget);
   if (!tree) return -1;

@@ -4,6 +4,9 @@
 #include <sys/stat.h>
 
 #include <QApplication>
+#include <QHeaderView>
+#include <QTest>
+#include <QTreeWidget>
 #include <set>
 #include <string>
 #include <vector>
@@ -378,6 +381,133 @@ TEST_F(FilterManagerTest, AHugePatternAndADamagedFileAreCarriedThrough) {
   EXPECT_FALSE(
       HasNode("FILE:c:\\\\users\\\\bob\\\\appdata\\\\roaming\\\\winupdate\\\\wuauhelper.exe"));
   EXPECT_TRUE(HasNode("SERVER:" + kServer));
+}
+
+}  // namespace
+
+namespace {
+
+using namespace wbtest;
+using namespace workbench;
+
+class AddFilterKeysTest : public FilterManagerTest {
+ protected:
+  // The analyst presses Return where the focus is, in the dialog the window system made
+  // active.
+  static void PressReturn() {
+    QWidget* dialog = platform::WindowWidget(Window_AddFilter);
+    dialog->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    ASSERT_EQ(focus->window(), dialog);
+    QTest::keyClick(focus, Qt::Key_Return);
+    Serve();
+  }
+};
+
+// Ok is the dialog's default however it was opened: Return stores the rule from the button
+// the context menu focuses and from the text field; on Cancel it cancels.
+TEST_F(AddFilterKeysTest, ReturnPressesOkWhereverTheDialogWasOpenedFrom) {
+  const std::string globalFile = SettingsFolder() + "evtweave_fileignores.global";
+  WriteWholeFile(globalFile, "");
+  State().interaction.contextNodeName = "FILE:c:\\\\Tools\\\\One.exe";
+  Menu(MenuItem_AddFilterFirst);
+  ASSERT_TRUE(platform::IsWindow(Window_AddFilter));
+  EXPECT_EQ(platform::GetActiveGadget(), Button_AddFilter_Ok);
+  PressReturn();
+  EXPECT_FALSE(platform::IsWindow(Window_AddFilter));
+  EXPECT_TRUE(platform::IsWindowEnabled(Window_Main));
+  EXPECT_EQ(ReadWholeFile(State().sessionFile),
+            "[evtweave_fileignores.session]\nc:\\tools\\one.exe = rw\n");
+
+  // Added in the manager, typed into the field.
+  Manage(MenuItem_GlobalFiles, {guitest::Do([] { DoubleClickRow(kManager, 0); })});
+  platform::SetGadgetText(String_AddFilter_Filter, "two.exe");
+  platform::SetActiveGadget(String_AddFilter_Filter);
+  PressReturn();
+  EXPECT_FALSE(platform::IsWindow(Window_AddFilter));
+  EXPECT_EQ(ReadWholeFile(globalFile), "two.exe\trw\r\n");
+
+  // Edited in the manager; then Return on Cancel leaves the rule as it is.
+  Manage(MenuItem_GlobalFiles, {guitest::Do([] { DoubleClickRow(kManager, 4); })});
+  platform::SetGadgetText(String_AddFilter_Filter, "three.exe");
+  platform::SetActiveGadget(String_AddFilter_Filter);
+  PressReturn();
+  EXPECT_EQ(ReadWholeFile(globalFile), "three.exe\trw\r\n");
+  Manage(MenuItem_GlobalFiles, {guitest::Do([] { DoubleClickRow(kManager, 4); })});
+  platform::SetGadgetText(String_AddFilter_Filter, "four.exe");
+  platform::SetActiveGadget(Button_AddFilter_Cancel);
+  PressReturn();
+  EXPECT_FALSE(platform::IsWindow(Window_AddFilter));
+  EXPECT_EQ(ReadWholeFile(globalFile), "three.exe\trw\r\n");
+}
+
+// The converter reads a final "*" as "begins with" before it looks for an expression: such a
+// rule would filter nothing, so the dialog says so and how to write it, and stays open.
+TEST_F(FilterManagerTest, AnExpressionEndingInAStarIsExplainedAndTheDialogStays) {
+  Manage(MenuItem_GlobalFiles, {guitest::Do([] { DoubleClickRow(kManager, 0); })});
+  const std::string globalFile = SettingsFolder() + "evtweave_fileignores.global";
+  const std::string before = ReadWholeFile(globalFile);
+  platform::SetGadgetState(Option_AddFilter_RegexMatch, 1);
+  for (bool global : {true, false}) {
+    platform::SetGadgetState(Checkbox_AddFilter_SaveAsGlobal, global);
+    platform::ClearScriptedAnswers();
+    platform::ScriptMessageAnswer(platform::kResultOk);
+    platform::SetGadgetText(String_AddFilter_Filter, "\\.tmp.*");
+    Click(Button_AddFilter_Ok);
+    ASSERT_EQ(platform::ShownMessages().size(), 1u);
+    EXPECT_EQ(platform::ShownMessages()[0].text,
+              "This regular expression would not be used as one: a filter that ends with \"*\" "
+              "is read as \"begins with\", so it would filter only names that begin with "
+              "\"REGEX:\\.tmp.\".\nPut the expression in parentheses, which matches the same "
+              "names: (\\.tmp.*)");
+    EXPECT_TRUE(platform::IsWindow(Window_AddFilter));
+    EXPECT_EQ(ReadWholeFile(globalFile), before);
+    EXPECT_EQ(ReadWholeFile(State().sessionFile), "");
+  }
+  // Written as the message says, it filters what it matches.
+  Refresh();
+  ASSERT_TRUE(
+      HasNode("FILE:c:\\\\users\\\\bob\\\\appdata\\\\roaming\\\\winupdate\\\\wuauhelper.exe"));
+  platform::SetGadgetText(String_AddFilter_Filter, "(wuauhelper.*)");
+  Click(Button_AddFilter_Ok);
+  EXPECT_FALSE(platform::IsWindow(Window_AddFilter));
+  Refresh();
+  EXPECT_FALSE(
+      HasNode("FILE:c:\\\\users\\\\bob\\\\appdata\\\\roaming\\\\winupdate\\\\wuauhelper.exe"));
+}
+
+// Every title shows whole, in the font of this desktop, and the rule column takes the rest
+// without a sideways scroll bar.
+TEST_F(FilterManagerTest, EveryColumnTitleShowsWhole) {
+  WriteWholeFile(SettingsFolder() + "evtweave_fileignores.global", "x.exe\trw\r\n");
+  for (int row : {-1, 1}) {
+    SCOPED_TRACE(row);
+    std::vector<std::string> titles;
+    auto measure = [&] {
+      auto* tree = static_cast<QTreeWidget*>(platform::GadgetWidget(PickListGadget(kManager)));
+      QHeaderView* header = tree->header();
+      int shown = 0;
+      for (int c = 0; c < header->count(); ++c) {
+        if (header->isSectionHidden(c)) continue;
+        titles.push_back(tree->headerItem()->text(c).toStdString());
+        EXPECT_GE(header->sectionSize(c), header->sectionSizeHint(c)) << titles.back();
+        shown += header->sectionSize(c);
+      }
+      EXPECT_LE(shown, tree->viewport()->width());
+      ClosePickList(kManager);
+    };
+    if (row < 0) {
+      Manage(MenuItem_GlobalFiles, {guitest::Do(measure)});
+    } else {
+      // The enable/disable list.
+      Manage(MenuItem_GlobalFiles,
+             {guitest::Do([=] { DoubleClickRow(kManager, row); }),
+              [] { return PickListRows(kManager).size() == 1; }, guitest::Do(measure)});
+    }
+    EXPECT_EQ(titles, (std::vector<std::string>{"Type", "Rule", "Access"}));
+  }
 }
 
 }  // namespace

@@ -5,10 +5,12 @@
 #include <QTest>
 #include <QWidget>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 
 #include "pick_list_driver.h"
+#include "real_file_dialog.h"
 
 #include "platform/window_system.h"
 #include "tolvek/temp_files.h"
@@ -129,14 +131,12 @@ TEST_F(OptionsTest, OkStoresEveryKeyInItsOrderAndTheOptionsAtOnce) {
   EXPECT_TRUE(platform::IsWindowEnabled(Window_Main));
 }
 
-TEST_F(OptionsTest, CancelAndTheCloseBoxStoreNothingButACancelledPickEmptiesTheField) {
+TEST_F(OptionsTest, CancelAndTheCloseBoxStoreNothing) {
   const std::string before = SettingsText();
   const Options options = State().options;
   for (bool closeBox : {false, true}) {
     OpenDialog();
-    platform::ScriptFileAnswer("");
-    Click(Window_Options, Button_Options_DotPath);
-    EXPECT_EQ(platform::GetGadgetText(String_Options_DotPath), "");
+    platform::SetGadgetText(String_Options_DotPath, "");
     platform::SetGadgetState(Checkbox_Options_Hovereffects, 0);
     platform::SetGadgetState(Combo_Options_EdgeLabelMode, 4);
     if (closeBox) {
@@ -152,13 +152,49 @@ TEST_F(OptionsTest, CancelAndTheCloseBoxStoreNothingButACancelledPickEmptiesTheF
     EXPECT_EQ(State().options.hovereffects, options.hovereffects);
     EXPECT_EQ(State().options.edgeLabelMode, options.edgeLabelMode);
   }
-  // Ok then stores the emptied path as it stands.
+  // A path the analyst emptied is stored as it stands.
   OpenDialog();
-  platform::ScriptFileAnswer("");
-  Click(Window_Options, Button_Options_DotPath);
+  platform::SetGadgetText(String_Options_DotPath, "");
   Click(Window_Options, Button_Options_Ok);
   EXPECT_EQ(SettingsKeys()["dotexecutable"], "");
   EXPECT_EQ(State().options.dotExecutable, "");
+}
+
+// "" is the answer of a cancelled file dialog, never of a chosen file: the field keeps its
+// path, and Ok stores that path.
+TEST_F(OptionsTest, EscapeInAFilePickerLeavesItsFieldAsItWas) {
+  platform::SetUnscriptedDialogHandler(nullptr);
+  const struct {
+    int window, button, field;
+    const char* title;
+  } kPickers[] = {
+      {Window_Options, Button_Options_DotPath, String_Options_DotPath, "Select Dot executable ..."},
+      {Window_Options, Button_Options_WindumpTcpdumpPath, String_Options_WindumpTcpdumpPath,
+       "Select Windump executable ..."},
+      {Window_Main, Button_Main_ProcmonFile, String_Main_ProcmonFile,
+       "Select a procmon.csv file to work with ..."},
+      {Window_Main, Button_Main_WindumpFile, String_Main_WindumpFile,
+       "Select a windump.txt file to work with ..."},
+  };
+  for (const auto& p : kPickers) {
+    SCOPED_TRACE(p.title);
+    if (p.window == Window_Options) {
+      OpenDialog();
+    } else {
+      platform::SetGadgetText(p.field, m_root + "/case/log of day 2");
+    }
+    const std::string before = platform::GetGadgetText(p.field);
+    ASSERT_FALSE(before.empty());
+    RealFileDialog escaped(std::nullopt);
+    Click(p.window, p.button);
+    EXPECT_TRUE(escaped.Answered());
+    EXPECT_EQ(escaped.Title(), p.title);
+    EXPECT_EQ(platform::GetGadgetText(p.field), before);
+    if (p.window == Window_Options) Click(Window_Options, Button_Options_Ok);
+  }
+  EXPECT_EQ(SettingsKeys()["dotexecutable"], "/usr/bin/dot");
+  EXPECT_EQ(SettingsKeys()["windumpexecutable"], "/usr/bin/tcpdump");
+  EXPECT_EQ(State().options.dotExecutable, "/usr/bin/dot");
 }
 
 TEST_F(OptionsTest, AMasterGreysItsSubOptionsOutAndTheyKeepTheirTicks) {

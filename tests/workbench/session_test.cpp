@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/window_system.h"
+#include "real_file_dialog.h"
 #include "workbench/filter_rules.h"
 #include "workbench/gadgets.h"
 #include "workbench/main_loop.h"
@@ -257,7 +258,9 @@ TEST_F(SessionTest, AnUntouchedSessionIsNeverCalledChanged) {
   EXPECT_TRUE(platform::ShownMessages().empty()) << LastMessage();
 }
 
-TEST_F(SessionTest, NewAndSaveAsAskBeforeRewritingAnExistingFile) {
+// The dialog asks about the file it answers; a name that the added ".lv" turns into an
+// existing file's is asked about once more, as the dialog never saw it.
+TEST_F(SessionTest, NewAndSaveAsAskBeforeRewritingAFileTheExtensionNames) {
   const std::string existing = m_root + "/existing.lv";
   const std::string content = "launcher = 1|2|x\n[evtweave_serverignores.session]\nsrv\tr\n";
   WriteWholeFile(existing, content);
@@ -269,16 +272,17 @@ TEST_F(SessionTest, NewAndSaveAsAskBeforeRewritingAnExistingFile) {
   for (int item : {MenuItem_New, MenuItem_SaveAs}) {
     platform::ClearScriptedAnswers();
     if (item == MenuItem_New) platform::ScriptMessageAnswer(platform::kResultNo);
-    platform::ScriptFileAnswer(existing);
+    platform::ScriptFileAnswer(m_root + "/existing");
     platform::ScriptMessageAnswer(platform::kResultNo);
     Menu(item);
     EXPECT_EQ(ReadWholeFile(existing), content);
     EXPECT_EQ(Inputs(), values);
-    EXPECT_NE(LastMessage().find("already exists"), std::string::npos);
+    EXPECT_EQ(LastMessage(),
+              "The file \"" + existing + "\" already exists.\nDo you want to overwrite it?");
   }
 
   platform::ScriptMessageAnswer(platform::kResultNo);
-  platform::ScriptFileAnswer(existing);
+  platform::ScriptFileAnswer(m_root + "/existing");
   platform::ScriptMessageAnswer(platform::kResultYes);
   Menu(MenuItem_New);
   EXPECT_EQ(State().sessionFile, existing);
@@ -294,18 +298,58 @@ TEST_F(SessionTest, NewAndSaveAsAskBeforeRewritingAnExistingFile) {
   EXPECT_TRUE(State().graph.layout.nodes.empty());
 }
 
-TEST_F(SessionTest, AFailedSaveIsReportedAndKeepsTheSessionItsTitleAndTheProgram) {
+// Over an existing file the analyst is asked once, by the dialog, whether it is to be
+// replaced; a name without the extension once too, by the program.
+TEST_F(SessionTest, SaveAsOverAnExistingFileAsksOnce) {
+  platform::SetUnscriptedDialogHandler(nullptr);
+  const std::string existing = m_root + "/existing.lv";
+  const struct {
+    const char* typed;
+    const char* question;
+  } kCases[] = {
+      {"/existing.lv", "existing.lv already exists.\nDo you want to replace it?"},
+      {"/existing", "already exists.\nDo you want to overwrite it?"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.typed);
+    WriteWholeFile(existing, "launcher = old\n");
+    SetInputs(Unusual(c.typed));
+    RealFileDialog dialog(m_root + c.typed);
+    platform::PostEvent(platform::kEventMenu, Window_Main, -1, 0, MenuItem_SaveAs);
+    do {
+      MainLoopTurn();
+    } while (platform::QueuedEventCount() > 0);
+    ASSERT_TRUE(dialog.Answered());
+    EXPECT_EQ(dialog.Title(), "Save session to ...");
+    std::string shown;
+    for (const std::string& box : dialog.Boxes()) shown += "[" + box + "] ";
+    ASSERT_EQ(dialog.Boxes().size(), 1u) << shown;
+    EXPECT_NE(dialog.Boxes()[0].find(c.question), std::string::npos) << dialog.Boxes()[0];
+    EXPECT_EQ(State().sessionFile, existing);
+    EXPECT_FALSE(IsSessionSavePending());
+  }
+}
+
+TEST_F(SessionTest, AFailedSaveNamesTheFileAndWhyAndKeepsTheSessionItsTitleAndTheProgram) {
   const std::string path = m_root + "/case.lv";
   ASSERT_TRUE(SaveSession(path));
   const std::string bytes = ReadWholeFile(path);
   const std::string title = Title();
   const std::string unwritable = m_root + "/no such folder/s.lv";
   mkdir((m_root + "/a folder.lv").c_str(), 0700);
+  WriteWholeFile(m_root + "/read only.lv", "");
+  chmod((m_root + "/read only.lv").c_str(), 0400);
 
-  for (const std::string& target : {unwritable, m_root + "/a folder.lv"}) {
+  const struct {
+    std::string target, cause;
+  } kCases[] = {{unwritable, "No such file or directory"},
+                {m_root + "/a folder.lv", "Is a directory"},
+                {m_root + "/read only.lv", "Permission denied"}};
+  for (const auto& c : kCases) {
     platform::ScriptMessageAnswer(platform::kResultOk);
-    EXPECT_FALSE(SaveSession(target));
-    EXPECT_EQ(LastMessage(), "Error: Session could not be saved");
+    EXPECT_FALSE(SaveSession(c.target));
+    EXPECT_EQ(LastMessage(),
+              "Error: The session could not be saved to \"" + c.target + "\" (" + c.cause + ")!");
     EXPECT_EQ(State().sessionFile, path);
     EXPECT_EQ(Title(), title);
   }
@@ -326,7 +370,8 @@ TEST_F(SessionTest, AFailedSaveIsReportedAndKeepsTheSessionItsTitleAndTheProgram
   platform::ScriptMessageAnswer(platform::kResultOk);
   platform::PostEvent(platform::kEventCloseWindow, Window_Main, -1);
   EXPECT_NO_THROW(MainLoopTurn());
-  EXPECT_EQ(LastMessage(), "Error: Session could not be saved");
+  EXPECT_EQ(LastMessage(), "Error: The session could not be saved to \"" + unwritable +
+                               "\" (No such file or directory)!");
 
   // Cancel to the question, and a cancelled name, keep it too; No ends it.
   platform::ScriptMessageAnswer(platform::kResultCancel);

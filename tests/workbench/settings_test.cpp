@@ -206,6 +206,32 @@ TEST_F(WorkbenchTest, ASessionOnTheCommandLineWinsOverTheLastOne) {
   EXPECT_EQ(State().sessionFile, m_root + "/named one.lv");
 }
 
+// A relative path on the command line names a file in the folder the workbench started in;
+// the next start, from anywhere, opens that same file.
+TEST_F(WorkbenchTest, ARelativeSessionPathIsRememberedAsTheFileItNamed) {
+  char started[4096];
+  ASSERT_NE(getcwd(started, sizeof started), nullptr);
+  const std::string file = m_root + "/home/case.lv";
+  for (const char* given : {"home/case.lv", "./home/case"}) {
+    SCOPED_TRACE(given);
+    WriteWholeFile(file, "launcher = 7|8|x.exe\n");
+    WriteSettings(QuietSettings());
+    ASSERT_EQ(chdir(m_root.c_str()), 0);
+    const bool started_up = Start({given});
+    EXPECT_EQ(chdir(started), 0);
+    ASSERT_TRUE(started_up);
+    EXPECT_EQ(State().sessionFile, file);
+    EXPECT_EQ(platform::GetWindowTitle(workbench::Window_Main), "LumiVEX - " + file);
+    ASSERT_TRUE(End());
+    EXPECT_EQ(SettingsKeys()["lastsession"], file);
+    ForgetWindows();
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(State().sessionFile, file);
+    EXPECT_EQ(platform::GetGadgetText(workbench::String_Main_Launcher), "7|8|x.exe");
+    ForgetWindows();
+  }
+}
+
 // A settings file that could not be opened must not cost the analyst the default session.
 TEST_F(WorkbenchTest, AMissingSettingsFileKeepsTheDefaultSession) {
   mkdir(SettingsFolder().c_str(), 0700);

@@ -1,5 +1,6 @@
 // Two workbench processes of one user at once: each Refresh filters with its own window's
 // session rules, and one instance's end leaves the other's files where they are.
+#include <map>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,37 @@ TEST_F(WorkbenchTest, TwoInstancesKeepTheirRulesAndTheirFiles) {
   b.Send("end");
   EXPECT_EQ(b.Wait(), 0);
   EXPECT_FALSE(FileExists(folder));
+}
+
+}  // namespace
+
+namespace {
+
+using namespace wbtest;
+
+// Each workbench's Ok writes the options changed in its own dialog into the file as it is
+// then: an option another workbench changed meanwhile stays changed.
+TEST_F(WorkbenchTest, TwoInstancesKeepEachOthersOptions) {
+  WriteSettings(QuietSettings());
+  const std::string session = SettingsFolder() + "default.lv";
+  Instance a(session), b(session);
+  ASSERT_EQ(a.Line(), "ready");
+  ASSERT_EQ(b.Line(), "ready");
+  a.Send("options #Checkbox_Options_SmartHighlight");
+  ASSERT_EQ(a.Line(), "options stored");
+  EXPECT_EQ(SettingsKeys()["smart_highlight"], "1");
+  b.Send("options #Checkbox_Options_Hovereffects");
+  ASSERT_EQ(b.Line(), "options stored");
+  std::map<std::string, std::string> keys = SettingsKeys();
+  EXPECT_EQ(keys["hovereffects"], "0");
+  EXPECT_EQ(keys["smart_highlight"], "1") << "B wrote back the value it read at its start";
+  EXPECT_EQ(keys["dotexecutable"], "/usr/bin/dot");
+  for (Instance* i : {&a, &b}) {
+    i->Send("end");
+    EXPECT_EQ(i->Wait(), 0);
+  }
+  EXPECT_EQ(SettingsKeys()["smart_highlight"], "1");
+  EXPECT_EQ(SettingsKeys()["hovereffects"], "0");
 }
 
 }  // namespace

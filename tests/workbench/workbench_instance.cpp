@@ -7,6 +7,8 @@
 //               goes on at the next line
 //   refresh     a Refresh; says "node <name>" per node of the graph, then "status <status>"
 //   dot         says "dot <path of the shown graph's DOT file>"
+//   options <gadget>  the Options dialog opened, the box named (as in the gadget table)
+//               toggled and Ok pressed; says "options stored"
 //   end         the end sequence: the program ends with its finalizers
 //   loop        the program's main loop, from which it no longer reads commands
 #include <cstdio>
@@ -47,6 +49,27 @@ void HoldBeforeTheConverter() {
   std::getline(std::cin, go);
 }
 
+// Serves the loop until done holds; a bounded number of turns.
+template <typename Done>
+void TurnUntil(Done done) {
+  for (int turn = 0; turn < 1000 && !done(); ++turn) workbench::MainLoopTurn();
+}
+
+void ToggleOption(const std::string& name) {
+  int box = -1;
+  for (size_t g = 0; g < workbench::kGadgetNames.size(); ++g) {
+    if (workbench::kGadgetNames[g] && name == workbench::kGadgetNames[g]) box = int(g);
+  }
+  platform::PostEvent(platform::kEventMenu, workbench::Window_Main, -1, 0,
+                      workbench::MenuItem_Options);
+  TurnUntil([] { return platform::IsWindow(workbench::Window_Options); });
+  platform::SetGadgetState(box, !platform::GetGadgetState(box));
+  platform::PostEvent(platform::kEventGadget, workbench::Window_Options,
+                      workbench::Button_Options_Ok);
+  TurnUntil([] { return !platform::IsWindow(workbench::Window_Options); });
+  Say("options stored");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -76,6 +99,8 @@ int main(int argc, char** argv) {
       Say("status " + platform::GetGadgetText(workbench::Text_Main_Status));
     } else if (line == "dot") {
       Say("dot " + tolvek::GetTempFilePath(workbench::State().files.graphFileDot));
+    } else if (line.rfind("options ", 0) == 0) {
+      ToggleOption(line.substr(8));
     } else if (line == "end") {
       workbench::EndSequence();
     } else if (line == "loop") {

@@ -74,6 +74,7 @@ bool WriteAllBytes(int fd, const void* data, size_t length) {
     size_t chunk = length > (size_t{1} << 30) ? size_t{1} << 30 : length;
     ssize_t n = write(fd, p, chunk);
     if (n < 0 && errno == EINTR) continue;
+    if (n == 0) errno = EIO;
     if (n <= 0) return false;
     p += n;
     length -= static_cast<size_t>(n);
@@ -83,7 +84,10 @@ bool WriteAllBytes(int fd, const void* data, size_t length) {
 
 std::string ReplaceableTarget(const std::string& path, const WriteOptions& options) {
   TOLVEK_TRACE("ReplaceableTarget");
-  if (path.empty()) return {};
+  if (path.empty()) {
+    errno = ENOENT;
+    return {};
+  }
   std::string target = path;
   for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
     struct stat st;
@@ -92,19 +96,28 @@ std::string ReplaceableTarget(const std::string& path, const WriteOptions& optio
       return FolderWritable(target) ? target : std::string();
     }
     if (S_ISREG(st.st_mode)) {
-      return ModeAllowsWriting(st) && FolderWritable(target) ? target : std::string();
+      if (!ModeAllowsWriting(st)) {
+        errno = EACCES;
+        return {};
+      }
+      return FolderWritable(target) ? target : std::string();
     }
-    if (!S_ISLNK(st.st_mode)) return {};
+    if (!S_ISLNK(st.st_mode)) {
+      errno = S_ISDIR(st.st_mode) ? EISDIR : EPERM;
+      return {};
+    }
     if (!options.followOwnLinks || st.st_uid != detail::OwnUserId()) {
       // The link itself is replaced; the file it names is never touched.
       return FolderWritable(path) ? path : std::string();
     }
     std::string next(static_cast<size_t>(st.st_size) + 1, '\0');
     ssize_t n = readlink(target.c_str(), next.data(), next.size());
+    if (n > 0 && static_cast<size_t>(n) >= next.size()) errno = ENAMETOOLONG;
     if (n <= 0 || static_cast<size_t>(n) >= next.size()) return {};
     next.resize(static_cast<size_t>(n));
     target = next.front() == '/' ? next : FolderOf(target) + "/" + next;
   }
+  errno = ELOOP;
   return {};
 }
 

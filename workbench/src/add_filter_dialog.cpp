@@ -76,6 +76,9 @@ void OpenWindow_AddFilter(int x, int y, int width, int height) {
   CheckBoxGadget(Checkbox_AddFilter_SaveAsGlobal, 10, 252, 320, 20, "Save as global filter rule");
   ButtonGadget(Button_AddFilter_Cancel, 340, 250, 70, 25, "Cancel");
   ButtonGadget(Button_AddFilter_Ok, 420, 250, 70, 25, "Ok");
+  // Ok is the dialog's default: Return confirms from the text field and the boxes too.
+  AddKeyboardShortcut(Window_AddFilter, "Return", MenuItem_AddFilterConfirm);
+  AddKeyboardShortcut(Window_AddFilter, "Enter", MenuItem_AddFilterConfirm);
 }
 
 // A new dialog, hidden, with the full-string option selected.
@@ -118,6 +121,15 @@ std::string RefusalOf(const std::string& pattern, bool global) {
   if (!global && !SessionKeyReadsBack(pattern)) {
     return "A session filter cannot begin or end with a blank, nor contain \"[\" or \";\"!\n"
            "Please save it as a global filter rule.";
+  }
+  if (RegexReadAsHeading(pattern)) {
+    const std::string expression(tolvek::TrimBlanks(pattern.substr(6), " "));
+    std::string heading = expression;
+    while (!heading.empty() && heading.back() == '*') heading.pop_back();
+    return "This regular expression would not be used as one: a filter that ends with \"*\" is "
+           "read as \"begins with\", so it would filter only names that begin with \"REGEX:" +
+           heading + "\".\nPut the expression in parentheses, which matches the same names: (" +
+           expression + ")";
   }
   return "";
 }
@@ -205,6 +217,12 @@ void OpenAddFilterFromNode(int menuItem) {
   platform::SetGadgetText(String_AddFilter_Filter, lower);
   ShowDialog();
   platform::SetActiveGadget(Button_AddFilter_Ok);
+}
+
+void ConfirmAddFilter() {
+  if (!platform::IsWindow(Window_AddFilter)) return;
+  const bool onCancel = platform::GetActiveGadget() == Button_AddFilter_Cancel;
+  HandleAddFilterGadget(onCancel ? Button_AddFilter_Cancel : Button_AddFilter_Ok);
 }
 
 void HandleAddFilterGadget(int gadget) {

@@ -237,6 +237,11 @@ bool SessionKeyReadsBack(std::string_view pattern) {
          pattern.find_first_of("[;") == std::string_view::npos;
 }
 
+bool RegexReadAsHeading(std::string_view pattern) {
+  std::string_view trimmed = TrimBlanks(pattern, " ");
+  return pattern.substr(0, 6) == "REGEX:" && trimmed.back() == '*';
+}
+
 std::string DecodeStoredText(std::string_view bytes) {
   std::string text;
   if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {

@@ -2,6 +2,9 @@
 // whole, so a rule is on disk the moment the analyst stores it.
 #include "workbench/filter_stores.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "platform/window_system.h"
 #include "tolvek/callstack.h"
 #include "tolvek/file_write.h"
@@ -37,8 +40,9 @@ bool ChangeStore(const FilterStore& store, const std::function<std::string(std::
   if (old && tolvek::WriteFileWhole(path, change(store.global ? DecodeStoredText(*old) : *old))) {
     return true;
   }
-  platform::MessageRequester("LumiVEX",
-                             "Error: The filter rules could not be saved to \"" + path + "\"!");
+  const std::string cause = std::strerror(errno);
+  platform::MessageRequester(
+      "LumiVEX", "Error: The filter rules could not be saved to \"" + path + "\" (" + cause + ")!");
   return false;
 }
 

@@ -26,12 +26,6 @@ constexpr const char* kTitle = "LumiVEX";
 constexpr int kReadAttempts = 5;
 constexpr auto kReadPause = std::chrono::milliseconds(200);
 
-void PickFile(int field, const char* title, const std::string& pattern) {
-  // A cancelled dialog answers "" and so empties the field, as any answer replaces it.
-  platform::SetGadgetText(
-      field, platform::OpenFileRequester(title, platform::GetGadgetText(field), pattern, 0));
-}
-
 // The whole log in memory; null when it is missing or empty (nothing to scan) or could not
 // be read (then the analyst has been told).
 tolvek::MemoryPtr ReadLog(const std::string& path) {
@@ -86,6 +80,13 @@ void SelectLauncher() {
 
 }  // namespace
 
+void PickFileForField(int field, const std::string& title, const std::string& pattern) {
+  std::string chosen =
+      platform::OpenFileRequester(title, platform::GetGadgetText(field), pattern, 0);
+  // "" is the answer of a cancelled dialog, never a file anyone chose.
+  if (!chosen.empty()) platform::SetGadgetText(field, chosen);
+}
+
 void HandleInputButton(int gadget) {
   TOLVEK_TRACE("HandleInputButton");
   WorkbenchState& s = State();
@@ -95,15 +96,15 @@ void HandleInputButton(int gadget) {
   WithPluginEvents(event, [&] {
     switch (gadget) {
       case Button_Main_ProcmonFile:
-        PickFile(String_Main_ProcmonFile, "Select a procmon.csv file to work with ...",
-                 "Procmon-CSV (*.CSV)|*.CSV;*.csv");
+        PickFileForField(String_Main_ProcmonFile, "Select a procmon.csv file to work with ...",
+                         "Procmon-CSV (*.CSV)|*.CSV;*.csv");
         break;
       case Button_Main_WindumpFile:
         // A .pcap file is of use only when tcpdump can turn it into text.
-        PickFile(String_Main_WindumpFile, "Select a windump.txt file to work with ...",
-                 s.options.windumpExecutable.empty()
-                     ? "Windump-TXT (*.txt)|*.txt"
-                     : "Windump-PCAP (*.pcap)|*.pcap|Windump-TXT (*.txt)|*.txt");
+        PickFileForField(String_Main_WindumpFile, "Select a windump.txt file to work with ...",
+                         s.options.windumpExecutable.empty()
+                             ? "Windump-TXT (*.txt)|*.txt"
+                             : "Windump-PCAP (*.pcap)|*.pcap|Windump-TXT (*.txt)|*.txt");
         break;
       default:
         SelectLauncher();

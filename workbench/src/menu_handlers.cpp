@@ -113,6 +113,9 @@ void HandleMenuItem(int id) {
     case MenuItem_NodeDetails:
       ShowNodeDetails();
       break;
+    case MenuItem_AddFilterConfirm:
+      ConfirmAddFilter();
+      break;
     default:
       if (id >= MenuItem_Plugin1 && id <= MenuItem_Plugin9) {
         s.graph.CurrentNode = nullptr;

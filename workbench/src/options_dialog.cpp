@@ -1,5 +1,6 @@
 // The options dialog: the program-wide settings that hold for every session. Nothing is
 // stored before Ok; Cancel and the close box leave the options and the file as they were.
+#include <algorithm>
 #include <string>
 
 #include "platform/window_system.h"
@@ -90,26 +91,29 @@ void CloseOptionsDialog() {
   platform::CloseWindow(Window_Options);
 }
 
-void PickProgram(int field, const char* title) {
-  // A cancelled dialog answers "" and so empties the field, as any answer replaces it.
-  platform::SetGadgetText(field, platform::OpenFileRequester(title, platform::GetGadgetText(field),
-                                                             kProgramPattern, 0));
-}
-
+// Only what the analyst changed here is written, into the file as it is now: another
+// workbench on the same settings may have changed the other options meanwhile.
 void ApplyOptions() {
   TOLVEK_TRACE("ApplyOptions");
   Options& o = State().options;
-  auto takeBox = [](int gadget) {
+  auto takeText = [](std::string& option, const char* key, const std::string& value) {
+    if (value == option) return;
+    option = value;
+    tolvek::WritePreferenceString(key, value);
+  };
+  auto takeNumber = [](int8_t& option, const char* key, int8_t value) {
+    if (value == option) return;
+    option = value;
+    tolvek::WritePreferenceString(key, std::to_string(value));
+  };
+  auto takeBox = [&](int gadget) {
     const OptionBox& box = Box(gadget);
-    int8_t value = platform::GetGadgetState(gadget) ? 1 : 0;
-    State().options.*box.value = value;
-    tolvek::WritePreferenceString(box.key, std::to_string(value));
+    takeNumber(o.*box.value, box.key, platform::GetGadgetState(gadget) ? 1 : 0);
   };
   WriteSettingsKeys([&] {
-    o.windumpExecutable = platform::GetGadgetText(String_Options_WindumpTcpdumpPath);
-    tolvek::WritePreferenceString(kKeyWindumpExecutable, o.windumpExecutable);
-    o.dotExecutable = platform::GetGadgetText(String_Options_DotPath);
-    tolvek::WritePreferenceString(kKeyDotExecutable, o.dotExecutable);
+    takeText(o.windumpExecutable, kKeyWindumpExecutable,
+             platform::GetGadgetText(String_Options_WindumpTcpdumpPath));
+    takeText(o.dotExecutable, kKeyDotExecutable, platform::GetGadgetText(String_Options_DotPath));
     takeBox(Checkbox_Options_HideUnvisitedGraphparts);
     takeBox(Checkbox_Options_BackToSearchAfterDetails);
     takeBox(Checkbox_Options_SmartHighlight);
@@ -117,14 +121,12 @@ void ApplyOptions() {
     takeBox(Checkbox_Options_UpdateCheckBetas);
     takeBox(Checkbox_Options_ShowOriginalTimestamps);
     int mode = static_cast<int>(platform::GetGadgetState(Combo_Options_EdgeLabelMode));
-    if (mode >= 0 && mode < 5) o.edgeLabelMode = kEdgeLabelModes[mode];
-    tolvek::WritePreferenceString(kKeyEdgeLabelMode, o.edgeLabelMode);
+    if (mode >= 0 && mode < 5) takeText(o.edgeLabelMode, kKeyEdgeLabelMode, kEdgeLabelModes[mode]);
     takeBox(Checkbox_Options_HorizontallyIsolatedEdgeLabels);
     takeBox(Checkbox_Options_Hovereffects);
     int64_t size = platform::GetGadgetState(Spin_Options_SmartzoomTargetFontsize);
-    o.smartzoomTargetFontsize = static_cast<int8_t>(size < 1 ? 1 : size > 99 ? 99 : size);
-    tolvek::WritePreferenceString(kKeySmartzoomTargetFontsize,
-                                  std::to_string(o.smartzoomTargetFontsize));
+    takeNumber(o.smartzoomTargetFontsize, kKeySmartzoomTargetFontsize,
+               static_cast<int8_t>(std::clamp<int64_t>(size, 1, 99)));
     takeBox(Checkbox_Options_ShowHintsForSeconds);
   });
   CloseOptionsDialog();
@@ -158,10 +160,11 @@ void OpenOptionsDialog() {
 void HandleOptionsGadget(int gadget) {
   switch (gadget) {
     case Button_Options_WindumpTcpdumpPath:
-      PickProgram(String_Options_WindumpTcpdumpPath, "Select Windump executable ...");
+      PickFileForField(String_Options_WindumpTcpdumpPath, "Select Windump executable ...",
+                       kProgramPattern);
       break;
     case Button_Options_DotPath:
-      PickProgram(String_Options_DotPath, "Select Dot executable ...");
+      PickFileForField(String_Options_DotPath, "Select Dot executable ...", kProgramPattern);
       break;
     case Button_Options_Ok:
       ApplyOptions();

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+
 #include "tolvek/file_read.h"
 
 namespace workbench::preference_text {
@@ -57,7 +59,10 @@ std::string_view ValueOf(std::string_view line) {
 std::optional<std::string> ReadTextFile(const std::string& path) {
   struct stat st;
   if (stat(path.c_str(), &st) != 0) return std::string();
-  if (!S_ISREG(st.st_mode)) return std::nullopt;
+  if (!S_ISREG(st.st_mode)) {
+    errno = S_ISDIR(st.st_mode) ? EISDIR : EPERM;
+    return std::nullopt;
+  }
   return tolvek::ReadFileBytes(path);
 }
 

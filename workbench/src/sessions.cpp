@@ -2,6 +2,8 @@
 // Open, Save and Save as.
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -80,7 +82,8 @@ void NameSession(const std::string& path) {
 }
 
 // The file's text with the current session's filter rules: they belong to the case, so a
-// session saved under another name takes them along. nullopt when the rules cannot be read.
+// session saved under another name takes them along. nullopt when the rules cannot be read
+// (errno tells why).
 std::optional<std::string> WithCurrentRules(const std::string& path, std::string text) {
   if (path == State().sessionFile) return text;
   std::optional<std::string> current = preference_text::ReadTextFile(State().sessionFile);
@@ -93,16 +96,27 @@ std::optional<std::string> WithCurrentRules(const std::string& path, std::string
 }
 
 // Writes values as the session at path (normalised), with the current session's filter rules
-// when asked; on success it becomes the current one. A failure is reported and leaves the
-// current session, its title and the file as they were.
+// when asked; on success it becomes the current one. A failure is reported with the file and
+// its cause, and leaves the current session, its title and the file as they were.
 bool WriteSession(const std::string& requested, const SessionValues& values, bool takeRules) {
   TOLVEK_TRACE("WriteSession");
   std::string path = NormaliseSessionPath(requested);
+  std::string failed;
   std::optional<std::string> old = preference_text::ReadTextFile(path);
-  if (old && takeRules) old = WithCurrentRules(path, *old);
-  std::optional<std::string> text = old ? WriteSessionKeys(*old, values) : std::nullopt;
-  if (!text || !tolvek::WriteFileWhole(path, *text)) {
-    platform::MessageRequester(kTitle, "Error: Session could not be saved");
+  std::optional<std::string> text;
+  if (!old) {
+    failed = std::strerror(errno);
+  } else if (takeRules && !(old = WithCurrentRules(path, *old))) {
+    failed = "the filter rules of \"" + State().sessionFile +
+             "\" could not be read: " + std::strerror(errno);
+  } else if (!(text = WriteSessionKeys(*old, values))) {
+    failed = "an input holds a line break";
+  } else if (!tolvek::WriteFileWhole(path, *text)) {
+    failed = std::strerror(errno);
+  }
+  if (!failed.empty()) {
+    platform::MessageRequester(
+        kTitle, "Error: The session could not be saved to \"" + path + "\" (" + failed + ")!");
     return false;
   }
   NameSession(path);
@@ -110,12 +124,13 @@ bool WriteSession(const std::string& requested, const SessionValues& values, boo
 }
 
 // A session file chosen in a save dialog; "" when the dialog is cancelled or the analyst
-// will not have an existing file rewritten.
+// will not have an existing file rewritten. The dialog itself asks about the file it
+// answers; only a file that the added extension names is asked about here.
 std::string AskSessionTarget(const std::string& title) {
   std::string answer = platform::SaveFileRequester(title, State().sessionFile, kSessionPattern, 0);
   if (answer.empty()) return "";
   std::string path = NormaliseSessionPath(answer);
-  if (Exists(path) &&
+  if (path != answer && Exists(path) &&
       platform::MessageRequester(
           kTitle, "The file \"" + path + "\" already exists.\nDo you want to overwrite it?",
           platform::kMessageYesNo) != platform::kResultYes) {

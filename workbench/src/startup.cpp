@@ -40,6 +40,18 @@ std::string ProgramFolder() {
   return path.substr(0, path.rfind('/') + 1);
 }
 
+// A path named on the command line means the folder the program was started in, which is
+// no longer meant once the path is stored for the next start.
+std::string FromStartFolder(const std::string& path) {
+  if (path.empty() || path.front() == '/') return path;
+  char folder[4096];
+  if (!getcwd(folder, sizeof folder)) return path;
+  std::string relative = path;
+  while (relative.rfind("./", 0) == 0) relative.erase(0, 2);
+  std::string absolute = folder;
+  return absolute + (absolute.back() == '/' ? "" : "/") + relative;
+}
+
 void CreateGraphFiles() {
   GraphFiles& f = State().files;
   // Each file exists, empty, for the whole run and goes with the finalizers.
@@ -87,7 +99,7 @@ void StartUp(int argc, char** argv) {
 
   s.settingsFolder = HomeFolder() + ".lumivex/";
   s.settingsFile = s.settingsFolder + ".lumivex";
-  s.sessionFile = argc > 1 && argv[1] ? argv[1] : "";
+  s.sessionFile = FromStartFolder(argc > 1 && argv[1] ? argv[1] : "");
   s.graph.TimelineMode = 3;
   CreateGraphFiles();
   UpdateCrashFollowUp();

@@ -316,6 +316,9 @@ int CountGadgetColumns(int gadget);
 std::string GetGadgetColumnTitle(int gadget, int column);
 void SetGadgetColumnWidth(int gadget, int column, int width);
 int GetGadgetColumnWidth(int gadget, int column);
+// The width the column's title needs to show whole in the header's font; 0 for a hidden
+// column.
+int GadgetColumnTitleWidth(int gadget, int column);
 // Hit tests in gadget coordinates (as EventMouseX/Y give them), scrolling included.
 int ListIconRowAt(int gadget, int x, int y);  // -1 when no row is there
 int ListIconColumnAt(int gadget, int x);      // -1 when no column is there

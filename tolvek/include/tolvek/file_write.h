@@ -26,8 +26,9 @@ struct WriteOptions {
 // Replaces path with bytes. Permission bits of a replaced file are kept, less setuid,
 // setgid and sticky. Only a plain file the user may write, or a missing one in a folder the
 // user may write, is replaced: never a device, a FIFO, a folder or a file whose mode forbids
-// writing. False when anything fails; the old file then stays, and errno tells why (EACCES
-// for a path these rules refuse).
+// writing. False when anything fails; the old file then stays, and errno tells why (EACCES for
+// a file whose mode forbids writing or a path these rules refuse, EISDIR for a folder, EPERM
+// for a device or a FIFO).
 bool WriteFileWhole(const std::string& path, std::string_view bytes,
                     const WriteOptions& options = {});
 // The same with the file's bytes given as pieces in order, so a large file made of parts of

@@ -60,6 +60,11 @@ bool PatternFitsOneLine(std::string_view pattern);
 // hold "[" or ";", which the file's readers take for groups and comments.
 bool SessionKeyReadsBack(std::string_view pattern);
 
+// A rule the managers list as a regular expression that the converter takes for "begins
+// with": it tests for a final "*" (blanks aside) before it looks for "REGEX:", as stored
+// lists have always been read, so such a rule filters only names that begin with "REGEX:".
+bool RegexReadAsHeading(std::string_view pattern);
+
 // ---------------------------------------------------------------------------- global store
 // A global file's bytes as text: a byte-order mark decides, else UTF-8 when the bytes are
 // valid UTF-8, else the ANSI code page, so hand-edited files of either kind keep their

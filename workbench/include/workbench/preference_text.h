@@ -29,7 +29,7 @@ std::optional<std::string_view> KeyOf(std::string_view line);
 std::string_view ValueOf(std::string_view line);
 
 // A file's bytes; "" when there is no file; nullopt when something is there that cannot be
-// read, which must never be taken for an empty file.
+// read, which must never be taken for an empty file (errno then tells why).
 std::optional<std::string> ReadTextFile(const std::string& path);
 
 }  // namespace workbench::preference_text

@@ -51,10 +51,15 @@ void StopAnimation();
 // ------------------------------------------------------------------------ inputs, filters
 // The three input buttons.
 void HandleInputButton(int gadget);
+// An open-file dialog for a path field: the chosen file replaces the field's text; a
+// cancelled dialog leaves it as it was.
+void PickFileForField(int field, const std::string& title, const std::string& pattern);
 // Filter managers 20 to 25 and the add-filter dialog.
 void OpenFilterManager(int menuItem);
 void OpenAddFilterFromNode(int menuItem);
 void HandleAddFilterGadget(int gadget);
+// Return in the add-filter dialog: the focused button, else Ok.
+void ConfirmAddFilter();
 
 // --------------------------------------------------------------------- options, sessions
 // The options dialog (menu item 9) and its gadget events.

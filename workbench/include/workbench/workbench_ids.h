@@ -65,6 +65,8 @@ enum MenuItemId : int {
   MenuItem_AddFilterFirst = 1000,
   MenuItem_AddFilterLast = 1002,
   MenuItem_NodeDetails = 1003,
+  // Return and Enter in the add-filter dialog.
+  MenuItem_AddFilterConfirm = 1004,
   MenuItem_PluginBase = 5000,
 };
 
