@@ -5,9 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <deque>
-#include <utility>
 
 #include "tolvek/callstack.h"
 #include "tolvek/file_write.h"
@@ -141,6 +139,10 @@ std::string FirstUnsafePath(const std::string& folder, const std::string& file, 
   const int fd = OpenCheckedPath(folder, file, kind, unsafe);
   if (fd >= 0) close(fd);
   return unsafe;
+}
+
+std::string DescriptorPath(int fd) {
+  return "/proc/self/fd/" + std::to_string(fd);
 }
 
 bool SafeFromOtherUsers(const std::string& path, PathKind kind) {

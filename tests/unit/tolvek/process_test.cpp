@@ -184,6 +184,28 @@ TEST(Process, WorkingFolderInputAndExitCode) {
   EXPECT_EQ(CloseProgram(program), 3);
 }
 
+// What the caller checked runs, whatever its name leads to by then; a script, whose
+// interpreter opens it by name, runs from its name.
+TEST(Process, AProgramStartsFromTheDescriptorItWasCheckedThrough) {
+  TempDir dir;
+  const std::string script = dir.path() + "/tool";
+  std::ofstream(script) << "#!/bin/sh\necho script\n";
+  chmod(script.c_str(), 0755);
+  ProgramOptions options;
+  options.executableFd = open("/bin/echo", O_PATH | O_CLOEXEC);
+  ASSERT_GE(options.executableFd, 0);
+  Program program;
+  ASSERT_TRUE(StartProgram(dir.path() + "/gone", {"checked"}, "", program, options));
+  EXPECT_EQ(Take(ReadProgramStream(program)), "checked\n");
+  EXPECT_EQ(CloseProgram(program), 0);
+  close(options.executableFd);
+  options.executableFd = open(script.c_str(), O_PATH | O_CLOEXEC);
+  ASSERT_TRUE(StartProgram(script, {}, "", program, options));
+  EXPECT_EQ(Take(ReadProgramStream(program)), "script\n");
+  EXPECT_EQ(CloseProgram(program), 0);
+  close(options.executableFd);
+}
+
 TEST(Process, WaitingWithALimitEnvironmentAndKilling) {
   Program program;
   ProgramOptions options;

@@ -33,6 +33,8 @@ int OpenCheckedPath(const std::string& folder, const std::string& file, PathKind
 // "" when all are safe.
 std::string FirstUnsafePath(const std::string& folder, const std::string& file,
                             PathKind kind = PathKind::File);
+// Where the system finds the file a descriptor holds, for what takes a name only.
+std::string DescriptorPath(int fd);
 // True when path and every folder above it are safe from other users; path is no link.
 bool SafeFromOtherUsers(const std::string& path, PathKind kind);
 

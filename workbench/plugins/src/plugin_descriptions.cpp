@@ -147,8 +147,7 @@ bool ReadPluginDescription(const std::string& folder, const std::string& entryNa
     record.DeactivationMessage = "Plugin description is larger than 1 MiB!";
     return true;
   }
-  const bool opened =
-      tolvek::OpenPreferences("/proc/self/fd/" + std::to_string(fd), kMaxDescriptionBytes);
+  const bool opened = tolvek::OpenPreferences(tolvek::DescriptorPath(fd), kMaxDescriptionBytes);
   close(fd);
   if (!opened) return false;
   tolvek::PreferenceGroup("");

@@ -10,15 +10,6 @@
 
 namespace plugins {
 
-namespace {
-
-// Where the system finds the file a descriptor holds, for what takes a name only.
-std::string DescriptorPath(int fd) {
-  return "/proc/self/fd/" + std::to_string(fd);
-}
-
-}  // namespace
-
 void LoadPluginLibrary(PluginRecord& record, const std::string& folder) {
   TOLVEK_TRACE("LoadPluginLibrary");
   std::string unsafe;
@@ -29,7 +20,7 @@ void LoadPluginLibrary(PluginRecord& record, const std::string& folder) {
   }
   // The loader knows a library by the name it was loaded under: the descriptor stays open
   // as long as the library stays loaded, so that no other library comes under its name.
-  void* handle = dlopen(DescriptorPath(checked).c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* handle = dlopen(tolvek::DescriptorPath(checked).c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!handle) {
     close(checked);
     Deactivate(record, "Could not load library!");
