@@ -75,12 +75,6 @@ std::vector<std::string> SplitCells(std::string_view protectedRow) {
 }
 }  // namespace
 
-std::vector<std::string> ResolveRowEscapes(std::string_view row) {
-  std::vector<std::string> cells = SplitCells(Protect(row));
-  for (auto& cell : cells) cell = Unprotect(std::move(cell));
-  return cells;
-}
-
 std::optional<std::string> ListStyleText(std::string_view items) {
   if (LeadingGroupEnd(items, "{{{", "}}}") == std::string_view::npos) return std::nullopt;
   size_t close = items.find('}', 3);
@@ -290,6 +284,12 @@ bool PickListFilterAccepts(std::string_view search, std::string_view rowText) {
 }  // namespace gui::detail
 
 namespace gui {
+
+std::vector<std::string> ResolveRowEscapes(std::string_view row) {
+  std::vector<std::string> cells = detail::SplitCells(detail::Protect(row));
+  for (auto& cell : cells) cell = detail::Unprotect(std::move(cell));
+  return cells;
+}
 
 std::string ListIconCell(std::string_view text, std::string_view style) {
   std::string out;

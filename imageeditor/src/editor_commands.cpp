@@ -78,7 +78,7 @@ void ShowTemplates(EditorState& s) {
       "Templates ...", "", "Insert template by double-clicking", "|Type|Name|Text", "0|100|*|200",
       items, "", s.window, gui::LIR_RememberGeometry | gui::LIR_NoMarkup, "Templates");
   if (chosen.empty() || chosen == "***CANCEL***") return;
-  const auto cells = gui::detail::ResolveRowEscapes(chosen);
+  const auto cells = gui::ResolveRowEscapes(chosen);
   if (cells.size() < 3) return;
   TemplateRecord record;
   if (!ReadTemplate(s.annotations, cells[2], record)) return;

@@ -109,9 +109,9 @@ class PluginHostTest : public WorkbenchTest {
         std::string("#!/bin/sh\n") + (ownFolder ? "cd \"$(dirname \"$0\")\"\n" : "") + body + "\n");
     chmod((Plugins() + name + ".sh").c_str(), executable ? 0755 : 0644);
   }
-  void StartWithPlugins() {
+  void StartWithPlugins(const std::string& folder = "") {
     std::map<std::string, std::string> keys = QuietSettings();
-    keys["pluginspath"] = Plugins();
+    keys["pluginspath"] = folder.empty() ? Plugins() : folder;
     WriteSettings(keys);
     ASSERT_TRUE(Start());
     QApplication::processEvents();
@@ -149,6 +149,23 @@ class PluginHostTest : public WorkbenchTest {
     }
     EXPECT_TRUE(TurnUntil(done));
     Settle();
+  }
+  // Runs the first main-menu plugin and reads the rows of the list it shows under title;
+  // lookAlso reads more of the open list.
+  static std::vector<std::string> FirstMenuPluginsList(
+      const std::string& title, const std::function<void()>& lookAlso = [] {}) {
+    std::vector<std::string> rows;
+    guitest::Script script({[&] {
+      if (!PickListOpen(title)) return false;
+      lookAlso();
+      rows = PickListRows(title);
+      ClosePickList(title);
+      return true;
+    }});
+    EXPECT_TRUE(platform::TriggerMenuItem(Menu_Plugins, MenuItem_Plugin1));
+    Settle();
+    EXPECT_TRUE(script.Finished());
+    return rows;
   }
   std::string Log() const { return ReadWholeFile(Plugins() + "events.txt"); }
   // The pid a plugin wrote into its folder.
@@ -323,20 +340,59 @@ TEST_F(PluginHostTest, AMainMenuProgramShowsItsXmlList) {
   ASSERT_EQ(PluginHost().Plugins.size(), 1u);
   EXPECT_EQ(PluginHost().Plugins[0].DeactivationMessage, "");
   EXPECT_EQ(platform::MenuItemTexts(Menu_Plugins)[2], "27:1: Sandbox");
-  std::vector<std::string> rows;
-  guitest::Script script({[&] {
-    if (!PickListOpen("Sandbox")) return false;
-    rows = PickListRows("Sandbox");
-    ClosePickList("Sandbox");
-    return true;
-  }});
-  EXPECT_TRUE(platform::TriggerMenuItem(Menu_Plugins, MenuItem_Plugin1));
-  Settle();
+  const std::vector<std::string> rows = FirstMenuPluginsList("Sandbox");
   EXPECT_EQ(PluginHost().Plugins[0].DeactivationMessage, "");
-  EXPECT_TRUE(script.Finished());
   EXPECT_EQ(rows, (std::vector<std::string>{std::string("log|") + LUMIVEX_SAMPLE_LOG,
                                             "stra\xC3\x9F"
                                             "e|\xE2\x82\xAC"}));
+}
+
+// Sound at start-up is not enough: a plugin runs only while it and every folder above it
+// still are beyond other users' reach.
+TEST_F(PluginHostTest, TheTrustCheckStandsRightBeforeEachStart) {
+  Script("menu", "Type = MainMenuItem\nRunExclusively = 1\n", "echo ran >> ran.txt");
+  StartWithPlugins();
+  ASSERT_EQ(PluginHost().Plugins.size(), 1u);
+  ASSERT_EQ(PluginHost().Plugins[0].DeactivationMessage, "");
+  EXPECT_TRUE(platform::TriggerMenuItem(Menu_Plugins, MenuItem_Plugin1));
+  Settle();
+  ASSERT_EQ(ReadWholeFile(Plugins() + "ran.txt"), "ran\n");
+  // Now anybody could move the plugin folder away and put his own in its place.
+  const std::string parent = Home().substr(0, Home().size() - 1);
+  ASSERT_EQ(chmod(parent.c_str(), 0777), 0);
+  EXPECT_TRUE(platform::TriggerMenuItem(Menu_Plugins, MenuItem_Plugin1));
+  Settle();
+  chmod(parent.c_str(), 0700);
+  EXPECT_EQ(ReadWholeFile(Plugins() + "ran.txt"), "ran\n");
+  EXPECT_EQ(PluginHost().Plugins[0].DeactivationMessage,
+            "Unsafe permissions: \"" + parent + "\" can be changed by other users!\n");
+  EXPECT_FALSE(platform::TriggerMenuItem(Menu_Plugins, MenuItem_Plugin1));  // greyed out
+}
+
+// "pluginspath = plugins", as users write it, names the folder beside the start folder, where
+// the plugins were checked, even though they run inside it: a program plugin runs, and a link
+// plugins/plugins leads nowhere else.
+TEST_F(PluginHostTest, ARelativePluginFolderIsTheOneBesideTheStartFolder) {
+  std::filesystem::create_directories(Plugins());
+  std::filesystem::create_directories(Home() + "elsewhere");
+  std::filesystem::copy_file(TEST_PLUGIN_LIST_PROGRAM, Plugins() + "list");
+  WriteWholeFile(Plugins() + "list.lvp",
+                 "file = list\nName = Sandbox\nType = MainMenuItem\n"
+                 "Architecture = Linux64BitExe\nRunExclusively = 1\n");
+  const std::string marker = m_root + "/elsewhere-ran";
+  WriteWholeFile(Home() + "elsewhere/list", "#!/bin/sh\ntouch '" + marker + "'\n");
+  chmod((Home() + "elsewhere/list").c_str(), 0755);
+  std::filesystem::create_directory_symlink("../elsewhere", Plugins() + "plugins");
+  const std::string before = std::filesystem::current_path();
+  std::filesystem::current_path(Home());
+  StartWithPlugins("plugins");
+  std::filesystem::current_path(before);
+  EXPECT_EQ(State().options.pluginsPath, Plugins());
+  ASSERT_EQ(PluginHost().Plugins.size(), 1u);
+  const std::vector<std::string> rows = FirstMenuPluginsList("Sandbox");
+  EXPECT_EQ(PluginHost().Plugins[0].DeactivationMessage, "");
+  EXPECT_EQ(rows.size(), 2u);
+  EXPECT_FALSE(FileExists(marker));
 }
 
 TEST_F(PluginHostTest, AContextMenuScriptShowsItsText) {
@@ -511,21 +567,14 @@ TEST_F(PluginHostTest, AnXmlListThatLooksLikeMarkupShowsAsItIs) {
     shown.format = label->textFormat();
     shown.text = label->text().toStdString();
   };
-  guitest::Script script({[&] {
-    if (!PickListOpen(title)) return false;
+  rows = FirstMenuPluginsList(title, [&] {
     read("msg", message);
     read("stb", hint);
     shownTitle = platform::WindowWidget(platform::FindWindowByTitle(title))
                      ->windowHandle()
                      ->title()
                      .toStdString();
-    rows = PickListRows(title);
-    ClosePickList(title);
-    return true;
-  }});
-  EXPECT_TRUE(platform::TriggerMenuItem(Menu_Plugins, MenuItem_Plugin1));
-  Settle();
-  EXPECT_TRUE(script.Finished());
+  });
   EXPECT_EQ(message.format, Qt::PlainText);
   EXPECT_EQ(message.text, "<h1><font color=red>SAFE - nothing found</font></h1><img src=x.png>");
   EXPECT_EQ(hint.format, Qt::PlainText);

@@ -2,7 +2,9 @@
 // list's order, library plugins, the environment a plugin is handed and the result readers.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
@@ -178,6 +180,13 @@ TEST_F(PluginFolderTest, WhatOtherUsersCouldChangeNeverRuns) {
        m_folder + "../elsewhere"},
       {"a plugin folder others may write", "call.so",
        [this](const std::string&) { chmod(m_folder.c_str(), 0777); }, m_folder},
+      // Whoever may write the folder above may swap the whole plugin folder.
+      {"a folder above others may write", "call.so",
+       [root](const std::string&) { chmod(root.c_str(), 0777); }, root.substr(0, root.size() - 1)},
+      // As root, the test's folder is root's; a user's own sticky folder is no exception.
+      {"a folder above with the sticky bit", "call.so",
+       [root](const std::string&) { chmod(root.c_str(), 01777); },
+       geteuid() == 0 ? "" : root.substr(0, root.size() - 1)},
   };
   for (const auto& c : kCases) {
     Write("p.lvp", keys + "file = " + c.file + "\n");
@@ -191,6 +200,7 @@ TEST_F(PluginFolderTest, WhatOtherUsersCouldChangeNeverRuns) {
                   : "Unsafe permissions: \"" + c.unsafe + "\" can be changed by other users!")
         << c.what;
     EXPECT_EQ(record.LibraryHandle != nullptr, c.unsafe.empty()) << c.what;
+    chmod(root.c_str(), 0700);
     chmod(m_folder.c_str(), 0755);
     chmod((root + "elsewhere").c_str(), 0755);
     chmod((m_folder + "call.so").c_str(), 0644);
@@ -199,6 +209,30 @@ TEST_F(PluginFolderTest, WhatOtherUsersCouldChangeNeverRuns) {
   ASSERT_EQ(chown((m_folder + "call.so").c_str(), 65534, 65534), 0);
   EXPECT_EQ(Read(keys + "file = call.so\n").DeactivationMessage,
             "Unsafe permissions: \"" + m_folder + "call.so\" can be changed by other users!");
+}
+
+// A description is looked up once and read through what was checked: nobody can swap it
+// between the check and the read.
+TEST_F(PluginFolderTest, ADescriptionIsOpenedOnce) {
+  Write("p.lvp",
+        "file = tool.sh\nName = once\nType = MainMenuItem\nArchitecture = LinuxShellScript\n");
+  const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(watch, 0);
+  ASSERT_GE(inotify_add_watch(watch, (m_folder + "p.lvp").c_str(), IN_OPEN), 0);
+  PluginRecord record;
+  ASSERT_TRUE(ReadPluginDescription(m_folder, "p.lvp", record));
+  EXPECT_EQ(record.Name, "once");
+  int opens = 0;
+  alignas(inotify_event) char events[4096];
+  for (ssize_t n; (n = read(watch, events, sizeof events)) > 0;) {
+    for (char* at = events; at < events + n;) {
+      const auto* event = reinterpret_cast<const inotify_event*>(at);
+      opens += (event->mask & IN_OPEN) != 0;
+      at += sizeof(inotify_event) + event->len;
+    }
+  }
+  close(watch);
+  EXPECT_EQ(opens, 1);
 }
 
 TEST_F(PluginFolderTest, NoDescriptionHoldsUpOrFillsTheStart) {
@@ -234,13 +268,14 @@ TEST_F(PluginFolderTest, ProgramsGetTheirVariablesWithoutAShell) {
     variables.emplace_back("LUMIVEXPLUGIN_Bulk" + std::to_string(i), std::string(120000, 'b'));
   }
   tolvek::Program program;
-  ASSERT_TRUE(StartPluginProgram(record, variables, "", program));
+  std::string unsafe;
+  ASSERT_TRUE(StartPluginProgram(record, m_folder, variables, "", program, unsafe));
   EXPECT_EQ(ProgramAnswer(program), 0);
   EXPECT_EQ(wbtest::ReadWholeFile(m_folder + "out.txt"), "0|set|" + odd);
   EXPECT_FALSE(wbtest::FileExists(m_folder + "ran"));
   record.File = m_folder + "missing";
   record.Architecture = "Linux64BitExe";
-  EXPECT_FALSE(StartPluginProgram(record, {}, "", program));
+  EXPECT_FALSE(StartPluginProgram(record, m_folder, {}, "", program, unsafe));
 }
 
 std::string Value(const Variables& v, const std::string& name) {

@@ -296,8 +296,17 @@ TEST(StoredOptions, OutOfRangeValuesTakeTheirDefaults) {
   EXPECT_EQ(EdgeLabelModeOption("Extensive"), "Extensive");
   EXPECT_EQ(EdgeLabelModeOption("extensive"), "Default");
   EXPECT_EQ(EdgeLabelModeOption(""), "Default");
-  EXPECT_EQ(PluginsPathOption("/opt/plugins//"), "/opt/plugins/");
-  EXPECT_EQ(PluginsPathOption("/opt/plugins"), "/opt/plugins/");
+  // A relative folder is taken from where the workbench was started.
+  const struct {
+    const char* stored;
+    const char* start;
+    const char* folder;
+  } kFolders[] = {{"/opt/plugins//", "/home/a", "/opt/plugins/"},
+                  {"/opt/plugins", "/home/a", "/opt/plugins/"},
+                  {"plugins", "/home/a", "/home/a/plugins/"},
+                  {"../shared/plugins/", "/home/a/", "/home/a/../shared/plugins/"},
+                  {"plugins", "/", "/plugins/"}};
+  for (const auto& f : kFolders) EXPECT_EQ(PluginsPathOption(f.stored, f.start), f.folder);
 }
 
 TEST_F(WorkbenchTest, TheNormalSizeComesBackAfterAMaximisedExit) {

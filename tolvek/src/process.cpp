@@ -4,7 +4,6 @@
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -28,19 +27,6 @@
 extern char** environ;
 
 namespace tolvek {
-namespace {}  // namespace
-
-// The child starts with default signal handling and nothing blocked, whatever we set (the
-// converter ignores SIGPIPE, for one).
-void detail::InitSpawnAttributes(posix_spawnattr_t& attr, short extraFlags) {
-  posix_spawnattr_init(&attr);
-  sigset_t none, all;
-  sigemptyset(&none);
-  sigfillset(&all);
-  posix_spawnattr_setsigmask(&attr, &none);
-  posix_spawnattr_setsigdefault(&attr, &all);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | extraFlags);
-}
 
 namespace {
 
@@ -218,6 +204,10 @@ struct ChildPlan {
   int status = -1;         // where an exec failure's errno goes
   rlim_t addressSpace = 0;
   bool endWithParent = false;
+  bool shareStreams = false;
+  bool ownGroup = true;
+  bool newSession = false;
+  int executableFd = -1;
   pid_t parent = 0;
   int maxFd = 0;  // for marking descriptors one by one where the kernel cannot do it at once
 };
@@ -253,6 +243,7 @@ int AboveStandard(int fd) {
 
 [[noreturn]] void RunChild(const ChildPlan& plan) {
   int status = AboveStandard(plan.status);
+  int executable = AboveStandard(plan.executableFd);
   // Handlers and ignored signals of ours are no business of the program (the converter
   // ignores SIGPIPE, for one); the mask is cleared last, once nothing of ours can run.
   struct sigaction byDefault;
@@ -260,15 +251,15 @@ int AboveStandard(int fd) {
   byDefault.sa_handler = SIG_DFL;
   for (int signal = 1; signal < NSIG; ++signal) sigaction(signal, &byDefault, nullptr);
   // Its own group: ending the group ends what it started too.
-  if (setpgid(0, 0) != 0) ChildFailed(status);
+  if (plan.newSession ? setsid() < 0 : plan.ownGroup && setpgid(0, 0) != 0) ChildFailed(status);
   if (plan.endWithParent) {
     if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) ChildFailed(status);
     // The parent may have gone before the request was made.
     if (getppid() != plan.parent) _exit(127);
   }
   int null = AboveStandard(open("/dev/null", O_RDWR | O_CLOEXEC));
-  int out = AboveStandard(plan.out >= 0 ? plan.out : null);
-  int err = AboveStandard(plan.err >= 0 ? plan.err : null);
+  int out = AboveStandard(plan.out >= 0 ? plan.out : plan.shareStreams ? STDOUT_FILENO : null);
+  int err = AboveStandard(plan.err >= 0 ? plan.err : plan.shareStreams ? STDERR_FILENO : null);
   if (null < 0 || out < 0 || err < 0) ChildFailed(status);
   if (dup2(null, STDIN_FILENO) < 0 || dup2(out, STDOUT_FILENO) < 0 ||
       dup2(err, STDERR_FILENO) < 0) {
@@ -288,6 +279,11 @@ int AboveStandard(int fd) {
   sigset_t none;
   sigemptyset(&none);
   sigprocmask(SIG_SETMASK, &none, nullptr);
+  if (executable >= 0) {
+    execveat(executable, "", plan.argv.data(), plan.envp.data(), AT_EMPTY_PATH);
+    // ENOENT: a script, whose interpreter could not open a closed descriptor.
+    if (errno != ENOENT) ChildFailed(status);
+  }
   int denied = 0;
   for (const std::string& candidate : plan.candidates) {
     execve(candidate.c_str(), plan.argv.data(), plan.envp.data());
@@ -332,6 +328,10 @@ bool StartProgram(const std::string& file, const std::vector<std::string>& args,
   plan.status = status[1];
   plan.addressSpace = static_cast<rlim_t>(std::max<int64_t>(options.addressSpaceLimit, 0));
   plan.endWithParent = options.endWithParent;
+  plan.shareStreams = options.shareStreams;
+  plan.ownGroup = options.ownGroup;
+  plan.newSession = options.newSession;
+  plan.executableFd = options.executableFd;
   plan.parent = getpid();
   struct rlimit files;
   plan.maxFd = getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < 65536
@@ -470,26 +470,24 @@ void* RunProgramAndOutput2Memory(const std::string& file, const std::vector<std:
 
 void OpenUrl(const std::string& url, int flags) {
   (void)flags;
-  char* argv[] = {const_cast<char*>("xdg-open"), const_cast<char*>(url.c_str()), nullptr};
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawnattr_t attr;
-  // Its own session: the browser it starts outlives a terminal we may be closed with.
-  detail::InitSpawnAttributes(attr, POSIX_SPAWN_SETSID);
-  pid_t pid = -1;
-  int rc = posix_spawnp(&pid, "xdg-open", &actions, &attr, argv, environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attr);
-  if (rc != 0) return;
-  // The opener may run as long as the browser does; reaping it aside lets us return at
+  ProgramOptions options;
+  options.redirect = false;
+  options.shareStreams = true;
+  // The browser it starts outlives us and a terminal we may be closed with.
+  options.endWithParent = false;
+  options.newSession = true;
+  Program opener;
+  if (!StartProgram("xdg-open", {url}, "", opener, options)) return;
+  // The opener may run as long as the browser does; collecting it aside lets us return at
   // once and still leave no zombie behind.
+  const pid_t pid = std::exchange(opener.pid, -1);
+  auto collect = [pid] {
+    int status;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+  };
   try {
-    StartThread([pid] {
-      int status;
-      while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-      }
-    }).detach();
+    StartThread(collect).detach();
   } catch (const std::system_error&) {
     int status;
     waitpid(pid, &status, WNOHANG);

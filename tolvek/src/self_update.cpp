@@ -1,9 +1,7 @@
 #include "tolvek/self_update.h"
 
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -21,8 +19,6 @@
 #include "tolvek/syslog.h"
 #include "tolvek/temp_files.h"
 #include "tolvek/trusted_files.h"
-
-extern char** environ;
 
 namespace tolvek {
 namespace {
@@ -77,24 +73,23 @@ int64_t FileSize(const std::string& path) {
   return static_cast<int64_t>(st.st_size);
 }
 
-// Starts a program that shares our standard streams; waits for it when asked.
+// Starts a program that shares our standard streams and our process group (the terminal's
+// keys and a password prompt reach it as they reach us); waits for it when asked.
 // Returns the exit code when waited, 0 when only started, -1 when it could not start.
 int Spawn(const std::vector<std::string>& args, bool wait) {
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  posix_spawnattr_t attr;
-  detail::InitSpawnAttributes(attr, 0);
-  pid_t pid;
-  int rc = posix_spawn(&pid, argv[0], nullptr, &attr, argv.data(), environ);
-  posix_spawnattr_destroy(&attr);
-  if (rc != 0) return -1;
-  if (!wait) return 0;
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return -1;
+  ProgramOptions options;
+  options.redirect = false;
+  options.shareStreams = true;
+  options.ownGroup = false;
+  // What is not waited for takes our place: it runs on after we end.
+  options.endWithParent = wait;
+  Program program;
+  if (!StartProgram(args[0], {args.begin() + 1, args.end()}, "", program, options)) return -1;
+  if (!wait) {
+    program.pid = -1;  // let go, neither killed nor waited for
+    return 0;
   }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return CloseProgram(program);
 }
 
 bool CopyWithRetries(const std::string& source, const std::string& destination) {

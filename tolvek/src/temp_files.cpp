@@ -19,6 +19,7 @@
 #include "tolvek/file_write.h"
 #include "tolvek/process.h"
 #include "tolvek/syslog.h"
+#include "tolvek/trusted_files.h"
 
 namespace tolvek {
 
@@ -70,8 +71,7 @@ std::string SystemTempFolder() {
 // A folder we may keep private files in: a real folder (not a link), ours, closed to others.
 bool IsPrivateFolder(const std::string& path) {
   struct stat st;
-  if (lstat(path.c_str(), &st) != 0) return false;
-  return S_ISDIR(st.st_mode) && st.st_uid == detail::OwnUserId() && (st.st_mode & 077) == 0;
+  return lstat(path.c_str(), &st) == 0 && OwnedAlone(st, PathKind::Folder, 077, false);
 }
 
 // The user's runtime folder when the session provides a sound one: only the user can see
@@ -82,8 +82,8 @@ std::string PrivateFolderBase() {
     std::string base = runtime;
     while (base.size() > 1 && base.back() == '/') base.pop_back();
     struct stat st;
-    if (lstat(base.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == detail::OwnUserId() &&
-        (st.st_mode & 0777) == 0700) {
+    if (lstat(base.c_str(), &st) == 0 && OwnedAlone(st, PathKind::Folder, 077, false) &&
+        (st.st_mode & S_IRWXU) == S_IRWXU) {
       return base == "/" ? std::string() : base;
     }
   }

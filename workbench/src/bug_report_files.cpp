@@ -14,6 +14,7 @@
 #include <ctime>
 
 #include "tolvek/text_codec.h"
+#include "tolvek/trusted_files.h"
 #include "workbench/bug_report.h"
 #include "workbench/workbench_state.h"
 
@@ -219,8 +220,8 @@ std::string SharedFolderName() {
 // let them take or swap what the report holds.
 bool OursAlone(const std::string& folder) {
   struct stat st;
-  return lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid() &&
-         (st.st_mode & 077) == 0;
+  return lstat(folder.c_str(), &st) == 0 &&
+         tolvek::OwnedAlone(st, tolvek::PathKind::Folder, 077, false);
 }
 
 }  // namespace

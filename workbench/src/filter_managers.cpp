@@ -132,7 +132,7 @@ void OpenFilterManager(int menuItem) {
       kTitle, manager->message, "Edit rule/act by doubleclicking ...", "|Type|Rule|Access",
       "0|150|*|40", ManagerList(rules), "", Window_Main, kListFlags, kGeometryName);
   if (answer == kCancel) return;
-  std::vector<std::string> cells = gui::detail::ResolveRowEscapes(answer);
+  std::vector<std::string> cells = gui::ResolveRowEscapes(answer);
   cells.resize(4);
   if (cells[0] != "action") {
     std::optional<MatchType> type = MatchTypeNamed(cells[1]);

@@ -408,7 +408,7 @@ std::string ListedRow(const ListedRule& rule) {
 std::vector<ListedRule> DecodeListedRows(std::string_view answer) {
   std::vector<ListedRule> rules;
   for (const std::string& row : gui::detail::SplitItemRows(answer)) {
-    std::vector<std::string> cells = gui::detail::ResolveRowEscapes(row);
+    std::vector<std::string> cells = gui::ResolveRowEscapes(row);
     if (cells.size() < 3) continue;
     std::optional<MatchType> type = MatchTypeNamed(cells[0]);
     if (!type) continue;

@@ -82,6 +82,20 @@ void DisableDeactivatedItems() {
   }
 }
 
+// Starts the record's program in directory; one that cannot start, or that other users
+// could have changed since it was checked, is deactivated with the reason.
+bool Start(PluginRecord& record, const plugins::Variables& variables, const std::string& directory,
+           tolvek::Program& program) {
+  std::string unsafe;
+  if (plugins::StartPluginProgram(record, State().options.pluginsPath, variables, directory,
+                                  program, unsafe)) {
+    return true;
+  }
+  plugins::Deactivate(record, unsafe.empty() ? "Can't run program!" : plugins::UnsafeLine(unsafe));
+  DisableDeactivatedItems();
+  return false;
+}
+
 int64_t FileSize(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
@@ -207,12 +221,7 @@ uint8_t VerifyPlugin(const std::string& eventName) {
   variables.emplace_back(verification, "1");
   if (record.CanBeVerified && plugins::IsProgramArchitecture(record.Architecture)) {
     tolvek::Program program;
-    if (plugins::StartPluginProgram(record, variables, "", program)) {
-      result = plugins::ProgramAnswer(program);
-    } else {
-      plugins::Deactivate(record, "Can't run program!");
-      DisableDeactivatedItems();
-    }
+    if (Start(record, variables, "", program)) result = plugins::ProgramAnswer(program);
   } else if (record.CanBeVerified && plugins::IsLibraryArchitecture(record.Architecture)) {
     result = plugins::CallPluginLibrary(record.VerifyEntry ? record.VerifyEntry : record.CallEntry,
                                         variables);
@@ -238,9 +247,8 @@ uint8_t RunPlugin(const std::string& eventName) {
   bool show = true;
   if (plugins::IsProgramArchitecture(record.Architecture)) {
     tolvek::Program program;
-    if (!plugins::StartPluginProgram(record, variables, State().options.pluginsPath, program)) {
-      plugins::Deactivate(record, "Can't run program!");
-      DisableDeactivatedItems();
+    if (!Start(record, variables, State().options.pluginsPath, program)) {
+      // deactivated, with the reason
     } else if (Overrides(record) || record.RunExclusively) {
       show = WaitInWindow(program);
       const uint8_t answer = plugins::ProgramAnswer(program);

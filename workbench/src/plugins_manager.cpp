@@ -60,7 +60,7 @@ void OpenPluginsManager() {
       "Plugins-Manager", "Loaded plugins ...", "Doubleclick to view details ...",
       "|Name|Type|Version|Author", "0|*|150|50|100", items, "", Window_Main, kManagerFlags,
       "pluginmanager");
-  const std::vector<std::string> cells = gui::detail::ResolveRowEscapes(answer);
+  const std::vector<std::string> cells = gui::ResolveRowEscapes(answer);
   if (cells.size() != 5) return;
   size_t position = 0;
   try {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <climits>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -142,10 +143,22 @@ std::string EdgeLabelModeOption(std::string_view stored) {
   return "Default";
 }
 
-std::string PluginsPathOption(std::string_view stored) {
+std::string PluginsPathOption(std::string_view stored, std::string_view startFolder) {
+  // As a relative path on a command line means: plugins are started in their folder, and a
+  // path relative to anywhere else would name other files there than were checked.
   std::string path(stored);
+  if (path.empty() || path.front() != '/') {
+    std::string base(startFolder);
+    if (base.empty() || base.back() != '/') base += '/';
+    path = base + path;
+  }
   while (!path.empty() && (path.back() == '/' || path.back() == '\\')) path.pop_back();
   return path + "/";
+}
+
+std::string StartFolder() {
+  char here[PATH_MAX];
+  return getcwd(here, sizeof here) ? here : "/";
 }
 
 std::string ConverterPath() {
@@ -275,8 +288,8 @@ void InitializeSettings() {
   o.hovereffects = onOff(kKeyHovereffects, 1);
   o.smartzoomTargetFontsize =
       FontSizeOption(tolvek::ReadPreferenceString(kKeySmartzoomTargetFontsize, ""));
-  o.pluginsPath =
-      PluginsPathOption(tolvek::ReadPreferenceString(kKeyPluginsPath, s.programFolder + "plugins"));
+  o.pluginsPath = PluginsPathOption(
+      tolvek::ReadPreferenceString(kKeyPluginsPath, s.programFolder + "plugins"), StartFolder());
 
   o.autoUpdateCheck = TriStateOption(tolvek::ReadPreferenceString(kKeyAutoUpdateCheck, ""));
   if (o.autoUpdateCheck == -1) {

@@ -14,8 +14,6 @@ namespace gui::detail {
 
 // Rows at every LF; "" gives one empty row, a trailing LF a last empty row.
 std::vector<std::string> SplitItemRows(std::string_view items);
-// The cells of one row: "\\" is a backslash, "\|" a bar, other "|" separate cells.
-std::vector<std::string> ResolveRowEscapes(std::string_view row);
 
 // The list style text when items begins with "{{{" and holds "}}}"; nullopt otherwise.
 std::optional<std::string> ListStyleText(std::string_view items);
@@ -65,5 +63,8 @@ namespace gui {
 // text can neither end its cell nor open a list, row or cell style. Every text from outside
 // (a log, a session, a filter file) goes into a pick list through this.
 std::string ListIconCell(std::string_view text, std::string_view style = {});
+// The cells of one row of item text, or of a list's answer: "\\" is a backslash, "\|" a
+// bar, other "|" separate cells.
+std::vector<std::string> ResolveRowEscapes(std::string_view row);
 
 }  // namespace gui

@@ -7,9 +7,9 @@ using namespace gui::detail;
 using Cells = std::vector<std::string>;
 
 TEST(PickListMarkup, EscapesSplitCells) {
-  EXPECT_EQ(ResolveRowEscapes("a|b\\|c|d\\\\|e"), (Cells{"a", "b|c", "d\\", "e"}));
-  EXPECT_EQ(ResolveRowEscapes("a\\b"), (Cells{"a\\b"}));
-  EXPECT_EQ(ResolveRowEscapes(std::string("x\x01y\x02", 4)), (Cells{"x|y\\"}));
+  EXPECT_EQ(gui::ResolveRowEscapes("a|b\\|c|d\\\\|e"), (Cells{"a", "b|c", "d\\", "e"}));
+  EXPECT_EQ(gui::ResolveRowEscapes("a\\b"), (Cells{"a\\b"}));
+  EXPECT_EQ(gui::ResolveRowEscapes(std::string("x\x01y\x02", 4)), (Cells{"x|y\\"}));
   EXPECT_EQ(SplitItemRows(""), (Cells{""}));
   EXPECT_EQ(SplitItemRows("a\r\nb\n"), (Cells{"a\r", "b", ""}));
 }

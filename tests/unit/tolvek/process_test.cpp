@@ -184,6 +184,28 @@ TEST(Process, WorkingFolderInputAndExitCode) {
   EXPECT_EQ(CloseProgram(program), 3);
 }
 
+// What the caller checked runs, whatever its name leads to by then; a script, whose
+// interpreter opens it by name, runs from its name.
+TEST(Process, AProgramStartsFromTheDescriptorItWasCheckedThrough) {
+  TempDir dir;
+  const std::string script = dir.path() + "/tool";
+  std::ofstream(script) << "#!/bin/sh\necho script\n";
+  chmod(script.c_str(), 0755);
+  ProgramOptions options;
+  options.executableFd = open("/bin/echo", O_PATH | O_CLOEXEC);
+  ASSERT_GE(options.executableFd, 0);
+  Program program;
+  ASSERT_TRUE(StartProgram(dir.path() + "/gone", {"checked"}, "", program, options));
+  EXPECT_EQ(Take(ReadProgramStream(program)), "checked\n");
+  EXPECT_EQ(CloseProgram(program), 0);
+  close(options.executableFd);
+  options.executableFd = open(script.c_str(), O_PATH | O_CLOEXEC);
+  ASSERT_TRUE(StartProgram(script, {}, "", program, options));
+  EXPECT_EQ(Take(ReadProgramStream(program)), "script\n");
+  EXPECT_EQ(CloseProgram(program), 0);
+  close(options.executableFd);
+}
+
 TEST(Process, WaitingWithALimitEnvironmentAndKilling) {
   Program program;
   ProgramOptions options;
@@ -383,9 +405,14 @@ TEST(Process, OpenUrlHandsTheWholeAddressOverAndReturnsAtOnce) {
   TempDir dir;
   std::string opened = dir.path() + "/opened";
   std::string opener = dir.path() + "/xdg-open";
+  // One of ours that is not closed on exec: the opener starts without it.
+  const int ours = open("/dev/null", O_RDONLY);
+  ASSERT_GT(ours, 2);
   // The opener stays until the test lets it go (or ten seconds pass).
-  std::ofstream(opener) << "#!/bin/sh\nprintf '%s|%s' \"$#\" \"$1\" > '" << opened << ".part'\nmv '"
-                        << opened << ".part' '" << opened << "'\ni=0; while [ ! -e '" << opened
+  std::ofstream(opener) << "#!/bin/sh\n[ -e /proc/$$/fd/" << ours
+                        << " ] && f=' with ours'\nprintf '%s|%s%s' \"$#\" \"$1\" \"$f\" > '"
+                        << opened << ".part'\nmv '" << opened << ".part' '" << opened
+                        << "'\ni=0; while [ ! -e '" << opened
                         << ".release' ] && [ $i -lt 200 ]; do sleep 0.05; i=$((i+1)); done\n: > '"
                         << opened << ".done'\n";
   chmod(opener.c_str(), 0755);
@@ -394,6 +421,7 @@ TEST(Process, OpenUrlHandsTheWholeAddressOverAndReturnsAtOnce) {
     lumivex_testing::ScopedEnv path("PATH", dir.path() + ":/usr/bin:/bin");
     OpenUrl(url, 1);
   }
+  close(ours);
   // Returned while the opener still runs.
   EXPECT_FALSE(fs::exists(opened + ".done"));
   ASSERT_TRUE(WaitFor([&] { return fs::exists(opened); }, std::chrono::seconds(5)));

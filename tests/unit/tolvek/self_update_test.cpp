@@ -1,5 +1,6 @@
 #include "tolvek/self_update.h"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -117,8 +118,13 @@ TEST_F(SelfUpdate, UpdateCopyInstallsItselfAndStartsTheUpdatedProgram) {
   Write(m_updateDir / "app_updater.dat", source.string() + "\r\n" + destination.string() + "\r\n");
   chmod((m_updateDir / "app_updater.dat").c_str(), 0600);
   fs::path marker = m_dir / "marker";
-
-  EXPECT_EQ(RunWithEnv({source}, {TmpEnv(), "PROBE_MARKER=" + marker.string()}), 0);
+  // One of ours that is not closed on exec: the updated program starts without it.
+  const int ours = open("/dev/null", O_RDONLY);
+  ASSERT_GT(ours, 2);
+  EXPECT_EQ(RunWithEnv({source}, {TmpEnv(), "PROBE_MARKER=" + marker.string(),
+                                  "PROBE_FD=" + std::to_string(ours)}),
+            0);
+  close(ours);
   ASSERT_TRUE(WaitForFile(marker, 10000));
   EXPECT_EQ(Slurp(marker), "started:" + destination.string());
   EXPECT_EQ(Slurp(destination), Slurp(SELF_UPDATE_PROBE_PATH));
@@ -152,6 +158,26 @@ TEST_F(SelfUpdate, InstructionsOthersCanWriteAreIgnored) {
   EXPECT_EQ(RunWithEnv({source}, {TmpEnv(), "PROBE_MARKER=" + marker.string()}), 0);
   EXPECT_EQ(Slurp(marker), "started:");  // ran as itself, installed nothing
   EXPECT_EQ(Slurp(destination), "old build");
+}
+
+TEST_F(SelfUpdate, AnUpdateFolderBelowAFolderOthersMayWriteIsNotUsed) {
+  const fs::path open = m_dir / "open";
+  const fs::path updateDir = open / m_updateDir.filename();
+  fs::create_directories(updateDir);
+  chmod(updateDir.c_str(), 0700);
+  chmod(open.c_str(), 0777);
+  fs::path source = updateDir / "app_updater";
+  fs::path destination = m_dir / "app";
+  fs::copy_file(SELF_UPDATE_PROBE_PATH, source);
+  Write(destination, "old build");
+  Write(updateDir / "app_updater.dat", source.string() + "\n" + destination.string() + "\n");
+  chmod((updateDir / "app_updater.dat").c_str(), 0600);
+  fs::path marker = m_dir / "marker";
+  EXPECT_EQ(RunWithEnv({source}, {"TMPDIR=" + open.string(), "PROBE_MARKER=" + marker.string()}),
+            0);
+  EXPECT_EQ(Slurp(marker), "started:");  // ran as itself, installed nothing
+  EXPECT_EQ(Slurp(destination), "old build");
+  EXPECT_TRUE(fs::exists(updateDir / "app_updater.dat"));
 }
 
 TEST_F(SelfUpdate, LockedLeftoverIsTriedSixTimesThenLeft) {
@@ -230,6 +256,14 @@ TEST_F(SelfUpdate, ABuildOthersCouldHaveChangedIsNotInstalled) {
          fs::create_directory(m_dir / "folder");
          return m_dir / "folder";
        }},
+      // Whoever may write a folder above may swap the folders below it.
+      {"below a folder others may write",
+       [this](const fs::path& b) {
+         fs::create_directories(m_dir / "open" / "inner");
+         chmod((m_dir / "open").c_str(), 0777);
+         fs::copy_file(b, m_dir / "open" / "inner" / "new_build");
+         return m_dir / "open" / "inner" / "new_build";
+       }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -237,6 +271,7 @@ TEST_F(SelfUpdate, ABuildOthersCouldHaveChangedIsNotInstalled) {
     fs::path destination = m_dir / "app";
     fs::remove_all(m_dir / "link");
     fs::remove_all(m_dir / "folder");
+    fs::remove_all(m_dir / "open");
     fs::remove(build);
     fs::copy_file(SELF_UPDATE_PROBE_PATH, build);
     chmod(build.c_str(), 0755);

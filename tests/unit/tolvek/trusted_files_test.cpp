@@ -11,6 +11,8 @@
 #include <functional>
 #include <string>
 
+#include "tolvek/file_write.h"
+
 namespace tolvek {
 namespace {
 
@@ -72,6 +74,102 @@ TEST_F(TrustedFiles, TheFirstPathOthersCouldChangeIsNamed) {
     c.change(m_root);
     const std::string expected = c.unsafePart.empty() ? "" : m_root + c.unsafePart;
     EXPECT_EQ(FirstUnsafePath(Plugins(), Plugins() + c.file), expected) << c.what;
+  }
+}
+
+// A folder above the plugin folder that others may write lets them move the whole plugin
+// folder away and put their own in its place; root's sticky folders (as /tmp) do not.
+TEST_F(TrustedFiles, EveryFolderFromTheRootDownCounts) {
+  const struct {
+    const char* what;
+    std::function<void(const std::string& root)> change;  // root without its "/"
+    std::string folder;                                   // below root
+    std::string unsafe;  // "" when all are safe; else the path named, "@" standing for root
+  } kCases[] = {
+      {"a parent others may write", [](const std::string& r) { chmod(r.c_str(), 0777); },
+       "plugins/", "@"},
+      {"a parent the group may write", [](const std::string& r) { chmod(r.c_str(), 0775); },
+       "plugins/", "@"},
+      // As root, the test's folder is root's; a user's own sticky folder is no exception.
+      {"a parent with the sticky bit", [](const std::string& r) { chmod(r.c_str(), 01777); },
+       "plugins/", geteuid() == 0 ? "" : "@"},
+      {"a link of the user's to the plugin folder",
+       [](const std::string& r) { fs::create_directory_symlink(r + "/plugins", r + "/l"); }, "l/",
+       ""},
+      {"a link to a plugin folder below a folder others may write",
+       [](const std::string& r) {
+         fs::create_directories(r + "/open/plugins/sub");
+         chmod((r + "/open").c_str(), 0777);
+         std::ofstream(r + "/open/plugins/sub/tool.so") << "x";
+         fs::create_directory_symlink(r + "/open/plugins", r + "/l");
+       },
+       "l/", "@l -> @open"},
+      {"a link that leads up and out through a folder others may write",
+       [](const std::string& r) {
+         fs::create_directories(r + "/open/plugins/sub");
+         chmod((r + "/open").c_str(), 0777);
+         std::ofstream(r + "/open/plugins/sub/tool.so") << "x";
+         fs::create_directory_symlink("../open/plugins", r + "/other/l");
+       },
+       "other/l/", "@other/l -> ../open"},
+  };
+  for (const auto& c : kCases) {
+    TearDown();
+    SetUp();
+    const std::string top = m_root.substr(0, m_root.size() - 1);
+    c.change(top);
+    std::string expected = c.unsafe;
+    for (size_t at; (at = expected.find('@')) != std::string::npos;) {
+      expected.replace(at, 1, at == 0 ? (c.unsafe == "@" ? top : m_root) : m_root);
+    }
+    const std::string folder = m_root + c.folder;
+    EXPECT_EQ(FirstUnsafePath(folder, folder + "sub/tool.so"), expected) << c.what;
+    std::string unsafe = "not cleared";
+    const int fd = OpenCheckedPath(folder, folder + "sub/tool.so", PathKind::File, unsafe);
+    EXPECT_EQ(fd >= 0, expected.empty()) << c.what;
+    EXPECT_EQ(unsafe, expected) << c.what;
+    if (fd >= 0) close(fd);
+  }
+  // The sticky bit spares only root's folders: another user's may still move our entries.
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to hand a folder to another user";
+  const std::string top = m_root.substr(0, m_root.size() - 1);
+  chmod(top.c_str(), 01777);
+  ASSERT_EQ(chown(top.c_str(), 65534, 65534), 0);
+  EXPECT_EQ(FirstUnsafePath(Plugins(), Plugins() + "a.lvp"), top);
+}
+
+// One rule, as the callers ask it: a private folder (no group or other bit, only ours) and a
+// file or folder only safe from changes (no group or other write bit, ours or root's).
+TEST_F(TrustedFiles, OneOwnershipRuleWithEachCallersBits) {
+  const std::string folder = Plugins() + "sub";
+  const struct {
+    mode_t mode;
+    uid_t owner;  // 0 = root, 1 = this user, 65534 = another user
+    PathKind kind;
+    bool safe, privateToUs;
+  } kCases[] = {
+      {0700, 1, PathKind::Folder, true, true},   {0750, 1, PathKind::Folder, true, false},
+      {0770, 1, PathKind::Folder, false, false}, {0755, 0, PathKind::Folder, true, false},
+      {0700, 0, PathKind::Folder, true, false},  {0700, 65534, PathKind::Folder, false, false},
+      {0700, 1, PathKind::File, false, false},
+  };
+  // The user is someone other than root, whatever runs the test.
+  constexpr uid_t kUser = 4242;
+  const uid_t user = geteuid() == 0 ? kUser : geteuid();
+  for (const auto& c : kCases) {
+    const uid_t owner = c.owner == 1 ? user : c.owner;
+    if (geteuid() != 0 && owner != user) continue;  // handing over needs root
+    detail::SetOwnUserIdForTest(user);
+    if (geteuid() == 0) {
+      ASSERT_EQ(chown(folder.c_str(), owner, owner), 0);
+    }
+    chmod(folder.c_str(), c.mode);
+    struct stat st;
+    ASSERT_EQ(lstat(folder.c_str(), &st), 0);
+    EXPECT_EQ(OwnedAlone(st, c.kind), c.safe) << std::oct << c.mode << " " << c.owner;
+    EXPECT_EQ(OwnedAlone(st, c.kind, 077, false), c.privateToUs)
+        << std::oct << c.mode << " " << c.owner;
+    detail::SetOwnUserIdForTest(static_cast<uid_t>(-1));
   }
 }
 

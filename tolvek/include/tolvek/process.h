@@ -1,7 +1,6 @@
 // Running other programs and collecting what they write.
 #pragma once
 
-#include <spawn.h>
 #include <sys/types.h>
 
 #include <cstddef>
@@ -43,10 +42,22 @@ struct ProgramOptions {
   // The program is killed when the thread that started it ends, by a crash too: a helper we
   // wait for has no reason to outlive us. Off for a program meant to run on its own.
   bool endWithParent = true;
+  // Without redirection: the program writes to our own standard output and error output.
+  bool shareStreams = false;
+  // Off: the program stays in our process group, so the terminal's keys reach it as they
+  // reach us (a program that takes our place).
+  bool ownGroup = true;
+  // A session of its own: what it starts outlives a terminal we may be closed with.
+  bool newSession = false;
+  // A descriptor (O_PATH will do) of the file as the caller checked it: that file runs, not
+  // whatever file names by then. A script's interpreter opens the script by name, which a
+  // closed descriptor cannot give it: a script runs from file.
+  int executableFd = -1;
 };
 
 // Starts file with its arguments (never through a shell) in directory ("" = current),
-// standard input from /dev/null, in a process group of its own, with default signal handling
+// standard input from /dev/null, in a process group of its own (unless told), with default
+// signal handling
 // and no descriptor of ours but the pipes. A bare name is looked up in PATH. False when it
 // cannot be started (errno tells why).
 bool StartProgram(const std::string& file, const std::vector<std::string>& args,
@@ -89,13 +100,8 @@ int64_t ThreeQuartersOfPhysicalMemory();
 void* RunProgramAndOutput2Memory(const std::string& file, const std::vector<std::string>& args,
                                  const std::string& directory, bool withErrors);
 
-namespace detail {
-// Spawn attributes that give the child default signal handling and an empty signal mask, plus
-// extraFlags (POSIX_SPAWN_*).
-void InitSpawnAttributes(posix_spawnattr_t& attr, short extraFlags);
-}  // namespace detail
-
-// Hands url to the desktop's opener, detached; returns at once.
+// Hands url to the desktop's opener, detached; returns at once. The opener is collected
+// aside once it ends.
 void OpenUrl(const std::string& url, int flags = 1);
 
 }  // namespace tolvek

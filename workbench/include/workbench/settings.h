@@ -55,8 +55,11 @@ int8_t OnOffOption(std::string_view stored, int8_t fallback);
 int8_t TriStateOption(std::string_view stored);  // -1, 0, 1; else -1 (ask again)
 int8_t FontSizeOption(std::string_view stored);  // 1-99, else 12
 std::string EdgeLabelModeOption(std::string_view stored);
-// Trailing slashes removed, exactly one appended.
-std::string PluginsPathOption(std::string_view stored);
+// Absolute, a relative path taken from startFolder; trailing slashes removed, exactly one
+// appended.
+std::string PluginsPathOption(std::string_view stored, std::string_view startFolder);
+// The folder the workbench was started in (it never changes folder).
+std::string StartFolder();
 
 // The path of the converter the workbench runs: the one beside the program, else the bare
 // name (looked up in PATH).

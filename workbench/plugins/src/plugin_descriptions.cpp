@@ -1,6 +1,7 @@
 #include "plugins/plugin_descriptions.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,7 +11,6 @@
 
 #include "plugins/plugin_runner.h"
 #include "tolvek/callstack.h"
-#include "tolvek/file_read.h"
 #include "tolvek/preferences.h"
 #include "tolvek/text_utils.h"
 #include "tolvek/trusted_files.h"
@@ -42,10 +42,6 @@ bool IsRegularFile(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-std::string UnsafeLine(const std::string& path) {
-  return "Unsafe permissions: \"" + path + "\" can be changed by other users!";
-}
-
 void CheckFileReference(PluginRecord& record) {
   const std::string last = record.File.substr(record.File.rfind('/') + 1);
   if (tolvek::ReplaceAll(last, kNone, "").empty()) {
@@ -73,16 +69,27 @@ void CheckKinds(PluginRecord& record) {
 }
 
 // A plugin runs with the analyst's rights: what describes it and what it runs must be beyond
-// the reach of other users, and so must every folder on the way to them.
-void CheckOwners(const std::string& folder, PluginRecord& record) {
-  const std::string description = tolvek::FirstUnsafePath(folder, record.LvpFile);
+// the reach of other users, and so must every folder on the way to them, from the root down.
+void CheckOwners(const std::string& folder, const std::string& description, PluginRecord& record) {
   if (!description.empty()) Deactivate(record, UnsafeLine(description));
   if (!IsRegularFile(record.File)) return;  // already reported missing
   const std::string file = tolvek::FirstUnsafePath(folder, record.File);
   if (!file.empty() && file != description) Deactivate(record, UnsafeLine(file));
 }
 
+// The description at path, looked up once: its descriptor as checked when the checks pass,
+// else as it is (to be listed with the reason); -1 when there is nothing to read.
+int OpenDescription(const std::string& folder, const std::string& path, std::string& unsafe) {
+  int fd = tolvek::OpenCheckedPath(folder, path, tolvek::PathKind::File, unsafe);
+  if (fd < 0) fd = open(path.c_str(), O_PATH | O_CLOEXEC);
+  return fd;
+}
+
 }  // namespace
+
+std::string UnsafeLine(const std::string& path) {
+  return "Unsafe permissions: \"" + path + "\" can be changed by other users!";
+}
 
 std::vector<std::string> RegisteredEvents(const std::string& event, const std::string& events,
                                           std::string& problems) {
@@ -119,13 +126,17 @@ bool ReadPluginDescription(const std::string& folder, const std::string& entryNa
   record = PluginRecord{};
   const std::string path = folder + entryName;
   // Only a regular file is read (a FIFO would hold the start for good); one too large to be
-  // a description is listed rather than read.
-  const int fd = tolvek::OpenRegularFile(path);
+  // a description is listed rather than read. What is read is what was checked.
+  std::string unsafe;
+  const int fd = OpenDescription(folder, path, unsafe);
   if (fd < 0) return false;
   struct stat st;
-  const bool tooLarge = fstat(fd, &st) != 0 || st.st_size > kMaxDescriptionBytes;
-  close(fd);
-  if (tooLarge) {
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return false;
+  }
+  if (st.st_size > kMaxDescriptionBytes) {
+    close(fd);
     for (std::string* text : {&record.Name, &record.Description, &record.Author,
                               &record.Architecture, &record.Type, &record.Version}) {
       *text = kNone;
@@ -136,7 +147,9 @@ bool ReadPluginDescription(const std::string& folder, const std::string& entryNa
     record.DeactivationMessage = "Plugin description is larger than 1 MiB!";
     return true;
   }
-  if (!tolvek::OpenPreferences(path, kMaxDescriptionBytes)) return false;
+  const bool opened = tolvek::OpenPreferences(tolvek::DescriptorPath(fd), kMaxDescriptionBytes);
+  close(fd);
+  if (!opened) return false;
   tolvek::PreferenceGroup("");
   record.LvpFile = path;
   // Descriptions written on Windows name their files with backslashes.
@@ -159,7 +172,7 @@ bool ReadPluginDescription(const std::string& folder, const std::string& entryNa
 
   CheckFileReference(record);
   CheckKinds(record);
-  CheckOwners(folder, record);
+  CheckOwners(folder, unsafe, record);
   if (record.Type == "EventHandler") {
     std::string problems;
     record.Events = RegisteredEvents(event, events, problems);
@@ -170,7 +183,7 @@ bool ReadPluginDescription(const std::string& folder, const std::string& entryNa
   }
   // A library runs its own code as it is loaded: only one that passed every check is.
   if (IsLibraryArchitecture(record.Architecture) && !record.IsDeactivated) {
-    LoadPluginLibrary(record);
+    LoadPluginLibrary(record, folder);
   }
   while (!record.DeactivationMessage.empty() && record.DeactivationMessage.back() == '\n') {
     record.DeactivationMessage.pop_back();

@@ -150,7 +150,7 @@ std::string ResultCell(std::string_view text, std::string_view style) {
   // The plugin's own escapes decide where its cells end; what the parts hold is shown as it
   // is, so a line break or a leading brace can open no row and no style.
   std::string out;
-  const std::vector<std::string> parts = gui::detail::ResolveRowEscapes(text);
+  const std::vector<std::string> parts = gui::ResolveRowEscapes(text);
   for (size_t i = 0; i < parts.size(); ++i) {
     if (i) out += '|';
     out += gui::ListIconCell(tolvek::VisibleText(parts[i]), i == 0 ? style : "");

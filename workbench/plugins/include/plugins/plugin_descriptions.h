@@ -13,6 +13,8 @@ namespace plugins {
 // library plugin is loaded. False when the description cannot be opened.
 bool ReadPluginDescription(const std::string& folder, const std::string& entryName,
                            PluginRecord& record);
+// The line that deactivates a plugin because other users could change path.
+std::string UnsafeLine(const std::string& path);
 // The event names of the two description keys, as an event handler registers them; lines
 // for the problems found go into problems (one per line, each ending in a line feed).
 std::vector<std::string> RegisteredEvents(const std::string& event, const std::string& events,

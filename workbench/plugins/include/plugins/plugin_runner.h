@@ -10,15 +10,18 @@
 
 namespace plugins {
 
-// Loads the record's library and finds its entry points; a failure deactivates the record
-// with its line.
-void LoadPluginLibrary(PluginRecord& record);
+// Loads the record's library from folder (ends with "/"), the one checked just before; a
+// failure deactivates the record with its line.
+void LoadPluginLibrary(PluginRecord& record, const std::string& folder);
 
-// Starts the record's program in directory ("" = the current folder) with the variables
-// added to the workbench's environment. A shell script that is not executable is handed to
-// /bin/sh. False when it cannot be started.
-bool StartPluginProgram(const PluginRecord& record, const Variables& variables,
-                        const std::string& directory, tolvek::Program& program);
+// Starts the record's program from folder in directory ("" = the current folder) with the
+// variables added to the workbench's environment, once the program and every folder above
+// it have passed the trust check again; a program file runs as it was checked. A shell script
+// that is not executable is handed to /bin/sh. False when it cannot be started; unsafe then
+// names the path other users could change, when that was why.
+bool StartPluginProgram(const PluginRecord& record, const std::string& folder,
+                        const Variables& variables, const std::string& directory,
+                        tolvek::Program& program, std::string& unsafe);
 // The program's answer once it has ended: the low eight bits of its exit code; a program
 // ended by a signal answers 0.
 uint8_t ProgramAnswer(tolvek::Program& program);
