@@ -116,8 +116,8 @@ TEST_F(FileWrite, OnlyPlainFilesTheModeLetsUsWriteAreReplaced) {
          chmod(p.c_str(), 0444);
        },
        false, EACCES},
-      {"a folder", [](const std::string& p) { fs::create_directory(p); }, false, EACCES},
-      {"a FIFO", [](const std::string& p) { mkfifo(p.c_str(), 0600); }, false, EACCES},
+      {"a folder", [](const std::string& p) { fs::create_directory(p); }, false, EISDIR},
+      {"a FIFO", [](const std::string& p) { mkfifo(p.c_str(), 0600); }, false, EPERM},
       {"a missing folder", [](const std::string&) {}, false, ENOENT},
   };
   int n = 0;
