@@ -159,6 +159,14 @@ std::string SelfUpdateDirectory() {
   return SystemTemporaryDirectory() + "tolvek.update-" + std::to_string(getuid()) + "/";
 }
 
+int CopyHelperRun(const std::string& source, const std::string& destination) {
+  TOLVEK_TRACE("CopyHelperRun");
+  if (source.empty() || destination.empty()) return 1;
+  struct stat st;
+  if (lstat(source.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return 1;
+  return CopyWithRetries(source, destination) ? 0 : 1;
+}
+
 bool CopyFileReplacing(const std::string& source, const std::string& destination) {
   TOLVEK_TRACE("CopyFileReplacing");
   // A link is not followed and a FIFO does not hold us up: only a plain file is copied.

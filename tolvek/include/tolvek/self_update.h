@@ -16,6 +16,12 @@ void PatchCompletion();
 // copied, never through a link. False when any step fails; nothing partial is left.
 bool CopyFileReplacing(const std::string& source, const std::string& destination);
 
+// The copy program's work: source copied over destination with the update copy's retries; 0
+// when it succeeded, else 1. A source that is no plain file is refused at once: with
+// administrator rights a link or a device would copy whatever it leads to, and waiting would
+// not change what it is.
+int CopyHelperRun(const std::string& source, const std::string& destination);
+
 // The per-user folder in which an update copy, its instruction file and a leftover copy
 // live: "tolvek.update-<uid>/" in the system temporary folder, never writable by others.
 std::string SelfUpdateDirectory();
