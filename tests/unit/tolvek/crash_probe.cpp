@@ -21,6 +21,7 @@
 
 #include "tolvek/callstack.h"
 #include "tolvek/crash_report.h"
+#include "tolvek/threads.h"
 
 namespace {
 
