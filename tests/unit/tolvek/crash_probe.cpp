@@ -89,8 +89,10 @@ int main(int argc, char** argv) {
   } else if (how == "overflow") {
     tolvek::StartThread([] { std::printf("%d\n", Recurse(0)); }).join();
   } else if (how == "refault") {
-    // The handler reads the position of the innermost traced procedure first of all.
-    tolvek::detail::tPosition = reinterpret_cast<const tolvek::SourcePosition*>(uintptr_t{16});
+    // The handler reads the position of the innermost traced procedure first of all. Set as
+    // the traced procedures set it: a plain store here would be dropped, as the scope's end
+    // overwrites it, and the handler would find a sound position.
+    tolvek::detail::SetPosition(reinterpret_cast<const tolvek::SourcePosition*>(uintptr_t{16}));
     *reinterpret_cast<volatile int*>(uintptr_t{8}) = 1;
   }
   return 3;
