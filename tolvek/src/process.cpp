@@ -37,6 +37,14 @@ void detail::InitSpawnAttributes(posix_spawnattr_t& attr, short extraFlags) {
   sigset_t none, all;
   sigemptyset(&none);
   sigfillset(&all);
+  // The C library keeps the signals between SIGSYS and SIGRTMIN for its threads and leaves
+  // them out of a full set, and its spawn starts the child with a signal that has a handler
+  // here but is not in the set ignored: those would pass on as ignored. Their bits go in by
+  // hand (signal n is bit n - 1).
+  auto* words = reinterpret_cast<unsigned long*>(&all);
+  constexpr int kBits = 8 * sizeof *words;
+  for (int signal = SIGSYS + 1; signal < SIGRTMIN; ++signal)
+    words[(signal - 1) / kBits] |= 1UL << ((signal - 1) % kBits);
   posix_spawnattr_setsigmask(&attr, &none);
   posix_spawnattr_setsigdefault(&attr, &all);
   posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | extraFlags);
