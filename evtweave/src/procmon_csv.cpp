@@ -22,8 +22,8 @@
 
 #include "evtweave/console_output.h"
 #include "tolvek/callstack.h"
-#include "tolvek/crash_report.h"
 #include "tolvek/text_codec.h"
+#include "tolvek/threads.h"
 
 namespace evtweave {
 namespace {

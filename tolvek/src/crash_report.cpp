@@ -168,6 +168,10 @@ void StartFollowUp(bool written) {
     const long null = ::syscall(SYS_openat, AT_FDCWD, "/dev/null", O_RDONLY | O_CLOEXEC);
     if (null > 0) ::syscall(SYS_dup3, null, STDIN_FILENO, 0);
     if (null == 0) ::syscall(SYS_fcntl, STDIN_FILENO, F_SETFD, 0);
+    // Nor does a descriptor a library opened without close-on-exec pass on.
+    if (::syscall(SYS_close_range, STDERR_FILENO + 1, ~0U, 0) != 0) {
+      for (int fd = STDERR_FILENO + 1; fd < 1024; ++fd) ::syscall(SYS_close, fd);
+    }
     ::syscall(SYS_setsid);
     ::syscall(SYS_execve, followUp->m_argv[0], followUp->m_argv, environ);
     EndNow(127);
@@ -279,25 +283,6 @@ void SetCrashFollowUp(const std::vector<std::string>& argv) {
   next.m_argv[count] = nullptr;
   next.m_count = count;
   gCrash.m_followUp.store(count ? &next : nullptr);
-}
-
-constexpr size_t kThreadSignalStackSize = 1 << 16;
-
-ThreadSignalStack::ThreadSignalStack()
-    : m_stack(static_cast<char*>(std::malloc(kThreadSignalStackSize))) {
-  if (!m_stack) return;  // the thread is reported as long as its own stack has room
-  stack_t stack{};
-  stack.ss_sp = m_stack;
-  stack.ss_size = kThreadSignalStackSize;
-  ::sigaltstack(&stack, nullptr);
-}
-
-ThreadSignalStack::~ThreadSignalStack() {
-  if (!m_stack) return;
-  stack_t stack{};
-  stack.ss_flags = SS_DISABLE;
-  ::sigaltstack(&stack, nullptr);
-  std::free(m_stack);
 }
 
 void InstallCrashHandler(const CrashReportLayout& layout) {

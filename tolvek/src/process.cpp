@@ -20,9 +20,9 @@
 #include <utility>
 
 #include "tolvek/callstack.h"
-#include "tolvek/crash_report.h"
 #include "tolvek/memory.h"
 #include "tolvek/text_codec.h"
+#include "tolvek/threads.h"
 
 extern char** environ;
 

@@ -1,5 +1,5 @@
 // The crash handler as a real program meets it: crash_probe crashes on demand, and its
-// follow-up is crash_probe again, recording how it was started.
+// follow-up is start_record, recording how it was started.
 #include "tolvek/crash_report.h"
 
 #include <spawn.h>
@@ -44,13 +44,13 @@ class CrashReportTest : public ::testing::Test {
   // Runs the probe until it ends; its wait status.
   int Crash(const std::string& how, const fs::path& home) {
     std::string homeVariable = "HOME=" + home.string();
-    std::vector<char*> env = {homeVariable.data(), nullptr};
-    std::string probe = CRASH_PROBE_PATH, record = "record", file = m_record.string();
+    std::string recordVariable = "START_RECORD=" + m_record.string();
+    std::vector<char*> env = {homeVariable.data(), recordVariable.data(), nullptr};
+    std::string probe = CRASH_PROBE_PATH, recorder = START_RECORD_PATH;
     std::string one = "one", two = "two words";
-    std::vector<char*> argv = {probe.data(), const_cast<char*>(how.c_str()),
-                               probe.data(), record.data(),
-                               file.data(),  one.data(),
-                               two.data(),   nullptr};
+    std::vector<char*> argv = {probe.data(),    const_cast<char*>(how.c_str()),
+                               recorder.data(), one.data(),
+                               two.data(),      nullptr};
     pid_t pid = -1;
     if (posix_spawn(&pid, probe.c_str(), nullptr, nullptr, argv.data(), env.data()) != 0) return -1;
     int status = 0;
@@ -85,7 +85,8 @@ class CrashReportTest : public ::testing::Test {
             "arg " + written,
             "SigBlk:\t0000000000000000",
             "SigIgn:\t0000000000000000",
-            "stdin /dev/null"};
+            "stdin /dev/null",
+            "fds 0 1 2 3"};
   }
 
   fs::path m_dir, m_home, m_record;
@@ -111,14 +112,30 @@ TEST_F(CrashReportTest, AFaultReplacesTheOlderReportAndStartsTheFollowUpAfresh) 
                                                   "Probe-Tail\r\n")))
       << report;
   // The follow-up learns where the report is, and has none of the probe's blocked or
-  // ignored signals, nor its standard input.
+  // ignored signals, nor its standard input or other descriptors.
   EXPECT_EQ(FollowUp(), CleanStart((m_home / "probe.error").string()));
   EXPECT_EQ(PartFiles(), std::vector<std::string>{});
 }
 
+// Whatever stands under the report's name afterwards is this crash's: an older report goes
+// even when the new one cannot be written.
 TEST_F(CrashReportTest, AReportThatCannotBeWrittenIsTheFollowUpsToKnow) {
-  ASSERT_TRUE(EndedWithCodeOne(Crash("fault", m_dir / "no-such-home")));
-  EXPECT_EQ(FollowUp(), CleanStart(""));
+  struct Case {
+    const char* what;
+    const char* how;
+    fs::path home;
+  };
+  const Case cases[] = {
+      {"no home folder", "fault", m_dir / "no-such-home"},
+      {"its temporary name taken", "taken", m_home},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (fs::exists(c.home)) std::ofstream(c.home / "probe.error") << "an older report";
+    ASSERT_TRUE(EndedWithCodeOne(Crash(c.how, c.home)));
+    EXPECT_EQ(FollowUp(), CleanStart(""));
+    EXPECT_FALSE(fs::exists(c.home / "probe.error"));
+  }
 }
 
 TEST_F(CrashReportTest, TwoThreadsFaultingAtOnceLeaveOneWholeReport) {

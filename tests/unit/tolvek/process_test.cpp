@@ -331,16 +331,9 @@ TEST(Process, EveryWayOfLettingAProgramGoEndsWhatItStartedAndLeavesNoZombie) {
 }
 
 TEST(Process, AProgramStartsCleanInItsOwnGroupWithItsLimitInForce) {
-  // Ours: a descriptor a library opened without close-on-exec, an ignored and a blocked signal.
+  // Ours: a descriptor a library opened without close-on-exec.
   int inherited = open("/dev/null", O_RDONLY);
   ASSERT_GT(inherited, 2);
-  struct sigaction ignore = {}, previous = {};
-  ignore.sa_handler = SIG_IGN;
-  sigaction(SIGPIPE, &ignore, &previous);
-  sigset_t usr1, mask;
-  sigemptyset(&usr1);
-  sigaddset(&usr1, SIGUSR1);
-  pthread_sigmask(SIG_BLOCK, &usr1, &mask);
 
   ProgramOptions options;
   options.addressSpaceLimit = int64_t{3} << 30;
@@ -349,7 +342,6 @@ TEST(Process, AProgramStartsCleanInItsOwnGroupWithItsLimitInForce) {
   ASSERT_TRUE(StartProgram("/bin/sh",
                            {"-c",
                             "ulimit -v; ulimit -H -v; ls /proc/self/fd | tr '\\n' ' '; echo; "
-                            "grep -E '^Sig(Ign|Blk)' /proc/self/status; "
                             "echo $$ $(cut -d' ' -f5 /proc/self/stat)"},
                            "", program, options));
   std::optional<std::string> out = Take(ReadProgramStream(program));
@@ -357,14 +349,61 @@ TEST(Process, AProgramStartsCleanInItsOwnGroupWithItsLimitInForce) {
   EXPECT_EQ(CloseProgram(program), 0) << program.errors;
 
   close(inherited);
-  sigaction(SIGPIPE, &previous, nullptr);
-  pthread_sigmask(SIG_SETMASK, &mask, nullptr);
   // cut's own group is its shell's, which is the program's.
   const std::string expected =
-      "3145728\n3145728\n0 1 2 3 \nSigBlk:\t0000000000000000\n"
-      "SigIgn:\t0000000000000000\n" +
-      std::to_string(pid) + " " + std::to_string(pid) + "\n";
+      "3145728\n3145728\n0 1 2 3 \n" + std::to_string(pid) + " " + std::to_string(pid) + "\n";
   EXPECT_EQ(out, expected);
+}
+
+// Whatever the starting thread blocks and the process ignores, the program starts with
+// nothing blocked or ignored, and without our terminal. It reads that itself: the shell
+// clears the mask of what it starts and would hide one passed on.
+TEST(Process, EveryWayOfStartingAProgramStartsItWithCleanSignals) {
+  TempDir dir;
+  const std::string record = dir.path() + "/record";
+  lumivex_testing::ScopedEnv recordTo("START_RECORD", record);
+  fs::create_symlink(START_RECORD_PATH, dir.path() + "/xdg-open");
+  struct Case {
+    const char* way;
+    void (*start)(const std::string& folder);
+  };
+  const Case cases[] = {
+      {"StartProgram",
+       [](const std::string&) {
+         Program program;
+         ASSERT_TRUE(StartProgram(START_RECORD_PATH, {"an argument"}, "", program));
+         EXPECT_EQ(CloseProgram(program), 0);
+       }},
+      {"OpenUrl",
+       [](const std::string& folder) {
+         lumivex_testing::ScopedEnv path("PATH", folder);
+         OpenUrl("an argument", 1);
+       }},
+  };
+  struct sigaction ignore = {}, previous = {};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGPIPE, &ignore, &previous);
+  sigset_t usr1, mask;
+  sigemptyset(&usr1);
+  sigaddset(&usr1, SIGUSR1);
+  pthread_sigmask(SIG_BLOCK, &usr1, &mask);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.way);
+    fs::remove(record);
+    c.start(dir.path());
+    if (!WaitFor([&] { return fs::exists(record); }, std::chrono::seconds(10))) {
+      ADD_FAILURE() << "the program left no record";
+      continue;
+    }
+    std::ifstream in(record);
+    std::string lines((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(lines.substr(0, lines.find("fds")),
+              "arg an argument\nSigBlk:\t0000000000000000\nSigIgn:\t0000000000000000\n"
+              "stdin /dev/null\n");
+  }
+  sigaction(SIGPIPE, &previous, nullptr);
+  pthread_sigmask(SIG_SETMASK, &mask, nullptr);
+  EXPECT_TRUE(WaitFor([] { return ZombieChildren() == 0; }, std::chrono::seconds(10)));
 }
 
 TEST(Process, AHelperEndsWithTheThreadThatStartedIt) {
@@ -381,16 +420,23 @@ TEST(Process, AReaperCollectsWhatEndsAndLeavesTheRestRunning) {
   pid_t running = -1;
   {
     ProgramReaper reaper;
-    Program quick, slow;
+    Program quick, slow, late;
     ProgramOptions options;
     options.endWithParent = false;
     ASSERT_TRUE(StartProgram("/bin/true", {}, "", quick, options));
     ASSERT_TRUE(StartProgram("/bin/sleep", {"60"}, "", slow, options));
+    ASSERT_TRUE(StartProgram("/bin/sleep", {"60"}, "", late, options));
     running = slow.pid;
+    const pid_t ending = late.pid;
     reaper.Adopt(quick);
     reaper.Adopt(slow);
+    reaper.Adopt(late);
     EXPECT_EQ(quick.pid, -1);
     EXPECT_EQ(slow.outFd, -1);
+    EXPECT_TRUE(WaitFor([&] { return reaper.Reap() == 2; }, std::chrono::seconds(10)));
+    EXPECT_EQ(ZombieChildren(), 0);
+    // The reaper still owns the running ones: one that ends later is collected too.
+    kill(ending, SIGKILL);
     EXPECT_TRUE(WaitFor([&] { return reaper.Reap() == 1; }, std::chrono::seconds(10)));
     EXPECT_EQ(ZombieChildren(), 0);
   }

@@ -1,6 +1,7 @@
 // Per-thread call-stack trace, error reports, finalizers and the orderly program end.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -62,6 +63,16 @@ namespace detail {
 // The thread's innermost position; each scope keeps the one it hides and puts it back.
 extern constinit thread_local const SourcePosition* tPosition;
 
+// Makes position the thread's current one. Only the crash handler reads it, at whatever
+// instruction faulted: without the fences an optimising compiler drops the store as dead
+// (the scope's end overwrites it) or moves it across the procedure's own memory accesses.
+// They emit no instruction; they only keep memory accesses on their side.
+inline void SetPosition(const SourcePosition* position) {
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  tPosition = position;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+}
+
 consteval const char* FileName(const char* path) {
   const char* name = path;
   for (const char* p = path; *p; ++p)
@@ -75,9 +86,9 @@ consteval const char* FileName(const char* path) {
 class PositionScope {
  public:
   PositionScope(const char* file, int line) : m_position{file, line}, m_hidden(detail::tPosition) {
-    detail::tPosition = &m_position;
+    detail::SetPosition(&m_position);
   }
-  ~PositionScope() { detail::tPosition = m_hidden; }
+  ~PositionScope() { detail::SetPosition(m_hidden); }
   PositionScope(const PositionScope&) = delete;
   PositionScope& operator=(const PositionScope&) = delete;
 
@@ -96,10 +107,10 @@ class TraceScope {
   TraceScope(std::string_view name, const char* file, int line)
       : m_position{file, line}, m_hidden(detail::tPosition) {
     CallstackTrace(name);
-    detail::tPosition = &m_position;
+    detail::SetPosition(&m_position);
   }
   ~TraceScope() {
-    detail::tPosition = m_hidden;
+    detail::SetPosition(m_hidden);
     CallstackTrace({});
   }
   TraceScope(const TraceScope&) = delete;

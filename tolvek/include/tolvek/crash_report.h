@@ -7,8 +7,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <thread>
-#include <utility>
 #include <vector>
 
 namespace tolvek {
@@ -37,28 +35,5 @@ void SetCrashFollowUp(const std::vector<std::string>& argv);
 // The fault's five lines (each ended by CR LF), as the handler writes them.
 std::string CrashReportText(uint64_t address, int code, std::string_view file, int64_t line,
                             std::string_view message);
-
-// Gives the calling thread an alternate signal stack for the scope's lifetime, so that a
-// stack overflow on that thread still reaches the crash handler.
-class ThreadSignalStack {
- public:
-  ThreadSignalStack();
-  ~ThreadSignalStack();
-  ThreadSignalStack(const ThreadSignalStack&) = delete;
-  ThreadSignalStack& operator=(const ThreadSignalStack&) = delete;
-
- private:
-  char* m_stack;
-};
-
-// Starts a thread that runs job on its own alternate signal stack; the programs start their
-// threads through here.
-template <class Job>
-std::thread StartThread(Job job) {
-  return std::thread([job = std::move(job)]() mutable {
-    ThreadSignalStack stack;
-    job();
-  });
-}
 
 }  // namespace tolvek
