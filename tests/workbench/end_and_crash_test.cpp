@@ -381,6 +381,11 @@ TEST_F(WorkbenchTest, ALostDisplayTakesTheRunsWorkFilesAlong) {
   }
 }
 
+// The instance's command for a menu item of the main window.
+std::string Menu(int item) {
+  return "menu " + std::to_string(item);
+}
+
 // A logout while a dialog, a requester or the image editor is open: their loops return first,
 // as if cancelled, and the program then ends from its main loop as File > Exit does, without a
 // crash and its follow-up.
@@ -397,13 +402,15 @@ TEST_F(WorkbenchTest, AnEndSignalInsideADialogEndsTheProgramInOrder) {
     std::vector<std::string> commands;
     std::string shown;
   } cases[] = {
-      {"file dialog", {"menu 1"}, "Open session from ..."},
-      {"message box", {"log /cases/changed.csv", "menu 1"}, "LumiVEX"},
-      {"list requester", {"menu 20"}, "Filter Manager"},
-      {"input box", {"menu 6"}, "LumiVEX"},
-      {"picture window", {"menu 36"}, "Graph legend ..."},
+      {"file dialog", {Menu(MenuItem_Open)}, "Open session from ..."},
+      {"message box", {"log /cases/changed.csv", Menu(MenuItem_Open)}, "LumiVEX"},
+      {"list requester", {Menu(MenuItem_SessionServers)}, "Filter Manager"},
+      {"input box", {Menu(MenuItem_Find)}, "LumiVEX"},
+      {"picture window", {Menu(MenuItem_Legend)}, "Graph legend ..."},
+      {"about box", {Menu(MenuItem_About)}, "LumiVEX"},
+      {"bug report", {Menu(MenuItem_BugReport)}, "Bugreport"},
       {"image editor",
-       {std::string("log ") + LUMIVEX_SAMPLE_LOG, "refresh", "draw", "menu 4"},
+       {std::string("log ") + LUMIVEX_SAMPLE_LOG, "refresh", "draw", Menu(MenuItem_Export)},
        "Export canvas to bitmap ..."},
   };
   for (const Case& c : cases) {
