@@ -418,6 +418,8 @@ int EditTextRequester(const std::string& title, const std::string& path, int par
     if (first || EventWindow() == window) HandleEvent(r, event, first);
     EndOfTurn(r);
     first = false;
+    // The program is to end: the window closes without keeping the edits.
+    if (IsEndRequested()) r.close = true;
   }
 
   if (Has(r, ETR_RememberGeometry) && !r.screenshotTaken)

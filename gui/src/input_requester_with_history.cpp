@@ -201,6 +201,8 @@ std::string InputRequesterWithHistory(const std::string& title, const std::strin
   bool confirmed = false, done = false;
   while (!done) {
     int event = WaitWindowEvent();
+    // The program is to end: the box leaves as its Cancel does.
+    if (IsEndRequested()) break;
     if (EventWindow() != window) continue;
     if (event == kEventCloseWindow) {
       done = true;

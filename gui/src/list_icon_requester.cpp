@@ -608,6 +608,8 @@ std::string ListIconRequester(const std::string& title, const std::string& messa
     int event = WaitWindowEvent();
     if (EventWindow() == p.window) HandleEvent(p, event);
     UpdateRemembered(p);
+    // The program is to end: the list leaves as its Cancel does.
+    if (IsEndRequested()) p.cancelled = true;
   }
 
   std::string result;

@@ -171,7 +171,8 @@ int UpdateWaitRequester(int mode, const std::string& text, int64_t progress, int
     DrawFrame(s, false);
   }
   s.lastUpdate = s.now;
-  return cancelled ? 0 : 1;
+  // The program is to end: the work is cancelled as by the button, the window or not.
+  return cancelled || IsEndRequested() ? 0 : 1;
 }
 
 std::string StopWaitRequester() {

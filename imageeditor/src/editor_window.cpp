@@ -389,6 +389,8 @@ int EditImageRequester(const std::string& title, const std::string& path, int pa
       }
     }
     if (s.redraw && !s.discard && !s.keep) Repaint(s);
+    // The program is to end: the editor and its tool windows close as the close box does.
+    if (IsEndRequested()) s.discard = true;
   }
   EndEditor(s);
   g_running = nullptr;

@@ -1,5 +1,6 @@
 // The one event queue, the waits on it, window timers and keyboard shortcuts.
 #include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QKeySequence>
@@ -74,6 +75,9 @@ namespace {
 
 bool TakeEvent() {
   auto& s = Layer();
+  // Once the end is requested nothing more is handed out: what the user did meanwhile is
+  // not acted on, and every loop leaves as its Cancel does.
+  if (s.endRequested) return false;
   QueueDueTimers();
   if (s.queue.empty()) return false;
   s.current = s.queue.front();
@@ -108,6 +112,7 @@ int WaitWindowEvent(int timeoutMs) {
     if (TakeEvent()) return s.current.type;
     RunHook();
     if (TakeEvent()) return s.current.type;
+    if (s.endRequested) return kEventNone;
     int remaining = -1;
     if (timeoutMs >= 0) {
       remaining = timeoutMs - int(elapsed.elapsed());
@@ -191,6 +196,22 @@ void WatchReadable(int fd, std::function<void()> onReadable) {
   auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, QCoreApplication::instance());
   QObject::connect(notifier, &QSocketNotifier::activated, notifier,
                    [onReadable = std::move(onReadable)] { onReadable(); });
+}
+
+void RequestEnd() {
+  TOLVEK_TRACE("RequestEnd");
+  auto& s = Layer();
+  s.endRequested = true;
+  // Our own windows are plain widgets: a dialog is one of Qt's (a message box, a file or
+  // colour dialog) running a loop of its own, which rejecting it leaves.
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    if (auto* dialog = qobject_cast<QDialog*>(top); dialog && dialog->isVisible()) dialog->reject();
+  }
+  if (s.waiting) s.waiting->quit();
+}
+
+bool IsEndRequested() {
+  return Layer().endRequested;
 }
 
 void FlushEvents() {

@@ -109,6 +109,7 @@ struct LayerState {
   std::function<void(const std::string&, const std::string&)> unscripted;
 
   int suppressSignals = 0;  // > 0 while the layer itself changes a gadget
+  bool endRequested = false;
 };
 
 LayerState& Layer();

@@ -35,12 +35,20 @@ QStringList QtFilters(const std::string& pattern) {
   return filters;
 }
 
+// The answer of a message box that the user closed without choosing.
+int CancelAnswer(int flags) {
+  return flags == kMessageYesNoCancel ? kResultCancel
+         : flags == kMessageYesNo     ? kResultNo
+                                      : kResultOk;
+}
+
 std::string FileDialog(bool save, const std::string& title, const std::string& preset,
                        const std::string& pattern, int position) {
   auto& s = Layer();
   QStringList filters = QtFilters(pattern);
   int preselected = position >= 0 && position < filters.size() ? position : 0;
   s.selectedPattern = preselected;
+  if (s.endRequested) return "";
   if (!s.fileAnswers.empty()) {
     LayerState::FileAnswer answer = s.fileAnswers.front();
     s.fileAnswers.pop_front();
@@ -58,6 +66,8 @@ std::string FileDialog(bool save, const std::string& title, const std::string& p
   QString path =
       save ? QFileDialog::getSaveFileName(ActiveOwner(), shownTitle, Q(preset), joined, &selected)
            : QFileDialog::getOpenFileName(ActiveOwner(), shownTitle, Q(preset), joined, &selected);
+  // Rejected by an end request: nothing was chosen, whatever the dialog held.
+  if (s.endRequested) return "";
   if (!path.isEmpty() && filters.contains(selected))
     s.selectedPattern = int(filters.indexOf(selected));
   return U(path);
@@ -68,6 +78,7 @@ std::string FileDialog(bool save, const std::string& title, const std::string& p
 int MessageRequester(const std::string& title, const std::string& text, int flags) {
   TOLVEK_TRACE("MessageRequester");
   auto& s = Layer();
+  if (s.endRequested) return CancelAnswer(flags);
   s.shown.push_back({title, text});
   if (!s.messageAnswers.empty()) {
     int answer = s.messageAnswers.front();
@@ -76,9 +87,7 @@ int MessageRequester(const std::string& title, const std::string& text, int flag
   }
   if (s.unscripted) {
     s.unscripted(title, text);
-    return flags == kMessageYesNoCancel ? kResultCancel
-           : flags == kMessageYesNo     ? kResultNo
-                                        : kResultOk;
+    return CancelAnswer(flags);
   }
   QMessageBox box(ActiveOwner());
   box.setWindowTitle(TitleAsIs(Q(title)));
@@ -92,7 +101,9 @@ int MessageRequester(const std::string& title, const std::string& text, int flag
   } else {
     box.setStandardButtons(QMessageBox::Ok);
   }
-  switch (box.exec()) {
+  const int clicked = box.exec();
+  if (s.endRequested) return CancelAnswer(flags);
+  switch (clicked) {
     case QMessageBox::Yes:
       return kResultYes;
     case QMessageBox::No:
@@ -119,6 +130,7 @@ std::string SaveFileRequester(const std::string& title, const std::string& prese
 int64_t ColorRequester(uint32_t colour) {
   TOLVEK_TRACE("ColorRequester");
   auto& s = Layer();
+  if (s.endRequested) return -1;
   if (!s.colourAnswers.empty()) {
     int64_t answer = s.colourAnswers.front();
     s.colourAnswers.pop_front();
@@ -129,7 +141,7 @@ int64_t ColorRequester(uint32_t colour) {
     return -1;
   }
   QColor chosen = QColorDialog::getColor(ToQColor(colour), ActiveOwner());
-  return chosen.isValid() ? int64_t(FromQColor(chosen)) : -1;
+  return chosen.isValid() && !s.endRequested ? int64_t(FromQColor(chosen)) : -1;
 }
 
 void SetClipboardText(const std::string& text) {

@@ -389,6 +389,7 @@ void ResetLayer() {
   s.lastPopup = -1;
   ClearScriptedAnswers();
   s.nextNumber = 100000;
+  s.endRequested = false;
 }
 
 }  // namespace platform

@@ -211,6 +211,19 @@ TEST_F(TextRequesterTest, CtrlEnterKeepsTheEditedText) {
   EXPECT_EQ(result, "caf\xC3\xA9 x\xE2\x82\xAC");
 }
 
+// The program is to end (a logout): the window closes as without Ctrl+Enter, and nothing the
+// user typed is kept.
+TEST_F(TextRequesterTest, AnEndRequestClosesTheWindowWithoutKeepingTheEdits) {
+  intptr_t typed = 0;
+  std::string result = Run(
+      "some text", ETR_CtrlEnterKeeps,
+      {Opened, Do([] { QTest::keyClicks(GadgetWidget(Editor()), "typed "); }),
+       Do([&] { typed = ScintillaSendMessage(Editor(), Sci::SCI_GETLENGTH); }), Do(RequestEnd)});
+  EXPECT_EQ(typed, 15);
+  EXPECT_EQ(result, "some text");
+  EXPECT_FALSE(Opened());
+}
+
 TEST_F(TextRequesterTest, EscapeWithoutTheFlagClearsTheSelection) {
   bool selected = false, cleared = false;
   intptr_t caret = -1;

@@ -8,9 +8,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -34,6 +36,24 @@ namespace {
 using namespace wbtest;
 using namespace workbench;
 namespace fs = std::filesystem;
+
+// The folder of the test programs, beside the real converter.
+fs::path BinFolder() {
+  char self[4096];
+  ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  return fs::path(std::string(self, n > 0 ? static_cast<size_t>(n) : 0)).parent_path();
+}
+
+// Everything below folder, as paths relative to it, in order.
+std::vector<std::string> Entries(const fs::path& folder) {
+  std::vector<std::string> entries;
+  std::error_code ignored;
+  for (const auto& entry : fs::recursive_directory_iterator(folder, ignored)) {
+    entries.push_back(entry.path().lexically_relative(folder).string());
+  }
+  std::sort(entries.begin(), entries.end());
+  return entries;
+}
 
 class EndSequenceTest : public WorkbenchTest {
  protected:
@@ -129,11 +149,6 @@ class CrashTest : public WorkbenchTest {
     fs::create_symlink(BinFolder() / "evtweave", m_program + "evtweave");
     fs::create_symlink(START_RECORD_PATH, m_program + "lumivex");
     m_record = m_root + "/follow-up";
-  }
-  static fs::path BinFolder() {
-    char self[4096];
-    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    return fs::path(std::string(self, n > 0 ? static_cast<size_t>(n) : 0)).parent_path();
   }
   // Runs the crashing copy, which faults at stage; its exit code.
   int Crash(const std::string& stage) {
@@ -281,48 +296,151 @@ TEST_F(WorkbenchTest, AnUnwrittenCrashFileIsSaidSoAndAnOlderOneIsNotPacked) {
   EXPECT_EQ(std::find(tree.begin(), tree.end(), "lumivex.error"), tree.end());
 }
 
-// A display that goes away ends a real workbench by exit(); its work files go along.
-TEST_F(WorkbenchTest, ALostDisplayTakesTheWorkFilesAlong) {
-  if (!FileExists("/usr/bin/Xvfb")) GTEST_SKIP() << "no Xvfb here";
-  int number[2];
-  ASSERT_EQ(pipe2(number, O_CLOEXEC), 0);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, number[1], 3);
-  char* argv[] = {const_cast<char*>("Xvfb"), const_cast<char*>("-displayfd"),
-                  const_cast<char*>("3"),    const_cast<char*>("-nolisten"),
-                  const_cast<char*>("tcp"),  nullptr};
-  pid_t server = -1;
-  ASSERT_EQ(posix_spawn(&server, "/usr/bin/Xvfb", &actions, nullptr, argv, environ), 0);
-  posix_spawn_file_actions_destroy(&actions);
-  close(number[1]);
-  std::string display;
-  char c;
-  while (read(number[0], &c, 1) == 1 && c != '\n') display += c;
-  close(number[0]);
-  ASSERT_FALSE(display.empty());
-
-  WriteSettings(QuietSettings());
-  std::vector<std::string> environment;
-  for (char** variable = environ; *variable; ++variable) {
-    std::string text = *variable;
-    if (text.rfind("QT_QPA_PLATFORM=", 0) != 0 && text.rfind("DISPLAY=", 0) != 0)
-      environment.push_back(text);
+// An X server of the test's own, ended with the test: a display the test can take away.
+class XServer {
+ public:
+  XServer() {
+    int number[2];
+    if (pipe2(number, O_CLOEXEC) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, number[1], 3);
+    char* argv[] = {const_cast<char*>("Xvfb"), const_cast<char*>("-displayfd"),
+                    const_cast<char*>("3"),    const_cast<char*>("-nolisten"),
+                    const_cast<char*>("tcp"),  nullptr};
+    if (posix_spawn(&m_pid, "/usr/bin/Xvfb", &actions, nullptr, argv, environ) != 0) m_pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    close(number[1]);
+    char c;
+    while (m_pid > 0 && read(number[0], &c, 1) == 1 && c != '\n') m_display += c;
+    close(number[0]);
   }
-  environment.push_back("QT_QPA_PLATFORM=xcb");
-  environment.push_back("DISPLAY=:" + display);
-  Instance instance(SettingsFolder() + "default.lv", environment);
-  ASSERT_GT(instance.Pid(), 0);
-  EXPECT_EQ(instance.Line(), "ready");
-  instance.Send("dot");
-  const std::string dot = instance.Line().substr(4);
-  EXPECT_TRUE(FileExists(dot)) << dot;
-  instance.Send("loop");
-  kill(server, SIGKILL);
-  int status;
-  waitpid(server, &status, 0);
-  EXPECT_NE(instance.Wait(), -1);  // it ended by itself
-  EXPECT_FALSE(FileExists(dot));
+  ~XServer() { Kill(); }
+  // ":n", or "" when the server did not start.
+  std::string Display() const { return m_display.empty() ? "" : ":" + m_display; }
+  void Kill() {
+    if (m_pid <= 0) return;
+    kill(m_pid, SIGKILL);
+    waitpid(m_pid, nullptr, 0);
+    m_pid = -1;
+  }
+
+ private:
+  pid_t m_pid = -1;
+  std::string m_display;
+};
+
+// A display that goes away ends a real workbench that has drawn a graph by exit(): every file
+// of the run goes along, and the work folder too unless another instance still works in it.
+TEST_F(WorkbenchTest, ALostDisplayTakesTheRunsWorkFilesAlong) {
+  if (!FileExists("/usr/bin/Xvfb")) GTEST_SKIP() << "no Xvfb here";
+  WriteSettings(QuietSettings());
+  const std::string session = SettingsFolder() + "default.lv";
+  for (bool shared : {false, true}) {
+    SCOPED_TRACE(shared ? "with another instance" : "alone");
+    std::optional<Instance> other;
+    if (shared) {
+      other.emplace(session);
+      ASSERT_EQ(other->Line(), "ready");
+    }
+    XServer server;
+    ASSERT_FALSE(server.Display().empty());
+    Instance instance(session,
+                      EnvironmentWith({"QT_QPA_PLATFORM=xcb", "DISPLAY=" + server.Display()}));
+    ASSERT_GT(instance.Pid(), 0);
+    ASSERT_EQ(instance.Line(), "ready");
+    instance.Send(std::string("log ") + LUMIVEX_SAMPLE_LOG);
+    instance.Send("refresh");
+    EXPECT_EQ(instance.Until("status ").back(), "status OK");
+    instance.Send("draw");
+    instance.Until("drawn");
+    instance.Send("dot");
+    const fs::path dot = instance.Line().substr(4);
+    const fs::path folder = dot.parent_path();
+    const std::string own = "ZEMTEMP." + std::to_string(instance.Pid()) + ".";
+    for (const std::string& file :
+         {dot.filename().string() + ".lumivex", own + "evtweave/evtweave_fileignores.dat",
+          own + "evtweave/evtweave_registrykeyignores.dat",
+          own + "evtweave/evtweave_serverignores.dat", own + "report/last_refresh",
+          std::string("tolvek.zubl.lock")}) {
+      EXPECT_TRUE(FileExists(folder / file)) << file;
+    }
+    std::vector<std::string> others;
+    for (const std::string& entry : Entries(folder)) {
+      if (entry.rfind(own, 0) != 0) others.push_back(entry);
+    }
+    instance.Send("loop");
+    server.Kill();
+    EXPECT_NE(instance.Wait(), -1);  // it ended by itself
+    if (shared) {
+      EXPECT_EQ(Entries(folder), others);
+      EXPECT_TRUE(FileExists(folder / "tolvek.zubl.lock"));
+    } else {
+      EXPECT_FALSE(FileExists(folder)) << testing::PrintToString(Entries(folder));
+    }
+  }
+}
+
+// The instance's command for a menu item of the main window.
+std::string Menu(int item) {
+  return "menu " + std::to_string(item);
+}
+
+// A logout while a dialog, a requester or the image editor is open: their loops return first,
+// as if cancelled, and the program then ends from its main loop as File > Exit does, without a
+// crash and its follow-up.
+TEST_F(WorkbenchTest, AnEndSignalInsideADialogEndsTheProgramInOrder) {
+  const std::string program = m_root + "/program/";
+  fs::create_directory(program);
+  fs::create_symlink(BinFolder() / "evtweave", program + "evtweave");
+  fs::create_symlink(START_RECORD_PATH, program + "lumivex");
+  const std::string followUp = m_root + "/follow-up";
+  const std::vector<std::string> environment =
+      EnvironmentWith({"LUMIVEX_TEST_PROGRAM_FOLDER=" + program, "START_RECORD=" + followUp});
+  struct Case {
+    const char* what;
+    std::vector<std::string> commands;
+    std::string shown;
+  } cases[] = {
+      {"file dialog", {Menu(MenuItem_Open)}, "Open session from ..."},
+      {"message box", {"log /cases/changed.csv", Menu(MenuItem_Open)}, "LumiVEX"},
+      {"list requester", {Menu(MenuItem_SessionServers)}, "Filter Manager"},
+      {"input box", {Menu(MenuItem_Find)}, "LumiVEX"},
+      {"picture window", {Menu(MenuItem_Legend)}, "Graph legend ..."},
+      {"about box", {Menu(MenuItem_About)}, "LumiVEX"},
+      {"bug report", {Menu(MenuItem_BugReport)}, "Bugreport"},
+      {"image editor",
+       {std::string("log ") + LUMIVEX_SAMPLE_LOG, "refresh", "draw", Menu(MenuItem_Export)},
+       "Export canvas to bitmap ..."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove(Home() + "lumivex.error");
+    fs::remove(followUp);
+    WriteSettings(QuietSettings());
+    const std::string session = SettingsFolder() + "open.lv";
+    WriteWholeFile(session, "");
+    Instance instance(session, environment);
+    ASSERT_GT(instance.Pid(), 0);
+    ASSERT_EQ(instance.Line(), "ready");
+    instance.Send("dot");
+    const std::string folder = fs::path(instance.Line().substr(4)).parent_path();
+    instance.Send("dialogs");
+    for (const std::string& command : c.commands) {
+      instance.Send(command);
+      if (command == "refresh") instance.Until("status ");
+      if (command == "draw") instance.Until("drawn");
+    }
+    instance.Send("loop");
+    instance.Until("shown " + c.shown);
+    ASSERT_EQ(kill(instance.Pid(), SIGTERM), 0);
+    EXPECT_EQ(instance.Wait(), 0);
+    EXPECT_FALSE(FileExists(Home() + "lumivex.error")) << ReadWholeFile(Home() + "lumivex.error");
+    EXPECT_FALSE(FileExists(followUp));
+    EXPECT_EQ(SettingsKeys()["lastsession"], session);
+    EXPECT_EQ(ReadWholeFile(session), "");  // a question left unanswered saves nothing
+    EXPECT_FALSE(FileExists(folder));
+  }
 }
 
 // A logout, a closed terminal and Ctrl+C end a real workbench as File > Exit does.

@@ -34,6 +34,7 @@
 #include "workbench/stages.h"
 #include "workbench/workbench_state.h"
 #include "workbench_fixture.h"
+#include "workbench_instance_driver.h"
 
 namespace {
 
@@ -624,6 +625,42 @@ TEST_F(PluginHostTest, CancelEndsAWaitedPluginAndWhatItStarted) {
   ASSERT_GT(loop, 0);
   EXPECT_TRUE(TurnUntil([&] { return lumivex_testing::ProcessEnded(loop); }))
       << "the background loop runs on";
+}
+
+// A logout ends the plugin the workbench waits for, with everything that plugin started; one
+// left running on its own runs on, as any program started on its own would.
+TEST_F(PluginHostTest, AnEndSignalEndsAWaitedPluginButNotAFreeOne) {
+  Script("a_free", "Type = MainMenuItem\n",
+         "echo $$ > free.part; mv free.part free.pid; exec sleep 600");
+  Script("b_waited", "Type = MainMenuItem\nRunExclusively = 1\n",
+         "sleep 600 & echo $! > child.part; mv child.part child.pid; echo $$ > waited.pid; wait");
+  std::map<std::string, std::string> keys = QuietSettings();
+  keys["pluginspath"] = Plugins();
+  WriteSettings(keys);
+  Instance instance(SettingsFolder() + "default.lv");
+  ASSERT_EQ(instance.Line(), "ready");
+  instance.Send("menu " + std::to_string(MenuItem_Plugin1));
+  instance.Send("menu " + std::to_string(MenuItem_Plugin1 + 1));
+  instance.Send("loop");
+  auto within = [](const std::function<bool()>& done) {
+    for (int i = 0; i < 3000 && !done(); ++i) usleep(20 * 1000);
+    return done();
+  };
+  ASSERT_TRUE(within(
+      [&] { return FileExists(Plugins() + "free.pid") && FileExists(Plugins() + "waited.pid"); }));
+  const pid_t loose = WrittenPid("free.pid"), waited = WrittenPid("waited.pid"),
+              child = WrittenPid("child.pid");
+  ASSERT_GT(loose, 0);
+  ASSERT_GT(waited, 0);
+  ASSERT_GT(child, 0);
+  ASSERT_EQ(kill(instance.Pid(), SIGTERM), 0);
+  EXPECT_EQ(instance.Wait(), 0);
+  EXPECT_TRUE(within([&] {
+    return lumivex_testing::ProcessEnded(waited) && lumivex_testing::ProcessEnded(child);
+  })) << "the waited plugin runs on";
+  EXPECT_FALSE(lumivex_testing::ProcessEnded(loose));
+  kill(-loose, SIGKILL);
+  kill(-waited, SIGKILL);
 }
 
 }  // namespace

@@ -3,6 +3,10 @@
 // session file), with the splash's clock running fast and every message box answered Ok, says
 // "ready", then answers one command per line:
 //   log <path>  the log field's text
+//   draw        the graph drawn into the canvas; says "drawn"
+//   dialogs     message boxes and file dialogs show from now on instead of being answered, and
+//               each window that appears is said as "shown <title>", from whichever loop runs
+//   menu <id>   the main window's menu item, served once the main loop runs
 //   hold        the next Refresh stops just before its converter starts, says "held" and
 //               goes on at the next line
 //   refresh     a Refresh; says "node <name>" per node of the graph, then "status <status>"
@@ -11,10 +15,18 @@
 //               toggled and Ok pressed; says "options stored"
 //   end         the end sequence: the program ends with its finalizers
 //   loop        the program's main loop, from which it no longer reads commands
+// LUMIVEX_TEST_PROGRAM_FOLDER, when set, is the folder it takes for its own: the converter
+// and the crash follow-up are looked for there.
+#include <QApplication>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "gui/wait_requester.h"
 #include "lsan_suppressions.h"
@@ -55,6 +67,25 @@ void TurnUntil(Done done) {
   for (int turn = 0; turn < 1000 && !done(); ++turn) workbench::MainLoopTurn();
 }
 
+// Says each window that becomes visible; a timer of Qt's, so that it runs inside a dialog's own
+// loop too.
+void WatchWindows() {
+  static std::vector<QPointer<QWidget>> seen;
+  auto look = [] {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      if (!top->isVisible() || std::find(seen.begin(), seen.end(), top) != seen.end()) continue;
+      seen.emplace_back(top);
+      Say("shown " + top->windowTitle().toStdString());
+    }
+  };
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    if (top->isVisible()) seen.emplace_back(top);
+  }
+  auto* timer = new QTimer(qApp);
+  QObject::connect(timer, &QTimer::timeout, look);
+  timer->start(10);
+}
+
 void ToggleOption(const std::string& name) {
   int box = -1;
   for (size_t g = 0; g < workbench::kGadgetNames.size(); ++g) {
@@ -83,12 +114,24 @@ int main(int argc, char** argv) {
   static int64_t now = 0;
   platform::SetClock([] { return now += 1000; });
   for (int i = 0; i < 100; ++i) platform::ScriptMessageAnswer(platform::kResultOk);
+  if (const char* folder = std::getenv("LUMIVEX_TEST_PROGRAM_FOLDER")) {
+    workbench::detail::OverrideProgramFolder(folder);
+  }
   workbench::StartUp(argc, argv);
   platform::SetLoopHook(HoldBeforeTheConverter);
   Say("ready");
   for (std::string line; std::getline(std::cin, line);) {
     if (line.rfind("log ", 0) == 0) {
       platform::SetGadgetText(workbench::String_Main_ProcmonFile, line.substr(4));
+    } else if (line == "draw") {
+      workbench::RedrawGraph(true);
+      Say("drawn");
+    } else if (line == "dialogs") {
+      platform::ClearScriptedAnswers();
+      WatchWindows();
+    } else if (line.rfind("menu ", 0) == 0) {
+      platform::PostEvent(platform::kEventMenu, workbench::Window_Main, -1, 0,
+                          std::atoi(line.c_str() + 5));
     } else if (line == "hold") {
       gHolding = true;
     } else if (line == "refresh") {

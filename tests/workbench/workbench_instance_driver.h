@@ -18,6 +18,21 @@ extern char** environ;
 
 namespace wbtest {
 
+// This process's environment with each "NAME=value" of set in place of the variable's own.
+inline std::vector<std::string> EnvironmentWith(const std::vector<std::string>& set) {
+  std::vector<std::string> environment;
+  for (char** variable = environ; *variable; ++variable) {
+    const std::string text = *variable;
+    bool replaced = false;
+    for (const std::string& entry : set) {
+      replaced |= text.compare(0, entry.find('=') + 1, entry, 0, entry.find('=') + 1) == 0;
+    }
+    if (!replaced) environment.push_back(text);
+  }
+  environment.insert(environment.end(), set.begin(), set.end());
+  return environment;
+}
+
 // A workbench_instance process and the two pipes to it. Every wait is bounded: a process
 // that stops answering fails the test instead of holding it.
 class Instance {

@@ -190,9 +190,10 @@ void RemoveAbandonedFolders(const std::string& base, const std::string& own) {
   closedir(dir);
 }
 
-// The start of the names of this process's files and folders in the private folder.
+// The start of the names of this process's files and folders in the private folder. Untraced,
+// as the removal that reads it may run from an exit hook.
 std::string OwnPrefix() {
-  return "ZEMTEMP." + std::to_string(GetProcessId()) + ".";
+  return "ZEMTEMP." + std::to_string(getpid()) + ".";
 }
 
 // This instance's files in a folder that others still use: the ones it registered and any
@@ -359,6 +360,10 @@ void DeleteTempFiles() {
 
 void CleanUpTemporaryDirectory4TolvekZubl() {
   TOLVEK_TRACE("CleanUpTemporaryDirectory4TolvekZubl");
+  detail::CleanUpTemporaryDirectoryUntraced();
+}
+
+void detail::CleanUpTemporaryDirectoryUntraced() {
   State& s = S();
   std::lock_guard lock(s.m_mutex);
   if (s.m_dir.empty()) return;

@@ -155,10 +155,10 @@ class BugReportWindow {
     List("description.txt", description);
   }
 
-  // True when the user confirmed; Cancel and any close request cancel.
+  // True when the user confirmed; Cancel, any close request and an end request cancel.
   bool WaitForAnswer() {
     using namespace platform;
-    for (;;) {
+    while (!IsEndRequested()) {
       int event = WaitWindowEvent();
       if (event == kEventCloseWindow) return false;
       if (event == kEventGadget && EventWindow() == m_window) {
@@ -166,6 +166,7 @@ class BugReportWindow {
         if (EventGadget() == Button_Bugreport_Cancel) return false;
       }
     }
+    return false;
   }
 
   void WriteArchive() {

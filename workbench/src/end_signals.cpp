@@ -1,14 +1,14 @@
 // Ending by a signal: a logout or a closed terminal (SIGHUP, SIGTERM) and Ctrl+C (SIGINT) end
 // the workbench as File > Exit does. The handler only writes a byte into a pipe; the GUI
-// thread reads it from whichever loop is running and ends the program in order there. A
-// display that goes away ends the program through exit(), which takes the work files along.
+// thread reads it from whichever loop is running and asks the window layer to end, which
+// rejects the open dialogs and lets every nested loop leave as cancelled. The program ends
+// only once they have all returned, between two turns of the main loop: ending inside one of
+// them would destroy windows that a loop below still uses.
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
-#include <cstring>
 
 #include "platform/window_system.h"
 #include "tolvek/callstack.h"
@@ -19,21 +19,6 @@ namespace {
 
 int gEndPipe[2] = {-1, -1};
 bool gStartUpComplete = false;
-
-// The work files' names as they were made. By the time exit() runs the hooks, the trace's
-// thread-local state and perhaps the library's registry are gone: the removal is plain unlinks
-// of names kept in buffers that nothing destroys.
-constexpr size_t kWorkFiles = 6;
-char gWorkFiles[kWorkFiles][4096];
-pid_t gProgram = 0;
-
-void RemoveWorkFilesAtExit() {
-  // Only the program itself: a forked child that exits leaves them alone.
-  if (::getpid() != gProgram) return;
-  for (const char* path : gWorkFiles) {
-    if (path[0]) ::unlink(path);
-  }
-}
 
 void OnEndSignal(int) {
   const int saved = errno;
@@ -47,10 +32,7 @@ void OnEndRequested() {
   char drained[64];
   while (::read(gEndPipe[0], drained, sizeof drained) > 0) {
   }
-  // Until the settings are read there is nothing of this run worth remembering in them, and
-  // writing would lose the last session's name.
-  if (gStartUpComplete) EndSequence();
-  tolvek::EndProgram(0);
+  platform::RequestEnd();
 }
 
 }  // namespace
@@ -59,8 +41,6 @@ void InstallEndSignals() {
   gStartUpComplete = false;
   if (gEndPipe[0] >= 0) return;
   if (::pipe2(gEndPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-  gProgram = ::getpid();
-  std::atexit(RemoveWorkFilesAtExit);
   platform::WatchReadable(gEndPipe[0], OnEndRequested);
   struct sigaction action {};
   action.sa_handler = OnEndSignal;
@@ -73,13 +53,12 @@ void EndSignalsEndInOrder() {
   gStartUpComplete = true;
 }
 
-void RemoveWorkFilesAtExitToo(const std::vector<std::string>& paths) {
-  for (size_t i = 0; i < kWorkFiles; ++i) {
-    const std::string path = i < paths.size() ? paths[i] : std::string();
-    const size_t n = path.size() < sizeof gWorkFiles[i] ? path.size() : 0;
-    std::memcpy(gWorkFiles[i], path.data(), n);
-    gWorkFiles[i][n] = 0;
-  }
+void EndIfRequested() {
+  if (!platform::IsEndRequested()) return;
+  // Until the settings are read there is nothing of this run worth remembering in them, and
+  // writing would lose the last session's name.
+  if (gStartUpComplete) EndSequence();
+  tolvek::EndProgram(0);
 }
 
 }  // namespace workbench

@@ -36,7 +36,8 @@ void ShowPictureWindow(const char* title, const char* picture, int width, int he
   if (image) ImageGadget(kNewNumber, 0, 0, ImageWidth(image), ImageHeight(image), image);
   CloseGadgetList();
   SetActiveGadget(area);
-  for (;;) {
+  // An end request closes the window as the user would.
+  while (!IsEndRequested()) {
     int event = WaitWindowEvent();
     if (EventWindow() != window) continue;
     if (event == kEventCloseWindow) break;

@@ -77,7 +77,11 @@ int MainLoopTurn() {
 
 void MainLoop() {
   TOLVEK_TRACE("MainLoop");
-  for (;;) MainLoopTurn();
+  for (;;) {
+    MainLoopTurn();
+    // A requested end comes after the turn, when every nested loop has returned.
+    EndIfRequested();
+  }
 }
 
 }  // namespace workbench

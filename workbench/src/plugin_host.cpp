@@ -161,8 +161,8 @@ tolvek::ProgramReaper& RunningOnTheirOwn() {
 }
 
 // Waits for a program the workbench needs the end of, in the wait window; Cancel kills it
-// and what it started.
-// False when the analyst cancelled.
+// and what it started, and so does the program's end, which the wait window passes on as a
+// Cancel. False when the analyst cancelled.
 bool WaitInWindow(tolvek::Program& program) {
   gui::StartWaitRequester("Plugin running ...", 1000, Window_Main, true);
   bool cancelled = false;
@@ -213,6 +213,8 @@ size_t ReapPluginPrograms() {
 uint8_t VerifyPlugin(const std::string& eventName) {
   TOLVEK_TRACE("VerifyPlugin");
   ReapPluginPrograms();
+  // Once the program is to end, no plugin starts: one left running would outlive it.
+  if (platform::IsEndRequested()) return 0;
   PluginRecord& record = Current();
   uint8_t result = 1;
   plugins::Variables variables = plugins::PluginEnvironment(record, eventName, Snapshot());
@@ -233,6 +235,7 @@ uint8_t VerifyPlugin(const std::string& eventName) {
 uint8_t RunPlugin(const std::string& eventName) {
   TOLVEK_TRACE("RunPlugin");
   ReapPluginPrograms();
+  if (platform::IsEndRequested()) return 0;
   PluginRecord& record = Current();
   plugins::Variables variables = plugins::PluginEnvironment(record, eventName, Snapshot());
   int64_t ids[3] = {};

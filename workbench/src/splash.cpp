@@ -41,14 +41,15 @@ void ShowSplash(bool about) {
   if (!about) {
     while (WindowEvent() != kEventNone) PauseOneMillisecond();
     int64_t shown = ElapsedMilliseconds();
-    // The splash stays its full time, whatever events arrive meanwhile.
-    while (ElapsedMilliseconds() - shown < kSplashMs) {
+    // The splash stays its full time, whatever events arrive meanwhile; an end request cuts
+    // it short.
+    while (ElapsedMilliseconds() - shown < kSplashMs && !IsEndRequested()) {
       PauseOneMillisecond();
       WindowEvent();
     }
   } else {
     // The pause takes an event too: a close request may come with either.
-    for (;;) {
+    while (!IsEndRequested()) {
       int event = WaitWindowEvent(1);
       if (event == kEventNone) event = WindowEvent();
       if (event == kEventCloseWindow && EventWindow() == Window_Splash) break;

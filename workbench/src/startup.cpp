@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <string>
-#include <vector>
 
 #include "gui/list_icon_requester.h"
 #include "gui/scintilla_wrapper.h"
@@ -61,12 +60,6 @@ void CreateGraphFiles() {
   f.graphFileTxt = tolvek::CreateTempFile(true, false, "txt");
   f.tempProcmonCsv = tolvek::CreateTempFile(true, false, "csv");
   f.tempWindumpTxt = tolvek::CreateTempFile(true, false, "txt");
-  std::vector<std::string> paths;
-  for (int64_t id : {f.graphFileDot, f.graphFileDot4Render, f.graphFilePng, f.graphFileTxt,
-                     f.tempProcmonCsv, f.tempWindumpTxt}) {
-    paths.push_back(tolvek::GetTempFilePath(id));
-  }
-  RemoveWorkFilesAtExitToo(paths);
 }
 
 }  // namespace
@@ -90,6 +83,8 @@ void StartUp(int argc, char** argv) {
   UpdateCrashFollowUp();
   tolvek::SetPrivateTempDirSuffix("lumivex");
   tolvek::LibraryStartup();
+  // A display that goes away ends the program through exit(), past the finalizers.
+  tolvek::CleanUpTemporaryDirectoryAtExitToo();
   InstallEndSignals();
 
   gui::ListIconRequester_SetDefaultSize(400, 300);
@@ -107,6 +102,7 @@ void StartUp(int argc, char** argv) {
 
   gui::ListIconRequester_SetDefaultSize(800, 600);
   ShowSplash(false);
+  EndIfRequested();
   CheckTestFault("startup");
 
   OpenWindow_Main();

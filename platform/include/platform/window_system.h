@@ -143,6 +143,13 @@ void PostEvent(int type, int window, int gadget, int subtype = 0, int data = 0);
 // Calls onReadable on the GUI thread whenever fd has data to read, from whichever loop runs
 // (a requester's too): the way a signal handler's pipe reaches the program's own code.
 void WatchReadable(int fd, std::function<void()> onReadable);
+// A request to end the program (a logout, a closed terminal) may come while any loop runs,
+// a dialog's nested one too. RequestEnd rejects the open message boxes and file and colour
+// dialogs and wakes the waiting loop. From then on no event is handed out: the waits return
+// kEventNone at once, and message boxes and dialogs answer as if cancelled without showing.
+// Each loop then leaves as its Cancel does, down to the outermost, which ends the program.
+void RequestEnd();
+bool IsEndRequested();
 // Drops every queued event (tests).
 void FlushEvents();
 size_t QueuedEventCount();

@@ -32,6 +32,11 @@ int TempFileDescriptor(int64_t handle);
 // instance that shares it; the others remove just their own files.
 void DeleteTempFiles();
 void CleanUpTemporaryDirectory4TolvekZubl();
+// The folder's removal once more when the process ends through exit() without EndProgram (the
+// window system ends a program so when its display goes away); the files of this process are
+// all in the folder. Armed once the start-up has made the folder; only the process that armed
+// it removes anything, so a forked child that exits leaves the files alone.
+void CleanUpTemporaryDirectoryAtExitToo();
 
 namespace detail {
 // Start-up step: computes and creates the private folder (fatal report on failure) and
@@ -45,6 +50,9 @@ void InitPrivateTempDir(const std::string& suffix);
 void SetBeforeLockHookForTest(std::function<void()> hook);
 // Test seam: forgets the registry and the folder state (the folder is left as it is).
 void ResetTempFilesForTest();
+// CleanUpTemporaryDirectory4TolvekZubl without the call-stack trace, which an exit hook no
+// longer has: the thread's trace is gone before the hooks run.
+void CleanUpTemporaryDirectoryUntraced();
 }  // namespace detail
 
 }  // namespace tolvek

@@ -105,13 +105,13 @@ void CreateBugReport(bool afterCrash);
 // ------------------------------------------------------------------------------ the end
 // Installs the handler of unhandled errors.
 void InstallCrashHandler();
-// SIGTERM, SIGHUP and SIGINT end the program on the GUI thread: with the finalizers only until
-// EndSignalsEndInOrder, with the end sequence from then on.
+// SIGTERM, SIGHUP and SIGINT request the end (platform::RequestEnd) from whichever loop runs.
 void InstallEndSignals();
 void EndSignalsEndInOrder();
-// These files go when the program ends through exit() without its end sequence (a display
-// that went away).
-void RemoveWorkFilesAtExitToo(const std::vector<std::string>& paths);
+// Ends the program when its end was requested: with the finalizers only until
+// EndSignalsEndInOrder, with the end sequence from then on. Called only where no nested loop
+// runs: between the main loop's turns and between the start-up's steps.
+void EndIfRequested();
 // Stores the session and the window geometry, deletes the details file and ends the
 // program with the finalizers.
 [[noreturn]] void EndSequence();
