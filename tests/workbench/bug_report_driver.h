@@ -3,12 +3,16 @@
 // number of turns.
 #pragma once
 
+#include <QAbstractScrollArea>
 #include <QProcess>
 #include <QWidget>
 
+#include <algorithm>
 #include <string>
 
 #include "gui/scintilla_wrapper.h"
+#include "platform/editor_gadget.h"
+#include "platform/scintilla_codes.h"
 #include "platform/window_system.h"
 #include "workbench/gadgets.h"
 
@@ -21,6 +25,10 @@ struct BugReportDriver {
   std::vector<std::pair<int, std::string>> tree;  // level, text
   bool confirmationSeen = false;
   std::string confirmationText;
+  // The width of the confirmation's text area and the right edge of its rightmost character,
+  // in pixels: beyond the width a character is seen only by scrolling sideways.
+  int confirmationTextWidth = 0;
+  int confirmationRightmost = 0;
   // A window that stays on top of others hides any that does not, its own answers included.
   bool confirmationAbove = false;
   bool gaveUp = false;
@@ -56,13 +64,36 @@ struct BugReportDriver {
     int confirmation = platform::FindWindowByTitle("Bugreport");
     if (confirmation >= 0 && !confirmationSeen) {
       confirmationSeen = true;
-      confirmationText = gui::Scintilla_GetText(platform::FindGadgetByName(confirmation, "editor"));
+      int editor = platform::FindGadgetByName(confirmation, "editor");
+      confirmationText = gui::Scintilla_GetText(editor);
+      MeasureText(editor);
       auto onTop = [](int w) {
         QWidget* widget = platform::WindowWidget(w);
         return widget && widget->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
       };
       confirmationAbove = onTop(confirmation) || !onTop(window);
       platform::PostEvent(platform::kEventCloseWindow, confirmation, -1);
+    }
+  }
+  void MeasureText(int editor) {
+    using Sci = platform::ScintillaCodes;
+    auto* area = qobject_cast<QAbstractScrollArea*>(platform::GadgetWidget(editor));
+    if (!area) return;
+    area->viewport()->repaint();  // lays the lines out at the window's width
+    confirmationTextWidth = area->viewport()->width();
+    intptr_t length = platform::ScintillaSendMessage(editor, Sci::SCI_GETLENGTH);
+    for (intptr_t at = 0; at < length;
+         at = platform::ScintillaSendMessage(editor, Sci::SCI_POSITIONAFTER, uintptr_t(at))) {
+      intptr_t after =
+          platform::ScintillaSendMessage(editor, Sci::SCI_POSITIONAFTER, uintptr_t(at));
+      intptr_t left = platform::ScintillaSendMessage(editor, Sci::SCI_POINTXFROMPOSITION, 0, at);
+      intptr_t line = platform::ScintillaSendMessage(editor, Sci::SCI_POINTYFROMPOSITION, 0, at);
+      intptr_t next = platform::ScintillaSendMessage(editor, Sci::SCI_POINTYFROMPOSITION, 0, after);
+      // A character's right edge is where the next one starts on the same display line.
+      intptr_t right = next == line ? platform::ScintillaSendMessage(
+                                          editor, Sci::SCI_POINTXFROMPOSITION, 0, after)
+                                    : left;
+      confirmationRightmost = std::max(confirmationRightmost, int(right));
     }
   }
   std::vector<std::string> Texts() const {

@@ -219,7 +219,8 @@ TEST_F(BugReportTest, APlantedLinkIsReplacedNeverFollowed) {
 
 // The usual folder's name taken by another user's folder, a link, a file, or the user's own
 // folder that others may enter: the archive goes to a fresh folder of the user's alone, which
-// the confirmation names, and nothing goes into what was there.
+// the confirmation names, and nothing goes into what was there. The next report replaces the
+// fresh folder as it would replace the usual folder's archive, so they never pile up.
 TEST_F(BugReportTest, ATakenFolderNameGivesAFreshPrivateFolder) {
   const std::string usual = m_folder.substr(0, m_folder.size() - 1);
   const std::string elsewhere = m_root + "/elsewhere";
@@ -247,35 +248,69 @@ TEST_F(BugReportTest, ATakenFolderNameGivesAFreshPrivateFolder) {
        }},
       {"a file", [&] { WriteWholeFile(usual, "not a folder"); }},
   };
+  // The folders beside the usual name.
+  auto freshFolders = [&] {
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator(m_root + "/tmp")) {
+      if (entry.path().string().rfind(usual + "-", 0) == 0) found.push_back(entry.path());
+    }
+    return found;
+  };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     c.take();
-    BugReportDriver driver;
-    Report(driver, false);
-    EXPECT_TRUE(platform::ShownMessages().empty());
-    ASSERT_TRUE(driver.confirmationSeen);
-    const std::string& text = driver.confirmationText;
-    const std::string before = "Please send the file \n\n";
-    size_t at = text.find(before);
-    ASSERT_NE(at, std::string::npos) << text;
-    at += before.size();
-    const std::string archive = text.substr(at, text.find("\n\nto ", at) - at);
-    EXPECT_EQ(archive.rfind(usual + "-", 0), 0u) << archive;
-    const std::string fresh = archive.substr(0, archive.rfind('/'));
-    struct stat st;
-    ASSERT_EQ(lstat(fresh.c_str(), &st), 0);
-    EXPECT_TRUE(S_ISDIR(st.st_mode));
-    EXPECT_EQ(st.st_mode & 0777, 0700u);
-    EXPECT_EQ(st.st_uid, getuid());
-    EXPECT_TRUE(FileExists(archive)) << archive;
-    // What had the name is as it was.
-    if (lstat(usual.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-      EXPECT_EQ(Output("ls", {"-A", QString::fromStdString(usual)}), "");
+    std::string fresh;
+    for (int report = 1; report <= 2; ++report) {
+      SCOPED_TRACE(report);
+      BugReportDriver driver;
+      Report(driver, false);
+      EXPECT_TRUE(platform::ShownMessages().empty());
+      ASSERT_TRUE(driver.confirmationSeen);
+      const std::string& text = driver.confirmationText;
+      const std::string before = "Please send the file \n\n";
+      size_t at = text.find(before);
+      ASSERT_NE(at, std::string::npos) << text;
+      at += before.size();
+      const std::string archive = text.substr(at, text.find("\n\nto ", at) - at);
+      EXPECT_EQ(archive.rfind(usual + "-", 0), 0u) << archive;
+      fresh = archive.substr(0, archive.rfind('/'));
+      struct stat st;
+      ASSERT_EQ(lstat(fresh.c_str(), &st), 0);
+      EXPECT_TRUE(S_ISDIR(st.st_mode));
+      EXPECT_EQ(st.st_mode & 0777, 0700u);
+      EXPECT_EQ(st.st_uid, getuid());
+      EXPECT_TRUE(FileExists(archive)) << archive;
+      EXPECT_EQ(freshFolders(), std::vector<std::string>{fresh});
+      // What had the name is as it was.
+      if (lstat(usual.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        EXPECT_EQ(Output("ls", {"-A", QString::fromStdString(usual)}), "");
+      }
+      EXPECT_EQ(Output("ls", {"-A", QString::fromStdString(elsewhere)}), "");
     }
-    EXPECT_EQ(Output("ls", {"-A", QString::fromStdString(elsewhere)}), "");
+    // A cancelled report takes the earlier one away, as it does in the usual folder.
+    BugReportDriver cancelled;
+    cancelled.confirm = false;
+    Report(cancelled, false);
+    EXPECT_TRUE(freshFolders().empty());
     std::filesystem::remove_all(fresh);
     std::filesystem::remove_all(usual);
   }
+}
+
+// However long the archive's path, the confirmation shows it whole: every character lies
+// inside the text area, none is reached only by scrolling sideways.
+TEST_F(BugReportTest, TheConfirmationShowsALongArchivePathWhole) {
+  const std::string deep = m_root + "/tmp/" + std::string(120, 'd');
+  ASSERT_EQ(mkdir(deep.c_str(), 0700), 0);
+  SetEnv("TMPDIR", deep);
+  BugReportDriver driver;
+  Report(driver, false);
+  ASSERT_TRUE(driver.confirmationSeen);
+  const std::string archive =
+      deep + "/lumivex-bugreport-" + std::to_string(getuid()) + "/lumivex_bugreport.zip";
+  EXPECT_NE(driver.confirmationText.find(archive), std::string::npos);
+  EXPECT_GT(driver.confirmationTextWidth, 0);
+  EXPECT_LE(driver.confirmationRightmost, driver.confirmationTextWidth);
 }
 
 // A Refresh whose dot fails after writing part of its layout: the report packs that run's

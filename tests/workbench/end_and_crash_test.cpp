@@ -226,20 +226,24 @@ TEST_F(CrashTest, ACrashLeavesTheReportAndItsFilesAndAFreshProcessTakesOver) {
   EXPECT_EQ(st.st_mode & 0777, 0600u);
 
   // The follow-up was started with the crashed run's files, which are all still there, its
-  // last Refresh's record and start, and the crash file as written.
+  // last Refresh's record and start, the folder of the lists it hands the converter, its
+  // private folder and process, and the crash file as written.
   std::vector<std::string> rest;
   std::vector<std::string> args = FollowUpArguments(rest);
   EXPECT_EQ(rest, kCleanStart);
-  ASSERT_EQ(args.size(), 10u);
+  ASSERT_EQ(args.size(), 13u);
   EXPECT_EQ(args[0], kAfterCrashArgument);
   EXPECT_EQ(args[1], SettingsFolder() + "default.lv");
   EXPECT_NE(args[7].find("/tolvek.zubl.lumivex-"), std::string::npos) << args[7];
   EXPECT_GT(std::atoll(args[8].c_str()), 0) << args[8];
   for (size_t i = 2; i < 7; ++i) {
-    EXPECT_NE(args[i].find("/tolvek.zubl.lumivex-"), std::string::npos) << args[i];
+    EXPECT_EQ(args[i].rfind(args[10], 0), 0u) << args[i];
     EXPECT_TRUE(FileExists(args[i])) << args[i];
   }
-  EXPECT_EQ(args[9], Home() + "lumivex.error");
+  EXPECT_EQ(args[9].rfind(args[10], 0), 0u) << args[9];
+  EXPECT_NE(args[10].find("/tolvek.zubl.lumivex-"), std::string::npos) << args[10];
+  EXPECT_GT(std::atoll(args[11].c_str()), 0) << args[11];
+  EXPECT_EQ(args[12], Home() + "lumivex.error");
 
   // The fresh process: the message, then the report with the crash file in it.
   StartQuietly();
@@ -271,11 +275,121 @@ TEST_F(CrashTest, ACrashDuringTheStartUpIsToldAndReportedToo) {
   std::vector<std::string> rest;
   std::vector<std::string> args = FollowUpArguments(rest);
   EXPECT_EQ(rest, kCleanStart);
-  ASSERT_EQ(args.size(), 10u);
+  ASSERT_EQ(args.size(), 13u);
   EXPECT_EQ(args[0], kAfterCrashArgument);
   EXPECT_EQ(args[1], "");  // the session is not chosen yet
   for (size_t i = 2; i < 7; ++i) EXPECT_TRUE(FileExists(args[i])) << args[i];
-  EXPECT_EQ(args[9], Home() + "lumivex.error");
+  EXPECT_EQ(args[12], Home() + "lumivex.error");
+}
+
+// A crash after a Refresh, with the real program's follow-up answered as a user would: the
+// report packs what the crashed run used (its log, its inputs, the ignore lists it handed the
+// converter with the session's rule) and only then are the crashed run's files removed. The
+// work folder's usual name may be taken (each instance then works in a fresh folder beside
+// it, which no start-up may take for an abandoned one while the report needs it), and
+// another instance may share the folder (its files stay).
+TEST_F(CrashTest, TheReportAfterACrashPacksWhatTheRunUsedThenTheRunsFilesGo) {
+  std::error_code linked;
+  fs::create_hard_link(BinFolder() / "workbench_instance", m_program + "workbench_instance",
+                       linked);
+  if (linked) fs::copy_file(BinFolder() / "workbench_instance", m_program + "workbench_instance");
+  fs::remove(m_program + "lumivex");
+  fs::create_symlink(AFTER_CRASH_PATH, m_program + "lumivex");
+  const std::string session = SettingsFolder() + "case.lv";
+  WriteWholeFile(session, "[evtweave_serverignores.session]\n192.168.56.1 = rw\n");
+  // A shared temporary folder, as without a private runtime folder.
+  std::vector<std::string> environment;
+  for (char** variable = environ; *variable; ++variable) {
+    std::string text = *variable;
+    if (text.rfind("XDG_RUNTIME_DIR=", 0) != 0) environment.push_back(text);
+  }
+  std::vector<std::string> crashing = environment;
+  crashing.push_back("LUMIVEX_TEST_FAULT=loop");
+  const std::string base = m_root + "/tmp/";
+  const std::string usualName = "tolvek.zubl.lumivex-" + std::to_string(geteuid());
+  auto folders = [&] {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(base)) {
+      std::string name = entry.path().filename();
+      if (name.rfind("tolvek.zubl.", 0) == 0) names.push_back(name);
+    }
+    return names;
+  };
+
+  struct Case {
+    const char* name;
+    bool nameTaken;
+    bool another;
+  } cases[] = {{"alone in the usual folder", false, false},
+               {"the usual name taken by another user", true, false},
+               {"another instance in the folder", false, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.nameTaken) {
+      ASSERT_EQ(mkdir((base + usualName).c_str(), 0755), 0);
+      if (geteuid() == 0) {
+        ASSERT_EQ(chown((base + usualName).c_str(), 65534, 65534), 0);
+      }
+    }
+    std::optional<Instance> another;
+    std::string anothersDot;
+    if (c.another) {
+      another.emplace(session, environment);
+      ASSERT_EQ(another->Line(), "ready");
+      another->Send("dot");
+      anothersDot = another->Line().substr(4);
+    }
+    Instance instance(session, crashing, m_program + "workbench_instance");
+    ASSERT_EQ(instance.Line(), "ready");
+    instance.Send("log " LUMIVEX_SAMPLE_LOG);
+    instance.Send("refresh");
+    ASSERT_EQ(instance.Until("status ").back(), "status OK");
+    instance.Send("dot");
+    const std::string dot = instance.Line().substr(4);
+    const std::string folder = fs::path(dot).parent_path();
+    EXPECT_EQ(fs::path(folder).filename() == usualName, !c.nameTaken) << folder;
+    if (c.another) {
+      EXPECT_EQ(fs::path(anothersDot).parent_path(), folder);
+    }
+    const std::string crashedFiles = "ZEMTEMP." + std::to_string(instance.Pid()) + ".";
+    instance.Send("loop");
+
+    // The follow-up writes into the crashed run's output: its end ends the output.
+    std::vector<std::string> said;
+    for (std::string line = instance.Line(); !line.empty(); line = instance.Line()) {
+      said.push_back(line);
+    }
+    EXPECT_EQ(instance.Wait(), 1);
+    ASSERT_EQ(said.size(), 1u);
+    ASSERT_EQ(said[0].rfind("archive ", 0), 0u) << said[0];
+    const std::string archive = said[0].substr(8);
+    const std::string listing = Output("bsdtar", {"-tf", QString::fromStdString(archive)});
+    for (const char* member :
+         {"generategraph.log\n", "procmon.csv\n", "tempfile_lumivex.dot\n", "lumivex.error\n"}) {
+      EXPECT_NE(listing.find(member), std::string::npos) << member << listing;
+    }
+    const std::string servers =
+        Output("bsdtar", {"-xOf", QString::fromStdString(archive), "evtweave_serverignores.dat"});
+    EXPECT_NE(servers.find("192.168.56.1\trw\r\n"), std::string::npos) << servers;
+
+    // The crashed run's files went with the report; what another instance uses stays.
+    std::vector<std::string> left = folders();
+    if (c.another) {
+      EXPECT_TRUE(FileExists(anothersDot));
+      for (const auto& entry : fs::directory_iterator(folder)) {
+        EXPECT_NE(entry.path().filename().string().rfind(crashedFiles, 0), 0u) << entry.path();
+      }
+      EXPECT_EQ(left, std::vector<std::string>{usualName});
+      another->Send("end");
+      EXPECT_EQ(another->Wait(), 0);
+      EXPECT_TRUE(folders().empty());
+    } else if (c.nameTaken) {
+      EXPECT_EQ(left, std::vector<std::string>{usualName});
+    } else {
+      EXPECT_TRUE(left.empty());
+    }
+    fs::remove_all(base + usualName);
+  }
 }
 
 // The handler could not write the crash file: the older one there describes another crash.

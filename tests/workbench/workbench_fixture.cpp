@@ -98,7 +98,9 @@ void WorkbenchTest::TearDown() {
   platform::SetClock(nullptr);
   tolvek::SetEndProgramHandler(nullptr);
   workbench::detail::OverrideProgramFolder("");
-  m_environment.clear();
+  // Last set, first restored: a test's own value of a variable the fixture set gives way to
+  // the fixture's, and that to the one from before the test.
+  while (!m_environment.empty()) m_environment.pop_back();
   std::error_code ignored;
   std::filesystem::remove_all(m_root, ignored);
 }

@@ -37,12 +37,16 @@ inline std::vector<std::string> EnvironmentWith(const std::vector<std::string>& 
 // that stops answering fails the test instead of holding it.
 class Instance {
  public:
-  // environment: the whole environment of the process; empty: this process's.
-  explicit Instance(const std::string& session, const std::vector<std::string>& environment = {}) {
-    char self[4096];
-    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string program = std::string(self, n > 0 ? static_cast<size_t>(n) : 0);
-    program = program.substr(0, program.rfind('/') + 1) + "workbench_instance";
+  // environment: the whole environment of the process; empty: this process's. program: the
+  // workbench_instance program elsewhere (a link to it); empty: the one beside this program.
+  explicit Instance(const std::string& session, const std::vector<std::string>& environment = {},
+                    std::string program = {}) {
+    if (program.empty()) {
+      char self[4096];
+      ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+      program = std::string(self, n > 0 ? static_cast<size_t>(n) : 0);
+      program = program.substr(0, program.rfind('/') + 1) + "workbench_instance";
+    }
     int in[2], out[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return;
     posix_spawn_file_actions_t actions;

@@ -96,26 +96,28 @@ bool SameFile(const struct stat& a, const struct stat& b) {
 
 enum class LockResult { kLocked, kRetry, kNoLock };
 
-// Takes the shared lock and makes sure the lock file is still the one at its path: an
-// instance that removed the folder meanwhile leaves our descriptor on an unlinked file.
-LockResult TakeSharedLock(State& s) {
-  std::string path = s.m_dir + "/" + kLockName;
-  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+// Takes the shared lock on the folder dir's lock file (made when create) into held and makes
+// sure the lock file is still the one at its path: an instance that removed the folder
+// meanwhile leaves our descriptor on an unlinked file.
+LockResult TakeSharedLock(const std::string& dir, bool create, int& held,
+                          const std::function<void()>& beforeLock = {}) {
+  std::string path = dir + "/" + kLockName;
+  int fd = open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | (create ? O_CREAT : 0), 0600);
   if (fd < 0) return errno == ENOENT ? LockResult::kRetry : LockResult::kNoLock;
-  if (s.m_beforeLock) s.m_beforeLock();
+  if (beforeLock) beforeLock();
   int rc;
   do rc = flock(fd, LOCK_SH);
   while (rc != 0 && errno == EINTR);
-  struct stat held, named;
-  if (rc != 0 || fstat(fd, &held) != 0) {
+  struct stat locked, named;
+  if (rc != 0 || fstat(fd, &locked) != 0 || !S_ISREG(locked.st_mode)) {
     close(fd);
     return LockResult::kNoLock;
   }
-  if (lstat(path.c_str(), &named) != 0 || !SameFile(held, named)) {
+  if (lstat(path.c_str(), &named) != 0 || !SameFile(locked, named)) {
     close(fd);
     return LockResult::kRetry;
   }
-  s.m_lockFd = fd;
+  held = fd;
   return LockResult::kLocked;
 }
 
@@ -196,12 +198,9 @@ std::string OwnPrefix() {
   return "ZEMTEMP." + std::to_string(getpid()) + ".";
 }
 
-// This instance's files in a folder that others still use: the ones it registered and any
-// file or folder left by its own number.
-void RemoveOwnFiles(State& s) {
-  for (const auto& [key, path] : s.m_paths) unlink(path.c_str());
-  std::string prefix = OwnPrefix();
-  DIR* dir = opendir(s.m_dir.c_str());
+// Every file and folder in the folder path whose name begins with prefix.
+void RemovePrefixed(const std::string& path, const std::string& prefix) {
+  DIR* dir = opendir(path.c_str());
   if (!dir) return;
   while (dirent* entry = readdir(dir)) {
     if (std::string_view(entry->d_name).substr(0, prefix.size()) != prefix) continue;
@@ -210,6 +209,26 @@ void RemoveOwnFiles(State& s) {
     if (sub >= 0 && RemoveContents(sub)) unlinkat(dirfd(dir), entry->d_name, AT_REMOVEDIR);
   }
   closedir(dir);
+}
+
+// This instance's files in a folder that others still use: the ones it registered and any
+// file or folder left by its own number.
+void RemoveOwnFiles(State& s) {
+  for (const auto& [key, path] : s.m_paths) unlink(path.c_str());
+  RemovePrefixed(s.m_dir, OwnPrefix());
+}
+
+// The folder whole, by its last user. The lock file goes last, so an instance starting now
+// either waits on it and then finds it gone, or creates a new one in a folder that then stays.
+void RemoveSharedFolder(const std::string& path) {
+  int dirFd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  bool ok = dirFd >= 0 && RemoveContents(dirFd, kLockName);
+  if (ok) unlink((path + "/" + kLockName).c_str());
+  // A folder that is no longer empty now belongs to an instance that has just moved in.
+  if (ok && rmdir(path.c_str()) != 0 && errno != ENOTEMPTY && errno != EEXIST && errno != ENOENT) {
+    ok = false;
+  }
+  if (!ok) SyslogWarning("Couldn't delete temporary directory \"" + path + "\"!");
 }
 
 // The key to use for a new file, or "" when all numbers are taken. Random draws first; when
@@ -372,20 +391,62 @@ void detail::CleanUpTemporaryDirectoryUntraced() {
   if (!last) {
     RemoveOwnFiles(s);
   } else {
-    // The lock file goes last, so an instance starting now either waits on it and then
-    // finds it gone, or creates a new one in a folder that then stays.
-    int dirFd = open(s.m_dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    bool ok = dirFd >= 0 && RemoveContents(dirFd, kLockName);
-    if (ok) unlink((s.m_dir + "/" + kLockName).c_str());
-    // A folder that is no longer empty now belongs to an instance that has just moved in.
-    if (ok && rmdir(s.m_dir.c_str()) != 0 && errno != ENOTEMPTY && errno != EEXIST &&
-        errno != ENOENT) {
-      ok = false;
-    }
-    if (!ok) SyslogWarning("Couldn't delete temporary directory \"" + s.m_dir + "\"!");
+    RemoveSharedFolder(s.m_dir);
   }
   if (s.m_lockFd >= 0) ::close(s.m_lockFd);
   s.m_lockFd = -1;
+}
+
+// ------------------------------------------------------ the files of an instance that crashed
+namespace {
+
+struct LeftFiles {
+  std::string m_dir;  // without the trailing "/"
+  std::string m_prefix;
+  int m_lockFd = -1;
+};
+
+LeftFiles& Left() {
+  static LeftFiles left;
+  return left;
+}
+
+}  // namespace
+
+bool HoldLeftFiles(const std::string& folder, int64_t processId) {
+  TOLVEK_TRACE("HoldLeftFiles");
+  State& s = S();
+  std::lock_guard lock(s.m_mutex);
+  LeftFiles& left = Left();
+  std::string dir = folder;
+  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+  // Only a private folder of ours, as the start-up makes them.
+  size_t slash = dir.rfind('/');
+  if (left.m_lockFd >= 0 || processId <= 0 || slash == std::string::npos ||
+      dir.compare(slash + 1, 12, "tolvek.zubl.") != 0 || !IsPrivateFolder(dir)) {
+    return false;
+  }
+  // Without its lock file the folder is being removed, or made anew by another instance.
+  int held = -1;
+  if (TakeSharedLock(dir, false, held) != LockResult::kLocked) return false;
+  left = {dir, "ZEMTEMP." + std::to_string(processId) + ".", held};
+  return true;
+}
+
+void RemoveLeftFiles() {
+  TOLVEK_TRACE("RemoveLeftFiles");
+  State& s = S();
+  std::lock_guard lock(s.m_mutex);
+  LeftFiles& left = Left();
+  if (left.m_lockFd < 0) return;
+  RemovePrefixed(left.m_dir, left.m_prefix);
+  // A folder of its own goes whole, as the crashed instance would have taken it at its end,
+  // unless another instance uses it now. Our own folder goes at our own end.
+  if (left.m_dir != s.m_dir && flock(left.m_lockFd, LOCK_EX | LOCK_NB) == 0) {
+    RemoveSharedFolder(left.m_dir);
+  }
+  close(left.m_lockFd);
+  left = {};
 }
 
 namespace detail {
@@ -410,7 +471,7 @@ void InitPrivateTempDir(const std::string& suffix) {
       if (!mkdtemp(fresh.data())) ReportError(kFolderError, true);
       s.m_dir = fresh;
     }
-    LockResult taken = TakeSharedLock(s);
+    LockResult taken = TakeSharedLock(s.m_dir, true, s.m_lockFd, s.m_beforeLock);
     if (taken == LockResult::kLocked) break;
     // Without a lock file we still work; at the end we then remove only our own files.
     if (taken == LockResult::kNoLock) break;

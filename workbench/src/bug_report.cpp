@@ -135,14 +135,15 @@ class BugReportWindow {
       const std::string& path;
       bool binary;
     };
-    const Work work[] = {{"tempfile_lumivex.dot", s.graphFileDot, false},
-                         {"tempfile_lumivex.dot.lumivex", s.graphFileDot + ".lumivex", false},
-                         {"tempfile_lumivex.png", s.graphFilePng, true},
-                         {"tempfile_procmon.csv", s.tempProcmonCsv, false},
-                         {"tempfile_lumivex.txt", s.graphFileTxt, false},
-                         {"tempfile_windump.txt", s.tempWindumpTxt, false}};
+    const WorkFilePaths& f = s.work;
+    const Work work[] = {{"tempfile_lumivex.dot", f.graphFileDot, false},
+                         {"tempfile_lumivex.dot.lumivex", f.graphFileDot + ".lumivex", false},
+                         {"tempfile_lumivex.png", f.graphFilePng, true},
+                         {"tempfile_procmon.csv", f.tempProcmonCsv, false},
+                         {"tempfile_lumivex.txt", f.graphFileTxt, false},
+                         {"tempfile_windump.txt", f.tempWindumpTxt, false}};
     for (const Work& w : work) {
-      if (!s.graphFileDot.empty() && SourceExists(w.path)) {
+      if (!f.graphFileDot.empty() && SourceExists(w.path)) {
         AddFile(w.name, w.path, w.binary ? 0 : kHeadLines, w.binary ? "(Binary data)" : "...",
                 false);
       }
@@ -174,6 +175,7 @@ class BugReportWindow {
     for (const std::string& line : DescriptionHead()) description += line + "\r\n";
     description += platform::GetGadgetText(Editor_Bugreport_Description);
 
+    RemoveFreshBugReportFolders();
     std::string folder = BugReportFolder();
     std::string failure;
     std::string path;
@@ -202,9 +204,9 @@ class BugReportWindow {
             kBugReportAddress,
         m_window,
         // The report window stays on top of others: so must its answer, or it opens unseen
-        // behind it.
+        // behind it. The archive's path is read whole, wrapped as the window is narrow.
         gui::ETR_ReadOnly | gui::ETR_KeepDiscard | gui::ETR_MenuClose | gui::ETR_EscapeCloses |
-            gui::ETR_StayOnTop,
+            gui::ETR_StayOnTop | gui::ETR_WrapLines,
         "");
   }
 
@@ -215,11 +217,31 @@ class BugReportWindow {
 
 }  // namespace
 
+WorkFilePaths CurrentWorkFilePaths() {
+  WorkbenchState& s = State();
+  WorkFilePaths work;
+  if (s.files.graphFileDot) {
+    work.graphFileDot = tolvek::GetTempFilePath(s.files.graphFileDot);
+    work.graphFilePng = tolvek::GetTempFilePath(s.files.graphFilePng);
+    work.graphFileTxt = tolvek::GetTempFilePath(s.files.graphFileTxt);
+    work.tempProcmonCsv = tolvek::GetTempFilePath(s.files.tempProcmonCsv);
+    work.tempWindumpTxt = tolvek::GetTempFilePath(s.files.tempWindumpTxt);
+  }
+  // A Refresh that failed left its own files and its log: they go together, and the canvas
+  // picture is of another graph.
+  if (s.unshownRun.dot) {
+    work.graphFileDot = tolvek::GetTempFilePath(s.unshownRun.dot);
+    work.graphFileTxt = tolvek::GetTempFilePath(s.unshownRun.plain);
+    work.graphFilePng.clear();
+  }
+  return work;
+}
+
 BugReportSources CurrentBugReportSources(bool afterCrash) {
   WorkbenchState& s = State();
   BugReportSources sources;
   sources.settingsFolder = s.settingsFolder;
-  sources.ignoreListFolder = tolvek::GetOwnTempFolder("evtweave");
+  sources.ignoreListFolder = RunIgnoreListFolder();
   sources.sessionFile = s.sessionFile;
   if (platform::IsGadget(String_Main_ProcmonFile)) {
     sources.procmonFile = platform::GetGadgetText(String_Main_ProcmonFile);
@@ -228,20 +250,7 @@ BugReportSources CurrentBugReportSources(bool afterCrash) {
     sources.sessionText = SessionTextWithInputsOnScreen(saved).value_or(saved);
   }
   sources.generationLog = s.generationLog;
-  if (s.files.graphFileDot) {
-    sources.graphFileDot = tolvek::GetTempFilePath(s.files.graphFileDot);
-    sources.graphFilePng = tolvek::GetTempFilePath(s.files.graphFilePng);
-    sources.graphFileTxt = tolvek::GetTempFilePath(s.files.graphFileTxt);
-    sources.tempProcmonCsv = tolvek::GetTempFilePath(s.files.tempProcmonCsv);
-    sources.tempWindumpTxt = tolvek::GetTempFilePath(s.files.tempWindumpTxt);
-  }
-  // A Refresh that failed left its own files and its log: they go together, and the canvas
-  // picture is of another graph.
-  if (s.unshownRun.dot) {
-    sources.graphFileDot = tolvek::GetTempFilePath(s.unshownRun.dot);
-    sources.graphFileTxt = tolvek::GetTempFilePath(s.unshownRun.plain);
-    sources.graphFilePng.clear();
-  }
+  sources.work = CurrentWorkFilePaths();
   sources.afterCrash = afterCrash;
   const char* home = std::getenv("HOME");
   std::string profile = home && *home ? home : "/";

@@ -3,6 +3,7 @@
 
 #include <archive.h>
 #include <archive_entry.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/utsname.h>
@@ -240,6 +241,28 @@ std::string BugReportFolder() {
 void RemoveBugReportArchive() {
   std::string shared = SharedFolderName();
   if (OursAlone(shared)) ::unlink((shared + "/" + kBugReportArchive).c_str());
+  RemoveFreshBugReportFolders();
+}
+
+void RemoveFreshBugReportFolders() {
+  std::string shared = SharedFolderName();
+  size_t slash = shared.rfind('/');
+  std::string parent = shared.substr(0, slash + 1);
+  // mkdtemp's names: the usual one, "-" and six characters.
+  std::string start = shared.substr(slash + 1) + "-";
+  DIR* dir = ::opendir(parent.c_str());
+  if (!dir) return;
+  while (dirent* entry = ::readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name.size() != start.size() + 6 || name.compare(0, start.size(), start) != 0) continue;
+    std::string folder = parent + name;
+    // Only a folder nobody else could have made or filled; one that holds more than an
+    // archive (a report being written now) stays.
+    if (!OursAlone(folder)) continue;
+    ::unlink((folder + "/" + kBugReportArchive).c_str());
+    ::rmdir(folder.c_str());
+  }
+  ::closedir(dir);
 }
 
 // ------------------------------------------------------------------------------ the archive

@@ -10,6 +10,7 @@
 #include "platform/window_system.h"
 #include "tolvek/callstack.h"
 #include "tolvek/crash_report.h"
+#include "tolvek/process.h"
 #include "tolvek/startup.h"
 #include "tolvek/temp_files.h"
 #include "workbench/bug_report.h"
@@ -53,17 +54,30 @@ __attribute__((noinline)) void FaultForTest() {
 
 }  // namespace
 
+namespace {
+
+// The arguments' order; the crash file, which the handler adds, comes last.
+std::vector<std::string*> ArgumentFields(CrashedRun& run) {
+  WorkFilePaths& w = run.work;
+  return {&run.sessionFile,      &w.graphFileDot,   &w.graphFilePng,      &w.graphFileTxt,
+          &w.tempProcmonCsv,     &w.tempWindumpTxt, &run.lastRefreshFile, &run.startedAt,
+          &run.ignoreListFolder, &run.workFolder,   &run.processId,       &run.crashFile};
+}
+
+}  // namespace
+
 std::vector<std::string> CrashedRunArguments(const CrashedRun& run) {
-  return {run.sessionFile,    run.graphFileDot,   run.graphFilePng,    run.graphFileTxt,
-          run.tempProcmonCsv, run.tempWindumpTxt, run.lastRefreshFile, run.startedAt};
+  CrashedRun copy = run;
+  std::vector<std::string> arguments;
+  for (std::string* field : ArgumentFields(copy)) arguments.push_back(std::move(*field));
+  arguments.pop_back();  // the crash file is the handler's to add
+  return arguments;
 }
 
 CrashedRun CrashedRunFromArguments(const std::vector<std::string>& arguments) {
   CrashedRun run;
-  std::string* fields[] = {&run.sessionFile,     &run.graphFileDot,   &run.graphFilePng,
-                           &run.graphFileTxt,    &run.tempProcmonCsv, &run.tempWindumpTxt,
-                           &run.lastRefreshFile, &run.startedAt,      &run.crashFile};
-  for (size_t i = 0; i < std::size(fields) && i < arguments.size(); ++i) *fields[i] = arguments[i];
+  std::vector<std::string*> fields = ArgumentFields(run);
+  for (size_t i = 0; i < fields.size() && i < arguments.size(); ++i) *fields[i] = arguments[i];
   return run;
 }
 
@@ -75,16 +89,14 @@ void InstallCrashHandler() {
 
 CrashedRun CurrentCrashedRun() {
   CrashedRun run;
-  // The files the bug report would pack now: after a failed Refresh, that run's own.
-  BugReportSources now = CurrentBugReportSources(true);
   run.sessionFile = State().sessionFile;
-  run.graphFileDot = now.graphFileDot;
-  run.graphFilePng = now.graphFilePng;
-  run.graphFileTxt = now.graphFileTxt;
-  run.tempProcmonCsv = now.tempProcmonCsv;
-  run.tempWindumpTxt = now.tempWindumpTxt;
+  // The files the bug report would pack now: after a failed Refresh, that run's own.
+  run.work = CurrentWorkFilePaths();
   run.lastRefreshFile = LastRefreshFilePath();
   run.startedAt = std::to_string(ProcessStartTime());
+  run.ignoreListFolder = RunIgnoreListFolder();
+  run.workFolder = tolvek::GetTemporaryDirectory4TolvekZubl();
+  run.processId = std::to_string(tolvek::GetProcessId());
   return run;
 }
 
@@ -121,12 +133,9 @@ void RunAfterCrash(const CrashedRun& run) {
   platform::MessageRequester("LumiVEX", CrashMessage(profile, !run.crashFile.empty()));
   BugReportSources sources;
   sources.settingsFolder = profile + ".lumivex/";
+  sources.ignoreListFolder = run.ignoreListFolder;
   sources.sessionFile = run.sessionFile;
-  sources.graphFileDot = run.graphFileDot;
-  sources.graphFilePng = run.graphFilePng;
-  sources.graphFileTxt = run.graphFileTxt;
-  sources.tempProcmonCsv = run.tempProcmonCsv;
-  sources.tempWindumpTxt = run.tempWindumpTxt;
+  sources.work = run.work;
   sources.afterCrash = true;
   sources.crashFile = run.crashFile;
   sources.crashedRunStart = std::atoll(run.startedAt.c_str());
@@ -135,14 +144,16 @@ void RunAfterCrash(const CrashedRun& run) {
 }
 
 void AfterCrashMain(int argc, char** argv) {
+  CrashedRun run = CrashedRunFromArguments(std::vector<std::string>(argv + 2, argv + argc));
+  tolvek::HoldLeftFiles(run.workFolder, std::atoll(run.processId.c_str()));
   platform::EnsureApplication(argc, argv);
   RegisterGadgetConstants();
   tolvek::SetPrivateTempDirSuffix("lumivex");
   tolvek::LibraryStartup();
   gui::Scintilla_Startup();
-  RunAfterCrash(CrashedRunFromArguments(std::vector<std::string>(argv + 2, argv + argc)));
-  std::fflush(nullptr);
-  std::_Exit(0);
+  RunAfterCrash(run);
+  tolvek::RemoveLeftFiles();
+  tolvek::EndProgram(0);
 }
 
 }  // namespace workbench

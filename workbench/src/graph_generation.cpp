@@ -495,9 +495,8 @@ Aftermath Generate(const RunFiles& run) {
     converterCapture.clear();
   }
 
-  // The global rules and the session's, in the lists the converter reads from its folder: a
-  // folder of this instance's own, so another window's Refresh never swaps them.
-  std::string folder = tolvek::GetOwnTempFolder("evtweave");
+  // The global rules and the session's, in the lists the converter reads from its folder.
+  std::string folder = RunIgnoreListFolder();
   if (folder.empty()) Fail({"Error!", "Error running ...\n" + ConverterPath(), ""});
   std::string session = preference_text::ReadTextFile(s.sessionFile).value_or("");
   for (const char* kind : kIgnoreListKinds) {
@@ -583,6 +582,11 @@ void ReadResults(const RunFiles& run, const Aftermath& after) {
 }
 
 }  // namespace
+
+std::string RunIgnoreListFolder() {
+  // A folder of this instance's own, so another window's Refresh never swaps the lists.
+  return tolvek::GetOwnTempFolder("evtweave");
+}
 
 void GenerateGraph() {
   TOLVEK_TRACE("GenerateGraph");

@@ -38,6 +38,14 @@ void CleanUpTemporaryDirectory4TolvekZubl();
 // it removes anything, so a forked child that exits leaves the files alone.
 void CleanUpTemporaryDirectoryAtExitToo();
 
+// The files that another instance of ours, the process processId, left in its private folder
+// when it ended without its finalizers (a crash): held, they stay until RemoveLeftFiles, as
+// if that instance still ran, and no start-up takes its folder for an abandoned one. Called
+// before the start-up; false when there is nothing (any more) to hold.
+bool HoldLeftFiles(const std::string& folder, int64_t processId);
+// Removes the held files, and their folder when it is not ours and nobody uses it any more.
+void RemoveLeftFiles();
+
 namespace detail {
 // Start-up step: computes and creates the private folder (fatal report on failure) and
 // registers its removal as a finalizer. The folder lies in $XDG_RUNTIME_DIR when that is a

@@ -9,6 +9,13 @@
 
 namespace workbench {
 
+// The work files a report packs: the shown graph's, or those of a Refresh that did not get
+// to show its graph.
+struct WorkFilePaths {
+  std::string graphFileDot, graphFilePng, graphFileTxt, tempProcmonCsv, tempWindumpTxt;
+};
+WorkFilePaths CurrentWorkFilePaths();
+
 // What goes into a report. From the Help menu everything comes from the running workbench;
 // after a crash the fresh process knows only the files the crashed run handed over.
 struct BugReportSources {
@@ -22,8 +29,7 @@ struct BugReportSources {
   std::optional<std::string> sessionText;
   std::string procmonFile, windumpFile;  // the inputs; "" when unknown
   std::string generationLog;
-  // The shown graph's files, or those of a Refresh that did not get to show its graph.
-  std::string graphFileDot, graphFilePng, graphFileTxt, tempProcmonCsv, tempWindumpTxt;
+  WorkFilePaths work;
   bool afterCrash = false;
   std::string crashFile;
   // When the crashed run started (seconds since the epoch; 0 unknown): a crash file from
@@ -49,8 +55,12 @@ int64_t ProcessStartTime();
 // the archive: the usual one when it is the user's alone, else a fresh one; "" when none
 // can be made.
 std::string BugReportFolder();
-// Takes an earlier archive out of the usual folder (when that folder is the user's alone).
+// Takes the earlier archives away: the usual folder's (when that folder is the user's alone)
+// and the fresh folders with theirs.
 void RemoveBugReportArchive();
+// The fresh folders that earlier reports made because the usual one was taken, with their
+// archives: a new report replaces them as it replaces the usual folder's archive.
+void RemoveFreshBugReportFolders();
 inline constexpr const char* kBugReportArchive = "lumivex_bugreport.zip";
 
 // Preview lines of a file: at most maxLines (all when negative) read one by one in the

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "workbench/bug_report.h"
+
 namespace workbench {
 
 // The argument by which the crash handler starts the workbench again; nobody else passes it.
@@ -17,9 +19,14 @@ extern const char* const kBugReportAddress;
 // The crashed run's files, as the crash handler hands them to the fresh process.
 struct CrashedRun {
   std::string sessionFile;
-  std::string graphFileDot, graphFilePng, graphFileTxt, tempProcmonCsv, tempWindumpTxt;
+  WorkFilePaths work;
   std::string lastRefreshFile;  // the inputs and log of its last Refresh
   std::string startedAt;        // seconds since the epoch, in decimal
+  // The ignore lists its last Refresh handed the converter are in this folder (ends with "/").
+  std::string ignoreListFolder;
+  // Its private folder and process id, which name its files there: the fresh process keeps
+  // them until the report is made, then removes them.
+  std::string workFolder, processId;
   // The crash file as the handler wrote it; "" when it could not be written.
   std::string crashFile;
 };
@@ -39,12 +46,13 @@ void UpdateCrashFollowUp();
 // "loop": the main loop's next turn).
 void CheckTestFault(const char* stage);
 
-// The fresh process's whole run: the library's start-up, RunAfterCrash, and the end without
-// the finalizers, which would take the crashed run's files away.
+// The fresh process's whole run: the crashed run's files held (before the library's start-up,
+// which would take a folder nobody holds for an abandoned one), RunAfterCrash, then those
+// files removed and the end with the finalizers.
 [[noreturn]] void AfterCrashMain(int argc, char** argv);
 
 // The fresh process: shows the crash message and runs the bug report of the crashed run,
-// then returns (the caller ends the process without removing the crashed run's files).
+// then returns.
 void RunAfterCrash(const CrashedRun& run);
 
 // The text of the crash message for a crash file in this profile folder (ends with "/"),

@@ -17,6 +17,9 @@ namespace workbench {
 // ------------------------------------------------------------------- graph generation, view
 // Runs the converter and dot and reads the laid-out graph into State().graph.
 void GenerateGraph();
+// The instance's own folder (ends with "/") where a Refresh writes the ignore lists it hands
+// the converter; "" when it cannot be made.
+std::string RunIgnoreListFolder();
 // Draws the graph into the canvas, the frame fields and the timeline strip; force after
 // anything that changes what the graph looks like.
 void RedrawGraph(bool force);
