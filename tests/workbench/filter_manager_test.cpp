@@ -421,24 +421,23 @@ TEST_F(AddFilterKeysTest, ReturnPressesOkWhereverTheDialogWasOpenedFrom) {
   EXPECT_EQ(ReadWholeFile(State().sessionFile),
             "[evtweave_fileignores.session]\nc:\\tools\\one.exe = rw\n");
 
+  // In the manager: the rule at row typed into the field, Return pressed where focus is.
+  auto enterRule = [](int row, const char* rule, int focus) {
+    Manage(MenuItem_GlobalFiles, {guitest::Do([row] { DoubleClickRow(kManager, row); })});
+    platform::SetGadgetText(String_AddFilter_Filter, rule);
+    platform::SetActiveGadget(focus);
+    PressReturn();
+  };
+
   // Added in the manager, typed into the field.
-  Manage(MenuItem_GlobalFiles, {guitest::Do([] { DoubleClickRow(kManager, 0); })});
-  platform::SetGadgetText(String_AddFilter_Filter, "two.exe");
-  platform::SetActiveGadget(String_AddFilter_Filter);
-  PressReturn();
+  enterRule(0, "two.exe", String_AddFilter_Filter);
   EXPECT_FALSE(platform::IsWindow(Window_AddFilter));
   EXPECT_EQ(ReadWholeFile(globalFile), "two.exe\trw\r\n");
 
   // Edited in the manager; then Return on Cancel leaves the rule as it is.
-  Manage(MenuItem_GlobalFiles, {guitest::Do([] { DoubleClickRow(kManager, 4); })});
-  platform::SetGadgetText(String_AddFilter_Filter, "three.exe");
-  platform::SetActiveGadget(String_AddFilter_Filter);
-  PressReturn();
+  enterRule(4, "three.exe", String_AddFilter_Filter);
   EXPECT_EQ(ReadWholeFile(globalFile), "three.exe\trw\r\n");
-  Manage(MenuItem_GlobalFiles, {guitest::Do([] { DoubleClickRow(kManager, 4); })});
-  platform::SetGadgetText(String_AddFilter_Filter, "four.exe");
-  platform::SetActiveGadget(Button_AddFilter_Cancel);
-  PressReturn();
+  enterRule(4, "four.exe", Button_AddFilter_Cancel);
   EXPECT_FALSE(platform::IsWindow(Window_AddFilter));
   EXPECT_EQ(ReadWholeFile(globalFile), "three.exe\trw\r\n");
 }
